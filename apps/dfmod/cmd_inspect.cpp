@@ -1,0 +1,7 @@
+#include "dfmod/cli.h"
+
+namespace dfm::cli {
+
+int Inspect(const Args&, Io& io) { return UsageError(io, "inspect: not available in this build yet"); }
+
+}  // namespace dfm::cli

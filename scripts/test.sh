@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the Debug build, the sanitizer build, and a short
+# libFuzzer smoke run of each fuzz target. Usage: bash scripts/test.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+JOBS=${JOBS:-$(nproc)}
+for preset in dev asan; do
+  echo "=== $preset: build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$JOBS"
+  echo "=== $preset: test"
+  ctest --preset "$preset" -j "$JOBS"
+done
+
+if command -v clang++ >/dev/null 2>&1; then
+  bash scripts/fuzz-smoke.sh "${FUZZ_SECONDS:-5}"
+else
+  echo "clang++ not found: fuzz smoke run skipped"
+fi

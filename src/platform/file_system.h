@@ -1,0 +1,88 @@
+// The file system as the core sees it. Paths are the installer's own path strings
+// (Windows style, "\" separators, 8-bit bytes); a relative path resolves against the
+// current directory. Each host maps them onto its own file system: POSIX maps "\" to "/"
+// and finds a component without regard to letter case when the exact name is missing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/result.h"
+
+namespace dfm {
+
+using Bytes = std::vector<unsigned char>;
+
+// An open file. Closed when destroyed; Close() reports what closing found.
+class File {
+ public:
+  virtual ~File() = default;
+  // Reads exactly `size` bytes at `offset`; reading past the end fails
+  // (err::kInputPastEndOfFile) and leaves `out` unspecified.
+  virtual Status ReadAt(std::uint64_t offset, void* out, std::size_t size) = 0;
+  // Writes `size` bytes at `offset`, growing the file as needed; never truncates.
+  virtual Status WriteAt(std::uint64_t offset, const void* data, std::size_t size) = 0;
+  virtual Result<std::uint64_t> Size() = 0;
+  virtual Status Close() = 0;
+};
+
+enum class OpenMode {
+  kRead,         // must exist
+  kReadWrite,    // created when missing, never truncated
+  kCreateFresh,  // created or truncated to zero length
+  kAppend,       // created when missing; writes go to the end
+};
+
+struct DirEntry {
+  std::string name;
+  bool is_directory = false;
+};
+
+// Local calendar time, as the user's clock shows it.
+struct LocalDateTime {
+  int year = 1970;
+  int month = 1;    // 1..12
+  int day = 1;      // 1..31
+  int hour = 0;     // 0..23
+  int minute = 0;   // 0..59
+  int second = 0;   // 0..59
+  int weekday = 0;  // 0 = Sunday .. 6 = Saturday
+  int nanosecond = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  virtual Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) = 0;
+  // Length in bytes; fails with err::kFileNotFound when there is no such file.
+  virtual Result<std::uint64_t> FileLength(const std::string& path) = 0;
+  // Last-modified time in local time.
+  virtual Result<LocalDateTime> ModifiedTime(const std::string& path) = 0;
+  virtual Result<bool> IsDirectory(const std::string& path) = 0;
+  // Copies a file's bytes; an existing target is replaced.
+  virtual Status CopyFile(const std::string& from, const std::string& to) = 0;
+  // Renames; fails with err::kFileAlreadyExists when the target exists, and with
+  // err::kPathFileAccessError (description mentions "different volume") across volumes.
+  virtual Status Rename(const std::string& from, const std::string& to) = 0;
+  virtual Status RemoveFile(const std::string& path) = 0;
+  virtual Status MakeDirectory(const std::string& path) = 0;
+  virtual Result<std::vector<DirEntry>> ListDirectory(const std::string& path) = 0;
+  // The current directory, in the host's own spelling.
+  virtual Result<std::string> CurrentDirectory() = 0;
+  virtual Status SetCurrentDirectory(const std::string& path) = 0;
+};
+
+// Whole-file helpers over any FileSystem.
+Result<Bytes> ReadWholeFile(FileSystem& fs, const std::string& path);
+// Creates or truncates, then writes.
+Status WriteWholeFile(FileSystem& fs, const std::string& path, const void* data,
+                      std::size_t size);
+inline Status WriteWholeFile(FileSystem& fs, const std::string& path, const Bytes& data) {
+  return WriteWholeFile(fs, path, data.data(), data.size());
+}
+
+}  // namespace dfm

@@ -1,0 +1,257 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "platform/host.h"
+#include "platform/path_style.h"
+#include "platform/posix/posix_path.h"
+
+namespace dfm {
+
+PathStyle HostPathStyle() { return PathStyle::kPosix; }
+
+namespace {
+
+Failure FromErrno(int e, const std::string& path) {
+  int code = err::kPathFileAccessError;
+  switch (e) {
+    case ENOENT: code = err::kFileNotFound; break;
+    case ENOTDIR: code = err::kPathNotFound; break;
+    case EACCES:
+    case EPERM:
+    case EROFS: code = err::kPermissionDenied; break;
+    case EEXIST: code = err::kFileAlreadyExists; break;
+    case ENOSPC: code = err::kDiskFull; break;
+    case ENAMETOOLONG: code = err::kBadFileName; break;
+    case EIO: code = err::kDeviceIoError; break;
+    case EMFILE:
+    case ENFILE: code = err::kFileAlreadyOpen; break;
+    default: break;
+  }
+  std::string text;
+  switch (code) {
+    case err::kFileNotFound: text = "File not found"; break;
+    case err::kPathNotFound: text = "Path not found"; break;
+    case err::kPermissionDenied: text = "Permission denied"; break;
+    case err::kFileAlreadyExists: text = "File already exists"; break;
+    case err::kDiskFull: text = "Disk full"; break;
+    case err::kBadFileName: text = "Bad file name or number"; break;
+    case err::kDeviceIoError: text = "Device I/O error"; break;
+    default: text = "Path/File access error"; break;
+  }
+  text += ": " + path + " (" + std::strerror(e) + ")";
+  return Failure{code, std::move(text)};
+}
+
+class PosixFile final : public File {
+ public:
+  PosixFile(int fd, std::string path, bool append)
+      : fd_(fd), path_(std::move(path)), append_(append) {}
+  ~PosixFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  PosixFile(const PosixFile&) = delete;
+  PosixFile& operator=(const PosixFile&) = delete;
+
+  Status ReadAt(std::uint64_t offset, void* out, std::size_t size) override {
+    if (fd_ < 0) return Status::Fail(err::kBadFileName, "File is closed: " + path_);
+    auto* p = static_cast<unsigned char*>(out);
+    while (size > 0) {
+      ssize_t n = ::pread(fd_, p, size, static_cast<off_t>(offset));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return FromErrno(errno, path_);
+      }
+      if (n == 0) return Status::Fail(err::kInputPastEndOfFile, "Input past end of file: " + path_);
+      p += n;
+      size -= static_cast<std::size_t>(n);
+      offset += static_cast<std::uint64_t>(n);
+    }
+    return {};
+  }
+
+  Status WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
+    if (fd_ < 0) return Status::Fail(err::kBadFileName, "File is closed: " + path_);
+    const auto* p = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+      ssize_t n = append_ ? ::write(fd_, p, size)
+                          : ::pwrite(fd_, p, size, static_cast<off_t>(offset));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return FromErrno(errno, path_);
+      }
+      p += n;
+      size -= static_cast<std::size_t>(n);
+      offset += static_cast<std::uint64_t>(n);
+    }
+    return {};
+  }
+
+  Result<std::uint64_t> Size() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return FromErrno(errno, path_);
+    return static_cast<std::uint64_t>(st.st_size);
+  }
+
+  Status Close() override {
+    if (fd_ < 0) return {};
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) return FromErrno(errno, path_);
+    return {};
+  }
+
+ private:
+  int fd_;
+  std::string path_;
+  bool append_;
+};
+
+LocalDateTime ToLocal(const struct timespec& ts) {
+  std::tm tm{};
+  time_t t = ts.tv_sec;
+  ::localtime_r(&t, &tm);
+  LocalDateTime out;
+  out.year = tm.tm_year + 1900;
+  out.month = tm.tm_mon + 1;
+  out.day = tm.tm_mday;
+  out.hour = tm.tm_hour;
+  out.minute = tm.tm_min;
+  out.second = tm.tm_sec;
+  out.weekday = tm.tm_wday;
+  out.nanosecond = static_cast<int>(ts.tv_nsec);
+  return out;
+}
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override {
+    const std::string p = posix::ResolvePath(path);
+    int flags = O_CLOEXEC;
+    switch (mode) {
+      case OpenMode::kRead: flags |= O_RDONLY; break;
+      case OpenMode::kReadWrite: flags |= O_RDWR | O_CREAT; break;
+      case OpenMode::kCreateFresh: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+      case OpenMode::kAppend: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
+    }
+    int fd = ::open(p.c_str(), flags, 0644);
+    if (fd < 0) return FromErrno(errno, path);
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      return Failure{err::kPathFileAccessError, "Path/File access error: " + path + " is a folder"};
+    }
+    return std::unique_ptr<File>(
+        std::make_unique<PosixFile>(fd, path, mode == OpenMode::kAppend));
+  }
+
+  Result<std::uint64_t> FileLength(const std::string& path) override {
+    struct stat st {};
+    if (::stat(posix::ResolvePath(path).c_str(), &st) != 0) return FromErrno(errno, path);
+    if (S_ISDIR(st.st_mode)) return Failure{err::kFileNotFound, "File not found: " + path};
+    return static_cast<std::uint64_t>(st.st_size);
+  }
+
+  Result<LocalDateTime> ModifiedTime(const std::string& path) override {
+    struct stat st {};
+    if (::stat(posix::ResolvePath(path).c_str(), &st) != 0) return FromErrno(errno, path);
+    return ToLocal(st.st_mtim);
+  }
+
+  Result<bool> IsDirectory(const std::string& path) override {
+    struct stat st {};
+    if (::stat(posix::ResolvePath(path).c_str(), &st) != 0) {
+      if (errno == ENOENT || errno == ENOTDIR) return false;
+      return FromErrno(errno, path);
+    }
+    return S_ISDIR(st.st_mode);
+  }
+
+  Status CopyFile(const std::string& from, const std::string& to) override {
+    auto src = Open(from, OpenMode::kRead);
+    if (!src) return src.failure();
+    auto size = (*src)->Size();
+    if (!size) return size.failure();
+    auto dst = Open(to, OpenMode::kCreateFresh);
+    if (!dst) return dst.failure();
+    std::unique_ptr<unsigned char[]> buf(new unsigned char[kChunk]);
+    for (std::uint64_t off = 0; off < *size;) {
+      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, *size - off));
+      if (auto st = (*src)->ReadAt(off, buf.get(), n); !st) return st;
+      if (auto st = (*dst)->WriteAt(off, buf.get(), n); !st) return st;
+      off += n;
+    }
+    return (*dst)->Close();
+  }
+
+  Status Rename(const std::string& from, const std::string& to) override {
+    const std::string src = posix::ResolvePath(from);
+    const std::string dst = posix::ResolvePath(to);
+    struct stat st {};
+    if (::lstat(dst.c_str(), &st) == 0)
+      return Status::Fail(err::kFileAlreadyExists, "File already exists: " + to);
+    if (::rename(src.c_str(), dst.c_str()) != 0) {
+      if (errno == EXDEV)
+        return Status::Fail(err::kPathFileAccessError,
+                            "Path/File access error: " + from + " and " + to +
+                                " are on different volumes");
+      return FromErrno(errno, from);
+    }
+    return {};
+  }
+
+  Status RemoveFile(const std::string& path) override {
+    if (::unlink(posix::ResolvePath(path).c_str()) != 0) return FromErrno(errno, path);
+    return {};
+  }
+
+  Status MakeDirectory(const std::string& path) override {
+    if (::mkdir(posix::ResolvePath(path).c_str(), 0755) != 0) return FromErrno(errno, path);
+    return {};
+  }
+
+  Result<std::vector<DirEntry>> ListDirectory(const std::string& path) override {
+    const std::string p = posix::ResolvePath(path);
+    std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(p.empty() ? "." : p.c_str()), ::closedir);
+    if (!d) return FromErrno(errno, path);
+    std::vector<DirEntry> out;
+    while (const dirent* e = ::readdir(d.get())) {
+      std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      struct stat st {};
+      std::string full = p.empty() ? name : (p.back() == '/' ? p + name : p + "/" + name);
+      bool dir = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+      out.push_back({std::move(name), dir});
+    }
+    return out;
+  }
+
+  Result<std::string> CurrentDirectory() override {
+    std::string buf(4096, '\0');
+    if (::getcwd(buf.data(), buf.size()) == nullptr) return FromErrno(errno, ".");
+    buf.resize(std::strlen(buf.c_str()));
+    return buf;
+  }
+
+  Status SetCurrentDirectory(const std::string& path) override {
+    if (::chdir(posix::ResolvePath(path).c_str()) != 0) return FromErrno(errno, path);
+    return {};
+  }
+
+ private:
+  static constexpr std::size_t kChunk = 1 << 20;
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> MakeHostFileSystem() { return std::make_unique<PosixFileSystem>(); }
+
+}  // namespace dfm

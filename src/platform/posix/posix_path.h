@@ -1,0 +1,14 @@
+// Maps the installer's path strings onto POSIX paths.
+#pragma once
+
+#include <string>
+
+namespace dfm::posix {
+
+// "\" becomes "/"; each component that does not exist with its exact spelling is
+// looked up without regard to ASCII letter case in its parent folder. Components that
+// exist under neither spelling are kept as written (so a new file gets the name the
+// caller gave it).
+std::string ResolvePath(const std::string& path);
+
+}  // namespace dfm::posix

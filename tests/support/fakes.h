@@ -1,0 +1,223 @@
+// Test doubles for the platform interfaces.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/event_pump.h"
+#include "platform/file_system.h"
+
+namespace dfm::testing {
+
+// Records every dialog and answers from queues (default: OK / No / cancelled).
+class RecordingDialogs : public Dialogs {
+ public:
+  struct Box {
+    std::string text;
+    std::string title;
+    MsgButtons buttons;
+    MsgIcon icon;
+  };
+  std::vector<Box> boxes;
+  std::vector<std::string> prompts;  // input boxes and folder browsers, in order
+  std::deque<MsgAnswer> answers;
+  std::deque<std::optional<std::string>> inputs;
+  std::deque<std::optional<std::string>> folders;
+
+  MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgButtons buttons,
+                       MsgIcon icon) override {
+    boxes.push_back({text, title, buttons, icon});
+    if (!answers.empty()) {
+      MsgAnswer a = answers.front();
+      answers.pop_front();
+      return a;
+    }
+    return buttons == MsgButtons::kOk || buttons == MsgButtons::kOkCancel ? MsgAnswer::kOk
+                                                                           : MsgAnswer::kNo;
+  }
+  std::optional<std::string> InputBox(const std::string& prompt, const std::string&,
+                                      const std::string&) override {
+    prompts.push_back(prompt);
+    if (inputs.empty()) return std::nullopt;
+    auto v = inputs.front();
+    inputs.pop_front();
+    return v;
+  }
+  std::optional<std::string> BrowseForFolder(const std::string& title) override {
+    prompts.push_back(title);
+    if (folders.empty()) return std::nullopt;
+    auto v = folders.front();
+    folders.pop_front();
+    return v;
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> out;
+    for (const auto& b : boxes) out.push_back(b.text);
+    return out;
+  }
+};
+
+class CountingPump : public EventPump {
+ public:
+  int count = 0;
+  std::function<void()> on_pump;
+  void ProcessPendingEvents() override {
+    ++count;
+    if (on_pump) on_pump();
+  }
+};
+
+// A clock that stands still unless a test moves it.
+class FixedClock : public Clock {
+ public:
+  LocalDateTime now{2026, 12, 6, 15, 42, 7, 0, 0};
+  double seconds_since_midnight = 15 * 3600 + 42 * 60 + 7;
+  double step = 0;  // added on each SecondsSinceMidnight call
+  double SecondsSinceMidnight() override {
+    double v = seconds_since_midnight;
+    seconds_since_midnight += step;
+    return v;
+  }
+  LocalDateTime Now() override { return now; }
+  std::string WeekdayName(int w) override {
+    static const char* const kNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                         "Thursday", "Friday", "Saturday"};
+    return (w >= 0 && w < 7) ? kNames[w] : "";
+  }
+  std::string MonthName(int m) override {
+    static const char* const kNames[] = {"January", "February", "March",     "April",
+                                         "May",     "June",     "July",      "August",
+                                         "September", "October", "November", "December"};
+    return (m >= 1 && m <= 12) ? kNames[m - 1] : "";
+  }
+};
+
+// Wraps a file system and fails chosen operations. Each rule names an operation
+// ("open", "read", "write", "size", "close", "length", "mtime", "isdir", "copy",
+// "rename", "remove", "mkdir", "list", "cwd", "chdir"), an optional path substring
+// and how many matching calls pass before it fails (then it fails every time, or
+// `times` times).
+class FaultyFileSystem : public FileSystem {
+ public:
+  struct Rule {
+    std::string op;
+    std::string path_contains;
+    int skip = 0;
+    int times = -1;  // -1: forever
+    Failure failure{err::kDeviceIoError, "Device I/O error (injected)"};
+  };
+
+  explicit FaultyFileSystem(FileSystem& inner) : inner_(inner) {}
+  void Fail(Rule rule) { rules_.push_back(std::move(rule)); }
+  void Clear() { rules_.clear(); }
+  // Operations seen, as "op path" lines.
+  std::vector<std::string> log;
+
+  std::optional<Failure> Check(const std::string& op, const std::string& path) {
+    log.push_back(op + " " + path);
+    for (auto& r : rules_) {
+      if (r.op != op) continue;
+      if (!r.path_contains.empty() && path.find(r.path_contains) == std::string::npos) continue;
+      if (r.skip > 0) {
+        --r.skip;
+        continue;
+      }
+      if (r.times == 0) continue;
+      if (r.times > 0) --r.times;
+      return r.failure;
+    }
+    return std::nullopt;
+  }
+
+  Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override;
+  Result<std::uint64_t> FileLength(const std::string& path) override {
+    if (auto f = Check("length", path)) return *f;
+    return inner_.FileLength(path);
+  }
+  Result<LocalDateTime> ModifiedTime(const std::string& path) override {
+    if (auto f = Check("mtime", path)) return *f;
+    return inner_.ModifiedTime(path);
+  }
+  Result<bool> IsDirectory(const std::string& path) override {
+    if (auto f = Check("isdir", path)) return *f;
+    return inner_.IsDirectory(path);
+  }
+  Status CopyFile(const std::string& from, const std::string& to) override {
+    if (auto f = Check("copy", from + " -> " + to)) return *f;
+    return inner_.CopyFile(from, to);
+  }
+  Status Rename(const std::string& from, const std::string& to) override {
+    if (auto f = Check("rename", from + " -> " + to)) return *f;
+    return inner_.Rename(from, to);
+  }
+  Status RemoveFile(const std::string& path) override {
+    if (auto f = Check("remove", path)) return *f;
+    return inner_.RemoveFile(path);
+  }
+  Status MakeDirectory(const std::string& path) override {
+    if (auto f = Check("mkdir", path)) return *f;
+    return inner_.MakeDirectory(path);
+  }
+  Result<std::vector<DirEntry>> ListDirectory(const std::string& path) override {
+    if (auto f = Check("list", path)) return *f;
+    return inner_.ListDirectory(path);
+  }
+  Result<std::string> CurrentDirectory() override {
+    if (auto f = Check("cwd", "")) return *f;
+    return inner_.CurrentDirectory();
+  }
+  Status SetCurrentDirectory(const std::string& path) override {
+    if (auto f = Check("chdir", path)) return *f;
+    return inner_.SetCurrentDirectory(path);
+  }
+
+ private:
+  FileSystem& inner_;
+  std::vector<Rule> rules_;
+};
+
+class FaultyFile : public File {
+ public:
+  FaultyFile(FaultyFileSystem& fs, std::unique_ptr<File> inner, std::string path)
+      : fs_(fs), inner_(std::move(inner)), path_(std::move(path)) {}
+  Status ReadAt(std::uint64_t offset, void* out, std::size_t size) override {
+    if (auto f = fs_.Check("read", path_)) return *f;
+    return inner_->ReadAt(offset, out, size);
+  }
+  Status WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
+    if (auto f = fs_.Check("write", path_)) return *f;
+    return inner_->WriteAt(offset, data, size);
+  }
+  Result<std::uint64_t> Size() override {
+    if (auto f = fs_.Check("size", path_)) return *f;
+    return inner_->Size();
+  }
+  Status Close() override {
+    if (auto f = fs_.Check("close", path_)) {
+      (void)inner_->Close();
+      return *f;
+    }
+    return inner_->Close();
+  }
+
+ private:
+  FaultyFileSystem& fs_;
+  std::unique_ptr<File> inner_;
+  std::string path_;
+};
+
+inline Result<std::unique_ptr<File>> FaultyFileSystem::Open(const std::string& path,
+                                                            OpenMode mode) {
+  if (auto f = Check("open", path)) return *f;
+  auto file = inner_.Open(path, mode);
+  if (!file) return file.failure();
+  return std::unique_ptr<File>(std::make_unique<FaultyFile>(*this, std::move(*file), path));
+}
+
+}  // namespace dfm::testing
