@@ -1,0 +1,31 @@
+// The path and file utilities every part of the installer builds its paths with.
+// Paths are the installer's own path strings: "\" separates components, and on POSIX
+// hosts "/" does too (PathStyle::kPosix).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "platform/path_style.h"
+
+namespace dfm {
+
+// A path containing "." is a file path: the result is the path up to and including its
+// last separator (empty when it has none); when it also contains a NUL, the text before
+// the first NUL plus "\". A path without "." is a folder: it gets a trailing "\" unless
+// it ends with a separator already.
+std::string GetFolder(std::string_view path, PathStyle style = HostPathStyle());
+
+// The part after the last separator; the whole path when it has none.
+std::string GetFileName(std::string_view path, PathStyle style = HostPathStyle());
+
+// Pads with NULs to 16 characters; longer texts are returned unchanged.
+std::string PadName(std::string_view text);
+
+// True when the file system can tell the file's length. A missing file gives false
+// quietly; any other failure shows "Error in FileExists" + CR LF + its description.
+bool FileExists(FileSystem& fs, Dialogs& dialogs, const std::string& path);
+
+}  // namespace dfm
