@@ -14,19 +14,28 @@ std::size_t LastSeparator(std::string_view path, PathStyle style) {
   return std::string_view::npos;
 }
 
+// The separator a folder path gets appended: "\", or on POSIX "/" when the path's
+// own last separator is "/" (so host paths stay readable).
+char TrailingSeparator(std::string_view path, PathStyle style) {
+  std::size_t sep = LastSeparator(path, style);
+  if (style == PathStyle::kPosix && sep != std::string_view::npos && path[sep] == '/') return '/';
+  return '\\';
+}
+
 }  // namespace
 
 std::string GetFolder(std::string_view path, PathStyle style) {
   if (path.find('.') != std::string_view::npos) {
     if (std::size_t nul = path.find('\0'); nul != std::string_view::npos) {
-      return std::string(path.substr(0, nul)) + "\\";
+      std::string_view head = path.substr(0, nul);
+      return std::string(head) + TrailingSeparator(head, style);
     }
     std::size_t sep = LastSeparator(path, style);
     if (sep == std::string_view::npos) return {};
     return std::string(path.substr(0, sep + 1));
   }
   if (!path.empty() && IsSeparator(path.back(), style)) return std::string(path);
-  return std::string(path) + "\\";
+  return std::string(path) + TrailingSeparator(path, style);
 }
 
 std::string GetFileName(std::string_view path, PathStyle style) {

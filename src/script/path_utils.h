@@ -15,7 +15,8 @@ namespace dfm {
 // A path containing "." is a file path: the result is the path up to and including its
 // last separator (empty when it has none); when it also contains a NUL, the text before
 // the first NUL plus "\". A path without "." is a folder: it gets a trailing "\" unless
-// it ends with a separator already.
+// it ends with a separator already. On POSIX the appended separator is "/" when the
+// path's own last separator is "/".
 std::string GetFolder(std::string_view path, PathStyle style = HostPathStyle());
 
 // The part after the last separator; the whole path when it has none.
