@@ -166,6 +166,22 @@ class PosixFileSystem final : public FileSystem {
     return ToLocal(st.st_mtim);
   }
 
+  Status SetModifiedTime(const std::string& path, const LocalDateTime& time) override {
+    std::tm tm{};
+    tm.tm_year = time.year - 1900;
+    tm.tm_mon = time.month - 1;
+    tm.tm_mday = time.day;
+    tm.tm_hour = time.hour;
+    tm.tm_min = time.minute;
+    tm.tm_sec = time.second;
+    tm.tm_isdst = -1;
+    struct timespec times[2] {};
+    times[0].tv_sec = times[1].tv_sec = ::mktime(&tm);
+    if (::utimensat(AT_FDCWD, posix::ResolvePath(path).c_str(), times, 0) != 0)
+      return FromErrno(errno, path);
+    return {};
+  }
+
   Result<bool> IsDirectory(const std::string& path) override {
     struct stat st {};
     if (::stat(posix::ResolvePath(path).c_str(), &st) != 0) {
