@@ -51,6 +51,8 @@ Status CollectFiles(FileSystem& fs, const std::string& dir,
                     std::map<std::string, std::string>& out) {
   auto entries = fs.ListDirectory(dir);
   if (!entries) return entries.failure();
+  std::sort(entries->begin(), entries->end(),
+            [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
   for (const auto& e : *entries) {
     std::string path = dir + "/" + e.name;
     if (e.is_directory) {
