@@ -40,7 +40,8 @@ class BuildTest : public ::testing::Test {
     auto archive = ZipArchive::FromBytes(*zip);
     EXPECT_TRUE(archive);
     std::vector<std::string> names;
-    for (std::uint64_t i = 0; i < archive->EntryCount(); ++i) names.push_back(archive->Entry(i)->name);
+    for (std::uint64_t i = 0; i < archive->EntryCount(); ++i)
+      names.push_back(archive->Entry(i)->name);
     return names;
   }
 
@@ -97,7 +98,8 @@ TEST_F(BuildTest, UsageAndInputErrorsSayWhatIsWrong) {
   };
   const Case cases[] = {
       {{"-o", "x"}, "build: give exactly one of --mod DIR and --zip MAIN.ZIP"},
-      {{"--mod", "a", "--zip", "b", "-o", "x"}, "build: give exactly one of --mod DIR and --zip MAIN.ZIP"},
+      {{"--mod", "a", "--zip", "b", "-o", "x"},
+       "build: give exactly one of --mod DIR and --zip MAIN.ZIP"},
       {{"--mod", "a"}, "build: -o OUT is required"},
       {{"--mod", "a", "-o"}, "build: -o needs a value"},
       {{"--mod", "a", "--mod", "b", "-o", "x"}, "build: --mod given twice"},

@@ -50,7 +50,9 @@ this line is not a value
 "Path"="C:\\Program Files (x86)\\Land Warrior"
 )";
 
-std::string Text(const RegValue* v) { return v ? std::string(v->data.begin(), v->data.end()) : "?"; }
+std::string Text(const RegValue* v) {
+  return v ? std::string(v->data.begin(), v->data.end()) : "?";
+}
 
 TEST(WineRegistryFile, ReadsEveryKindOfValue) {
   RegistryHive hive = ParseWineRegistry(kSystemReg);

@@ -31,7 +31,8 @@ TEST(FindGameFolders, TakesEachGamesPathValueAndLeavesUnknownOnesNothing) {
   EXPECT_EQ(folders[1], "/wine/c\\Games\\DF");
   EXPECT_EQ(folders[2], "");
   EXPECT_EQ(mapped, std::vector<std::string>{"C:\\Games\\DF"});
-  EXPECT_EQ(GameRegistryKey(3), "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\dflw.exe");
+  EXPECT_EQ(GameRegistryKey(3),
+            "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\dflw.exe");
 }
 
 TEST(BrowseForFolder, CancelGivesNothing) {

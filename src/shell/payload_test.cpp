@@ -118,8 +118,9 @@ TEST_F(UnpackTest, AnImpossibleTrailerIsOneMessageAndTouchesNoFile) {
     dialogs = {};
     dir.Write("player.one/Setup.exe", c.bytes);
     Unpack();
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"An Error Occurred, Error: Invalid payload in " +
-                                                        program + ": " + c.why + " #321"});
+    EXPECT_EQ(dialogs.Texts(),
+              std::vector<std::string>{"An Error Occurred, Error: Invalid payload in " + program +
+                                       ": " + c.why + " #321"});
     EXPECT_EQ(dir.Read("player.one/Main.zip"), "the user's own file");
     EXPECT_FALSE(dir.Exists("player.one/ijl15.dll") || dir.Exists("player.one/Unzip32.dll"));
     EXPECT_EQ(std::filesystem::current_path(), dir.path() / "player.one");
@@ -128,7 +129,8 @@ TEST_F(UnpackTest, AnImpossibleTrailerIsOneMessageAndTouchesNoFile) {
 
 TEST_F(UnpackTest, AStaleLongerMainZipLeavesNoTailBehind) {
   std::vector<testing::ZipSpec> old_entries;
-  for (int i = 0; i < 50; ++i) old_entries.push_back({"Old" + std::to_string(i) + ".txt", std::string(2000, 'o')});
+  for (int i = 0; i < 50; ++i)
+    old_entries.push_back({"Old" + std::to_string(i) + ".txt", std::string(2000, 'o')});
   Bytes stale = MakeZip(old_entries);
   Bytes fresh = MakeZip({{"New.txt", "new"}});
   ASSERT_GT(stale.size(), fresh.size());
@@ -148,9 +150,9 @@ TEST_F(UnpackTest, EachFailedOperationReportsOnceAndTheNextGoesOn) {
   fs.Fail({"write", "Unzip32.dll"});
   fs.Fail({"open", "ijl15.dll", 0, -1, {err::kPermissionDenied, "Permission denied: ijl15.dll"}});
   Unpack();
-  EXPECT_EQ(dialogs.Texts(),
-            (std::vector<std::string>{"An Error Occurred, Error: Device I/O error (injected) #57",
-                                      "An Error Occurred, Error: Permission denied: ijl15.dll #70"}));
+  EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{
+                                 "An Error Occurred, Error: Device I/O error (injected) #57",
+                                 "An Error Occurred, Error: Permission denied: ijl15.dll #70"}));
   EXPECT_EQ(dir.Read("player.one/a.txt"), "A");
   EXPECT_FALSE(dir.Exists("player.one/Main.zip"));
 

@@ -144,6 +144,7 @@ class PosixFileSystem final : public FileSystem {
     }
     int fd = ::open(p.c_str(), flags, 0644);
     if (fd < 0) return FromErrno(errno, path);
+    if (flags & O_CREAT) posix::NoteCreated(p);
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
       ::close(fd);

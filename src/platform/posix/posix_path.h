@@ -11,4 +11,8 @@ namespace dfm::posix {
 // caller gave it).
 std::string ResolvePath(const std::string& path);
 
+// Tells the lookup that this program has just created `path` (as ResolvePath gave it),
+// right after resolving it: the folder's remembered listing stays valid.
+void NoteCreated(const std::string& path);
+
 }  // namespace dfm::posix
