@@ -1,6 +1,5 @@
 #include "image/pcx.h"
 
-#include <array>
 
 namespace dfm {
 namespace {
@@ -37,6 +36,16 @@ Bytes PcxHeader(std::int32_t width, std::int32_t height) {
   return h;
 }
 
+void PutRun(unsigned char value, unsigned char count, unsigned char*& p) {
+  if (count == 0) return;
+  if (count == 1 && value < 0xC0) {
+    *p++ = value;
+    return;
+  }
+  *p++ = static_cast<unsigned char>(0xC0 | count);
+  *p++ = value;
+}
+
 void AppendGreyPalette(Bytes& out) {
   out.push_back(12);
   for (int i = 0; i < 256; ++i) out.insert(out.end(), 3, static_cast<unsigned char>(i));
@@ -45,33 +54,32 @@ void AppendGreyPalette(Bytes& out) {
 }  // namespace
 
 void PutPcxRun(unsigned char value, unsigned char count, Bytes& out) {
-  if (count == 0) return;
-  if (count == 1 && value < 0xC0) {
-    out.push_back(value);
-    return;
-  }
-  out.push_back(static_cast<unsigned char>(0xC0 | count));
-  out.push_back(value);
+  unsigned char buf[2];
+  unsigned char* p = buf;
+  PutRun(value, count, p);
+  out.insert(out.end(), buf, p);
 }
 
+// Equal to stepping through the row with a run count that is written out and restarted
+// at 63: a run of L equal bytes becomes L / 63 full runs and one run of L % 63.
 void EncodePcxLine(std::span<const unsigned char> row, Bytes& out) {
-  if (row.empty()) return;
-  unsigned char last = row[0];
-  unsigned char count = 1;
-  for (std::size_t x = 1; x < row.size(); ++x) {
-    const unsigned char cur = row[x];
-    if (cur == last) {
-      if (++count == kMaxRun) {
-        PutPcxRun(last, kMaxRun, out);
-        count = 0;
-      }
-    } else {
-      PutPcxRun(last, count, out);
-      last = cur;
-      count = 1;
-    }
+  const std::size_t start = out.size();
+  out.resize(start + 2 * row.size());  // no byte encodes to more than two
+  unsigned char* p = out.data() + start;
+  const std::size_t n = row.size();
+  for (std::size_t x = 0; x < n;) {
+    const unsigned char value = row[x];
+    std::size_t run = 1;
+    while (x + run < n && row[x + run] == value) ++run;
+    x += run;
+    for (; run > kMaxRun; run -= kMaxRun) PutRun(value, kMaxRun, p);
+    // The last run, 1 to 63 bytes long, without a branch on the value.
+    const bool lone = run == 1 && value < 0xC0;
+    p[0] = lone ? value : static_cast<unsigned char>(0xC0 | run);
+    p[1] = value;
+    p += lone ? 1 : 2;
   }
-  PutPcxRun(last, count, out);
+  out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 Status WritePcx(FileSystem& fs, const std::string& file, const ByteGrid& codes) {

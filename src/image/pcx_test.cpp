@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "support/memory_file_system.h"
 
 namespace dfm {
@@ -45,6 +47,41 @@ TEST(EncodePcxLine, RunsStopAt63AndAtTheRowsEnd) {
   EXPECT_EQ(Encoded({5}), (Bytes{0x05}));
   EXPECT_EQ(Encoded({1, 1, 2, 200, 200, 3}), (Bytes{0xC2, 0x01, 0x02, 0xC2, 0xC8, 0x03}));
   EXPECT_EQ(Encoded({}), Bytes{});
+}
+
+// The run count stepped byte by byte, written out and restarted at 63.
+Bytes StepwiseEncoding(const Bytes& row) {
+  Bytes out;
+  unsigned char last = row[0];
+  unsigned char count = 1;
+  for (std::size_t x = 1; x < row.size(); ++x) {
+    if (row[x] == last) {
+      if (++count == 63) {
+        PutPcxRun(last, 63, out);
+        count = 0;
+      }
+    } else {
+      PutPcxRun(last, count, out);
+      last = row[x];
+      count = 1;
+    }
+  }
+  PutPcxRun(last, count, out);
+  return out;
+}
+
+TEST(EncodePcxLine, EqualsTheStepwiseRunCountOnRandomRows) {
+  std::mt19937 rng(5);
+  for (int i = 0; i < 2000; ++i) {
+    Bytes row;
+    const std::size_t runs = 1 + rng() % 12;
+    for (std::size_t r = 0; r < runs; ++r) {
+      const std::size_t length = rng() % 4 == 0 ? 1 + rng() % 200 : 1 + rng() % 3;
+      row.insert(row.end(), length,
+                 static_cast<unsigned char>(rng() % 2 ? 190 + rng() % 4 : rng()));
+    }
+    ASSERT_EQ(Encoded(row), StepwiseEncoding(row)) << i;
+  }
 }
 
 Bytes ExpectedHeader1024() {

@@ -135,30 +135,23 @@ TEST(ConvertJpgToTga, FailedDecodeWritesNothingAndFails) {
   Bytes cmyk(8 * 8 * 4, 0x40);
   fs.Put("cmyk.jpg", testing::EncodeJpeg(cmyk, 8, 8, TJPF_CMYK, TJSAMP_444));
   fs.Put("old.tga", "0123456789");
-  struct Case {
-    std::string source;
-    Failure failure;
-    std::string message;
-  };
-  const Case cases[] = {
-      {"text.jpg",
-       {err::kOverflow, "Overflow: no picture was decoded from text.jpg"},
-       "Failed to read JPG"},
-      {"cmyk.jpg",
-       {err::kInvalidFileFormat, "Invalid file format: cannot read the image data of cmyk.jpg"},
-       "Cannot read Image Data from file."},
-  };
-  for (const auto& c : cases) {
+  auto check = [&fs](const std::string& source, const Failure& failure,
+                     const std::string& message) {
     for (const std::string target : {"new.tga", "old.tga"}) {
       RecordingDialogs dialogs;
-      auto st = ConvertJpgToTga(fs, dialogs, c.source, target);
+      auto st = ConvertJpgToTga(fs, dialogs, source, target);
       ASSERT_FALSE(st);
-      EXPECT_EQ(st.failure(), c.failure);
-      EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{c.message});
+      EXPECT_EQ(st.failure(), failure);
+      EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{message});
     }
     EXPECT_FALSE(fs.Exists("new.tga"));
     EXPECT_EQ(*fs.Get("old.tga"), Bytes({'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'}));
-  }
+  };
+  check("text.jpg", {err::kOverflow, "Overflow: no picture was decoded from text.jpg"},
+        "Failed to read JPG");
+  check("cmyk.jpg",
+        {err::kInvalidFileFormat, "Invalid file format: cannot read the image data of cmyk.jpg"},
+        "Cannot read Image Data from file.");
 }
 
 // A library that claims a picture of the given size and decodes nothing into it.
