@@ -76,7 +76,8 @@ int Lint(const Args& args, Io& io) {
   auto fs = MakeHostFileSystem();
   auto lines = ReadControlLines(*fs, options.path);
   if (!lines) {
-    return UsageError(io, "lint: cannot read '" + options.path + "': " + lines.failure().description);
+    return UsageError(io,
+                      "lint: cannot read '" + options.path + "': " + lines.failure().description);
   }
   if (options.tokens) {
     PrintTokens(*lines, io.out);

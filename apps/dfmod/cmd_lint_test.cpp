@@ -68,8 +68,7 @@ TEST(LintCommand, FindingsGoToStdoutAsFileLineMessageAndExit1) {
   EXPECT_EQ(o.code, kExitFindings);
   EXPECT_EQ(o.err, "");
   EXPECT_EQ(o.out,
-            path + ":3: 'Pack' needs 3 words, the line has 2: the script run refuses it\n" +
-                path +
+            path + ":3: 'Pack' needs 3 words, the line has 2: the script run refuses it\n" + path +
                 ":4: word 'Control.ini' ends with \"control.ini\": the script run refuses the "
                 "line\n" +
                 path + ":5: unknown keyword 'Foo': both readers ignore the line\n" + path +

@@ -98,7 +98,8 @@ long long DecimalMagnitude(std::string_view text) {
   bool negative = e + 1 < text.size() && text[e + 1] == '-';
   long long exponent = 0;
   for (std::size_t k = e + 1; k < text.size(); ++k) {
-    if (text[k] >= '0' && text[k] <= '9') exponent = std::min(exponent * 10 + (text[k] - '0'), kCap);
+    if (text[k] >= '0' && text[k] <= '9')
+      exponent = std::min(exponent * 10 + (text[k] - '0'), kCap);
   }
   return magnitude + (negative ? -exponent : exponent);
 }

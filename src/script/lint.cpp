@@ -171,8 +171,7 @@ std::string CreditsFileName(const std::vector<std::string>& lines, PathStyle sty
   return name;
 }
 
-std::vector<LintFinding> LintControlLines(const std::vector<std::string>& lines,
-                                          PathStyle style) {
+std::vector<LintFinding> LintControlLines(const std::vector<std::string>& lines, PathStyle style) {
   const std::string credits = CreditsFileName(lines, style);
   std::vector<LintFinding> findings;
   for (std::size_t i = 0; i < lines.size(); ++i) {

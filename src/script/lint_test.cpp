@@ -108,7 +108,8 @@ TEST(Lint, MissingGameVersionIsAFindingAboutTheWholeFile) {
   auto findings = LintControlLines({"Mod_Name x"}, PathStyle::kWindows);
   ASSERT_EQ(findings.size(), 1u);
   EXPECT_EQ(findings[0].line, 0u);
-  EXPECT_EQ(findings[0].message, "no df_version line with a value: the installer stops at start-up");
+  EXPECT_EQ(findings[0].message,
+            "no df_version line with a value: the installer stops at start-up");
   // A trailing blank or an empty pair of quotes gives an empty value: version 3.
   EXPECT_EQ(Issues({"Df_Version  "}), std::vector<LintIssue>{});
   EXPECT_EQ(Issues({"Df_Version \"\""}), std::vector<LintIssue>{});
@@ -116,8 +117,7 @@ TEST(Lint, MissingGameVersionIsAFindingAboutTheWholeFile) {
 
 TEST(Lint, LinesNamingTheControlFileAreRefusedRemarksAndHeadersToo) {
   EXPECT_EQ(Lint({"Delete Control.ini", "Copy a.pcx b // not Backup\\OLDCONTROL.INI",
-                  "// keep Control.ini out", "Mod_Name \"My Control.ini\"",
-                  "Credits Control.ini"}),
+                  "// keep Control.ini out", "Mod_Name \"My Control.ini\"", "Credits Control.ini"}),
             (V{"2: word 'Control.ini' ends with \"control.ini\": the script run refuses the line",
                "3: word 'Backup\\OLDCONTROL.INI' ends with \"control.ini\": the script run "
                "refuses the line",
@@ -152,12 +152,14 @@ TEST(Lint, OverlongLinesAndLineFeedsComeFirst) {
 }
 
 TEST(Lint, WordsInMessagesStayOnOneReadableLine) {
-  EXPECT_EQ(Lint({"Bad\x01\x7f\xe9 x", std::string(60, 'k') + "\xc3\xa9" + " x"}),
-            (V{"2: unknown keyword 'Bad\\x01\\x7F\xe9': both readers ignore the line",
-               "3: unknown keyword '" + std::string(48, 'k') + "...': both readers ignore the line"}));
+  EXPECT_EQ(
+      Lint({"Bad\x01\x7f\xe9 x", std::string(60, 'k') + "\xc3\xa9" + " x"}),
+      (V{"2: unknown keyword 'Bad\\x01\\x7F\xe9': both readers ignore the line",
+         "3: unknown keyword '" + std::string(48, 'k') + "...': both readers ignore the line"}));
   // A UTF-8 sequence at the cut is not split.
   EXPECT_EQ(Lint({std::string(47, 'k') + "\xc3\xa9 x"}),
-            (V{"2: unknown keyword '" + std::string(47, 'k') + "...': both readers ignore the "
+            (V{"2: unknown keyword '" + std::string(47, 'k') +
+               "...': both readers ignore the "
                "line"}));
 }
 
