@@ -26,6 +26,9 @@ int Image(const Args& args, Io& io) {
     return UsageError(io, "image: unknown operation '" + args[0] + "'");
   if (args.size() != 3) return UsageError(io, kUsage);
   auto fs = MakeHostFileSystem();
+  // Like the install script, which checks that the source exists before converting.
+  if (auto length = fs->FileLength(args[1]); !length)
+    return UsageError(io, "image: " + length.failure().description);
   if (args[0] == "jpg2tga") {
     CliDialogs dialogs(io.err, "dfmod");
     return Report(io, ConvertJpgToTga(*fs, dialogs, args[1], args[2]));

@@ -63,6 +63,11 @@ TEST(ImageCommand, UsageErrorsExitTwo) {
   EXPECT_EQ(r.code, kExitUsage);
   EXPECT_EQ(r.err, "dfmod: image: unknown operation 'resize'\n");
   EXPECT_EQ(Image({"image"}).code, kExitUsage);
+  testing::TempDir dir;
+  r = Image({"image", "detailmap", dir / "none.tga", dir / "out.pcx"});
+  EXPECT_EQ(r.code, kExitUsage);
+  EXPECT_EQ(r.err.rfind("dfmod: image: File not found: " + (dir / "none.tga"), 0), 0u) << r.err;
+  EXPECT_FALSE(dir.Exists("out.pcx"));
 }
 
 TEST(CliDialogs, PrintsBoxesAndAnswersWithTheFirstButton) {
