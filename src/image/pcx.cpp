@@ -1,6 +1,5 @@
 #include "image/pcx.h"
 
-
 namespace dfm {
 namespace {
 
