@@ -14,7 +14,8 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"lint", Lint, "lint CONTROL.INI [--tokens]"},
-    {"pff", Pff, "pff (list ARCHIVE [--json] | add ARCHIVE FILE... | extract ARCHIVE -o DIR [NAME...])"},
+    {"pff", Pff,
+     "pff (list ARCHIVE [--json] | add ARCHIVE FILE... | extract ARCHIVE -o DIR [NAME...])"},
     {"image", Image, "image (jpg2tga IN.jpg OUT.tga | detailmap IN.tga OUT.pcx)"},
     {"build", Build,
      "build (--mod DIR | --zip MAIN.ZIP) [--stub FILE] [--libs-from INSTALLER] -o OUT"},
@@ -78,13 +79,27 @@ std::string JsonString(std::string_view s) {
     }
     ++i;
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20 || c >= 0x7F) {
           std::snprintf(buf, sizeof buf, "\\u%04x", c);

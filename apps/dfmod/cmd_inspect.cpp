@@ -2,6 +2,8 @@
 
 namespace dfm::cli {
 
-int Inspect(const Args&, Io& io) { return UsageError(io, "inspect: not available in this build yet"); }
+int Inspect(const Args&, Io& io) {
+  return UsageError(io, "inspect: not available in this build yet");
+}
 
 }  // namespace dfm::cli

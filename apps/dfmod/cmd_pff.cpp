@@ -2,6 +2,8 @@
 
 namespace dfm::cli {
 
-int Pff(const Args&, Io& io) { return UsageError(io, "pff: not available in this build yet"); }
+int Pff(const Args&, Io& io) {
+  return UsageError(io, "pff: not available in this build yet");
+}
 
 }  // namespace dfm::cli

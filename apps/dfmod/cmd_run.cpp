@@ -2,6 +2,8 @@
 
 namespace dfm::cli {
 
-int Run(const Args&, Io& io) { return UsageError(io, "run: not available in this build yet"); }
+int Run(const Args&, Io& io) {
+  return UsageError(io, "run: not available in this build yet");
+}
 
 }  // namespace dfm::cli

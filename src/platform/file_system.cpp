@@ -15,8 +15,7 @@ Result<Bytes> ReadWholeFile(FileSystem& fs, const std::string& path) {
   return data;
 }
 
-Status WriteWholeFile(FileSystem& fs, const std::string& path, const void* data,
-                      std::size_t size) {
+Status WriteWholeFile(FileSystem& fs, const std::string& path, const void* data, std::size_t size) {
   auto file = fs.Open(path, OpenMode::kCreateFresh);
   if (!file) return file.failure();
   if (size > 0) {

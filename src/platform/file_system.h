@@ -85,8 +85,7 @@ class FileSystem {
 // Whole-file helpers over any FileSystem.
 Result<Bytes> ReadWholeFile(FileSystem& fs, const std::string& path);
 // Creates or truncates, then writes.
-Status WriteWholeFile(FileSystem& fs, const std::string& path, const void* data,
-                      std::size_t size);
+Status WriteWholeFile(FileSystem& fs, const std::string& path, const void* data, std::size_t size);
 inline Status WriteWholeFile(FileSystem& fs, const std::string& path, const Bytes& data) {
   return WriteWholeFile(fs, path, data.data(), data.size());
 }

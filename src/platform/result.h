@@ -42,7 +42,7 @@ struct Failure {
 template <class T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : v_(std::move(value)) {}  // NOLINT: implicit by design
+  Result(T value) : v_(std::move(value)) {}            // NOLINT: implicit by design
   Result(Failure failure) : v_(std::move(failure)) {}  // NOLINT
   static Result Fail(int code, std::string description) {
     return Result(Failure{code, std::move(description)});

@@ -39,7 +39,7 @@ class RecordingDialogs : public Dialogs {
       return a;
     }
     return buttons == MsgButtons::kOk || buttons == MsgButtons::kOkCancel ? MsgAnswer::kOk
-                                                                           : MsgAnswer::kNo;
+                                                                          : MsgAnswer::kNo;
   }
   std::optional<std::string> InputBox(const std::string& prompt, const std::string&,
                                       const std::string&) override {
@@ -91,9 +91,9 @@ class FixedClock : public Clock {
     return (w >= 0 && w < 7) ? kNames[w] : "";
   }
   std::string MonthName(int m) override {
-    static const char* const kNames[] = {"January", "February", "March",     "April",
-                                         "May",     "June",     "July",      "August",
-                                         "September", "October", "November", "December"};
+    static const char* const kNames[] = {"January",   "February", "March",    "April",
+                                         "May",       "June",     "July",     "August",
+                                         "September", "October",  "November", "December"};
     return (m >= 1 && m <= 12) ? kNames[m - 1] : "";
   }
 };
@@ -106,8 +106,8 @@ class FixedClock : public Clock {
 class FaultyFileSystem : public FileSystem {
  public:
   struct Rule {
-    std::string op;
-    std::string path_contains;
+    std::string op{};
+    std::string path_contains{};  // empty: any path
     int skip = 0;
     int times = -1;  // -1: forever
     Failure failure{err::kDeviceIoError, "Device I/O error (injected)"};

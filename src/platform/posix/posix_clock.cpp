@@ -26,8 +26,9 @@ class PosixClock final : public Clock {
     std::tm tm{};
     time_t t = ts.tv_sec;
     ::localtime_r(&t, &tm);
-    return LocalDateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
-                         tm.tm_sec,         tm.tm_wday,    static_cast<int>(ts.tv_nsec)};
+    return LocalDateTime{
+        tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
+        tm.tm_min,         tm.tm_sec,     tm.tm_wday, static_cast<int>(ts.tv_nsec)};
   }
 
   std::string WeekdayName(int weekday) override {
@@ -46,6 +47,8 @@ class PosixClock final : public Clock {
 
 }  // namespace
 
-std::unique_ptr<Clock> MakeHostClock() { return std::make_unique<PosixClock>(); }
+std::unique_ptr<Clock> MakeHostClock() {
+  return std::make_unique<PosixClock>();
+}
 
 }  // namespace dfm

@@ -16,36 +16,71 @@
 
 namespace dfm {
 
-PathStyle HostPathStyle() { return PathStyle::kPosix; }
+PathStyle HostPathStyle() {
+  return PathStyle::kPosix;
+}
 
 namespace {
 
 Failure FromErrno(int e, const std::string& path) {
   int code = err::kPathFileAccessError;
   switch (e) {
-    case ENOENT: code = err::kFileNotFound; break;
-    case ENOTDIR: code = err::kPathNotFound; break;
+    case ENOENT:
+      code = err::kFileNotFound;
+      break;
+    case ENOTDIR:
+      code = err::kPathNotFound;
+      break;
     case EACCES:
     case EPERM:
-    case EROFS: code = err::kPermissionDenied; break;
-    case EEXIST: code = err::kFileAlreadyExists; break;
-    case ENOSPC: code = err::kDiskFull; break;
-    case ENAMETOOLONG: code = err::kBadFileName; break;
-    case EIO: code = err::kDeviceIoError; break;
+    case EROFS:
+      code = err::kPermissionDenied;
+      break;
+    case EEXIST:
+      code = err::kFileAlreadyExists;
+      break;
+    case ENOSPC:
+      code = err::kDiskFull;
+      break;
+    case ENAMETOOLONG:
+      code = err::kBadFileName;
+      break;
+    case EIO:
+      code = err::kDeviceIoError;
+      break;
     case EMFILE:
-    case ENFILE: code = err::kFileAlreadyOpen; break;
-    default: break;
+    case ENFILE:
+      code = err::kFileAlreadyOpen;
+      break;
+    default:
+      break;
   }
   std::string text;
   switch (code) {
-    case err::kFileNotFound: text = "File not found"; break;
-    case err::kPathNotFound: text = "Path not found"; break;
-    case err::kPermissionDenied: text = "Permission denied"; break;
-    case err::kFileAlreadyExists: text = "File already exists"; break;
-    case err::kDiskFull: text = "Disk full"; break;
-    case err::kBadFileName: text = "Bad file name or number"; break;
-    case err::kDeviceIoError: text = "Device I/O error"; break;
-    default: text = "Path/File access error"; break;
+    case err::kFileNotFound:
+      text = "File not found";
+      break;
+    case err::kPathNotFound:
+      text = "Path not found";
+      break;
+    case err::kPermissionDenied:
+      text = "Permission denied";
+      break;
+    case err::kFileAlreadyExists:
+      text = "File already exists";
+      break;
+    case err::kDiskFull:
+      text = "Disk full";
+      break;
+    case err::kBadFileName:
+      text = "Bad file name or number";
+      break;
+    case err::kDeviceIoError:
+      text = "Device I/O error";
+      break;
+    default:
+      text = "Path/File access error";
+      break;
   }
   text += ": " + path + " (" + std::strerror(e) + ")";
   return Failure{code, std::move(text)};
@@ -82,8 +117,8 @@ class PosixFile final : public File {
     if (fd_ < 0) return Status::Fail(err::kBadFileName, "File is closed: " + path_);
     const auto* p = static_cast<const unsigned char*>(data);
     while (size > 0) {
-      ssize_t n = append_ ? ::write(fd_, p, size)
-                          : ::pwrite(fd_, p, size, static_cast<off_t>(offset));
+      ssize_t n =
+          append_ ? ::write(fd_, p, size) : ::pwrite(fd_, p, size, static_cast<off_t>(offset));
       if (n < 0) {
         if (errno == EINTR) continue;
         return FromErrno(errno, path_);
@@ -137,10 +172,18 @@ class PosixFileSystem final : public FileSystem {
     const std::string p = posix::ResolvePath(path);
     int flags = O_CLOEXEC;
     switch (mode) {
-      case OpenMode::kRead: flags |= O_RDONLY; break;
-      case OpenMode::kReadWrite: flags |= O_RDWR | O_CREAT; break;
-      case OpenMode::kCreateFresh: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
-      case OpenMode::kAppend: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
+      case OpenMode::kRead:
+        flags |= O_RDONLY;
+        break;
+      case OpenMode::kReadWrite:
+        flags |= O_RDWR | O_CREAT;
+        break;
+      case OpenMode::kCreateFresh:
+        flags |= O_WRONLY | O_CREAT | O_TRUNC;
+        break;
+      case OpenMode::kAppend:
+        flags |= O_WRONLY | O_CREAT | O_APPEND;
+        break;
     }
     int fd = ::open(p.c_str(), flags, 0644);
     if (fd < 0) return FromErrno(errno, path);
@@ -150,8 +193,7 @@ class PosixFileSystem final : public FileSystem {
       ::close(fd);
       return Failure{err::kPathFileAccessError, "Path/File access error: " + path + " is a folder"};
     }
-    return std::unique_ptr<File>(
-        std::make_unique<PosixFile>(fd, path, mode == OpenMode::kAppend));
+    return std::unique_ptr<File>(std::make_unique<PosixFile>(fd, path, mode == OpenMode::kAppend));
   }
 
   Result<std::uint64_t> FileLength(const std::string& path) override {
@@ -217,9 +259,8 @@ class PosixFileSystem final : public FileSystem {
       return Status::Fail(err::kFileAlreadyExists, "File already exists: " + to);
     if (::rename(src.c_str(), dst.c_str()) != 0) {
       if (errno == EXDEV)
-        return Status::Fail(err::kPathFileAccessError,
-                            "Path/File access error: " + from + " and " + to +
-                                " are on different volumes");
+        return Status::Fail(err::kPathFileAccessError, "Path/File access error: " + from + " and " +
+                                                           to + " are on different volumes");
       return FromErrno(errno, from);
     }
     return {};
@@ -269,6 +310,8 @@ class PosixFileSystem final : public FileSystem {
 
 }  // namespace
 
-std::unique_ptr<FileSystem> MakeHostFileSystem() { return std::make_unique<PosixFileSystem>(); }
+std::unique_ptr<FileSystem> MakeHostFileSystem() {
+  return std::make_unique<PosixFileSystem>();
+}
 
 }  // namespace dfm

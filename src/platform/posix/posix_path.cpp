@@ -50,6 +50,14 @@ bool SameTime(const struct stat& a, const struct stat& b) {
          a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
+// Adds `name` under its lower-case spelling. When several spellings exist, the byte-wise
+// smallest wins, so the choice does not depend on the order in which the folder happens
+// to list its entries.
+void AddName(std::unordered_map<std::string, std::string>& names, const std::string& name) {
+  auto [it, added] = names.emplace(Folded(name), name);
+  if (!added && name < it->second) it->second = name;
+}
+
 // Finds `name` in `dir` without regard to case; empty when absent.
 std::string FindInsensitive(const std::string& dir, std::string_view name) {
   const std::string folder = dir.empty() ? "." : dir;
@@ -61,7 +69,7 @@ std::string FindInsensitive(const std::string& dir, std::string_view name) {
     std::unique_ptr<DIR, DirCloser> d(::opendir(folder.c_str()));
     if (!d) return {};
     index_.names.clear();
-    while (const dirent* e = ::readdir(d.get())) index_.names.emplace(Folded(e->d_name), e->d_name);
+    while (const dirent* e = ::readdir(d.get())) AddName(index_.names, e->d_name);
     index_.dir = folder;
     index_.st = st;
     index_.valid = true;
@@ -85,8 +93,7 @@ void NoteCreated(const std::string& path) {
     index_.valid = false;
     return;
   }
-  index_.names.emplace(Folded(path.substr(slash == std::string::npos ? 0 : slash + 1)),
-                       path.substr(slash == std::string::npos ? 0 : slash + 1));
+  AddName(index_.names, path.substr(slash == std::string::npos ? 0 : slash + 1));
   index_.st = st;
 }
 

@@ -22,6 +22,8 @@ class PosixProcess final : public Process {
 
 }  // namespace
 
-std::unique_ptr<Process> MakeHostProcess() { return std::make_unique<PosixProcess>(); }
+std::unique_ptr<Process> MakeHostProcess() {
+  return std::make_unique<PosixProcess>();
+}
 
 }  // namespace dfm
