@@ -7,6 +7,8 @@
 #include <ctime>
 #include <deque>
 
+#include "platform/local_time.h"
+
 namespace dfm {
 namespace {
 
@@ -25,25 +27,6 @@ Failure ZipFailure(int code) {
   Failure f = ZipFailure(&error);
   zip_error_fini(&error);
   return f;
-}
-
-std::optional<LocalDateTime> ToLocal(std::time_t t) {
-  const std::tm* tm = std::localtime(&t);  // one thread: the static result is ours
-  if (tm == nullptr) return std::nullopt;
-  return LocalDateTime{tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday, tm->tm_hour,
-                       tm->tm_min,         tm->tm_sec,     tm->tm_wday, 0};
-}
-
-std::time_t FromLocal(const LocalDateTime& t) {
-  std::tm tm{};
-  tm.tm_year = t.year - 1900;
-  tm.tm_mon = t.month - 1;
-  tm.tm_mday = t.day;
-  tm.tm_hour = t.hour;
-  tm.tm_min = t.minute;
-  tm.tm_sec = t.second;
-  tm.tm_isdst = -1;
-  return std::mktime(&tm);
 }
 
 // A read-only libzip source over a File of a FileSystem. libzip does not own it: the
@@ -142,6 +125,21 @@ struct ZipArchive::Impl {
   Bytes bytes;
   std::unique_ptr<FileSource> file_source;
   std::unique_ptr<zip_t, ZipDiscard> zip;
+
+  // Opens the archive that `source` reads; a null `source` failed with `error`.
+  static Result<ZipArchive> Open(std::unique_ptr<Impl> impl, zip_source_t* source,
+                                 zip_error_t& error) {
+    zip_t* za = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
+    if (za == nullptr) {
+      if (source != nullptr) zip_source_free(source);
+      Failure f = ZipFailure(&error);
+      zip_error_fini(&error);
+      return f;
+    }
+    zip_error_fini(&error);
+    impl->zip.reset(za);
+    return ZipArchive(std::move(impl));
+  }
 };
 
 ZipArchive::ZipArchive(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -162,21 +160,7 @@ Result<ZipArchive> ZipArchive::Open(FileSystem& fs, const std::string& path) {
   zip_error_init(&error);
   zip_source_t* source =
       zip_source_function_create(&FileSource::Callback, impl->file_source.get(), &error);
-  if (source == nullptr) {
-    Failure f = ZipFailure(&error);
-    zip_error_fini(&error);
-    return f;
-  }
-  zip_t* za = zip_open_from_source(source, ZIP_RDONLY, &error);
-  if (za == nullptr) {
-    zip_source_free(source);
-    Failure f = ZipFailure(&error);
-    zip_error_fini(&error);
-    return f;
-  }
-  zip_error_fini(&error);
-  impl->zip.reset(za);
-  return ZipArchive(std::move(impl));
+  return Impl::Open(std::move(impl), source, error);
 }
 
 Result<ZipArchive> ZipArchive::FromBytes(Bytes data) {
@@ -186,16 +170,7 @@ Result<ZipArchive> ZipArchive::FromBytes(Bytes data) {
   zip_error_init(&error);
   zip_source_t* source =
       zip_source_buffer_create(impl->bytes.data(), impl->bytes.size(), 0, &error);
-  zip_t* za = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
-  if (za == nullptr) {
-    if (source != nullptr) zip_source_free(source);
-    Failure f = ZipFailure(&error);
-    zip_error_fini(&error);
-    return f;
-  }
-  zip_error_fini(&error);
-  impl->zip.reset(za);
-  return ZipArchive(std::move(impl));
+  return Impl::Open(std::move(impl), source, error);
 }
 
 std::uint64_t ZipArchive::EntryCount() const {
@@ -214,7 +189,7 @@ Result<ZipEntryInfo> ZipArchive::Entry(std::uint64_t index) const {
   if (st.valid & ZIP_STAT_CRC) info.crc = st.crc;
   if (st.valid & ZIP_STAT_COMP_METHOD) info.compression = st.comp_method;
   if (st.valid & ZIP_STAT_ENCRYPTION_METHOD) info.encryption = st.encryption_method;
-  if (st.valid & ZIP_STAT_MTIME) info.modified = ToLocal(st.mtime);
+  if (st.valid & ZIP_STAT_MTIME) info.modified = FromTimeT(st.mtime);
   return info;
 }
 
@@ -282,7 +257,7 @@ Status ZipWriter::Add(const std::string& name, Bytes data, const ZipAddOptions& 
                      : options.encryption == ZipEncryption::kAes256    ? ZIP_EM_AES_256
                                                                        : ZIP_EM_NONE;
   if (zip_set_file_compression(za, i, method, 0) != 0 ||
-      (options.modified && zip_file_set_mtime(za, i, FromLocal(*options.modified), 0) != 0) ||
+      (options.modified && zip_file_set_mtime(za, i, ToTimeT(*options.modified), 0) != 0) ||
       (em != ZIP_EM_NONE && zip_file_set_encryption(za, i, em, options.password.c_str()) != 0))
     return ZipFailure(zip_get_error(za));
   ++impl_->entries;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/host.h"
+#include "platform/local_time.h"
 #include "platform/path_style.h"
 #include "platform/posix/posix_path.h"
 
@@ -210,16 +211,8 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status SetModifiedTime(const std::string& path, const LocalDateTime& time) override {
-    std::tm tm{};
-    tm.tm_year = time.year - 1900;
-    tm.tm_mon = time.month - 1;
-    tm.tm_mday = time.day;
-    tm.tm_hour = time.hour;
-    tm.tm_min = time.minute;
-    tm.tm_sec = time.second;
-    tm.tm_isdst = -1;
     struct timespec times[2] {};
-    times[0].tv_sec = times[1].tv_sec = ::mktime(&tm);
+    times[0].tv_sec = times[1].tv_sec = ToTimeT(time);
     if (::utimensat(AT_FDCWD, posix::ResolvePath(path).c_str(), times, 0) != 0)
       return FromErrno(errno, path);
     return {};
