@@ -433,6 +433,10 @@ int Unzipper::WriteFailed(const std::string& path, const Failure& failure, const
 
 int Unzipper::WriteEntry(ZipEntryReader& reader, const std::string& path,
                          const ZipEntryInfo& info) {
+  // A file being replaced is deleted and written anew rather than truncated: file systems
+  // that guard truncated-and-rewritten files write them out at once, which makes replacing
+  // many small files slow. When it cannot be deleted, creating it reports why.
+  if (Exists(path)) (void)fs_.RemoveFile(path);
   auto file = fs_.Open(path, OpenMode::kCreateFresh);
   if (!file) return WriteFailed(path, file.failure(), "cannot create");
   Say(Level::kProgress,

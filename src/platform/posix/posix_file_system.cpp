@@ -260,7 +260,10 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status RemoveFile(const std::string& path) override {
-    if (::unlink(posix::ResolvePath(path).c_str()) != 0) return FromErrno(errno, path);
+    const std::string p = posix::ResolvePath(path);
+    const bool indexed = posix::IndexIsCurrent(p);
+    if (::unlink(p.c_str()) != 0) return FromErrno(errno, path);
+    if (indexed) posix::NoteRemoved(p);
     return {};
   }
 

@@ -37,7 +37,8 @@ std::string Folded(std::string_view name) {
 struct FolderIndex {
   std::string dir;
   struct stat st {};
-  std::unordered_map<std::string, std::string> names;
+  // lower-case spelling -> the byte-wise smallest spelling and how many spellings exist
+  std::unordered_map<std::string, std::pair<std::string, int>> names;
   bool valid = false;
   bool just_checked = false;  // the last lookup found `dir` unchanged or rescanned it
 };
@@ -53,10 +54,22 @@ bool SameTime(const struct stat& a, const struct stat& b) {
 // Adds `name` under its lower-case spelling. When several spellings exist, the byte-wise
 // smallest wins, so the choice does not depend on the order in which the folder happens
 // to list its entries.
-void AddName(std::unordered_map<std::string, std::string>& names, const std::string& name) {
-  auto [it, added] = names.emplace(Folded(name), name);
-  if (!added && name < it->second) it->second = name;
+void AddName(std::unordered_map<std::string, std::pair<std::string, int>>& names,
+             const std::string& name) {
+  auto [it, added] = names.emplace(Folded(name), std::make_pair(name, 1));
+  if (added) return;
+  ++it->second.second;
+  if (name < it->second.first) it->second.first = name;
 }
+
+// The folder part of a resolved path, spelled as ResolvePath hands folders to the lookup:
+// with its trailing "/"; "." for a bare name.
+std::string FolderOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 // Finds `name` in `dir` without regard to case; empty when absent.
 std::string FindInsensitive(const std::string& dir, std::string_view name) {
@@ -76,15 +89,13 @@ std::string FindInsensitive(const std::string& dir, std::string_view name) {
   }
   index_.just_checked = true;
   auto it = index_.names.find(Folded(name));
-  return it == index_.names.end() ? std::string() : it->second;
+  return it == index_.names.end() ? std::string() : it->second.first;
 }
 
 }  // namespace
 
 void NoteCreated(const std::string& path) {
-  // Spelled as ResolvePath hands folders to the lookup: with their trailing "/".
-  std::size_t slash = path.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string folder = FolderOf(path);
   bool fresh = index_.valid && index_.just_checked && index_.dir == folder;
   index_.just_checked = false;
   if (!fresh) return;
@@ -93,7 +104,27 @@ void NoteCreated(const std::string& path) {
     index_.valid = false;
     return;
   }
-  AddName(index_.names, path.substr(slash == std::string::npos ? 0 : slash + 1));
+  AddName(index_.names, NameOf(path));
+  index_.st = st;
+}
+
+bool IndexIsCurrent(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  struct stat st {};
+  return index_.valid && index_.dir == folder && ::stat(folder.c_str(), &st) == 0 &&
+         SameTime(index_.st, st);
+}
+
+void NoteRemoved(const std::string& path) {
+  struct stat st {};
+  auto it = index_.names.find(Folded(NameOf(path)));
+  bool known = it != index_.names.end() && it->second.second == 1 && it->second.first == NameOf(path);
+  if (!index_.valid || index_.dir != FolderOf(path) || !known ||
+      ::stat(FolderOf(path).c_str(), &st) != 0) {
+    index_.valid = false;
+    return;
+  }
+  index_.names.erase(it);
   index_.st = st;
 }
 
