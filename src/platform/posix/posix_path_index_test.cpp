@@ -25,6 +25,10 @@ TEST(PosixPathIndex, FollowsOwnCreationsAndOtherProgramsChanges) {
     std::string name = "file" + std::to_string(i) + ".txt";
     EXPECT_EQ(posix::ResolvePath(dir / name), dir / ("File" + std::to_string(i) + ".TXT"));
   }
+  ASSERT_TRUE(fs->RemoveFile(dir / "file3.txt"));
+  ASSERT_TRUE(fs->Open(dir / "FILE3.txt", OpenMode::kCreateFresh));
+  EXPECT_EQ(posix::ResolvePath(dir / "file3.TXT"), dir / "FILE3.txt");
+  EXPECT_EQ(posix::ResolvePath(dir / "file4.txt"), dir / "File4.TXT");
   std::this_thread::sleep_for(std::chrono::milliseconds(30));  // past the folder's clock tick
   dir.Write("Other.Pcx", "x");
   EXPECT_EQ(posix::ResolvePath(dir / "OTHER.PCX"), dir / "Other.Pcx");
