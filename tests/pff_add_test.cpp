@@ -350,9 +350,11 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{PffHeaderBytes(0x7fffffff, 32, 20),
                 "Invalid file format: the directory (2147483647 records of 32 bytes at 20) "
                 "ends at 68719476724, past the end of the file (20 bytes)"},
-        Refusal{PffHeaderBytes(2, 0x7fffffff, 20) + std::string(64, 'x'),
-                "Invalid file format: the directory (2 records of 2147483647 bytes at 20) "
-                "ends at 4294967314, past the end of the file (84 bytes)"},
+        Refusal{PffHeaderBytes(2, 65536, 20) + std::string(65536, 'x'),
+                "Invalid file format: the directory (2 records of 65536 bytes at 20) "
+                "ends at 131092, past the end of the file (65556 bytes)"},
+        Refusal{PffHeaderBytes(0, 65537, 20),
+                "Invalid file format: RecordSize 65537 is above 65536"},
         Refusal{PffHeaderBytes(0, 32, 100),
                 "Invalid file format: the directory (0 records of 32 bytes at 100) ends at 100, "
                 "past the end of the file (20 bytes)"},
@@ -366,6 +368,17 @@ INSTANTIATE_TEST_SUITE_P(
                     PffRecordBytes(1, 10, 10, kOld, "low"),
                 "Invalid file format: record 0 (low) places 10 bytes at 10, outside the data "
                 "area (20 to 30)"},
+        Refusal{PffHeaderBytes(3, 32, 120) + std::string(100, 'x') +
+                    PffRecordBytes(0, 60, 60, kOld, "third") +
+                    PffRecordBytes(0, 20, 30, kOld, "first") +
+                    PffRecordBytes(1, 40, 30, kOld, "second"),
+                "Invalid file format: the data of record 1 (first) and of record 2 (second) "
+                "overlap"},
+        Refusal{PffHeaderBytes(2, 32, 120) + std::string(100, 'x') +
+                    PffRecordBytes(0, 20, 90, kOld, "long") +
+                    PffRecordBytes(0, 100, 20, kOld, "short"),
+                "Invalid file format: the data of record 0 (long) and of record 1 (short) "
+                "overlap"},
         Refusal{PffHeaderBytes(1, 32, 20) + PffRecordBytes(1, 20, -1, kOld, "neg"),
                 "Invalid file format: record 0 (neg) has a negative size (-1)"}));
 
@@ -460,6 +473,17 @@ TEST_F(PffAdd, InterruptedAddsLeaveAReadableArchive) {
   EXPECT_EQ(on_disk->header().file_count, 1);
   ASSERT_EQ(on_disk->entries().size(), 1u);
   EXPECT_EQ(on_disk->entries()[0].data_size, 400);
+  EXPECT_TRUE(on_disk->entries()[0].IsDeadSpace());
+
+  // Dead space revived in place (the header does not change): the data goes first, so
+  // stopping before the directory never publishes a record whose data is missing.
+  mem.Put("Game\\R.pff",
+          PffHeaderBytes(1, 32, 620) + Pattern(600, 'd') + PffRecordBytes(1, 20, 600, kOld, kDead));
+  const int hr = table.OpenFile("Game\\R.pff");
+  fs.Fail(Rule{"write", "R.pff", 1, 1});
+  EXPECT_FALSE(table.AddFile(hr, "Mod\\a.pcx"));
+  on_disk = ReadPffArchive(mem, "Game\\R.pff");
+  ASSERT_TRUE(on_disk);
   EXPECT_TRUE(on_disk->entries()[0].IsDeadSpace());
 
   // Data appended: the moved directory is written before the data that covers the old

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <utility>
 
 namespace dfm {
 namespace {
@@ -40,6 +42,24 @@ Failure Overflow() {
 
 Failure BadFormat(const std::string& what) {
   return Failure{err::kInvalidFileFormat, "Invalid file format: " + what};
+}
+
+struct Extent {
+  std::int64_t start, end;
+  std::size_t index;
+};
+
+// Two records whose data overlap, or nullopt. Any record can become dead space when its
+// file is replaced, and reusing that space would then overwrite the other one's data.
+std::optional<std::pair<std::size_t, std::size_t>> FirstOverlap(std::vector<Extent> extents) {
+  std::sort(extents.begin(), extents.end(),
+            [](const Extent& a, const Extent& b) { return a.start < b.start; });
+  const Extent* reach = nullptr;  // the extent reaching furthest so far
+  for (const Extent& x : extents) {
+    if (reach && x.start < reach->end) return std::pair{reach->index, x.index};
+    if (!reach || x.end > reach->end) reach = &x;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -129,6 +149,10 @@ Result<std::uint64_t> PffDirectoryBytes(const PffHeader& h, std::uint64_t file_l
     return BadFormat("DirectoryOffset " + std::to_string(h.directory_offset) +
                      " lies inside the 20-byte header");
   }
+  if (h.record_size > kPffMaxRecordSize) {
+    return BadFormat("RecordSize " + std::to_string(h.record_size) + " is above " +
+                     std::to_string(kPffMaxRecordSize));
+  }
   const std::uint64_t stride = PffRecordStride(h.record_size);
   const std::uint64_t bytes = static_cast<std::uint64_t>(h.file_count) * stride;
   const std::uint64_t end = static_cast<std::uint64_t>(h.directory_offset) + bytes;
@@ -168,21 +192,30 @@ std::uint64_t PffDirectory::records_end() const {
   return static_cast<std::uint64_t>(header_.directory_offset) + image_.size() - kPffTrailerSize;
 }
 
+std::string PffDirectory::Describe(std::size_t index) const {
+  return "record " + std::to_string(index) + " (" + PffNameText(entries_[index].name) + ")";
+}
+
 Status PffDirectory::CheckDataExtents() const {
+  std::vector<Extent> extents;
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     const PffEntry& e = entries_[i];
-    const std::string which = "record " + std::to_string(i) + " (" + PffNameText(e.name) + ")";
     if (e.data_size < 0) {
-      return BadFormat(which + " has a negative size (" + std::to_string(e.data_size) + ")");
+      return BadFormat(Describe(i) + " has a negative size (" + std::to_string(e.data_size) + ")");
     }
     if (e.data_size == 0) continue;
     const std::int64_t end = std::int64_t{e.data_offset} + e.data_size;
     if (e.data_offset < static_cast<std::int32_t>(kPffHeaderSize) ||
         end > header_.directory_offset) {
-      return BadFormat(which + " places " + std::to_string(e.data_size) + " bytes at " +
+      return BadFormat(Describe(i) + " places " + std::to_string(e.data_size) + " bytes at " +
                        std::to_string(e.data_offset) + ", outside the data area (20 to " +
                        std::to_string(header_.directory_offset) + ")");
     }
+    extents.push_back({e.data_offset, end, i});
+  }
+  if (auto pair = FirstOverlap(std::move(extents))) {
+    return BadFormat("the data of " + Describe(pair->first) + " and of " + Describe(pair->second) +
+                     " overlap");
   }
   return {};
 }

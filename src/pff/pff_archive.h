@@ -28,6 +28,9 @@ namespace dfm {
 inline constexpr std::size_t kPffHeaderSize = 20;
 inline constexpr std::size_t kPffFieldBytes = 32;  // bytes of a record that hold its fields
 inline constexpr std::size_t kPffNameSize = 16;
+// Longest record accepted. Known archives use 32 or 36; an empty directory cannot show
+// that a larger declared size is real, and every added record would take that much.
+inline constexpr std::int32_t kPffMaxRecordSize = 65536;
 inline constexpr std::int32_t kPffDeadFlag = 1;  // only this exact value marks dead space
 inline constexpr std::string_view kPffDeadSpaceName = "<DEAD SPACE>";
 inline constexpr std::string_view kPffTrailerText =
@@ -81,8 +84,9 @@ std::string PffNameText(const PffName& name);
 Result<std::int32_t> PffTimestamp(const LocalDateTime& local);
 
 // Bytes of the directory records the header declares, after checking that they lie in a
-// file of `file_length` bytes: FileCount not negative, DirectoryOffset not inside the
-// header, the last record ending inside the file and below 2 GiB. Fails with
+// file of `file_length` bytes: FileCount not negative, RecordSize at most
+// kPffMaxRecordSize, DirectoryOffset not inside the header, the last record ending inside
+// the file and below 2 GiB. Fails with
 // err::kInvalidFileFormat (or err::kOverflow past 2 GiB) and says which rule broke.
 Result<std::uint64_t> PffDirectoryBytes(const PffHeader& header, std::uint64_t file_length);
 
@@ -125,9 +129,10 @@ class PffDirectory {
   // The records and the trailer, as written at header().directory_offset.
   const Bytes& image() const { return image_; }
 
-  // Fails (err::kInvalidFileFormat) when a record with data places it outside the space
-  // between the header and the directory, or has a negative size. Adding into such an
-  // archive would write over the header, the directory or another file's data.
+  // Fails (err::kInvalidFileFormat) when a record has a negative size, places data
+  // outside the space between the header and the directory, or shares bytes with another
+  // record (records of size 0 take no space). Adding into such an archive would write
+  // over the header, the directory or a file that is still in use.
   Status CheckDataExtents() const;
 
   // Puts a new entry into the directory: the first record whose name matches becomes
@@ -141,6 +146,7 @@ class PffDirectory {
   void Revert(const PffPlacement& placement);
 
  private:
+  std::string Describe(std::size_t index) const;
   std::size_t FindName(const PffName& name) const;
   std::size_t FirstFit(std::int32_t size) const;
   void SetRecord(std::size_t index, const PffEntry& entry, bool clear_rest);
