@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "support/pff_bytes.h"
 
 namespace dfm {
@@ -57,6 +59,76 @@ TEST(PffDirectory, OverflowOfTheDirectoryOffsetChangesNothing) {
   big.data_size = 615;
   ASSERT_TRUE(dir.Place(big));
   EXPECT_EQ(dir.header().directory_offset, 2'147'483'615);
+}
+
+// The directory's name and dead-space indexes must give what walking every record gives:
+// a naive model places random adds (some undone) and must agree record for record.
+struct NaiveDirectory {
+  std::vector<PffEntry> entries;
+  std::int32_t directory_offset = 20;
+
+  std::size_t Find(auto&& pred) const {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (pred(entries[i])) return i;
+    }
+    return entries.size();
+  }
+  void Kill(std::size_t i) {
+    entries[i].dead_flag = 1;
+    entries[i].name = MakePffName("<DEAD SPACE>");
+  }
+  void Place(const PffEntry& in) {
+    const std::size_t first =
+        Find([&](const PffEntry& e) { return PffNamesMatch(e.name, in.name); });
+    if (first < entries.size()) {
+      const bool was_dead = entries[first].IsDeadSpace();
+      const std::size_t live = Find(
+          [&](const PffEntry& e) { return !e.IsDeadSpace() && PffNamesMatch(e.name, in.name); });
+      Kill(first);
+      if (was_dead && live < entries.size()) Kill(live);
+    }
+    const std::size_t fit =
+        Find([&](const PffEntry& e) { return e.IsDeadSpace() && e.data_size >= in.data_size; });
+    PffEntry added = in;
+    if (fit < entries.size() && entries[fit].data_size == in.data_size) {
+      entries[fit].dead_flag = 0;
+      entries[fit].name = in.name;
+      entries[fit].timestamp = in.timestamp;
+      return;
+    }
+    if (fit < entries.size()) {
+      entries[fit].data_size -= in.data_size;
+      added.data_offset = entries[fit].data_offset + entries[fit].data_size;
+    } else {
+      added.data_offset = directory_offset;
+      directory_offset += in.data_size;
+    }
+    entries.push_back(added);
+  }
+};
+
+TEST(PffDirectory, IndexedPlacementAgreesWithWalkingEveryRecord) {
+  std::mt19937 rng(7);
+  const char* const names[] = {"a.pcx", "A.PCX", "b.pcx", "c.3di", "<DEAD SPACE>", "d", "e", "f"};
+  PffHeader h;
+  h.directory_offset = 20;
+  PffDirectory dir(h);
+  NaiveDirectory model;
+  for (int step = 0; step < 3000; ++step) {
+    PffEntry in;
+    in.name = MakePffName(names[rng() % 8]);
+    in.data_size = static_cast<std::int32_t>(rng() % 5 == 0 ? 0 : rng() % 300);
+    in.timestamp = step;
+    auto placed = dir.Place(in);
+    ASSERT_TRUE(placed);
+    if (rng() % 4 == 0) {
+      dir.Revert(*placed);
+    } else {
+      model.Place(in);
+    }
+    ASSERT_EQ(dir.entries(), model.entries) << "step " << step;
+    ASSERT_EQ(dir.header().directory_offset, model.directory_offset);
+  }
 }
 
 }  // namespace

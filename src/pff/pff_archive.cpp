@@ -180,9 +180,7 @@ PffDirectory PffDirectory::FromRecords(const PffHeader& header, const unsigned c
   dir.header_ = header;
   const std::size_t count = size / dir.stride_;
   dir.entries_.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    dir.entries_.push_back(DecodePffEntry(records + i * dir.stride_));
-  }
+  for (std::size_t i = 0; i < count; ++i) dir.Push(DecodePffEntry(records + i * dir.stride_));
   dir.image_.assign(records, records + size);
   dir.WriteTrailer();
   return dir;
@@ -220,22 +218,23 @@ Status PffDirectory::CheckDataExtents() const {
   return {};
 }
 
-std::size_t PffDirectory::FindName(const PffName& name) const {
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (PffNamesMatch(entries_[i].name, name)) return i;
-  }
-  return entries_.size();
+void PffDirectory::Put(std::size_t index, const PffEntry& entry) {
+  lookup_.Set(index, &entries_[index], entry);
+  entries_[index] = entry;
 }
 
-std::size_t PffDirectory::FirstFit(std::int32_t size) const {
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (entries_[i].IsDeadSpace() && entries_[i].data_size >= size) return i;
-  }
-  return entries_.size();
+void PffDirectory::Push(const PffEntry& entry) {
+  lookup_.Set(entries_.size(), nullptr, entry);
+  entries_.push_back(entry);
+}
+
+void PffDirectory::Pop() {
+  lookup_.PopBack(entries_.back());
+  entries_.pop_back();
 }
 
 void PffDirectory::SetRecord(std::size_t index, const PffEntry& entry, bool clear_rest) {
-  entries_[index] = entry;
+  Put(index, entry);
   unsigned char* record = image_.data() + index * stride_;
   EncodePffEntry(entry, record);
   if (clear_rest) std::fill(record + kPffFieldBytes, record + stride_, 0);
@@ -243,7 +242,7 @@ void PffDirectory::SetRecord(std::size_t index, const PffEntry& entry, bool clea
 
 void PffDirectory::AppendRecord(const PffEntry& entry) {
   const std::size_t at = entries_.size() * stride_;
-  entries_.push_back(entry);
+  Push(entry);
   image_.resize(at + stride_);
   std::fill(image_.begin() + static_cast<std::ptrdiff_t>(at), image_.end(), 0);
   EncodePffEntry(entry, image_.data() + at);
@@ -278,19 +277,20 @@ Result<PffPlacement> PffDirectory::Place(const PffEntry& incoming) {
   // The first record of the same name becomes dead space. When that one was dead space
   // already, the first live record of the name is replaced too, so no stale copy of the
   // file stays visible.
-  const std::size_t n = entries_.size();
-  if (std::size_t first = FindName(incoming.name); first < n) {
-    const bool was_dead = entries_[first].IsDeadSpace();
-    make_dead(first);
-    for (std::size_t i = first + 1; was_dead && i < n; ++i) {
-      if (!entries_[i].IsDeadSpace() && PffNamesMatch(entries_[i].name, incoming.name)) {
-        make_dead(i);
-        break;
-      }
+  if (const auto* named = lookup_.Named(incoming.name)) {
+    const std::size_t first = named->front();
+    std::size_t live = PffLookup::kNone;
+    if (entries_[first].IsDeadSpace()) {
+      auto it = std::find_if(named->begin(), named->end(),
+                             [&](std::size_t i) { return !entries_[i].IsDeadSpace(); });
+      if (it != named->end()) live = *it;
     }
+    make_dead(first);  // changes `named`
+    if (live != PffLookup::kNone) make_dead(live);
   }
 
-  const std::size_t fit = FirstFit(incoming.data_size);
+  const std::size_t n = entries_.size();
+  const std::size_t fit = std::min(lookup_.FirstFit(incoming.data_size), n);
   if (fit < n && entries_[fit].data_size == incoming.data_size) {
     p.kind = PffPlacement::Kind::kRevived;
   } else {
@@ -337,11 +337,11 @@ Result<PffPlacement> PffDirectory::Place(const PffEntry& incoming) {
 void PffDirectory::Revert(const PffPlacement& p) {
   const auto old_count = static_cast<std::size_t>(p.old_header.file_count);
   if (entries_.size() > old_count) {
-    entries_.resize(old_count);
+    while (entries_.size() > old_count) Pop();
     WriteTrailer();
   }
   for (auto it = p.saved.rbegin(); it != p.saved.rend(); ++it) {
-    entries_[it->index] = it->entry;
+    Put(it->index, it->entry);
     std::copy(it->record.begin(), it->record.end(),
               image_.begin() + static_cast<std::ptrdiff_t>(it->index * stride_));
   }

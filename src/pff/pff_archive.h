@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pff/pff_lookup.h"
 #include "platform/file_system.h"
 #include "platform/result.h"
 
@@ -147,8 +148,10 @@ class PffDirectory {
 
  private:
   std::string Describe(std::size_t index) const;
-  std::size_t FindName(const PffName& name) const;
-  std::size_t FirstFit(std::int32_t size) const;
+  // entries_ changes only through these three, which keep lookup_ in step.
+  void Put(std::size_t index, const PffEntry& entry);
+  void Push(const PffEntry& entry);
+  void Pop();
   void SetRecord(std::size_t index, const PffEntry& entry, bool clear_rest);
   void AppendRecord(const PffEntry& entry);
   void WriteTrailer();
@@ -156,6 +159,7 @@ class PffDirectory {
   PffHeader header_;
   std::uint32_t stride_ = kPffFieldBytes;
   std::vector<PffEntry> entries_;
+  PffLookup lookup_;
   Bytes image_;
 };
 
