@@ -47,12 +47,18 @@ const PffSlot* PffArchiveTable::Slot(int handle) const {
   return &slots_[static_cast<std::size_t>(handle)];
 }
 
+const std::string& PffArchiveTable::KeyOf(const std::string& path) {
+  auto it = keys_.find(path);
+  if (it == keys_.end()) it = keys_.emplace(path, ArchiveKey(path)).first;
+  return it->second;
+}
+
 int PffArchiveTable::OpenFile(const std::string& path) {
   if (!any_read_ok_) {
     slots_.clear();
     by_key_.clear();
   }
-  std::string key = ArchiveKey(path);
+  const std::string& key = KeyOf(path);
   if (auto it = by_key_.find(key); it != by_key_.end()) {
     PffSlot& slot = slots_[static_cast<std::size_t>(it->second)];
     if (!slot.read_status) UpdatePff(slot);
@@ -64,7 +70,7 @@ int PffArchiveTable::OpenFile(const std::string& path) {
   }
   const int handle = size();
   by_key_.emplace(key, handle);
-  slots_.push_back(PffSlot{path, std::move(key), {}, PffDirectory{}});
+  slots_.push_back(PffSlot{path, key, {}, PffDirectory{}});
   UpdatePff(slots_.back());
   return handle;
 }
@@ -131,18 +137,17 @@ Status PffArchiveTable::Add(PffSlot* slot, const std::string& source_path) {
   return {};
 }
 
-Result<Bytes> PffArchiveTable::ReadSource(const std::string& path, std::int32_t expected_size) {
+// Reads exactly the DataSize bytes GetFileHeader counted: a file that shrank since then
+// fails the read, one that grew gives its first DataSize bytes, so the record written and
+// the data written always agree. The buffer is not zero-filled first.
+Result<PffArchiveTable::SourceData> PffArchiveTable::ReadSource(const std::string& path,
+                                                                std::int32_t size) {
   auto file = fs_.Open(path, OpenMode::kRead);
   if (!file) return file.failure();
-  auto size = (*file)->Size();
-  if (!size) return size.failure();
-  if (*size != static_cast<std::uint64_t>(expected_size)) {
-    return Failure{err::kPathFileAccessError,
-                   "Path/File access error: " + path + " changed its length while being added"};
-  }
-  Bytes data(static_cast<std::size_t>(expected_size));
-  if (!data.empty()) {
-    if (auto st = (*file)->ReadAt(0, data.data(), data.size()); !st) return st.failure();
+  SourceData data{std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(size)),
+                  static_cast<std::size_t>(size)};
+  if (data.size > 0) {
+    if (auto st = (*file)->ReadAt(0, data.bytes.get(), data.size); !st) return st.failure();
   }
   if (auto st = (*file)->Close(); !st) return st.failure();
   return data;
@@ -155,7 +160,7 @@ Result<Bytes> PffArchiveTable::ReadSource(const std::string& path, std::int32_t 
 // before the data that overwrites its old place; the header, which says how many records
 // there are and where, comes last.
 Status PffArchiveTable::WriteAdd(const PffSlot& slot, const PffPlacement& placement,
-                                 const Bytes& data, std::uint64_t known_end) {
+                                 const SourceData& data, std::uint64_t known_end) {
   auto file = fs_.Open(slot.path, OpenMode::kReadWrite);
   if (!file) return file.failure();
   File& archive = **file;
@@ -168,9 +173,9 @@ Status PffArchiveTable::WriteAdd(const PffSlot& slot, const PffPlacement& placem
   }
   const PffDirectory& dir = slot.directory;
   auto write_data = [&]() -> Status {
-    if (data.empty()) return {};
-    return archive.WriteAt(static_cast<std::uint64_t>(placement.data_offset), data.data(),
-                           data.size());
+    if (data.size == 0) return {};
+    return archive.WriteAt(static_cast<std::uint64_t>(placement.data_offset), data.bytes.get(),
+                           data.size);
   };
   auto write_directory = [&]() -> Status {
     return archive.WriteAt(static_cast<std::uint64_t>(dir.header().directory_offset),

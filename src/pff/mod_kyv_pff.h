@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -81,10 +82,15 @@ class PffArchiveTable {
   int size() const { return static_cast<int>(slots_.size()); }
 
  private:
+  const std::string& KeyOf(const std::string& path);
   void UpdatePff(PffSlot& slot);
   Status Add(PffSlot* slot, const std::string& source_path);
-  Result<Bytes> ReadSource(const std::string& path, std::int32_t expected_size);
-  Status WriteAdd(const PffSlot& slot, const PffPlacement& placement, const Bytes& data,
+  struct SourceData {
+    std::unique_ptr<unsigned char[]> bytes;
+    std::size_t size;
+  };
+  Result<SourceData> ReadSource(const std::string& path, std::int32_t size);
+  Status WriteAdd(const PffSlot& slot, const PffPlacement& placement, const SourceData& data,
                   std::uint64_t known_end);
 
   FileSystem& fs_;
@@ -93,7 +99,8 @@ class PffArchiveTable {
   PathStyle style_;
   bool any_read_ok_ = false;
   std::vector<PffSlot> slots_;
-  std::unordered_map<std::string, int> by_key_;
+  std::unordered_map<std::string, int> by_key_;        // folded path -> handle
+  std::unordered_map<std::string, std::string> keys_;  // path as given -> folded path
 };
 
 }  // namespace dfm
