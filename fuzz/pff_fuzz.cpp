@@ -54,7 +54,7 @@ void AddAndCheck(MemoryFileSystem& fs, dfm::PffArchiveTable& table, int handle,
   fs.Put(source, bytes);
   const dfm::PffSlot* slot = table.Slot(handle);
   const bool readable = slot && slot->read_status.ok();
-  const std::string before = fs.Get(kArchive);
+  const std::string before = fs.Text(kArchive);
   const dfm::PffName name = dfm::MakePffName(source.substr(source.rfind('\\') + 1));
   const auto others = readable ? OtherLiveData(slot->directory, before, name)
                                : std::vector<std::pair<PffEntry, std::string>>{};
@@ -62,11 +62,11 @@ void AddAndCheck(MemoryFileSystem& fs, dfm::PffArchiveTable& table, int handle,
   const dfm::Status added = table.AddFile(handle, source);
   Check(fs.open_files() == 0);
   if (!added) {
-    Check(fs.Get(kArchive) == before);  // nothing in memory fails to write here
+    Check(fs.Text(kArchive) == before);  // nothing in memory fails to write here
     return;
   }
   Check(readable);
-  const std::string after = fs.Get(kArchive);
+  const std::string after = fs.Text(kArchive);
   auto back = dfm::ReadPffArchive(fs, kArchive);
   Check(back.ok());
   Check(back->header() == slot->directory.header());

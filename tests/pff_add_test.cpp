@@ -22,7 +22,7 @@ using testing::RecordingDialogs;
 using Rule = FaultyFileSystem::Rule;
 using Texts = std::vector<std::string>;
 
-// MemoryFileSystem's default time, 2001-09-09 01:46:40, counted from 1969-12-31 19:00:00.
+// 2001-09-09 01:46:40, the test files' time, counted from 1969-12-31 19:00:00.
 constexpr std::int32_t kTs = 1'000'018'000;
 constexpr std::int32_t kOld = 111;  // timestamp of records already in the test archives
 const std::string kDead = "<DEAD SPACE>";
@@ -34,6 +34,13 @@ std::string Pattern(std::size_t size, char seed) {
   return s;
 }
 
+// Files get 2001-09-09 01:46:40 unless a test gives a time.
+MemoryFileSystem Memory() {
+  MemoryFileSystem m;
+  m.mtime = LocalDateTime{2001, 9, 9, 1, 46, 40, 0, 0};
+  return m;
+}
+
 class PffAdd : public ::testing::Test {
  protected:
   // Puts the source file into "Mod\" and adds it through a fresh OpenFile.
@@ -41,12 +48,12 @@ class PffAdd : public ::testing::Test {
     mem.Put("Mod\\" + name, bytes);
     return table.AddFile(table.OpenFile(kArchive), "Mod\\" + name);
   }
-  std::string Archive() const { return mem.Get(kArchive); }
+  std::string Archive() const { return mem.Text(kArchive); }
   int Count(const std::string& line) const {
     return static_cast<int>(std::count(fs.log.begin(), fs.log.end(), line));
   }
 
-  MemoryFileSystem mem;
+  MemoryFileSystem mem = Memory();
   FaultyFileSystem fs{mem};
   RecordingDialogs dialogs;
   CountingPump pump;
@@ -159,17 +166,17 @@ TEST_F(PffAdd, EmptySourcesWriteNoDataAndTheFirstDeadRecordDecides) {
   std::string expected = zero_first;
   PutBytes(expected, 1020, PffRecordBytes(0, 500, 0, kTs, "e.pcx"));
   PutBytes(expected, 1084, PffTrailerBytes());
-  EXPECT_EQ(mem.Get("Game\\Zero.pff"), expected);
+  EXPECT_EQ(mem.Text("Game\\Zero.pff"), expected);
 
   // A larger dead record comes first: it keeps its size and the record points at its end.
   const std::string large_first =
       PffHeaderBytes(1, 32, 1020) + Pattern(1000, 'd') + PffRecordBytes(1, 20, 1000, kOld, kDead);
   mem.Put("Game\\Large.pff", large_first);
   ASSERT_TRUE(table.AddFile(table.OpenFile("Game\\Large.pff"), "Mod\\e.pcx"));
-  EXPECT_EQ(mem.Get("Game\\Large.pff"), PffHeaderBytes(2, 32, 1020) + Pattern(1000, 'd') +
-                                            PffRecordBytes(1, 20, 1000, kOld, kDead) +
-                                            PffRecordBytes(0, 1020, 0, kTs, "e.pcx") +
-                                            PffTrailerBytes());
+  EXPECT_EQ(mem.Text("Game\\Large.pff"), PffHeaderBytes(2, 32, 1020) + Pattern(1000, 'd') +
+                                             PffRecordBytes(1, 20, 1000, kOld, kDead) +
+                                             PffRecordBytes(0, 1020, 0, kTs, "e.pcx") +
+                                             PffTrailerBytes());
 }
 
 // Dead space that kept a file's name must not hide the live entry of that name behind it.
@@ -435,7 +442,7 @@ TEST_F(PffAdd, FailedArchiveWritesAreUndoneInMemory) {
   for (const char* op : {"open", "size", "write", "close"}) {
     for (int skip = 0; skip < (std::string(op) == "write" ? 3 : 1); ++skip) {
       SCOPED_TRACE(std::string(op) + " " + std::to_string(skip));
-      MemoryFileSystem m;
+      MemoryFileSystem m = Memory();
       FaultyFileSystem f{m};
       RecordingDialogs d;
       PffArchiveTable t{f, d, pump, PathStyle::kWindows};
@@ -455,7 +462,7 @@ TEST_F(PffAdd, FailedArchiveWritesAreUndoneInMemory) {
 
       ASSERT_TRUE(t.AddFile(h, "Mod\\new.pcx"));
       // Bytes the failed add wrote beyond the new trailer may remain; nothing else differs.
-      EXPECT_EQ(m.Get(kArchive).substr(0, clean_b.size()), clean_b);
+      EXPECT_EQ(m.Text(kArchive).substr(0, clean_b.size()), clean_b);
     }
   }
 }

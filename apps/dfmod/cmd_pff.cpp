@@ -8,35 +8,15 @@
 #include <ostream>
 
 #include "dfmod/cli.h"
+#include "dfmod/cli_dialogs.h"
 #include "pff/mod_kyv_pff.h"
 #include "pff/pff_archive.h"
-#include "platform/dialogs.h"
 #include "platform/event_pump.h"
 #include "platform/host.h"
 #include "script/path_utils.h"
 
 namespace dfm::cli {
 namespace {
-
-// Message boxes shown by the archive code become lines on the error stream.
-class StreamDialogs final : public Dialogs {
- public:
-  explicit StreamDialogs(std::ostream& err) : err_(err) {}
-  MsgAnswer MessageBox(const std::string& text, const std::string&, MsgButtons, MsgIcon) override {
-    std::string line = text;
-    for (std::size_t at; (at = line.find("\r\n")) != std::string::npos;) line.replace(at, 2, ": ");
-    err_ << "dfmod: " << line << "\n";
-    return MsgAnswer::kOk;
-  }
-  std::optional<std::string> InputBox(const std::string&, const std::string&,
-                                      const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> BrowseForFolder(const std::string&) override { return std::nullopt; }
-
- private:
-  std::ostream& err_;
-};
 
 // Printable ASCII as it is, every other byte as \xNN.
 std::string Printable(std::string_view bytes) {
@@ -114,7 +94,7 @@ int List(const Args& args, Io& io) {
 int Add(const Args& args, Io& io) {
   if (args.size() < 2) return UsageError(io, "pff add: expected ARCHIVE FILE...");
   auto fs = MakeHostFileSystem();
-  StreamDialogs dialogs(io.err);
+  CliDialogs dialogs(io.err, "dfmod");
   NullEventPump pump;
   const std::string& archive = args[0];
   if (!FileExists(*fs, dialogs, archive)) return UsageError(io, "pff: not found: " + archive);

@@ -115,8 +115,8 @@ TEST(PffAddCommand, FailedAddsGiveExitOneAndTheirMessages) {
   EXPECT_EQ(r.code, kExitFindings);
   const std::string why = "Invalid file format: FileCount -2 is negative";
   EXPECT_EQ(r.err, "dfmod: pff: not found: " + (dir / "missing.pcx") +
-                       "\ndfmod: Error in UpdatePff: " + why +
-                       "\ndfmod: Error in AddFile, File: \"" + (dir / "x.pcx") + "\": " + why +
+                       "\n[dfmod] Error in UpdatePff\r\n" + why +
+                       "\n[dfmod] Error in AddFile, File: \"" + (dir / "x.pcx") + "\"\r\n" + why +
                        "\n");
   EXPECT_EQ(dir.Read("bad.pff"), PffHeaderBytes(-2, 32, 20));
   EXPECT_EQ(Pff({"add", dir / "none.pff", dir / "x.pcx"}).code, kExitUsage);
