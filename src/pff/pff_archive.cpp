@@ -260,7 +260,6 @@ void PffDirectory::WriteTrailer() {
 Result<PffPlacement> PffDirectory::Place(const PffEntry& incoming) {
   PffPlacement p;
   p.old_header = header_;
-  p.data_size = incoming.data_size;
   auto change = [&](std::size_t i, const PffEntry& e, bool clear_rest) {
     p.saved.push_back({i, entries_[i],
                        Bytes(image_.begin() + static_cast<std::ptrdiff_t>(i * stride_),

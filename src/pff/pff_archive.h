@@ -96,7 +96,6 @@ struct PffPlacement {
   enum class Kind { kRevived, kSplit, kAppended };  // dead space reused whole, its tail, none
   Kind kind = Kind::kAppended;
   std::int32_t data_offset = 0;
-  std::int32_t data_size = 0;
 
  private:
   friend class PffDirectory;
