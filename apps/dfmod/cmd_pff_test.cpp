@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "dfmod/cli.h"
 #include "pff/pff_archive.h"
 #include "platform/host.h"
+#include "support/cli_run.h"
 #include "support/pff_bytes.h"
 #include "support/temp_dir.h"
 
@@ -16,17 +15,8 @@ using dfm::testing::PffRecordBytes;
 using dfm::testing::PffTrailerBytes;
 using dfm::testing::TempDir;
 
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Outcome Pff(const Args& args) {
-  std::ostringstream out, err;
-  Io io{out, err};
-  int code = dfm::cli::Pff(args, io);
-  return {code, out.str(), err.str()};
+testing::CliOutcome Pff(const Args& args) {
+  return testing::RunCli(dfm::cli::Pff, args);
 }
 
 // "abc" (3 bytes) live, a dead record, and a 16-character name with a Latin-1 byte.
@@ -40,7 +30,7 @@ std::string SampleArchive() {
 TEST(PffList, JsonHasEveryFieldAndRawNames) {
   TempDir dir;
   dir.Write("a.pff", SampleArchive());
-  Outcome r = Pff({"list", dir / "a.pff", "--json"});
+  auto r = Pff({"list", dir / "a.pff", "--json"});
   EXPECT_EQ(r.code, kExitOk) << r.err;
   EXPECT_EQ(r.out,
             "{\"header_size\":20,\"signature\":\"PF\\u0000\\u00e9\",\"file_count\":3,"
@@ -56,7 +46,7 @@ TEST(PffList, JsonHasEveryFieldAndRawNames) {
 TEST(PffList, TableIsReadable) {
   TempDir dir;
   dir.Write("a.pff", SampleArchive());
-  Outcome r = Pff({"list", dir / "a.pff"});
+  auto r = Pff({"list", dir / "a.pff"});
   EXPECT_EQ(r.code, kExitOk) << r.err;
   EXPECT_EQ(r.out,
             "header_size       20\n"
@@ -73,7 +63,7 @@ TEST(PffList, TableIsReadable) {
 TEST(PffList, UnreadableArchivesAndBadUsage) {
   TempDir dir;
   dir.Write("short.pff", "12345");
-  Outcome r = Pff({"list", dir / "short.pff"});
+  auto r = Pff({"list", dir / "short.pff"});
   EXPECT_EQ(r.code, kExitUsage);
   EXPECT_EQ(r.err.rfind("dfmod: pff: " + (dir / "short.pff") + ": Input past end of file", 0), 0u);
   EXPECT_EQ(Pff({"list"}).code, kExitUsage);
@@ -88,7 +78,7 @@ TEST(PffAddCommand, AddsEachFileInOrderThroughOneSlot) {
   dir.Write("mod/one.pcx", "1111");
   dir.Write("mod/Two.pcx", "22");
   dir.Write("mod/again/ONE.PCX", "33");
-  Outcome r = Pff(
+  auto r = Pff(
       {"add", dir / "a.pff", dir / "mod/one.pcx", dir / "mod/Two.pcx", dir / "mod/again/ONE.PCX"});
   EXPECT_EQ(r.code, kExitOk) << r.err;
   EXPECT_EQ(r.err, "");
@@ -111,7 +101,7 @@ TEST(PffAddCommand, FailedAddsGiveExitOneAndTheirMessages) {
   TempDir dir;
   dir.Write("bad.pff", PffHeaderBytes(-2, 32, 20));
   dir.Write("x.pcx", "x");
-  Outcome r = Pff({"add", dir / "bad.pff", dir / "missing.pcx", dir / "x.pcx"});
+  auto r = Pff({"add", dir / "bad.pff", dir / "missing.pcx", dir / "x.pcx"});
   EXPECT_EQ(r.code, kExitFindings);
   const std::string why = "Invalid file format: FileCount -2 is negative";
   EXPECT_EQ(r.err, "dfmod: pff: not found: " + (dir / "missing.pcx") +
@@ -126,13 +116,13 @@ TEST(PffAddCommand, FailedAddsGiveExitOneAndTheirMessages) {
 TEST(PffExtract, WritesLiveEntriesAllOrByNameIgnoringCase) {
   TempDir dir;
   dir.Write("a.pff", SampleArchive());
-  Outcome all = Pff({"extract", dir / "a.pff", "-o", dir / "all"});
+  auto all = Pff({"extract", dir / "a.pff", "-o", dir / "all"});
   EXPECT_EQ(all.code, kExitOk) << all.err;
   EXPECT_EQ(dir.Read("all/Abc.pcx"), "abc");
   EXPECT_EQ(dir.Read("all/caf\xe9_sixteen_ch"), "0123456");
   EXPECT_FALSE(dir.Exists("all/<DEAD SPACE>"));
 
-  Outcome one = Pff({"extract", dir / "a.pff", "-o", dir / "one", "ABC.PCX", "nothing.pcx"});
+  auto one = Pff({"extract", dir / "a.pff", "-o", dir / "one", "ABC.PCX", "nothing.pcx"});
   EXPECT_EQ(one.code, kExitFindings);
   EXPECT_EQ(one.err, "dfmod: pff: no entry named nothing.pcx\n");
   EXPECT_EQ(dir.Read("one/Abc.pcx"), "abc");
@@ -144,7 +134,7 @@ TEST(PffExtract, RefusesNamesThatLeaveTheFolderAndDataOutsideTheArchive) {
   TempDir dir;
   dir.Write("a.pff", PffHeaderBytes(3, 32, 23) + "abc" + PffRecordBytes(0, 20, 3, 0, "../up") +
                          PffRecordBytes(0, 20, 200, 0, "big") + PffRecordBytes(0, 20, 3, 0, "ok"));
-  Outcome r = Pff({"extract", dir / "a.pff", "-o", dir / "out"});
+  auto r = Pff({"extract", dir / "a.pff", "-o", dir / "out"});
   EXPECT_EQ(r.code, kExitFindings);
   EXPECT_EQ(r.err,
             "dfmod: pff: ../up: not a plain file name; not extracted\n"
