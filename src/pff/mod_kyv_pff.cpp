@@ -93,15 +93,13 @@ Result<PffEntry> PffArchiveTable::GetFileHeader(const std::string& path) {
   };
   PffEntry entry;
   entry.name = MakePffName(PadName(GetFileName(path, style_)));
-  auto length = fs_.FileLength(path);
-  if (!length) return fail(length.failure());
-  if (*length > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+  auto stat = fs_.Stat(path);  // the length, then the time
+  if (!stat) return fail(stat.failure());
+  if (stat->length > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
     return fail(Failure{err::kOverflow, "Overflow"});
   }
-  entry.data_size = static_cast<std::int32_t>(*length);
-  auto modified = fs_.ModifiedTime(path);
-  if (!modified) return fail(modified.failure());
-  auto timestamp = PffTimestamp(*modified);
+  entry.data_size = static_cast<std::int32_t>(stat->length);
+  auto timestamp = PffTimestamp(stat->modified);
   if (!timestamp) return fail(timestamp.failure());
   entry.timestamp = *timestamp;
   return entry;

@@ -2,6 +2,14 @@
 
 namespace dfm {
 
+Result<FileStat> FileSystem::Stat(const std::string& path) {
+  auto length = FileLength(path);
+  if (!length) return length.failure();
+  auto modified = ModifiedTime(path);
+  if (!modified) return modified.failure();
+  return FileStat{*length, *modified};
+}
+
 Result<Bytes> ReadWholeFile(FileSystem& fs, const std::string& path) {
   auto file = fs.Open(path, OpenMode::kRead);
   if (!file) return file.failure();

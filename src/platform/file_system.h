@@ -53,6 +53,12 @@ struct LocalDateTime {
   int nanosecond = 0;
 };
 
+// A file's length and last-modified time, as one query gives them.
+struct FileStat {
+  std::uint64_t length = 0;
+  LocalDateTime modified;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -62,6 +68,9 @@ class FileSystem {
   virtual Result<std::uint64_t> FileLength(const std::string& path) = 0;
   // Last-modified time in local time.
   virtual Result<LocalDateTime> ModifiedTime(const std::string& path) = 0;
+  // FileLength and ModifiedTime together: fails as FileLength does, else as ModifiedTime
+  // does. This default asks the two in that order; a host overrides it to ask once.
+  virtual Result<FileStat> Stat(const std::string& path);
   // Sets the last-modified time (local time; weekday and nanoseconds are not used).
   // A file system that cannot keep times fails with err::kInvalidProcedureCall.
   virtual Status SetModifiedTime(const std::string& path, const LocalDateTime& time) {
