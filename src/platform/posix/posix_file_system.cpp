@@ -167,10 +167,51 @@ LocalDateTime ToLocal(const struct timespec& ts) {
   return out;
 }
 
+// Runs `call` (a system call on a host path: true on success, else errno set) on the
+// path with "\" mapped to "/", and, when that finds nothing (ENOENT, ENOTDIR), once more
+// on the spelling the case-insensitive lookup gives, if that differs. The result is the
+// one ResolvePath's spelling gives, without a lookup before every call: an exact name
+// is what ResolvePath keeps anyway.
+template <class Call>
+bool OnHostPath(const std::string& path, Call&& call) {
+  const std::string mapped = posix::MappedPath(path);
+  if (call(mapped)) return true;
+  if (errno != ENOENT && errno != ENOTDIR) return false;
+  const int first = errno;
+  const std::string resolved = posix::ResolvePath(path);
+  if (resolved == mapped) {
+    errno = first;
+    return false;
+  }
+  return call(resolved);
+}
+
+bool StatPath(const std::string& path, struct stat& st) {
+  return OnHostPath(path, [&](const std::string& p) { return ::stat(p.c_str(), &st) == 0; });
+}
+
+// The descriptor of `path` opened with `flags`, or -1 with errno set. A file that
+// exists under the exact name is opened without a lookup; otherwise the lookup's
+// spelling is opened, and only then created if O_CREAT asks for it, so that a file
+// existing under another spelling is found rather than made anew.
+int OpenHostFile(const std::string& path, int flags) {
+  const std::string mapped = posix::MappedPath(path);
+  int fd = ::open(mapped.c_str(), flags & ~O_CREAT, 0644);
+  if (fd >= 0 || (errno != ENOENT && errno != ENOTDIR)) return fd;
+  const int first = errno;
+  const std::string resolved = posix::ResolvePath(path);
+  if (resolved == mapped && !(flags & O_CREAT)) {
+    errno = first;
+    return -1;
+  }
+  fd = ::open(resolved.c_str(), flags, 0644);
+  if (fd >= 0 && (flags & O_CREAT)) posix::NoteCreated(resolved);
+  return fd;
+}
+
 class PosixFileSystem final : public FileSystem {
  public:
   Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override {
-    const std::string p = posix::ResolvePath(path);
     int flags = O_CLOEXEC;
     switch (mode) {
       case OpenMode::kRead:
@@ -186,11 +227,11 @@ class PosixFileSystem final : public FileSystem {
         flags |= O_WRONLY | O_CREAT | O_APPEND;
         break;
     }
-    int fd = ::open(p.c_str(), flags, 0644);
+    int fd = OpenHostFile(path, flags);
     if (fd < 0) return FromErrno(errno, path);
-    if (flags & O_CREAT) posix::NoteCreated(p);
+    // Writing modes never get here with a folder: the kernel refuses them (EISDIR).
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (mode == OpenMode::kRead && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
       ::close(fd);
       return Failure{err::kPathFileAccessError, "Path/File access error: " + path + " is a folder"};
     }
@@ -199,19 +240,27 @@ class PosixFileSystem final : public FileSystem {
 
   Result<std::uint64_t> FileLength(const std::string& path) override {
     struct stat st {};
-    if (::stat(posix::ResolvePath(path).c_str(), &st) != 0) return FromErrno(errno, path);
+    if (!StatPath(path, st)) return FromErrno(errno, path);
     if (S_ISDIR(st.st_mode)) return Failure{err::kFileNotFound, "File not found: " + path};
     return static_cast<std::uint64_t>(st.st_size);
   }
 
   Result<LocalDateTime> ModifiedTime(const std::string& path) override {
     struct stat st {};
-    if (::stat(posix::ResolvePath(path).c_str(), &st) != 0) return FromErrno(errno, path);
+    if (!StatPath(path, st)) return FromErrno(errno, path);
     return ToLocal(st.st_mtim);
   }
 
+  // One stat for both; the same failures as FileLength.
+  Result<FileStat> Stat(const std::string& path) override {
+    struct stat st {};
+    if (!StatPath(path, st)) return FromErrno(errno, path);
+    if (S_ISDIR(st.st_mode)) return Failure{err::kFileNotFound, "File not found: " + path};
+    return FileStat{static_cast<std::uint64_t>(st.st_size), ToLocal(st.st_mtim)};
+  }
+
   Status SetModifiedTime(const std::string& path, const LocalDateTime& time) override {
-    struct timespec times[2] {};
+    struct timespec times[2]{};
     times[0].tv_sec = times[1].tv_sec = ToTimeT(time);
     if (::utimensat(AT_FDCWD, posix::ResolvePath(path).c_str(), times, 0) != 0)
       return FromErrno(errno, path);
@@ -220,7 +269,7 @@ class PosixFileSystem final : public FileSystem {
 
   Result<bool> IsDirectory(const std::string& path) override {
     struct stat st {};
-    if (::stat(posix::ResolvePath(path).c_str(), &st) != 0) {
+    if (!StatPath(path, st)) {
       if (errno == ENOENT || errno == ENOTDIR) return false;
       return FromErrno(errno, path);
     }

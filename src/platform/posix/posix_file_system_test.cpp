@@ -99,6 +99,74 @@ TEST(PosixFileSystem, EveryOperationFindsNamesInAnyLetterCase) {
   EXPECT_FALSE(dir.Exists("Data/Moved.txt"));
 }
 
+TEST(PosixFileSystem, WritingModesOpenAFileOfAnotherSpellingInsteadOfMakingOne) {
+  TempDir dir;
+  auto fs = MakeHostFileSystem();
+  dir.Write("Data/Old.TXT", "0123");
+  const std::string other = dir.str() + "Data\\old.txt";
+  for (OpenMode mode : {OpenMode::kReadWrite, OpenMode::kAppend, OpenMode::kCreateFresh}) {
+    auto file = fs->Open(other, mode);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE((*file)->WriteAt(2, "ab", 2));
+    ASSERT_TRUE((*file)->Close());
+  }
+  EXPECT_EQ(dir.Read("Data/Old.TXT"), std::string("\0\0ab", 4));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "Data"),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST(PosixFileSystem, ExactNamesWinAndStatGivesLengthAndTimeOfEither) {
+  TempDir dir;
+  auto fs = MakeHostFileSystem();
+  dir.Write("a.txt", "lower");
+  dir.Write("A.txt", "UPPER!");
+  auto upper = ReadWholeFile(*fs, dir / "A.txt");
+  ASSERT_TRUE(upper);
+  EXPECT_EQ(std::string(upper->begin(), upper->end()), "UPPER!");
+  EXPECT_EQ(*fs->FileLength(dir / "a.txt"), 5u);
+
+  LocalDateTime when{2001, 2, 3, 4, 5, 6};
+  ASSERT_TRUE(fs->SetModifiedTime(dir / "A.txt", when));
+  auto stat = fs->Stat(dir.str() + "A.TXT");  // no exact name: the lookup's choice
+  ASSERT_TRUE(stat);
+  EXPECT_EQ(stat->length, 6u);
+  EXPECT_EQ(stat->modified.year, 2001);
+  EXPECT_EQ(stat->modified.second, 6);
+  auto time = fs->ModifiedTime(dir.str() + "A.TXT");
+  ASSERT_TRUE(time);
+  EXPECT_EQ(time->day, 3);
+  EXPECT_EQ(time->minute, 5);
+}
+
+TEST(PosixFileSystem, FoldersAndMissingFilesFailWithTheirMessages) {
+  TempDir dir;
+  auto fs = MakeHostFileSystem();
+  dir.Write("Sub/x", "");
+  const std::string folder = dir.str() + "sub";
+  auto read = fs->Open(folder, OpenMode::kRead);
+  ASSERT_FALSE(read);
+  EXPECT_EQ(read.failure(), (Failure{err::kPathFileAccessError,
+                                     "Path/File access error: " + folder + " is a folder"}));
+  auto write = fs->Open(folder, OpenMode::kReadWrite);
+  ASSERT_FALSE(write);
+  EXPECT_EQ(write.failure(), (Failure{err::kPathFileAccessError,
+                                      "Path/File access error: " + folder + " (Is a directory)"}));
+  auto stat = fs->Stat(folder);
+  ASSERT_FALSE(stat);
+  EXPECT_EQ(stat.failure(), (Failure{err::kFileNotFound, "File not found: " + folder}));
+
+  const std::string missing = dir.str() + "SUB\\none.bin";
+  auto none = fs->Stat(missing);
+  ASSERT_FALSE(none);
+  EXPECT_EQ(none.failure(), (Failure{err::kFileNotFound, "File not found: " + missing +
+                                                             " (No such file or directory)"}));
+  EXPECT_EQ(fs->FileLength(missing).failure(), none.failure());
+  EXPECT_EQ(fs->Open(missing, OpenMode::kRead).failure(), none.failure());
+  EXPECT_FALSE(*fs->IsDirectory(missing));
+  EXPECT_FALSE(dir.Exists("Sub/none.bin"));
+}
+
 TEST(PosixFileSystem, ReadWriteAtOffsetsNeverTruncates) {
   TempDir dir;
   auto fs = MakeHostFileSystem();

@@ -69,7 +69,9 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? "." : path.substr(0, slash + 1);
 }
 
-std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string NameOf(const std::string& path) {
+  return path.substr(path.rfind('/') + 1);
+}
 
 // Finds `name` in `dir` without regard to case; empty when absent.
 std::string FindInsensitive(const std::string& dir, std::string_view name) {
@@ -118,7 +120,8 @@ bool IndexIsCurrent(const std::string& path) {
 void NoteRemoved(const std::string& path) {
   struct stat st {};
   auto it = index_.names.find(Folded(NameOf(path)));
-  bool known = it != index_.names.end() && it->second.second == 1 && it->second.first == NameOf(path);
+  bool known =
+      it != index_.names.end() && it->second.second == 1 && it->second.first == NameOf(path);
   if (!index_.valid || index_.dir != FolderOf(path) || !known ||
       ::stat(FolderOf(path).c_str(), &st) != 0) {
     index_.valid = false;
@@ -128,12 +131,17 @@ void NoteRemoved(const std::string& path) {
   index_.st = st;
 }
 
-std::string ResolvePath(const std::string& path) {
-  index_.just_checked = false;
+std::string MappedPath(const std::string& path) {
   std::string p = path;
   for (char& c : p) {
     if (c == '\\') c = '/';
   }
+  return p;
+}
+
+std::string ResolvePath(const std::string& path) {
+  index_.just_checked = false;
+  std::string p = MappedPath(path);
   if (p.empty() || Exists(p)) return p;
 
   std::string out;

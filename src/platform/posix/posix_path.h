@@ -5,6 +5,9 @@
 
 namespace dfm::posix {
 
+// The path with "\" mapped to "/" and nothing looked up: what the host tries first.
+std::string MappedPath(const std::string& path);
+
 // "\" becomes "/"; each component that does not exist with its exact spelling is
 // looked up without regard to ASCII letter case in its parent folder. Components that
 // exist under neither spelling are kept as written (so a new file gets the name the
