@@ -1,9 +1,12 @@
 // 5,000 adds of files of 1-64 KB into an archive of 20,000 records (36-byte records, one
 // in ten dead space), through the open-archive table on the host file system, against
-// the floor: the same writes (each add's data, directory with trailer, and header, at
-// the same offsets and of the same lengths) made with plain pwrite calls on a file kept
-// open, with every byte already in memory. Each run starts from a fresh copy of the
-// archive.
+// the floor: what an add cannot do without, with plain system calls. For each add the
+// floor opens the source, reads its bytes with one pread and closes it (an add must read
+// them, and a source file cannot be read without opening it), then makes the add's
+// writes (its data, its directory with the trailer, and its header, in the add's order,
+// at the same offsets and of the same lengths) with pwrite on an archive kept open. The
+// floor's archive ends up byte for byte the same as the adds'; the benchmark checks it.
+// Each run starts from a fresh copy of the archive.
 //
 //   cmake --preset release && cmake --build --preset release -j2 --target pff_bench
 //   build/release/bench/pff_bench
@@ -11,6 +14,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -60,21 +64,28 @@ class CountingDialogs final : public Dialogs {
   std::optional<std::string> BrowseForFolder(const std::string&) override { return std::nullopt; }
 };
 
-struct Write {
-  std::uint64_t offset;
-  std::size_t size;
-  const unsigned char* bytes;
+// One add as the floor makes it: read the source, then write its data, its directory
+// (the first `directory_size` bytes of the final image: the same length at the same
+// offset, and every byte of it that survives is the final image's) and its header.
+struct FloorAdd {
+  std::string source;
+  std::size_t size = 0;
+  std::uint64_t data_offset = 0;
+  std::uint64_t directory_offset = 0;
+  std::size_t directory_size = 0;
+  bool directory_first = false;  // the add's order when the directory moves up
+  std::array<unsigned char, kPffHeaderSize> header{};
 };
 
 struct Fixture {
   TempDir dir;
   std::string pristine = dir / "pristine.pff";
   std::string work = dir / "work.pff";
-  std::vector<std::string> sources;            // in add order
-  std::vector<Bytes> source_bytes;             // the same, in memory, for the floor
-  std::vector<std::vector<Write>> floor_adds;  // per add: data, directory, header
-  Bytes directory_bytes;                       // the largest directory image, for the floor
-  unsigned char header[kPffHeaderSize] = {};
+  std::string floor_work = dir / "floor.pff";
+  std::vector<std::string> sources;  // in add order
+  std::vector<FloorAdd> floor_adds;
+  Bytes directory_bytes;  // the final directory image, the largest
+  std::size_t largest_source = 0;
 
   Fixture() {
     std::mt19937 rng(20261206);
@@ -112,39 +123,37 @@ struct Fixture {
         std::string bytes(static_cast<std::size_t>(size(rng)), static_cast<char>('A' + j % 26));
         dir.Write(rel, bytes);
         sources.push_back(dir / rel);
-        source_bytes.emplace_back(bytes.begin(), bytes.end());
+        largest_source = std::max(largest_source, bytes.size());
       }
     }
   }
 
+  // Places every add in a copy of the directory, with the records GetFileHeader makes,
+  // so that the floor writes what the adds write.
   void PlanFloor() {
     auto fs = MakeHostFileSystem();
+    CountingDialogs dialogs;
+    NullEventPump pump;
+    PffArchiveTable table(*fs, dialogs, pump);
     auto directory = ReadPffArchive(*fs, pristine);
     if (!directory) std::abort();
-    std::vector<std::pair<std::uint64_t, std::size_t>> dir_writes;
-    std::size_t largest = 0;
-    for (std::size_t i = 0; i < sources.size(); ++i) {
-      PffEntry e;
-      e.data_size = static_cast<std::int32_t>(source_bytes[i].size());
-      e.name = MakePffName(std::filesystem::path(sources[i]).filename().string());
-      auto placed = directory->Place(e);
+    for (const std::string& source : sources) {
+      auto entry = table.GetFileHeader(source);
+      if (!entry) std::abort();
+      auto placed = directory->Place(*entry);
       if (!placed) std::abort();
-      const Bytes& data = source_bytes[i];
-      floor_adds.push_back(
-          {{static_cast<std::uint64_t>(placed->data_offset), data.size(), data.data()}});
-      dir_writes.emplace_back(directory->header().directory_offset, directory->image().size());
-      largest = std::max(largest, directory->image().size());
+      floor_adds.push_back({source, static_cast<std::size_t>(entry->data_size),
+                            static_cast<std::uint64_t>(placed->data_offset),
+                            static_cast<std::uint64_t>(directory->header().directory_offset),
+                            directory->image().size(),
+                            placed->kind == PffPlacement::Kind::kAppended,
+                            EncodePffHeader(directory->header())});
     }
     directory_bytes = directory->image();
-    directory_bytes.resize(largest);
-    for (std::size_t i = 0; i < floor_adds.size(); ++i) {
-      floor_adds[i].push_back({dir_writes[i].first, dir_writes[i].second, directory_bytes.data()});
-      floor_adds[i].push_back({0, kPffHeaderSize, header});
-    }
   }
 
-  void FreshCopy() const {
-    std::filesystem::copy_file(pristine, work, std::filesystem::copy_options::overwrite_existing);
+  static void FreshCopy(const std::string& from, const std::string& to) {
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
   }
 };
 
@@ -153,18 +162,35 @@ Fixture& TheFixture() {
   return fixture;
 }
 
-// The floor: the same writes with pwrite on a file kept open. Returns seconds.
+void PwriteAll(int fd, const void* bytes, std::size_t size, std::uint64_t offset) {
+  if (::pwrite(fd, bytes, size, static_cast<off_t>(offset)) != static_cast<ssize_t>(size)) {
+    std::abort();
+  }
+}
+
+// The floor: per add, open + pread + close of the source, then the add's writes with
+// pwrite on an archive kept open. Returns seconds.
 double RunFloor(const Fixture& f) {
-  f.FreshCopy();
-  const int fd = ::open(f.work.c_str(), O_RDWR);
+  Fixture::FreshCopy(f.pristine, f.floor_work);
+  std::vector<unsigned char> buffer(f.largest_source);
+  const int fd = ::open(f.floor_work.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) std::abort();
   const auto start = std::chrono::steady_clock::now();
-  for (const auto& add : f.floor_adds) {
-    for (const Write& w : add) {
-      if (::pwrite(fd, w.bytes, w.size, static_cast<off_t>(w.offset)) !=
-          static_cast<ssize_t>(w.size)) {
-        std::abort();
-      }
+  for (const FloorAdd& add : f.floor_adds) {
+    const int source = ::open(add.source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source < 0 ||
+        ::pread(source, buffer.data(), add.size, 0) != static_cast<ssize_t>(add.size)) {
+      std::abort();
     }
+    ::close(source);
+    if (add.directory_first) {
+      PwriteAll(fd, f.directory_bytes.data(), add.directory_size, add.directory_offset);
+    }
+    PwriteAll(fd, buffer.data(), add.size, add.data_offset);
+    if (!add.directory_first) {
+      PwriteAll(fd, f.directory_bytes.data(), add.directory_size, add.directory_offset);
+    }
+    PwriteAll(fd, add.header.data(), add.header.size(), 0);
   }
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
   ::close(fd);
@@ -173,7 +199,7 @@ double RunFloor(const Fixture& f) {
 
 // The real thing: OpenFile, a yield and AddFile per source, as the pack command does.
 double RunAdds(const Fixture& f, FileSystem& fs, Dialogs& dialogs) {
-  f.FreshCopy();
+  Fixture::FreshCopy(f.pristine, f.work);
   NullEventPump pump;
   PffArchiveTable table(fs, dialogs, pump);
   const auto start = std::chrono::steady_clock::now();
@@ -201,6 +227,9 @@ void BM_AddFileVsFloor(benchmark::State& state) {
     state.SetIterationTime(adds);
   }
   if (dialogs.boxes != 0) state.SkipWithError("an add failed");
+  if (f.dir.Read("floor.pff") != f.dir.Read("work.pff")) {
+    state.SkipWithError("the floor's archive differs from the adds'");
+  }
   const double n = static_cast<double>(state.iterations());
   state.counters["floor_ms"] = floor_total / n * 1000;
   state.counters["vs_floor"] = adds_total / floor_total;
@@ -231,6 +260,9 @@ class TimingFileSystem final : public FileSystem {
   }
   Result<LocalDateTime> ModifiedTime(const std::string& p) override {
     return Time("stat_time", [&] { return inner_.ModifiedTime(p); });
+  }
+  Result<FileStat> Stat(const std::string& p) override {
+    return Time("stat", [&] { return inner_.Stat(p); });
   }
   Result<bool> IsDirectory(const std::string& p) override { return inner_.IsDirectory(p); }
   Status CopyFile(const std::string& a, const std::string& b) override {
