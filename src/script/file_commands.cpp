@@ -1,0 +1,77 @@
+#include "script/file_commands.h"
+
+#include "script/path_utils.h"
+
+namespace dfm {
+namespace {
+
+// FileSystem::Rename's documented failure when source and target lie on different
+// volumes.
+bool IsCrossVolume(const Failure& failure) {
+  return failure.code == err::kPathFileAccessError &&
+         failure.description.find("different volume") != std::string::npos;
+}
+
+std::string TargetPath(RunContext& run) {
+  return CopyTargetFolder(run.fs(), run.ResolveTarget()) + run.Word(2);
+}
+
+// Removes an existing file of the target's name: the entry, the delete (a failure is
+// reported and the copy is still tried), one operation.
+void RemoveExistingTarget(RunContext& run) {
+  if (!FileExists(run.fs(), run.dialogs(), TargetPath(run))) return;
+  run.Log("Removing Existing File: " + TargetPath(run));
+  run.Step(run.fs().RemoveFile(TargetPath(run)));
+  run.AddOperation();
+}
+
+void MoveAcrossVolumes(RunContext& run, const std::string& from, const std::string& to) {
+  if (!run.Step(run.fs().CopyFile(from, to))) return;
+  run.Step(run.fs().RemoveFile(from));
+}
+
+CommandOutcome Transfer(RunContext& run, const char* verb, bool move) {
+  const std::string& name = run.Word(2);
+  run.Announce(std::string(verb) + name + " To " + TargetPath(run));
+  const std::string source = run.SourcePath(name);
+  if (!run.RequireFile(source)) return CommandOutcome::kContinue;
+  RemoveExistingTarget(run);
+  const std::string target = TargetPath(run);
+  if (!move) {
+    run.Step(run.fs().CopyFile(source, target));
+    return CommandOutcome::kContinue;
+  }
+  Status renamed = run.fs().Rename(source, target);
+  if (!renamed.ok() && IsCrossVolume(renamed.failure())) {
+    MoveAcrossVolumes(run, source, target);
+  } else {
+    run.Step(renamed);
+  }
+  return CommandOutcome::kContinue;
+}
+
+}  // namespace
+
+std::string CopyTargetFolder(FileSystem& fs, const std::string& resolved) {
+  auto is_folder = fs.IsDirectory(resolved);
+  if (is_folder.ok() && *is_folder) return AsFolder(resolved);
+  return GetFolder(resolved);
+}
+
+CommandOutcome RunCopy(RunContext& run) {
+  return Transfer(run, "Copying ", false);
+}
+
+CommandOutcome RunMove(RunContext& run) {
+  return Transfer(run, "Moving ", true);
+}
+
+CommandOutcome RunDelete(RunContext& run) {
+  const std::string name = GetFileName(run.Word(2));
+  run.Announce("Deleting Temporary File ( " + name + " )");
+  const std::string path = run.SourcePath(name);
+  if (run.RequireFile(path)) run.Step(run.fs().RemoveFile(path));
+  return CommandOutcome::kContinue;
+}
+
+}  // namespace dfm

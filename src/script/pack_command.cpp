@@ -1,0 +1,31 @@
+#include "script/pack_command.h"
+
+#include "platform/event_pump.h"
+#include "script/path_utils.h"
+
+namespace dfm {
+
+bool AskAbortForMissingArchive(Dialogs& dialogs, const std::string& archive) {
+  const std::string text = "A critical Delta Force file was not found: \r\n( " + archive +
+                           " )\r\nThis is most likely due to an invalid Delta Force path!\r\n"
+                           "Would you like to abort installation? (so you can select a "
+                           "valid path)";
+  return dialogs.MessageBox(text, "Warning: Critical File Missing!", MsgButtons::kYesNo,
+                            MsgIcon::kNone) == MsgAnswer::kYes;
+}
+
+CommandOutcome RunPack(RunContext& run) {
+  const std::string& name = run.Word(2);
+  run.Announce("Adding " + name + " To " + run.ResolveTarget());
+  const std::string source = run.SourcePath(name);
+  if (!run.RequireFile(source)) return CommandOutcome::kContinue;
+  if (const std::string archive = run.ResolveTarget(); !run.RequireFile(archive)) {
+    bool abort = AskAbortForMissingArchive(run.dialogs(), archive);
+    return abort ? CommandOutcome::kAbort : CommandOutcome::kContinue;
+  }
+  // TODO(pff): OpenFile + pump + AddFile once the archive table is available.
+  run.env().platform.pump.ProcessPendingEvents();
+  return CommandOutcome::kContinue;
+}
+
+}  // namespace dfm
