@@ -3,6 +3,7 @@
 // per-line failure entry.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,7 +41,10 @@ class RunContext {
   void SetWords(std::vector<std::string> words) { words_ = std::move(words); }
   const std::vector<std::string>& words() const { return words_; }
   // Word n of the line, counting the keyword as word 1. Requires 1 <= n <= words().size().
-  const std::string& Word(std::size_t n) const { return words_.at(n - 1); }
+  const std::string& Word(std::size_t n) const {
+    assert(n >= 1 && n <= words_.size());
+    return words_[n - 1];
+  }
   std::int32_t line_number() const { return line_number_; }
   std::int32_t operations() const { return operations_; }
   std::int32_t errors() const { return errors_; }

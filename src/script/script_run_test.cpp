@@ -48,6 +48,8 @@ TEST_F(ScriptRunTest, HeaderOnlyFileGivesTheSummaryAloneAndFinishesTheWindow) {
   EXPECT_FALSE(window.state().installing);
   EXPECT_FALSE(window.ended());
   EXPECT_EQ(view.last.change.caption, "Finished");
+  // The window is pumped once before the run, after each line and in each entry.
+  EXPECT_EQ(pump.count, 1 + 4 + 3);
 }
 
 TEST_F(ScriptRunTest, WordCountsAndLineNumbersCountingBlankLines) {
