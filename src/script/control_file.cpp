@@ -1,5 +1,6 @@
 #include "script/control_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -76,6 +77,33 @@ double RadixValue(std::string_view s, std::size_t i, int base) {
   return static_cast<double>(v);
 }
 
+// The power of ten of the leading nonzero digit of a gathered number text
+// ("[sign]digits[.digits][e[sign]digits]"). Only asked when the value does not fit a
+// double, so its sign alone tells overflow from underflow. Saturates instead of
+// overflowing on absurd exponents.
+long long DecimalMagnitude(std::string_view text) {
+  constexpr long long kCap = 1'000'000'000'000LL;
+  std::size_t i = (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  while (i < text.size() && text[i] == '0') ++i;
+  long long magnitude = -1;
+  if (i < text.size() && text[i] >= '1' && text[i] <= '9') {
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+      magnitude = std::min(magnitude + 1, kCap);
+    }
+  } else if (i < text.size() && text[i] == '.') {
+    for (++i; i < text.size() && text[i] == '0'; ++i) magnitude = std::max(magnitude - 1, -kCap);
+  }
+  std::size_t e = text.find('e');
+  if (e == std::string_view::npos) return magnitude;
+  bool negative = e + 1 < text.size() && text[e + 1] == '-';
+  long long exponent = 0;
+  for (std::size_t k = e + 1; k < text.size(); ++k) {
+    if (text[k] >= '0' && text[k] <= '9')
+      exponent = std::min(exponent * 10 + (text[k] - '0'), kCap);
+  }
+  return magnitude + (negative ? -exponent : exponent);
+}
+
 }  // namespace
 
 double NumberValue(std::string_view s) {
@@ -137,9 +165,7 @@ double NumberValue(std::string_view s) {
   auto [ptr, ec] = std::from_chars(text.data() + first, text.data() + text.size(), value);
   (void)ptr;
   if (ec == std::errc::result_out_of_range) {
-    // Too large or too small for a double: decide by the exponent's sign.
-    bool tiny = text.find("e-") != std::string::npos;
-    value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    value = DecimalMagnitude(text) > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   }
   return negative ? -value : value;
 }

@@ -106,8 +106,8 @@ class FixedClock : public Clock {
 class FaultyFileSystem : public FileSystem {
  public:
   struct Rule {
-    std::string op;
-    std::string path_contains;
+    std::string op{};
+    std::string path_contains{};  // empty: any path
     int skip = 0;
     int times = -1;  // -1: forever
     Failure failure{err::kDeviceIoError, "Device I/O error (injected)"};

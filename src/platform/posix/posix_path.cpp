@@ -31,14 +31,18 @@ struct DirCloser {
   void operator()(DIR* d) const { ::closedir(d); }
 };
 
-// Finds `name` in `dir` without regard to case; empty when absent.
+// Finds `name` in `dir` without regard to case; empty when absent. When several
+// spellings exist, the byte-wise smallest wins, so the choice does not depend on the
+// order in which the folder happens to list its entries.
 std::string FindInsensitive(const std::string& dir, std::string_view name) {
   std::unique_ptr<DIR, DirCloser> d(::opendir(dir.empty() ? "." : dir.c_str()));
   if (!d) return {};
+  std::string best;
   while (const dirent* e = ::readdir(d.get())) {
-    if (EqualsIgnoreAsciiCase(e->d_name, name)) return e->d_name;
+    std::string_view entry = e->d_name;
+    if (EqualsIgnoreAsciiCase(entry, name) && (best.empty() || entry < best)) best = entry;
   }
-  return {};
+  return best;
 }
 
 }  // namespace

@@ -1,0 +1,187 @@
+#include "script/lint.h"
+
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
+#include "script/control_file.h"
+#include "script/path_utils.h"
+
+namespace dfm {
+namespace {
+
+using Words = std::vector<std::string>;
+
+// A word as messages show it: between single quotes, control bytes as \xNN, long
+// words shortened, so a finding stays one readable line.
+std::string Quote(std::string_view word) {
+  constexpr std::size_t kShown = 48;
+  std::size_t shown = word.size();
+  if (shown > kShown) {
+    shown = kShown;
+    // Do not cut a UTF-8 sequence in half.
+    while (shown > 0 && (static_cast<unsigned char>(word[shown]) & 0xC0) == 0x80) --shown;
+  }
+  std::string out = "'";
+  for (char c : word.substr(0, shown)) {
+    auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", b);
+      out += buf;
+    } else {
+      out += c;
+    }
+  }
+  if (shown < word.size()) out += "...";
+  return out + "'";
+}
+
+std::string Count(int n, const char* what) {
+  return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
+LintFinding Make(std::size_t line, LintIssue issue, std::string message) {
+  return LintFinding{line, issue, std::move(message)};
+}
+
+bool IsRemark(std::string_view keyword) {
+  return keyword.substr(0, 2) == "//";
+}
+
+// The first word that makes the script run refuse the line, if any.
+std::optional<std::string> ReservedNameReason(const Words& words, const std::string& credits) {
+  if (words.size() < 2 || !MentionsReservedName(words, credits)) return std::nullopt;
+  for (const std::string& w : words) {
+    if (EndsWithIgnoreCase(w, "control.ini")) {
+      return "word " + Quote(w) + " ends with \"control.ini\": the script run refuses the line";
+    }
+    if (!credits.empty() && EndsWithIgnoreCase(w, credits)) {
+      return "word " + Quote(w) + " ends with the credits file name " + Quote(credits) +
+             ": the script run refuses the line";
+    }
+  }
+  return std::nullopt;
+}
+
+// Whole number of a number word, when it fits a signed field of `bits` bits.
+std::optional<double> WholeNumber(std::string_view word, int bits) {
+  double v = RoundHalfEven(NumberValue(word));
+  double limit = std::ldexp(1.0, bits - 1);
+  if (!(v >= -limit && v < limit)) return std::nullopt;
+  return v;
+}
+
+std::optional<LintFinding> CheckCommand(std::size_t n, const Words& words, const Keyword& k) {
+  int have = static_cast<int>(words.size());
+  if (have >= k.words) return std::nullopt;
+  return Make(n, LintIssue::kCommandTooShort,
+              Quote(words[0]) + " needs " + Count(k.words, "word") + ", the line has " +
+                  std::to_string(have) +
+                  (have < 2 ? ": the script run skips it" : ": the script run refuses it"));
+}
+
+std::optional<LintFinding> CheckColour(std::size_t n, const Words& words) {
+  for (std::size_t i = 1; i <= 3; ++i) {
+    if (NumberValue(words[i]) >= 256) {
+      return Make(n, LintIssue::kColourOutOfRange,
+                  Quote(words[0]) + " value " + Quote(words[i]) +
+                      " is 256 or more: start-up ignores the line");
+    }
+  }
+  return std::nullopt;
+}
+
+LintFinding Overflow(std::size_t n, const Words& words, int bits) {
+  return Make(n, LintIssue::kNumberOverflow,
+              Quote(words[0]) + " value " + Quote(words[1]) + " does not fit a " +
+                  std::to_string(bits) + "-bit number: start-up reports an error for the line");
+}
+
+std::optional<LintFinding> CheckGameVersion(std::size_t n, const Words& words) {
+  auto version = WholeNumber(words[1], 16);
+  if (!version) return Overflow(n, words, 16);
+  if (*version == 0) version = 3;  // 0, or a word that is not a number, means Land Warrior
+  if (*version >= 1 && *version <= 3) return std::nullopt;
+  return Make(n, LintIssue::kInvalidGameVersion,
+              Quote(words[0]) + " value " + Quote(words[1]) + " gives game version " +
+                  std::to_string(static_cast<long>(*version)) +
+                  ", not 1, 2 or 3: the installer stops at start-up");
+}
+
+std::optional<LintFinding> CheckHeader(std::size_t n, const Words& words, const Keyword& k) {
+  int have = static_cast<int>(words.size());
+  if (have < k.words) {
+    return Make(n, LintIssue::kHeaderTooShort,
+                Quote(words[0]) + " needs " + Count(k.words, "word") + ", the line has " +
+                    std::to_string(have) + ": start-up passes it over");
+  }
+  if (k.words == 4) return CheckColour(n, words);
+  if (k.name == "df_version") return CheckGameVersion(n, words);
+  if (k.name == "credits_font_size" && !WholeNumber(words[1], 32)) return Overflow(n, words, 32);
+  return std::nullopt;
+}
+
+std::optional<LintFinding> CheckLine(std::size_t n, const std::string& line,
+                                     const std::string& credits) {
+  auto split = SplitLine(line);
+  if (!split) {
+    return Make(n, LintIssue::kLineTooLong,
+                "line has " + std::to_string(line.size()) + " characters, more than " +
+                    std::to_string(kMaxLineLength) +
+                    ": the installer reports an error and runs nothing for it");
+  }
+  if (line.find('\n') != std::string::npos) {
+    return Make(n, LintIssue::kLineFeedInLine,
+                "line feed without carriage return: the installer ends lines only at CR LF "
+                "or CR, so the text after it belongs to this line (save the file with CR LF "
+                "line ends)");
+  }
+  const Words& words = *split;
+  if (auto reason = ReservedNameReason(words, credits)) {
+    return Make(n, LintIssue::kReservedName, *reason);
+  }
+  const std::string keyword = LowerAscii(words[0]);
+  if (keyword.empty() || IsRemark(keyword)) return std::nullopt;
+  if (auto k = FindCommand(keyword)) return CheckCommand(n, words, *k);
+  if (auto k = FindHeaderKey(keyword)) return CheckHeader(n, words, *k);
+  return Make(n, LintIssue::kUnknownKeyword,
+              "unknown keyword " + Quote(words[0]) + ": both readers ignore the line");
+}
+
+// Whether some line sets the game version (a df_version line with two or more words).
+bool HasGameVersion(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
+    auto words = SplitLine(line);
+    if (words && words->size() >= 2 && LowerAscii((*words)[0]) == "df_version") return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string CreditsFileName(const std::vector<std::string>& lines, PathStyle style) {
+  std::string name;
+  for (const std::string& line : lines) {
+    auto words = SplitLine(line);
+    if (words && words->size() >= 2 && LowerAscii((*words)[0]) == "credits") {
+      name = GetFileName((*words)[1], style);
+    }
+  }
+  return name;
+}
+
+std::vector<LintFinding> LintControlLines(const std::vector<std::string>& lines, PathStyle style) {
+  const std::string credits = CreditsFileName(lines, style);
+  std::vector<LintFinding> findings;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (auto f = CheckLine(i + 1, lines[i], credits)) findings.push_back(std::move(*f));
+  }
+  if (!HasGameVersion(lines)) {
+    findings.push_back(Make(0, LintIssue::kNoGameVersion,
+                            "no df_version line with a value: the installer stops at start-up"));
+  }
+  return findings;
+}
+
+}  // namespace dfm
