@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "dfmod/cli.h"
+#include "dfmod/cli_dialogs.h"
+#include "support/jpeg_samples.h"
+#include "support/temp_dir.h"
+
+namespace dfm::cli {
+namespace {
+
+struct CliRun {
+  int code;
+  std::string out, err;
+};
+
+CliRun Image(const Args& args) {
+  std::ostringstream out, err;
+  Io io{out, err};
+  int code = Main(args, io);
+  return {code, out.str(), err.str()};
+}
+
+TEST(ImageCommand, ConvertsAJpegAndMakesItsDetailMap) {
+  testing::TempDir dir;
+  const Bytes jpg = testing::SampleJpeg(16, 8);
+  dir.Write("in.jpg", std::string(jpg.begin(), jpg.end()));
+  CliRun r = Image({"image", "jpg2tga", dir / "in.jpg", dir / "out.tga"});
+  EXPECT_EQ(r.code, kExitOk);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(dir.Read("out.tga").size(), 18u + 16 * 8 * 3 + 50);
+
+  r = Image({"image", "detailmap", dir / "out.tga", dir / "out.pcx"});
+  EXPECT_EQ(r.code, kExitOk);
+  EXPECT_EQ(r.err, "");
+  const std::string pcx = dir.Read("out.pcx");
+  ASSERT_GT(pcx.size(), 128u + 769);
+  EXPECT_EQ(pcx.substr(0, 4), std::string("\x0A\x05\x01\x08", 4));
+}
+
+TEST(ImageCommand, FailuresExitOneWithTheMessage) {
+  testing::TempDir dir;
+  dir.Write("bad.jpg", "no picture here");
+  CliRun r = Image({"image", "jpg2tga", dir / "bad.jpg", dir / "out.tga"});
+  EXPECT_EQ(r.code, kExitFindings);
+  EXPECT_EQ(r.err, "[dfmod] Failed to read JPG\ndfmod: Overflow: no picture was decoded from " +
+                       (dir / "bad.jpg") + " (error 6)\n");
+  EXPECT_FALSE(dir.Exists("out.tga"));
+
+  dir.Write("bad.tga", std::string(18, '\0'));
+  r = Image({"image", "detailmap", dir / "bad.tga", dir / "out.pcx"});
+  EXPECT_EQ(r.code, kExitFindings);
+  EXPECT_EQ(r.err, "dfmod: Invalid file format: " + (dir / "bad.tga") +
+                       " gives a picture of 0 x 0 pixels (error 321)\n");
+}
+
+TEST(ImageCommand, UsageErrorsExitTwo) {
+  CliRun r = Image({"image", "jpg2tga", "only-one"});
+  EXPECT_EQ(r.code, kExitUsage);
+  EXPECT_EQ(r.err, "dfmod: image: expected jpg2tga IN.jpg OUT.tga or detailmap IN.tga OUT.pcx\n");
+  r = Image({"image", "resize", "a", "b"});
+  EXPECT_EQ(r.code, kExitUsage);
+  EXPECT_EQ(r.err, "dfmod: image: unknown operation 'resize'\n");
+  EXPECT_EQ(Image({"image"}).code, kExitUsage);
+  testing::TempDir dir;
+  r = Image({"image", "detailmap", dir / "none.tga", dir / "out.pcx"});
+  EXPECT_EQ(r.code, kExitUsage);
+  EXPECT_EQ(r.err.rfind("dfmod: image: File not found: " + (dir / "none.tga"), 0), 0u) << r.err;
+  EXPECT_FALSE(dir.Exists("out.pcx"));
+}
+
+TEST(CliDialogs, PrintsBoxesAndAnswersWithTheFirstButton) {
+  std::ostringstream err;
+  CliDialogs dialogs(err, "dfmod");
+  EXPECT_EQ(dialogs.MessageBox("Hello", "", MsgButtons::kOk, MsgIcon::kNone), MsgAnswer::kOk);
+  EXPECT_EQ(dialogs.MessageBox("Sure?", "Install", MsgButtons::kYesNo, MsgIcon::kQuestion),
+            MsgAnswer::kYes);
+  EXPECT_EQ(err.str(), "[dfmod] Hello\n[Install] Sure?\n");
+  EXPECT_EQ(dialogs.InputBox("Name?", "", "mod"), std::optional<std::string>("mod"));
+  EXPECT_EQ(dialogs.BrowseForFolder("Where?"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace dfm::cli

@@ -1,0 +1,158 @@
+#include "image/detail_map.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+#include "image/tga.h"
+#include "support/detail_map_reference.h"
+#include "support/memory_file_system.h"
+
+namespace dfm {
+namespace {
+
+int Index(int red, int green, int blue) {
+  return NearestPaletteIndex({static_cast<unsigned char>(blue), static_cast<unsigned char>(green),
+                              static_cast<unsigned char>(red)},
+                             kDetailPalette);
+}
+
+TEST(NearestPaletteIndex, NearestBySumOfChannelDifferencesTiesToTheLowerIndex) {
+  EXPECT_EQ(Index(217, 201, 179), 1);
+  EXPECT_EQ(Index(113, 123, 133), 20);
+  EXPECT_EQ(Index(0, 0, 0), 12);
+  EXPECT_EQ(Index(255, 255, 255), 13);
+  EXPECT_EQ(Index(128, 128, 128), 20);
+  EXPECT_EQ(Index(100, 100, 100), 19);
+  EXPECT_EQ(Index(48, 34, 34), 4);  // 24 from entries 4 and 12
+  for (const auto& c : testing::kReferenceColours) {
+    const int i = Index(c.red, c.green, c.blue);
+    EXPECT_EQ(kDetailPalette[static_cast<std::size_t>(i - 1)].code, c.code);
+  }
+}
+
+PixelGrid RandomPicture(int width, int height, unsigned seed) {
+  PixelGrid g(width, height);
+  std::mt19937 rng(seed);
+  for (auto& b : g.bytes()) b = static_cast<unsigned char>(rng());
+  return g;
+}
+
+TEST(BuildDetailCodes, EqualsThePerPixelReferenceOnRandomPictures) {
+  const int widths[] = {1, 5, 15, 16, 17, 255, 256, 257, 1000};
+  unsigned seed = 1;
+  for (int w : widths) {
+    const PixelGrid pixels = RandomPicture(w, 37, seed++);
+    EXPECT_EQ(BuildDetailCodes(pixels), testing::ReferenceDetailCodes(pixels)) << "width " << w;
+  }
+}
+
+TEST(BuildDetailCodes, EqualsTheReferenceAcrossTheColourCube) {
+  // Every colour with channels in steps of 3, far corners included: distances from
+  // the palette run from 0 past 300.
+  PixelGrid pixels(86 * 86, 86);
+  std::size_t k = 0;
+  for (int r = 0; r < 256; r += 3)
+    for (int g = 0; g < 256; g += 3)
+      for (int b = 0; b < 256; b += 3) {
+        pixels.bytes()[k++] = static_cast<unsigned char>(b);
+        pixels.bytes()[k++] = static_cast<unsigned char>(g);
+        pixels.bytes()[k++] = static_cast<unsigned char>(r);
+      }
+  const ByteGrid codes = BuildDetailCodes(pixels);
+  EXPECT_EQ(codes, testing::ReferenceDetailCodes(pixels));
+  EXPECT_EQ(std::set<unsigned char>(codes.cells().begin(), codes.cells().end()),
+            (std::set<unsigned char>{1, 2, 3, 4, 5, 6, 8, 10}));
+}
+
+TEST(BuildDetailCodes, FirstStoredRowBecomesTheLastRow) {
+  PixelGrid pixels(3, 2);
+  auto px = pixels.bytes();
+  // Stored row 0 (bottom): white, black, black. Stored row 1 (top): black, black, grey.
+  px[0] = px[1] = px[2] = 255;
+  px[15] = px[16] = px[17] = 128;
+  const ByteGrid codes = BuildDetailCodes(pixels);
+  EXPECT_EQ(codes.cells(), (Bytes{2, 2, 10, 3, 2, 2}));
+}
+
+TEST(ReadTgaPixels, RefusesSizesBelowOneAndShortFilesBeforeReadingPixels) {
+  testing::MemoryFileSystem fs;
+  auto header = [](int w, int h) {
+    Bytes b(18, 0);
+    b[12] = static_cast<unsigned char>(w & 0xFF);
+    b[13] = static_cast<unsigned char>((w >> 8) & 0xFF);
+    b[14] = static_cast<unsigned char>(h & 0xFF);
+    b[15] = static_cast<unsigned char>((h >> 8) & 0xFF);
+    return b;
+  };
+  auto failure = [&](const Bytes& file) {
+    fs.Put("in.tga", file);
+    auto r = ReadTgaPixels(fs, "in.tga");
+    return r ? Failure{} : r.failure();
+  };
+  const int kBad = err::kInvalidFileFormat;
+  EXPECT_EQ(failure(header(0, 5)),
+            (Failure{kBad, "Invalid file format: in.tga gives a picture of 0 x 5 pixels"}));
+  EXPECT_EQ(failure(header(4, -1)),
+            (Failure{kBad, "Invalid file format: in.tga gives a picture of 4 x -1 pixels"}));
+  EXPECT_EQ(failure(header(32767, 32767)),
+            (Failure{kBad,
+                     "Invalid file format: in.tga holds 18 bytes, fewer than the "
+                     "3221028885 of its 32767 x 32767 pixels"}));
+  Bytes short_by_one = header(2, 2);
+  short_by_one.resize(18 + 11);
+  EXPECT_EQ(failure(short_by_one),
+            (Failure{kBad,
+                     "Invalid file format: in.tga holds 29 bytes, fewer than the 30 of "
+                     "its 2 x 2 pixels"}));
+  EXPECT_EQ(failure(Bytes(17, 1)),
+            (Failure{kBad, "Invalid file format: in.tga is too short for a TGA header"}));
+
+  Bytes exact = header(1, 2);
+  exact.insert(exact.end(), {1, 2, 3, 4, 5, 6});
+  fs.Put("in.tga", exact);
+  auto ok = ReadTgaPixels(fs, "in.tga");
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(ok->At(0, 1), (PixelBgr{4, 5, 6}));
+}
+
+TEST(CreateDetailMap, WritesTheMapOfATgaUpsideDown) {
+  testing::MemoryFileSystem fs;
+  // 5 x 2, bottom row first: the bottom-left pixel is (R, G, B) = (0, 0, 0), the
+  // top-right one (255, 255, 255); everything else exactly entry 1.
+  Bytes pixels;
+  for (int i = 0; i < 10; ++i) pixels.insert(pixels.end(), {179, 201, 217});
+  pixels[0] = pixels[1] = pixels[2] = 0;
+  pixels[27] = pixels[28] = pixels[29] = 255;
+  ASSERT_TRUE(WriteTga(fs, "in.tga", pixels, 5, 2));
+  ASSERT_TRUE(CreateDetailMap(fs, "in.tga", "out.pcx"));
+  const Bytes pcx = *fs.Get("out.pcx");
+  ASSERT_EQ(pcx.size(), 128u + 6 + 769);
+  EXPECT_EQ(Bytes(pcx.begin() + 8, pcx.begin() + 16),
+            (Bytes{0x04, 0x00, 0x01, 0x00, 0x05, 0x00, 0x02, 0x00}));
+  // Top row: 5 5 5 5 3; bottom row: 2 5 5 5 5.
+  EXPECT_EQ(Bytes(pcx.begin() + 128, pcx.begin() + 134),
+            (Bytes{0xC4, 0x05, 0x03, 0x02, 0xC4, 0x05}));
+}
+
+TEST(CreateDetailMap, BadSourceFailsBeforeTheTargetIsTouched) {
+  testing::MemoryFileSystem fs;
+  fs.Put("old.pcx", "keep");
+  Bytes tga(18 + 3, 0);
+  tga[12] = 2;  // 2 x 1 needs 6 bytes of pixels
+  tga[14] = 1;
+  fs.Put("in.tga", tga);
+  auto st = CreateDetailMap(fs, "in.tga", "old.pcx");
+  ASSERT_FALSE(st);
+  EXPECT_EQ(st.failure().code, err::kInvalidFileFormat);
+  EXPECT_EQ(*fs.Get("old.pcx"), (Bytes{'k', 'e', 'e', 'p'}));
+
+  st = CreateDetailMap(fs, "missing.tga", "new.pcx");
+  ASSERT_FALSE(st);
+  EXPECT_EQ(st.failure(), (Failure{err::kFileNotFound, "File not found: missing.tga"}));
+  EXPECT_FALSE(fs.Exists("new.pcx"));
+}
+
+}  // namespace
+}  // namespace dfm

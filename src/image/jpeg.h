@@ -1,0 +1,35 @@
+// Decoding a JPEG file into a CDibSection.
+#pragma once
+
+#include <string>
+
+#include "image/dib_section.h"
+#include "image/jpeg_library.h"
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "platform/result.h"
+
+namespace dfm {
+
+inline constexpr char kJpegInitFailedMessage[] = "Failed to initialise the IJL library: ";
+inline constexpr char kJpegReadFailedMessage[] = "Failed to read JPG";
+inline constexpr char kJpegImageFailedMessage[] = "Cannot read Image Data from file.";
+
+// Decodes `file` into `dib` through `library`, in this order: initialise, read the
+// parameters, Create `dib` at the picture's size, read the whole picture into it, release
+// the library. The pixels arrive blue-green-red, bottom row first, rows padded to 4 bytes;
+// one-channel pictures arrive as three equal bytes.
+//
+// Returns true when the whole picture was decoded. Returns false after showing, with the
+// exclamation icon, "Failed to initialise the IJL library: " and the status (nothing is
+// released then), "Failed to read JPG" (`dib` untouched) or "Cannot read Image Data from
+// file." (`dib` created at the picture's size, contents unspecified); a failed Create
+// returns false with no message. The only Failure is Create's err::kOverflow for a
+// picture whose byte size does not fit 32 bits; the library is released then too.
+Result<bool> ReadJpeg(JpegLibrary& library, Dialogs& dialogs, CDibSection& dib,
+                      const std::string& file);
+
+// The same over libjpeg-turbo, reading the file through `fs`.
+Result<bool> ReadJpeg(FileSystem& fs, Dialogs& dialogs, CDibSection& dib, const std::string& file);
+
+}  // namespace dfm

@@ -1,0 +1,149 @@
+// A file system held in memory, for tests and fuzz targets. Paths are plain keys
+// (compared exactly, no case folding or separator mapping); a folder is any path added
+// with MakeDirectory. Open files share their bytes with the table, so a removed file
+// stays readable through a handle that was open, as on POSIX.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace dfm::testing {
+
+class MemoryFileSystem : public FileSystem {
+ public:
+  void Put(const std::string& path, Bytes data) {
+    files_[path] = std::make_shared<Bytes>(std::move(data));
+  }
+  void Put(const std::string& path, const std::string& data) {
+    Put(path, Bytes(data.begin(), data.end()));
+  }
+  std::optional<Bytes> Get(const std::string& path) const {
+    auto it = files_.find(path);
+    if (it == files_.end()) return std::nullopt;
+    return *it->second;
+  }
+  bool Exists(const std::string& path) const { return files_.count(path) != 0; }
+  LocalDateTime mtime;  // what ModifiedTime reports for every file
+
+  Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override {
+    if (dirs_.count(path))
+      return Failure{err::kPathFileAccessError, "Path/File access error: " + path};
+    auto it = files_.find(path);
+    if (it == files_.end()) {
+      if (mode == OpenMode::kRead) return NotFound(path);
+      it = files_.emplace(path, std::make_shared<Bytes>()).first;
+    } else if (mode == OpenMode::kCreateFresh) {
+      it->second->clear();
+    }
+    return std::unique_ptr<File>(std::make_unique<MemoryFile>(it->second, mode == OpenMode::kRead,
+                                                              mode == OpenMode::kAppend));
+  }
+  Result<std::uint64_t> FileLength(const std::string& path) override {
+    auto it = files_.find(path);
+    if (it == files_.end()) return NotFound(path);
+    return static_cast<std::uint64_t>(it->second->size());
+  }
+  Result<LocalDateTime> ModifiedTime(const std::string& path) override {
+    if (!files_.count(path) && !dirs_.count(path)) return NotFound(path);
+    return mtime;
+  }
+  Result<bool> IsDirectory(const std::string& path) override { return dirs_.count(path) != 0; }
+  Status CopyFile(const std::string& from, const std::string& to) override {
+    auto it = files_.find(from);
+    if (it == files_.end()) return NotFound(from);
+    Put(to, *it->second);
+    return {};
+  }
+  Status Rename(const std::string& from, const std::string& to) override {
+    auto it = files_.find(from);
+    if (it == files_.end()) return NotFound(from);
+    if (files_.count(to)) return Failure{err::kFileAlreadyExists, "File already exists: " + to};
+    auto data = it->second;
+    files_.erase(it);
+    files_[to] = std::move(data);
+    return {};
+  }
+  Status RemoveFile(const std::string& path) override {
+    if (files_.erase(path) == 0) return NotFound(path);
+    return {};
+  }
+  Status MakeDirectory(const std::string& path) override {
+    if (!dirs_.insert(path).second || files_.count(path))
+      return Failure{err::kPathFileAccessError, "Path/File access error: " + path};
+    return {};
+  }
+  // Direct children of `path`, which names its entries as path + "/" + name.
+  Result<std::vector<DirEntry>> ListDirectory(const std::string& path) override {
+    if (!dirs_.count(path)) return Failure{err::kPathNotFound, "Path not found: " + path};
+    std::vector<DirEntry> out;
+    const std::string prefix = path + "/";
+    auto add = [&](const std::string& key, bool dir) {
+      if (key.rfind(prefix, 0) != 0) return;
+      std::string name = key.substr(prefix.size());
+      if (!name.empty() && name.find('/') == std::string::npos) out.push_back({name, dir});
+    };
+    for (const auto& [key, data] : files_) add(key, false);
+    for (const auto& key : dirs_) add(key, true);
+    return out;
+  }
+  Result<std::string> CurrentDirectory() override { return cwd_; }
+  Status SetCurrentDirectory(const std::string& path) override {
+    if (!dirs_.count(path)) return Failure{err::kPathNotFound, "Path not found: " + path};
+    cwd_ = path;
+    return {};
+  }
+
+ private:
+  class MemoryFile : public File {
+   public:
+    MemoryFile(std::shared_ptr<Bytes> data, bool read_only, bool append)
+        : data_(std::move(data)), read_only_(read_only), append_(append) {}
+    Status ReadAt(std::uint64_t offset, void* out, std::size_t size) override {
+      if (!data_) return Closed();
+      if (offset > data_->size() || size > data_->size() - offset)
+        return Failure{err::kInputPastEndOfFile, "Input past end of file"};
+      if (size > 0) std::memcpy(out, data_->data() + offset, size);
+      return {};
+    }
+    Status WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
+      if (!data_) return Closed();
+      if (read_only_) return Failure{err::kBadFileMode, "Bad file mode"};
+      if (append_) offset = data_->size();
+      if (data_->size() < offset + size) data_->resize(offset + size);
+      if (size > 0) std::memcpy(data_->data() + offset, data, size);
+      return {};
+    }
+    Result<std::uint64_t> Size() override {
+      if (!data_) return Closed();
+      return static_cast<std::uint64_t>(data_->size());
+    }
+    Status Close() override {
+      data_.reset();
+      return {};
+    }
+
+   private:
+    static Failure Closed() { return {err::kBadFileName, "File is closed"}; }
+    std::shared_ptr<Bytes> data_;
+    bool read_only_;
+    bool append_;
+  };
+
+  static Failure NotFound(const std::string& path) {
+    return {err::kFileNotFound, "File not found: " + path};
+  }
+
+  std::map<std::string, std::shared_ptr<Bytes>> files_;
+  std::set<std::string> dirs_;
+  std::string cwd_;
+};
+
+}  // namespace dfm::testing
