@@ -1,7 +1,9 @@
 // A file system held in memory, for tests and fuzz targets. Paths are plain keys
 // (compared exactly, no case folding or separator mapping); a folder is any path added
 // with MakeDirectory. Open files share their bytes with the table, so a removed file
-// stays readable through a handle that was open, as on POSIX.
+// stays readable through a handle that was open, as on POSIX. Writes that would make a
+// file longer than max_file_size fail with err::kDiskFull; open_files() counts the files
+// opened and not yet closed.
 #pragma once
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -21,17 +24,31 @@ class MemoryFileSystem : public FileSystem {
  public:
   void Put(const std::string& path, Bytes data) {
     files_[path] = std::make_shared<Bytes>(std::move(data));
+    times_.erase(path);
   }
-  void Put(const std::string& path, const std::string& data) {
+  void Put(const std::string& path, std::string_view data) {
     Put(path, Bytes(data.begin(), data.end()));
+  }
+  // A file with a modification time of its own.
+  void Put(const std::string& path, std::string_view data, const LocalDateTime& time) {
+    Put(path, data);
+    times_[path] = time;
   }
   std::optional<Bytes> Get(const std::string& path) const {
     auto it = files_.find(path);
     if (it == files_.end()) return std::nullopt;
     return *it->second;
   }
+  // The file's bytes as a string; empty when there is no such file.
+  std::string Text(const std::string& path) const {
+    auto it = files_.find(path);
+    if (it == files_.end()) return {};
+    return std::string(it->second->begin(), it->second->end());
+  }
   bool Exists(const std::string& path) const { return files_.count(path) != 0; }
-  LocalDateTime mtime;  // what ModifiedTime reports for every file
+  int open_files() const { return *open_count_; }
+  LocalDateTime mtime;  // what ModifiedTime reports for files put without a time
+  std::uint64_t max_file_size = std::uint64_t{1} << 31;
 
   Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override {
     if (dirs_.count(path))
@@ -43,8 +60,9 @@ class MemoryFileSystem : public FileSystem {
     } else if (mode == OpenMode::kCreateFresh) {
       it->second->clear();
     }
-    return std::unique_ptr<File>(std::make_unique<MemoryFile>(it->second, mode == OpenMode::kRead,
-                                                              mode == OpenMode::kAppend));
+    return std::unique_ptr<File>(
+        std::make_unique<MemoryFile>(it->second, open_count_, mode == OpenMode::kRead,
+                                     mode == OpenMode::kAppend, max_file_size));
   }
   Result<std::uint64_t> FileLength(const std::string& path) override {
     auto it = files_.find(path);
@@ -53,7 +71,8 @@ class MemoryFileSystem : public FileSystem {
   }
   Result<LocalDateTime> ModifiedTime(const std::string& path) override {
     if (!files_.count(path) && !dirs_.count(path)) return NotFound(path);
-    return mtime;
+    auto own = times_.find(path);
+    return own != times_.end() ? own->second : mtime;
   }
   Result<bool> IsDirectory(const std::string& path) override { return dirs_.count(path) != 0; }
   Status CopyFile(const std::string& from, const std::string& to) override {
@@ -69,10 +88,15 @@ class MemoryFileSystem : public FileSystem {
     auto data = it->second;
     files_.erase(it);
     files_[to] = std::move(data);
+    if (auto t = times_.find(from); t != times_.end()) {
+      times_[to] = t->second;
+      times_.erase(from);
+    }
     return {};
   }
   Status RemoveFile(const std::string& path) override {
     if (files_.erase(path) == 0) return NotFound(path);
+    times_.erase(path);
     return {};
   }
   Status MakeDirectory(const std::string& path) override {
@@ -104,8 +128,18 @@ class MemoryFileSystem : public FileSystem {
  private:
   class MemoryFile : public File {
    public:
-    MemoryFile(std::shared_ptr<Bytes> data, bool read_only, bool append)
-        : data_(std::move(data)), read_only_(read_only), append_(append) {}
+    MemoryFile(std::shared_ptr<Bytes> data, std::shared_ptr<int> open_count, bool read_only,
+               bool append, std::uint64_t limit)
+        : data_(std::move(data)),
+          open_count_(std::move(open_count)),
+          read_only_(read_only),
+          append_(append),
+          limit_(limit) {
+      ++*open_count_;
+    }
+    ~MemoryFile() override { (void)Close(); }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
     Status ReadAt(std::uint64_t offset, void* out, std::size_t size) override {
       if (!data_) return Closed();
       if (offset > data_->size() || size > data_->size() - offset)
@@ -117,6 +151,7 @@ class MemoryFileSystem : public FileSystem {
       if (!data_) return Closed();
       if (read_only_) return Failure{err::kBadFileMode, "Bad file mode"};
       if (append_) offset = data_->size();
+      if (offset > limit_ || size > limit_ - offset) return Failure{err::kDiskFull, "Disk full"};
       if (data_->size() < offset + size) data_->resize(offset + size);
       if (size > 0) std::memcpy(data_->data() + offset, data, size);
       return {};
@@ -126,6 +161,7 @@ class MemoryFileSystem : public FileSystem {
       return static_cast<std::uint64_t>(data_->size());
     }
     Status Close() override {
+      if (data_) --*open_count_;
       data_.reset();
       return {};
     }
@@ -133,8 +169,10 @@ class MemoryFileSystem : public FileSystem {
    private:
     static Failure Closed() { return {err::kBadFileName, "File is closed"}; }
     std::shared_ptr<Bytes> data_;
+    std::shared_ptr<int> open_count_;
     bool read_only_;
     bool append_;
+    std::uint64_t limit_;
   };
 
   static Failure NotFound(const std::string& path) {
@@ -142,8 +180,10 @@ class MemoryFileSystem : public FileSystem {
   }
 
   std::map<std::string, std::shared_ptr<Bytes>> files_;
+  std::map<std::string, LocalDateTime> times_;
   std::set<std::string> dirs_;
   std::string cwd_;
+  std::shared_ptr<int> open_count_ = std::make_shared<int>(0);
 };
 
 }  // namespace dfm::testing

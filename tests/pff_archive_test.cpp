@@ -1,0 +1,135 @@
+// The pure parts of the PFF format: names, timestamps, directory bounds, placement limits.
+#include "pff/pff_archive.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "support/pff_bytes.h"
+
+namespace dfm {
+namespace {
+
+TEST(PffName, PaddedOrCutTo16AndComparedUpperCasedOverAll16Bytes) {
+  EXPECT_EQ(MakePffName("adob1000.pcx"), MakePffName(std::string("adob1000.pcx\0\0\0\0", 16)));
+  EXPECT_EQ(PffNameText(MakePffName("a_very_long_texture.pcx")), "a_very_long_text");
+  EXPECT_TRUE(PffNamesMatch(MakePffName("ADOB1000.PCX"), MakePffName("adob1000.pcx")));
+  EXPECT_FALSE(
+      PffNamesMatch(MakePffName(std::string("ADOB1000.PCX\0xy", 15)), MakePffName("adob1000.pcx")));
+  EXPECT_FALSE(
+      PffNamesMatch(MakePffName("caf\xc9.pcx"), MakePffName("caf\xe9.pcx")));  // ASCII only
+  EXPECT_EQ(PffNameText(MakePffName(std::string("a\0b", 3))), std::string("a\0b", 3));
+}
+
+TEST(PffTimestamp, SecondsFromTheLocalEveningBefore1970RoundedToTheNearest) {
+  EXPECT_EQ(*PffTimestamp({1969, 12, 31, 19, 0, 0, 3, 0}), 0);
+  EXPECT_EQ(*PffTimestamp({1969, 12, 31, 18, 59, 59, 3, 0}), -1);
+  EXPECT_EQ(*PffTimestamp({2001, 9, 9, 1, 46, 40, 0, 499'999'999}), 1'000'018'000);
+  EXPECT_EQ(*PffTimestamp({2001, 9, 9, 1, 46, 40, 0, 500'000'000}), 1'000'018'001);
+  EXPECT_EQ(*PffTimestamp({2000, 3, 1, 0, 0, 0, 3, 0}), 951'886'800);  // after a leap day
+  EXPECT_EQ(*PffTimestamp({2038, 1, 18, 22, 14, 7, 1, 0}), 2'147'483'647);
+  auto late = PffTimestamp({2038, 1, 18, 22, 14, 8, 1, 0});
+  ASSERT_FALSE(late);
+  EXPECT_EQ(late.failure(), (Failure{err::kOverflow, "Overflow"}));
+  EXPECT_FALSE(PffTimestamp({1901, 12, 13, 15, 45, 51, 5, 0}));
+}
+
+TEST(PffDirectory, EmptyDirectoryIsJustTheTrailer) {
+  PffDirectory dir(DecodePffHeader(
+      reinterpret_cast<const unsigned char*>(testing::PffHeaderBytes(0, 32, 20).data())));
+  EXPECT_EQ(std::string(dir.image().begin(), dir.image().end()), testing::PffTrailerBytes());
+  EXPECT_EQ(dir.records_end(), 20u);
+}
+
+TEST(PffDirectory, OverflowOfTheDirectoryOffsetChangesNothing) {
+  PffHeader h;
+  h.record_size = 32;
+  h.directory_offset = 2'147'483'000;
+  PffDirectory dir(h);
+  const PffDirectory before = dir;
+  PffEntry big;
+  big.data_size = 616;  // the new record would end 1 byte past 2 GiB
+  big.name = MakePffName("big.pcx");
+  auto placed = dir.Place(big);
+  ASSERT_FALSE(placed);
+  EXPECT_EQ(placed.failure().code, err::kOverflow);
+  EXPECT_EQ(dir.header(), before.header());
+  EXPECT_EQ(dir.image(), before.image());
+
+  big.data_size = 615;
+  ASSERT_TRUE(dir.Place(big));
+  EXPECT_EQ(dir.header().directory_offset, 2'147'483'615);
+}
+
+// The directory's name and dead-space indexes must give what walking every record gives:
+// a naive model places random adds (some undone) and must agree record for record.
+struct NaiveDirectory {
+  std::vector<PffEntry> entries;
+  std::int32_t directory_offset = 20;
+
+  std::size_t Find(auto&& pred) const {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (pred(entries[i])) return i;
+    }
+    return entries.size();
+  }
+  void Kill(std::size_t i) {
+    entries[i].dead_flag = 1;
+    entries[i].name = MakePffName("<DEAD SPACE>");
+  }
+  void Place(const PffEntry& in) {
+    const std::size_t first =
+        Find([&](const PffEntry& e) { return PffNamesMatch(e.name, in.name); });
+    if (first < entries.size()) {
+      const bool was_dead = entries[first].IsDeadSpace();
+      const std::size_t live = Find(
+          [&](const PffEntry& e) { return !e.IsDeadSpace() && PffNamesMatch(e.name, in.name); });
+      Kill(first);
+      if (was_dead && live < entries.size()) Kill(live);
+    }
+    const std::size_t fit =
+        Find([&](const PffEntry& e) { return e.IsDeadSpace() && e.data_size >= in.data_size; });
+    PffEntry added = in;
+    if (fit < entries.size() && entries[fit].data_size == in.data_size) {
+      entries[fit].dead_flag = 0;
+      entries[fit].name = in.name;
+      entries[fit].timestamp = in.timestamp;
+      return;
+    }
+    if (fit < entries.size()) {
+      entries[fit].data_size -= in.data_size;
+      added.data_offset = entries[fit].data_offset + entries[fit].data_size;
+    } else {
+      added.data_offset = directory_offset;
+      directory_offset += in.data_size;
+    }
+    entries.push_back(added);
+  }
+};
+
+TEST(PffDirectory, IndexedPlacementAgreesWithWalkingEveryRecord) {
+  std::mt19937 rng(7);
+  const char* const names[] = {"a.pcx", "A.PCX", "b.pcx", "c.3di", "<DEAD SPACE>", "d", "e", "f"};
+  PffHeader h;
+  h.directory_offset = 20;
+  PffDirectory dir(h);
+  NaiveDirectory model;
+  for (int step = 0; step < 3000; ++step) {
+    PffEntry in;
+    in.name = MakePffName(names[rng() % 8]);
+    in.data_size = static_cast<std::int32_t>(rng() % 5 == 0 ? 0 : rng() % 300);
+    in.timestamp = step;
+    auto placed = dir.Place(in);
+    ASSERT_TRUE(placed);
+    if (rng() % 4 == 0) {
+      dir.Revert(*placed);
+    } else {
+      model.Place(in);
+    }
+    ASSERT_EQ(dir.entries(), model.entries) << "step " << step;
+    ASSERT_EQ(dir.header().directory_offset, model.directory_offset);
+  }
+}
+
+}  // namespace
+}  // namespace dfm
