@@ -23,8 +23,11 @@ CommandOutcome RunPack(RunContext& run) {
     bool abort = AskAbortForMissingArchive(run.dialogs(), archive);
     return abort ? CommandOutcome::kAbort : CommandOutcome::kContinue;
   }
-  // TODO(pff): OpenFile + pump + AddFile once the archive table is available.
+  PffArchiveTable& archives = run.env().archives;
+  const int handle = archives.OpenFile(run.ResolveTarget());
   run.env().platform.pump.ProcessPendingEvents();
+  // The table has shown its own failures; the run goes on whatever the add did.
+  if (handle != PffArchiveTable::kNoSlot) (void)archives.AddFile(handle, source);
   return CommandOutcome::kContinue;
 }
 

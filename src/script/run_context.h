@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "pff/mod_kyv_pff.h"
 #include "platform/platform.h"
 #include "platform/result.h"
 #include "script/install_window.h"
@@ -22,6 +23,7 @@ enum class CommandOutcome { kContinue, kAbort };
 struct RunEnvironment {
   Platform& platform;
   InstallWindow& window;
+  PffArchiveTable& archives;   // open for the program's lifetime
   std::string program_folder;  // ends with a separator; sources are looked up here
   std::string credits_file;    // empty when the mod has no credits
   std::int32_t control_line_count = 0;

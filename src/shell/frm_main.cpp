@@ -67,8 +67,9 @@ bool frmMain::RequestClose() {
 
 RunOutcome frmMain::RunInstallScript() {
   log_failure_reported_ = false;
-  RunEnvironment env{platform_, *this, state_.program_folder, state_.credits.file,
-                     state_.control_line_count};
+  RunEnvironment env{platform_,           *this,
+                     archives_,           state_.program_folder,
+                     state_.credits.file, state_.control_line_count};
   return dfm::RunInstallScript(env);
 }
 

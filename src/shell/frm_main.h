@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pff/mod_kyv_pff.h"
 #include "platform/platform.h"
 #include "script/install_window.h"
 #include "script/script_run.h"
@@ -18,7 +19,8 @@ namespace dfm {
 class frmMain final : public InstallWindow {
  public:
   // Both references outlive the presenter.
-  frmMain(Platform& platform, MainView& view) : platform_(platform), view_(view) {}
+  frmMain(Platform& platform, MainView& view)
+      : platform_(platform), view_(view), archives_(platform.fs, platform.dialogs, platform.pump) {}
   frmMain(const frmMain&) = delete;
   frmMain& operator=(const frmMain&) = delete;
 
@@ -27,6 +29,8 @@ class frmMain final : public InstallWindow {
   WindowState& state() { return state_; }
   const WindowState& state() const { return state_; }
   const MainControls& controls() const { return state_.controls; }
+  // The archives the pack lines opened; they stay open until the program ends.
+  const PffArchiveTable& archives() const { return archives_; }
   // True once the program was told to end; the presenter then does nothing more.
   bool ended() const { return ended_; }
 
@@ -67,6 +71,7 @@ class frmMain final : public InstallWindow {
   Platform& platform_;
   MainView& view_;
   WindowState state_;
+  PffArchiveTable archives_;
   bool ended_ = false;
   bool log_failure_reported_ = false;
 };
