@@ -62,6 +62,12 @@ class FileSystem {
   virtual Result<std::uint64_t> FileLength(const std::string& path) = 0;
   // Last-modified time in local time.
   virtual Result<LocalDateTime> ModifiedTime(const std::string& path) = 0;
+  // Sets the last-modified time (local time; weekday and nanoseconds are not used).
+  // A file system that cannot keep times fails with err::kInvalidProcedureCall.
+  virtual Status SetModifiedTime(const std::string& path, const LocalDateTime& time) {
+    (void)time;
+    return Status::Fail(err::kInvalidProcedureCall, "Cannot set the time of " + path);
+  }
   virtual Result<bool> IsDirectory(const std::string& path) = 0;
   // Copies a file's bytes; an existing target is replaced.
   virtual Status CopyFile(const std::string& from, const std::string& to) = 0;

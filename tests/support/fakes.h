@@ -144,6 +144,11 @@ class FaultyFileSystem : public FileSystem {
     if (auto f = Check("mtime", path)) return *f;
     return inner_.ModifiedTime(path);
   }
+  // Operation "settime".
+  Status SetModifiedTime(const std::string& path, const LocalDateTime& time) override {
+    if (auto f = Check("settime", path)) return *f;
+    return inner_.SetModifiedTime(path, time);
+  }
   Result<bool> IsDirectory(const std::string& path) override {
     if (auto f = Check("isdir", path)) return *f;
     return inner_.IsDirectory(path);

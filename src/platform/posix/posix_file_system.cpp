@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/host.h"
+#include "platform/local_time.h"
 #include "platform/path_style.h"
 #include "platform/posix/posix_path.h"
 
@@ -187,6 +188,7 @@ class PosixFileSystem final : public FileSystem {
     }
     int fd = ::open(p.c_str(), flags, 0644);
     if (fd < 0) return FromErrno(errno, path);
+    if (flags & O_CREAT) posix::NoteCreated(p);
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
       ::close(fd);
@@ -206,6 +208,14 @@ class PosixFileSystem final : public FileSystem {
     struct stat st {};
     if (::stat(posix::ResolvePath(path).c_str(), &st) != 0) return FromErrno(errno, path);
     return ToLocal(st.st_mtim);
+  }
+
+  Status SetModifiedTime(const std::string& path, const LocalDateTime& time) override {
+    struct timespec times[2] {};
+    times[0].tv_sec = times[1].tv_sec = ToTimeT(time);
+    if (::utimensat(AT_FDCWD, posix::ResolvePath(path).c_str(), times, 0) != 0)
+      return FromErrno(errno, path);
+    return {};
   }
 
   Result<bool> IsDirectory(const std::string& path) override {
@@ -250,7 +260,10 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status RemoveFile(const std::string& path) override {
-    if (::unlink(posix::ResolvePath(path).c_str()) != 0) return FromErrno(errno, path);
+    const std::string p = posix::ResolvePath(path);
+    const bool indexed = posix::IndexIsCurrent(p);
+    if (::unlink(p.c_str()) != 0) return FromErrno(errno, path);
+    if (indexed) posix::NoteRemoved(p);
     return {};
   }
 

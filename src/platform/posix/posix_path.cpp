@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 
 namespace dfm::posix {
 namespace {
@@ -15,39 +16,120 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 struct DirCloser {
   void operator()(DIR* d) const { ::closedir(d); }
 };
 
-// Finds `name` in `dir` without regard to case; empty when absent. When several
-// spellings exist, the byte-wise smallest wins, so the choice does not depend on the
-// order in which the folder happens to list its entries.
-std::string FindInsensitive(const std::string& dir, std::string_view name) {
-  std::unique_ptr<DIR, DirCloser> d(::opendir(dir.empty() ? "." : dir.c_str()));
-  if (!d) return {};
-  std::string best;
-  while (const dirent* e = ::readdir(d.get())) {
-    std::string_view entry = e->d_name;
-    if (EqualsIgnoreAsciiCase(entry, name) && (best.empty() || entry < best)) best = entry;
+std::string Folded(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return best;
+  return out;
+}
+
+// The names of the folder scanned last, by their lower-case spelling, valid while the
+// folder's modification time is unchanged. Creating many files in one folder (extracting
+// an archive) would otherwise scan the growing folder once for every file; NoteCreated
+// keeps the index valid across the files this program creates itself. (A name another
+// program adds within the same clock tick as one of ours, which leaves the folder's time
+// as it was, is found once the folder changes again.)
+struct FolderIndex {
+  std::string dir;
+  struct stat st {};
+  // lower-case spelling -> the byte-wise smallest spelling and how many spellings exist
+  std::unordered_map<std::string, std::pair<std::string, int>> names;
+  bool valid = false;
+  bool just_checked = false;  // the last lookup found `dir` unchanged or rescanned it
+};
+
+thread_local FolderIndex index_;
+
+bool SameTime(const struct stat& a, const struct stat& b) {
+  return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+         a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+         a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// Adds `name` under its lower-case spelling. When several spellings exist, the byte-wise
+// smallest wins, so the choice does not depend on the order in which the folder happens
+// to list its entries.
+void AddName(std::unordered_map<std::string, std::pair<std::string, int>>& names,
+             const std::string& name) {
+  auto [it, added] = names.emplace(Folded(name), std::make_pair(name, 1));
+  if (added) return;
+  ++it->second.second;
+  if (name < it->second.first) it->second.first = name;
+}
+
+// The folder part of a resolved path, spelled as ResolvePath hands folders to the lookup:
+// with its trailing "/"; "." for a bare name.
+std::string FolderOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+// Finds `name` in `dir` without regard to case; empty when absent.
+std::string FindInsensitive(const std::string& dir, std::string_view name) {
+  const std::string folder = dir.empty() ? "." : dir;
+  struct stat st {};
+  index_.just_checked = false;
+  if (::stat(folder.c_str(), &st) != 0) return {};
+  if (!index_.valid || index_.dir != folder || !SameTime(index_.st, st)) {
+    index_.valid = false;
+    std::unique_ptr<DIR, DirCloser> d(::opendir(folder.c_str()));
+    if (!d) return {};
+    index_.names.clear();
+    while (const dirent* e = ::readdir(d.get())) AddName(index_.names, e->d_name);
+    index_.dir = folder;
+    index_.st = st;
+    index_.valid = true;
+  }
+  index_.just_checked = true;
+  auto it = index_.names.find(Folded(name));
+  return it == index_.names.end() ? std::string() : it->second.first;
 }
 
 }  // namespace
 
+void NoteCreated(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  bool fresh = index_.valid && index_.just_checked && index_.dir == folder;
+  index_.just_checked = false;
+  if (!fresh) return;
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) {
+    index_.valid = false;
+    return;
+  }
+  AddName(index_.names, NameOf(path));
+  index_.st = st;
+}
+
+bool IndexIsCurrent(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  struct stat st {};
+  return index_.valid && index_.dir == folder && ::stat(folder.c_str(), &st) == 0 &&
+         SameTime(index_.st, st);
+}
+
+void NoteRemoved(const std::string& path) {
+  struct stat st {};
+  auto it = index_.names.find(Folded(NameOf(path)));
+  bool known = it != index_.names.end() && it->second.second == 1 && it->second.first == NameOf(path);
+  if (!index_.valid || index_.dir != FolderOf(path) || !known ||
+      ::stat(FolderOf(path).c_str(), &st) != 0) {
+    index_.valid = false;
+    return;
+  }
+  index_.names.erase(it);
+  index_.st = st;
+}
+
 std::string ResolvePath(const std::string& path) {
+  index_.just_checked = false;
   std::string p = path;
   for (char& c : p) {
     if (c == '\\') c = '/';

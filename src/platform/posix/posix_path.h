@@ -11,4 +11,13 @@ namespace dfm::posix {
 // caller gave it).
 std::string ResolvePath(const std::string& path);
 
+// Tells the lookup that this program has just created `path` (as ResolvePath gave it),
+// right after resolving it: the folder's remembered listing stays valid.
+void NoteCreated(const std::string& path);
+
+// Whether the remembered listing of `path`'s folder is current; if so, NoteRemoved right
+// after removing `path` keeps it so.
+bool IndexIsCurrent(const std::string& path);
+void NoteRemoved(const std::string& path);
+
 }  // namespace dfm::posix

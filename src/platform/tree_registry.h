@@ -1,0 +1,39 @@
+// A Registry over registry trees held in memory (the parsed files of a Wine prefix, or a
+// test's own): read-only, with handles and the size limits of the system's calls.
+#pragma once
+
+#include <map>
+
+#include "platform/registry.h"
+#include "platform/wine_registry_file.h"
+
+namespace dfm {
+
+class TreeRegistry final : public Registry {
+ public:
+  // `machine` answers HKEY_LOCAL_MACHINE (and HKEY_CLASSES_ROOT as its Software\Classes),
+  // `user` answers HKEY_CURRENT_USER. When `machine` is a 64-bit prefix, a path below
+  // HKEY_LOCAL_MACHINE\Software is looked up below Software\Wow6432Node first, as a
+  // 32-bit program sees it, then as written.
+  TreeRegistry(RegistryHive machine, RegistryHive user);
+
+  std::int32_t OpenKey(RegKey root, const std::string& path, RegKey& key) override;
+  std::int32_t QueryValue(RegKey key, const std::string& name, std::size_t capacity,
+                          RegValue& out) override;
+  std::int32_t EnumKey(RegKey key, std::uint32_t index, std::size_t capacity,
+                       std::string& name) override;
+  std::int32_t EnumValue(RegKey key, std::uint32_t index, std::size_t name_capacity,
+                         std::size_t data_capacity, std::string& name) override;
+  std::int32_t CloseKey(RegKey key) override;
+
+ private:
+  const RegistryNode* Find(RegKey root, const std::string& path) const;
+  const RegistryNode* OpenNode(RegKey key) const;
+
+  RegistryHive machine_;
+  RegistryHive user_;
+  std::map<RegKey, const RegistryNode*> open_;
+  RegKey next_handle_ = 0x100;
+};
+
+}  // namespace dfm

@@ -1,0 +1,196 @@
+#include "platform/wine_registry_file.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+#include "platform/kyv_read_reg.h"
+#include "platform/tree_registry.h"
+
+namespace dfm {
+namespace {
+
+const char kSystemReg[] = R"(WINE REGISTRY Version 2
+;; All keys relative to \\Machine
+
+#arch=win64
+
+[Software\\Test] 1700000000
+#time=1d9e0b0a0b0c0d0
+@="default"
+"Text"="C:\\Games\\DF2"
+"Empty"=""
+"Bin"=hex:0a,1f,ff
+"Num"=dword:00000004
+"Exp"=str(2):"%SystemRoot%\\x"
+"Multi"=hex(7):41,00,00,00,42,00,00,00,00,00
+"Quote"="say \"hi\"\tend\\"
+"Accent"="caf\xe9 \x263a\x41"
+"Wide"=hex(1):43,00,3a,00,5c,00,e9,00,00,00
+"Long"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,00,01,02,03,04,05,06,\
+  07,08,09,0a,0b,0c,0d,0e,0f
+this line is not a value
+"Broken"=dword:12
+"Text"="C:\\Games\\DF2"
+
+[Software\\Test\\Sub B] 1700000000
+[SOFTWARE\\TEST\\sub a] 1700000000
+"x"="1"
+
+[Software\\Implicit\\Deep\\Key] 1700000000
+
+[Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\df.exe] 1700000000
+"Path"="C:\\Games\\DF"
+
+[Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\dflw.exe] 1700000000
+"Path"="C:\\Wrong\\64-bit view"
+
+[Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths\\dflw.exe] 1700000000
+"Path"="C:\\Program Files (x86)\\Land Warrior"
+)";
+
+std::string Text(const RegValue* v) {
+  return v ? std::string(v->data.begin(), v->data.end()) : "?";
+}
+
+TEST(WineRegistryFile, ReadsEveryKindOfValue) {
+  RegistryHive hive = ParseWineRegistry(kSystemReg);
+  EXPECT_TRUE(hive.win64);
+  const RegistryNode* key = FindRegistryKey(hive.root, "software\\TEST");
+  ASSERT_NE(key, nullptr);
+  using std::string_literals::operator""s;
+  EXPECT_EQ(Text(key->FindValue("")), "default\0"s);
+  EXPECT_EQ(Text(key->FindValue("text")), "C:\\Games\\DF2\0"s);
+  EXPECT_EQ(Text(key->FindValue("Empty")), "\0"s);
+  EXPECT_EQ(key->FindValue("Bin")->type, reg::kBinary);
+  EXPECT_EQ(Text(key->FindValue("Bin")), "\x0a\x1f\xff");
+  EXPECT_EQ(key->FindValue("Num")->type, reg::kDword);
+  EXPECT_EQ(Text(key->FindValue("Num")), "\x04\0\0\0"s);
+  EXPECT_EQ(key->FindValue("Exp")->type, reg::kExpandString);
+  EXPECT_EQ(Text(key->FindValue("Exp")), "%SystemRoot%\\x\0"s);
+  EXPECT_EQ(Text(key->FindValue("Multi")), "A\0B\0\0"s);
+  EXPECT_EQ(Text(key->FindValue("Quote")), "say \"hi\"\tend\\\0"s);
+  EXPECT_EQ(Text(key->FindValue("Accent")), "caf\xc3\xa9 \xe2\x98\xba\x41\0"s);
+  EXPECT_EQ(key->FindValue("Wide")->type, reg::kString);
+  EXPECT_EQ(Text(key->FindValue("Wide")), "C:\\\xc3\xa9\0"s);
+  EXPECT_EQ(key->FindValue("Long")->data.size(), 32u);
+  EXPECT_EQ(key->FindValue("Broken"), nullptr);
+  EXPECT_EQ(key->values.size(), 11u);  // "Text" twice is one value
+}
+
+TEST(WineRegistryFile, KeysIgnoreCaseAndIntermediateKeysExist) {
+  RegistryHive hive = ParseWineRegistry(kSystemReg);
+  const RegistryNode* key = FindRegistryKey(hive.root, "Software\\Test");
+  ASSERT_NE(key, nullptr);
+  ASSERT_EQ(key->children.size(), 2u);
+  EXPECT_EQ(key->children.begin()->first, "sub a");
+  EXPECT_NE(FindRegistryKey(hive.root, "Software\\Implicit\\Deep"), nullptr);
+  EXPECT_EQ(FindRegistryKey(hive.root, "Software\\Missing"), nullptr);
+  EXPECT_FALSE(ParseWineRegistry("WINE REGISTRY Version 2\n#arch=win32\n").win64);
+}
+
+// Records the handles opened and closed through it.
+class CountingRegistry : public Registry {
+ public:
+  explicit CountingRegistry(Registry& inner) : inner_(inner) {}
+  int open = 0;
+  std::int32_t OpenKey(RegKey root, const std::string& path, RegKey& key) override {
+    auto rc = inner_.OpenKey(root, path, key);
+    if (rc == reg::kSuccess) ++open;
+    return rc;
+  }
+  std::int32_t QueryValue(RegKey k, const std::string& n, std::size_t c, RegValue& v) override {
+    return inner_.QueryValue(k, n, c, v);
+  }
+  std::int32_t EnumKey(RegKey k, std::uint32_t i, std::size_t c, std::string& n) override {
+    return inner_.EnumKey(k, i, c, n);
+  }
+  std::int32_t EnumValue(RegKey k, std::uint32_t i, std::size_t nc, std::size_t dc,
+                         std::string& n) override {
+    return inner_.EnumValue(k, i, nc, dc, n);
+  }
+  std::int32_t CloseKey(RegKey k) override {
+    auto rc = inner_.CloseKey(k);
+    if (rc == reg::kSuccess) --open;
+    return rc;
+  }
+
+ private:
+  Registry& inner_;
+};
+
+class ReadRegTest : public ::testing::Test {
+ protected:
+  TreeRegistry tree{ParseWineRegistry(kSystemReg), ParseWineRegistry("")};
+  CountingRegistry registry{tree};
+};
+
+TEST_F(ReadRegTest, ValuesAsTextBinaryAndTypeNumbers) {
+  clsKyv_ReadReg reader(registry);
+  EXPECT_EQ(reader.GetValue("Text"), "");  // nothing open yet
+  ASSERT_TRUE(reader.OpenRegistry(reg::kLocalMachine, "Software\\Test"));
+  EXPECT_EQ(reader.GetValue("Text"), "C:\\Games\\DF2");
+  EXPECT_EQ(reader.GetValue("Empty"), "");
+  EXPECT_EQ(reader.GetValue("Bin"), "0A 1F FF ");
+  EXPECT_EQ(reader.GetValue("Num"), "value_type=4");
+  EXPECT_EQ(reader.GetValue("Exp"), "value_type=2");
+  EXPECT_EQ(reader.GetValue("Missing"), "");
+  EXPECT_EQ(reader.GetValue("Long"),
+            "00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 00 01 02 03 04 05 06 07 08 09 0A 0B "
+            "0C 0D 0E 0F ");
+  EXPECT_EQ(reader.GetAllSubDirectories(), (std::vector<std::string>{"sub a", "Sub B"}));
+  EXPECT_EQ(reader.GetAllValues()->size(), 11u);
+  EXPECT_TRUE(reader.CloseRegistry());
+  EXPECT_FALSE(reader.CloseRegistry());
+  EXPECT_EQ(reader.GetAllSubDirectories(), std::nullopt);
+  EXPECT_EQ(registry.open, 0);
+}
+
+TEST_F(ReadRegTest, OpeningIsReadOnlyBookkeeping) {
+  {
+    clsKyv_ReadReg reader(registry);
+    EXPECT_FALSE(reader.OpenRegistry(0, "Software\\Test"));
+    EXPECT_EQ(reader.RegistryRootKey(), 0);
+    EXPECT_EQ(reader.SubDirectory(), "");
+    EXPECT_FALSE(reader.OpenRegistry(reg::kLocalMachine, "Software\\Missing"));
+    EXPECT_EQ(reader.RegistryRootKey(), reg::kLocalMachine);
+    EXPECT_EQ(reader.SubDirectory(), "Software\\Missing");
+    ASSERT_TRUE(reader.OpenRegistry(reg::kLocalMachine, "Software\\Test"));
+    ASSERT_TRUE(reader.OpenRegistry(reg::kLocalMachine, "Software\\Test\\Sub B"));
+    EXPECT_EQ(registry.open, 1);  // the first key was closed
+    EXPECT_EQ(reader.GetAllSubDirectories(), std::vector<std::string>{});
+    EXPECT_EQ(reader.GetValue("Text"), "");
+  }
+  EXPECT_EQ(registry.open, 0);  // destruction closes the key
+}
+
+TEST_F(ReadRegTest, ValuesTooLongForTheBuffersAreEmptyOrEndTheList) {
+  std::string big(300, 'x');
+  std::string text = "[Software\\\\Big]\n\"a\"=\"short\"\n\"b\"=\"" + big + "\"\n\"c\"=\"after\"\n";
+  TreeRegistry tree2(ParseWineRegistry(text), {});
+  clsKyv_ReadReg reader(tree2);
+  ASSERT_TRUE(reader.OpenRegistry(reg::kLocalMachine, "Software\\Big"));
+  EXPECT_EQ(reader.GetValue("b"), "");
+  EXPECT_EQ(reader.GetValue("c"), "after");
+  EXPECT_EQ(reader.GetAllValues(), std::vector<std::string>{"a"});
+}
+
+TEST_F(ReadRegTest, A64BitPrefixShowsThe32BitViewFirst) {
+  clsKyv_ReadReg reader(registry);
+  const std::string app_paths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+  ASSERT_TRUE(reader.OpenRegistry(reg::kLocalMachine, app_paths + "dflw.exe"));
+  EXPECT_EQ(reader.GetValue("Path"), "C:\\Program Files (x86)\\Land Warrior");
+  ASSERT_TRUE(reader.OpenRegistry(reg::kLocalMachine, app_paths + "df.exe"));
+  EXPECT_EQ(reader.GetValue("Path"), "C:\\Games\\DF");
+
+  std::string win32 = kSystemReg;
+  win32.replace(win32.find("#arch=win64"), 11, "#arch=win32");
+  TreeRegistry tree32(ParseWineRegistry(win32), {});
+  clsKyv_ReadReg reader32(tree32);
+  ASSERT_TRUE(reader32.OpenRegistry(reg::kLocalMachine, app_paths + "dflw.exe"));
+  EXPECT_EQ(reader32.GetValue("Path"), "C:\\Wrong\\64-bit view");
+}
+
+}  // namespace
+}  // namespace dfm

@@ -1,0 +1,478 @@
+#include "platform/zip_extract.h"
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "platform/host.h"
+#include "platform/kyv_unzip.h"
+#include "platform/kyv_zip.h"
+#include "platform/zip_entry_path.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+#include "support/zip_builder.h"
+
+namespace dfm {
+namespace {
+
+using testing::AsText;
+using testing::MakeZip;
+using testing::RecordingDialogs;
+using testing::TempDir;
+using testing::ZipSpec;
+
+constexpr LocalDateTime kMay6{2024, 5, 6, 7, 8, 10, 0, 0};
+
+ZipAddOptions At(LocalDateTime t) {
+  ZipAddOptions o;
+  o.modified = t;
+  return o;
+}
+
+ZipAddOptions Stored() {
+  ZipAddOptions o;
+  o.compress = false;
+  return o;
+}
+
+ZipAddOptions Encrypted(ZipEncryption method, std::string password) {
+  ZipAddOptions o;
+  o.encryption = method;
+  o.password = std::move(password);
+  return o;
+}
+
+UnzipNameLists Take(std::vector<std::string> patterns) {
+  UnzipNameLists lists;
+  lists.take = std::move(patterns);
+  return lists;
+}
+
+class UnzipTest : public ::testing::Test {
+ protected:
+  UnzipTest() { std::filesystem::create_directory(dir.path() / "out"); }
+
+  void Archive(const std::vector<ZipSpec>& entries) {
+    dir.Write("Main.zip", AsText(MakeZip(entries)));
+  }
+  clsKyv_UnZip Unzip() {
+    clsKyv_UnZip u(fs, dialogs);
+    u.SetZipFileName(dir / "Main.zip");
+    u.SetExtractDir(out);
+    return u;
+  }
+  // A run straight through the library, with the glue's callbacks.
+  int Run(UnzipOptionRecord r, const UnzipNameLists& lists = {},
+          PathStyle style = PathStyle::kPosix) {
+    ResetUnzipState();
+    r.zip_name = dir / "Main.zip";
+    r.extract_dir = out;
+    UnzipDialogCallbacks callbacks(dialogs);
+    return RunUnzip(fs, r, callbacks, lists, style);
+  }
+  std::string Out(const std::string& name) const { return dir.Read("out/" + name); }
+  bool OutHas(const std::string& name) const { return dir.Exists("out/" + name); }
+
+  TempDir dir;
+  std::string out = dir.str() + "out/";
+  std::unique_ptr<FileSystem> host = MakeHostFileSystem();
+  testing::FaultyFileSystem fs{*host};
+  RecordingDialogs dialogs;
+};
+
+TEST(ClsKyvUnZip, DefaultsAndFlagsStoredAsOneOrZero) {
+  RecordingDialogs dialogs;
+  auto fs = MakeHostFileSystem();
+  clsKyv_UnZip u(*fs, dialogs);
+  EXPECT_EQ(u.MessageLevel(), 2);
+  EXPECT_TRUE(u.HonorDirectories() && u.OverWriteFiles() && u.CaseSensitive());
+  EXPECT_FALSE(u.ExtractNewer() || u.SpaceToUnderScore() || u.PromptOverwrite() ||
+               u.WriteToStdOut() || u.TestZip() || u.ExtractOnlyNewer() || u.DisplayComment() ||
+               u.ConvertCRtoCRLF() || u.Verbose());
+  EXPECT_EQ(u.ExtractList(), 0);
+  EXPECT_EQ(u.Privilege(), 0);
+  EXPECT_EQ(u.ZipFileName(), "");
+  EXPECT_EQ(u.ExtractDir(), "");
+  u.SetVerbose(true);
+  EXPECT_TRUE(u.Verbose());
+  u.SetVerbose(false);
+  EXPECT_FALSE(u.Verbose());
+}
+
+TEST(ClsKyvUnZip, EachPropertyLandsInItsFieldOfTheOptionRecord) {
+  RecordingDialogs dialogs;
+  auto fs = MakeHostFileSystem();
+  clsKyv_UnZip u(*fs, dialogs);
+  u.SetZipFileName("C:\\Mod\\Main.zip");
+  u.SetExtractDir("C:\\Mod\\");
+  u.SetHonorDirectories(false);  // as start-up sets it
+  auto r = BuildOptionRecord(u.Arguments());
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->Numbers(),
+            (std::array<std::int32_t, 15>{0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0}));
+  EXPECT_EQ(r->zip_name, "C:\\Mod\\Main.zip");
+  EXPECT_EQ(r->extract_dir, "C:\\Mod\\");
+
+  struct Case {
+    void (*set)(clsKyv_UnZip&);
+    int field;
+    std::int32_t value;
+  };
+  const Case cases[] = {
+      {[](clsKyv_UnZip& x) { x.SetExtractNewer(true); }, 7, 1},
+      {[](clsKyv_UnZip& x) { x.SetSpaceToUnderScore(true); }, 1, 1},
+      {[](clsKyv_UnZip& x) { x.SetPromptOverwrite(true); }, 2, 1},
+      {[](clsKyv_UnZip& x) { x.SetMessageLevel(-7); }, 3, -7},
+      {[](clsKyv_UnZip& x) { x.SetWriteToStdOut(true); }, 4, 1},
+      {[](clsKyv_UnZip& x) { x.SetTestZip(true); }, 5, 1},
+      {[](clsKyv_UnZip& x) { x.SetExtractList(32767); }, 6, 32767},
+      {[](clsKyv_UnZip& x) { x.SetExtractOnlyNewer(true); }, 0, 1},
+      {[](clsKyv_UnZip& x) { x.SetDisplayComment(true); }, 8, 1},
+      {[](clsKyv_UnZip& x) { x.SetHonorDirectories(true); }, 9, 1},
+      {[](clsKyv_UnZip& x) { x.SetOverWriteFiles(false); }, 10, 0},
+      {[](clsKyv_UnZip& x) { x.SetConvertCRtoCRLF(true); }, 11, 1},
+      {[](clsKyv_UnZip& x) { x.SetVerbose(true); }, 12, 1},
+      {[](clsKyv_UnZip& x) { x.SetCaseSensitive(false); }, 13, 0},
+      {[](clsKyv_UnZip& x) { x.SetPrivilege(-32768); }, 14, -32768},
+  };
+  for (const auto& c : cases) {
+    clsKyv_UnZip v = u;
+    c.set(v);
+    auto record = BuildOptionRecord(v.Arguments());
+    ASSERT_TRUE(record);
+    auto expected = r->Numbers();
+    expected[static_cast<std::size_t>(c.field)] = c.value;
+    EXPECT_EQ(record->Numbers(), expected) << "field " << c.field;
+  }
+}
+
+TEST_F(UnzipTest, ArgumentsReplaceNamesOnlyWhenGivenAndNumbersMustFit16Bits) {
+  Archive({{"a.txt", "A"}});
+  clsKyv_UnZip u(fs, dialogs);
+  u.SetZipFileName(dir / "Main.zip");
+  u.SetExtractDir(out);
+  ASSERT_EQ(*u.Unzip("", ""), 0);
+  EXPECT_EQ(u.ZipFileName(), dir / "Main.zip");
+  EXPECT_EQ(u.ExtractDir(), out);
+
+  auto rc = u.Unzip(dir / "Other.zip");
+  ASSERT_TRUE(rc);
+  EXPECT_EQ(*rc, unzip::kNoZip);
+  EXPECT_EQ(u.ZipFileName(), dir / "Other.zip");
+
+  u.SetZipFileName(dir / "Main.zip");
+  std::filesystem::remove(dir.path() / "out" / "a.txt");
+  u.SetMessageLevel(32768);
+  auto failed = u.Unzip();
+  ASSERT_FALSE(failed);
+  EXPECT_EQ(failed.failure(), (Failure{err::kOverflow, "Overflow: MessageLevel 32768"}));
+  EXPECT_FALSE(OutHas("a.txt"));
+}
+
+TEST_F(UnzipTest, WithoutFoldersEveryEntryLandsInTheFolderByItsLastComponent) {
+  Archive({{"Textures/a.pcx", "pcx"},
+           {"Sounds\\b.wav", "wav"},
+           {"Docs/", ""},
+           {"../../c.txt", "up"},
+           {"Control.ini", "ini"}});
+  auto u = Unzip();
+  u.SetHonorDirectories(false);
+  EXPECT_EQ(*u.Unzip(), 0);
+  EXPECT_EQ(Out("a.pcx"), "pcx");
+  EXPECT_EQ(Out("b.wav"), "wav");
+  EXPECT_EQ(Out("c.txt"), "up");
+  EXPECT_EQ(Out("Control.ini"), "ini");
+  EXPECT_FALSE(OutHas("Textures") || OutHas("Docs") || OutHas("Sounds"));
+  EXPECT_FALSE(dir.Exists("c.txt"));
+  EXPECT_EQ(u.GetLastMessage(), "");
+}
+
+TEST_F(UnzipTest, WithFoldersNothingLandsOutsideTheExtractionFolder) {
+  Archive({{"Textures/a.pcx", "pcx"},
+           {"Sounds\\b.wav", "wav"},
+           {"Empty/", ""},
+           {"/abs.txt", "abs"},
+           {"../evil.txt", "evil"},
+           {"Textures/../../evil2.txt", "evil"},
+           {"", "noname"},
+           {"Textures/..", "dots"}});
+  auto u = Unzip();
+  EXPECT_EQ(*u.Unzip(), unzip::kWarning);
+  EXPECT_EQ(Out("Textures/a.pcx"), "pcx");
+  EXPECT_EQ(Out("Sounds/b.wav"), "wav");
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "out" / "Empty"));
+  EXPECT_EQ(Out("abs.txt"), "abs");
+  EXPECT_FALSE(dir.Exists("evil.txt") || dir.Exists("evil2.txt"));
+  EXPECT_EQ(u.GetLastMessage(),
+            "skipping: ../evil.txt  (leads outside the extraction folder)\r\n"
+            "skipping: Textures/../../evil2.txt  (leads outside the extraction folder)\r\n"
+            "skipping:   (has no usable file name)\r\n"
+            "skipping: Textures/..  (leads outside the extraction folder)\r\n");
+}
+
+TEST(PlaceEntry, WindowsTargetsRefuseDrivesColonsDevicesAndDotNames) {
+  struct Case {
+    const char* name;
+    bool honor;
+    const char* problem;
+  };
+  const Case cases[] = {
+      {"C:evil.dll", false, "names a drive or holds a colon"},
+      {"C:\\Windows\\evil.dll", true, "names a drive or holds a colon"},
+      {"a:b.txt", false, "names a drive or holds a colon"},
+      {"CON", false, "names a device"},
+      {"con.txt", false, "names a device"},
+      {"Aux .pcx", false, "names a device"},
+      {"Textures/LPT1/x.pcx", true, "names a device"},
+      {"COM9.log", false, "names a device"},
+      {"...", false, "has no usable file name"},
+      {"dir/..", false, "has no usable file name"},
+      {"", false, "has no usable file name"},
+      {"COM10.txt", false, ""},
+      {"console.txt", false, ""},
+      {"Textures\\a b.pcx", true, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PlaceEntry(c.name, c.honor, false, PathStyle::kWindows).problem, c.problem) << c.name;
+  }
+  EXPECT_EQ(PlaceEntry("C:evil.dll", false, false, PathStyle::kPosix).problem, "");
+  auto place = PlaceEntry("My Textures\\a b.pcx", true, true, PathStyle::kWindows);
+  EXPECT_EQ(place.components, (std::vector<std::string>{"My_Textures", "a_b.pcx"}));
+}
+
+TEST_F(UnzipTest, UnsafeWindowsNamesAreSkippedWithAMessage) {
+  Archive({{"C:evil.dll", "x"}, {"CON", "x"}, {"nul.txt", "x"}, {"ok.txt", "ok"}});
+  UnzipOptionRecord r;
+  r.quiet = 2;
+  r.overwrite = 1;
+  EXPECT_EQ(Run(r, {}, PathStyle::kWindows), unzip::kWarning);
+  EXPECT_EQ(Out("ok.txt"), "ok");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "out"), {}), 1);
+  EXPECT_EQ(LastUnzipMessage(),
+            "skipping: C:evil.dll  (names a drive or holds a colon)\r\n"
+            "skipping: CON  (names a device)\r\n"
+            "skipping: nul.txt  (names a device)\r\n");
+}
+
+TEST_F(UnzipTest, ExistingFilesAreReplacedKeptOrAskedAbout) {
+  Archive({{"a.txt", "new a"}, {"b.txt", "new b"}, {"c.txt", "new c"}, {"d.txt", "new d"}});
+  for (const char* n : {"a.txt", "b.txt", "c.txt", "d.txt"})
+    dir.Write(std::string("out/") + n, "old");
+
+  auto u = Unzip();  // the defaults replace without asking
+  EXPECT_EQ(*u.Unzip(), 0);
+  EXPECT_EQ(Out("a.txt"), "new a");
+  EXPECT_TRUE(dialogs.boxes.empty());
+
+  for (const char* n : {"a.txt", "b.txt", "c.txt", "d.txt"})
+    dir.Write(std::string("out/") + n, "old");
+  u.SetOverWriteFiles(false);
+  EXPECT_EQ(*u.Unzip(), 0);
+  EXPECT_EQ(Out("a.txt"), "old");
+  EXPECT_TRUE(dialogs.boxes.empty());
+
+  u.SetPromptOverwrite(true);
+  dialogs.answers = {MsgAnswer::kYes, MsgAnswer::kNo, MsgAnswer::kCancel};
+  EXPECT_EQ(*u.Unzip(), 0);
+  EXPECT_EQ(Out("a.txt"), "new a");
+  EXPECT_EQ(Out("b.txt"), "old");
+  EXPECT_EQ(Out("c.txt"), "old");
+  EXPECT_EQ(Out("d.txt"), "old");  // Cancel: no more questions, nothing more replaced
+  ASSERT_EQ(dialogs.boxes.size(), 3u);
+  EXPECT_EQ(dialogs.boxes[0].text, "Overwrite " + out + "a.txt?");
+  EXPECT_EQ(dialogs.boxes[0].title, "VBUnZip32 - File Already Exists!");
+  EXPECT_EQ(dialogs.boxes[0].buttons, MsgButtons::kYesNoCancel);
+  EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::kExclamation);
+}
+
+TEST_F(UnzipTest, NewerOnlyAndFreshenCompareTimesAndExtractedFilesKeepTheirEntryTimes) {
+  Archive({{"old.txt", "entry", At(kMay6)},
+           {"new.txt", "entry", At(kMay6)},
+           {"absent.txt", "entry", At(kMay6)}});
+  dir.Write("out/old.txt", "file");
+  dir.Write("out/new.txt", "file");
+  ASSERT_TRUE(fs.SetModifiedTime(out + "old.txt", {2024, 5, 6, 7, 8, 8}));
+  ASSERT_TRUE(fs.SetModifiedTime(out + "new.txt", {2024, 5, 6, 7, 8, 11}));  // same 2 s
+
+  auto u = Unzip();
+  u.SetExtractNewer(true);  // freshen: existing files only
+  EXPECT_EQ(*u.Unzip(), 0);
+  EXPECT_EQ(Out("old.txt"), "entry");
+  EXPECT_EQ(Out("new.txt"), "file");
+  EXPECT_FALSE(OutHas("absent.txt"));
+  auto t = fs.ModifiedTime(out + "old.txt");
+  ASSERT_TRUE(t);
+  EXPECT_EQ(std::tie(t->year, t->month, t->day, t->hour, t->minute, t->second),
+            std::make_tuple(2024, 5, 6, 7, 8, 10));
+
+  u.SetExtractNewer(false);
+  u.SetExtractOnlyNewer(true);  // update: newer entries and new files
+  dir.Write("out/old.txt", "file");
+  ASSERT_TRUE(fs.SetModifiedTime(out + "old.txt", {2020, 1, 1, 0, 0, 0}));
+  EXPECT_EQ(*u.Unzip(), 0);
+  EXPECT_EQ(Out("old.txt"), "entry");
+  EXPECT_EQ(Out("new.txt"), "file");
+  EXPECT_EQ(Out("absent.txt"), "entry");
+}
+
+TEST_F(UnzipTest, TestListAndPrintModesWriteNoFileAndPrintWhatTheyFound) {
+  Archive({{"a.txt", "line1\nline2", At(kMay6)}, {"Sub/b.bin", std::string(1000, 'b'), At(kMay6)}});
+  UnzipOptionRecord r;
+  r.test = 1;
+  EXPECT_EQ(Run(r), 0);
+  EXPECT_EQ(LastUnzipMessage(), "Archive:  " + dir / "Main.zip" + "\r\n" +
+                                    "    testing: a.txt   OK\r\n"
+                                    "    testing: Sub/b.bin   OK\r\n"
+                                    "No errors detected in compressed data of " +
+                                    dir / "Main.zip" + ".\r\n");
+  r = {};
+  r.list = 1;
+  r.quiet = 1;
+  EXPECT_EQ(Run(r), 0);
+  EXPECT_EQ(LastUnzipMessage(),
+            "       11  2024-05-06 07:08   a.txt\r\n"
+            "     1000  2024-05-06 07:08   Sub/b.bin\r\n");
+  r = {};
+  r.to_stdout = 1;
+  r.quiet = 2;
+  EXPECT_EQ(Run(r), 0);
+  EXPECT_EQ(LastUnzipMessage(), "line1\r\nline2" + std::string(1000, 'b'));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "out"));
+}
+
+TEST_F(UnzipTest, DamagedEntryIsReportedAndLeavesNoHalfWrittenFile) {
+  std::string data(50000, 'x');
+  Bytes zip = MakeZip({{"a.txt", "fine"}, {"b.txt", data, Stored()}});
+  std::string text = AsText(zip);
+  text[text.find("xxxx") + 100] = 'y';  // stored data: the checksum no longer matches
+  dir.Write("Main.zip", text);
+  auto u = Unzip();
+  u.SetMessageLevel(0);
+  EXPECT_EQ(*u.Unzip(), unzip::kError);
+  EXPECT_EQ(Out("a.txt"), "fine");
+  EXPECT_FALSE(OutHas("b.txt"));
+  EXPECT_EQ(u.GetLastMessage(), "Archive:  " + dir / "Main.zip" + "\r\n" + "  inflating: " + out +
+                                    "a.txt\r\n" + " extracting: " + out + "b.txt\r\n" +
+                                    "error: cannot extract " + out + "b.txt (CRC error)\r\n");
+
+  u.SetMessageLevel(2);
+  u.SetTestZip(true);
+  EXPECT_EQ(*u.Unzip(), unzip::kError);
+  EXPECT_EQ(u.GetLastMessage(),
+            "    testing: b.txt   CRC error\r\n"
+            "At least one error was detected in " +
+                dir / "Main.zip" + ".\r\n");
+}
+
+TEST_F(UnzipTest, WriteFailuresAreReportedAndTheOtherEntriesStillExtracted) {
+  Archive({{"a.txt", "A"}, {"b.txt", "B"}, {"c.txt", "C"}});
+  fs.Fail({.op = "write", .path_contains = "b.txt"});
+  auto u = Unzip();
+  EXPECT_EQ(*u.Unzip(), unzip::kError);
+  EXPECT_EQ(Out("a.txt"), "A");
+  EXPECT_EQ(Out("c.txt"), "C");
+  EXPECT_FALSE(OutHas("b.txt"));
+  EXPECT_EQ(u.GetLastMessage(),
+            "error: cannot write " + out + "b.txt (Device I/O error (injected))\r\n");
+  EXPECT_EQ(*Unzip().Unzip(dir / "Missing.zip"), unzip::kNoZip);
+}
+
+TEST_F(UnzipTest, MessageTextIsTheLastRunsAndLineFeedPiecesBecomeCrLf) {
+  Archive({{"a.txt", "A"}});
+  auto u = Unzip();
+  u.SetMessageLevel(0);
+  EXPECT_EQ(*u.Unzip(), 0);
+  EXPECT_EQ(u.GetLastMessage(),
+            "Archive:  " + dir / "Main.zip" + "\r\n  inflating: " + out + "a.txt\r\n");
+  u.SetMessageLevel(2);
+  EXPECT_EQ(*u.Unzip(), 0);
+  EXPECT_EQ(u.GetLastMessage(), "");
+
+  UnzipDialogCallbacks glue(dialogs);
+  glue.Print("\n");
+  glue.Print("\nmore text");
+  glue.Print(std::string_view("cut\0here", 8));
+  EXPECT_EQ(LastUnzipMessage(), "\r\n\r\ncut");
+}
+
+TEST_F(UnzipTest, TextConversionSpacesAndNamePatterns) {
+  Archive({{"Read Me.txt", "a\nb\r\nc\n"}, {"data.BIN", std::string("a\n\0b", 4)}, {"x.pcx", "p"}});
+  UnzipOptionRecord r;
+  r.overwrite = 1;
+  r.text_crlf = 1;
+  r.space_to_underscore = 1;
+  EXPECT_EQ(Run(r, Take({"*.txt", "*.bin"})), 0);
+  EXPECT_EQ(Out("Read_Me.txt"), "a\r\nb\r\nc\r\n");
+  EXPECT_EQ(Out("data.BIN"), std::string("a\n\0b", 4));
+  EXPECT_FALSE(OutHas("x.pcx"));
+
+  r.case_sensitive = 1;
+  r.quiet = 2;
+  EXPECT_EQ(Run(r, Take({"*.bin"})), unzip::kNoMatch);
+  EXPECT_EQ(LastUnzipMessage(), "caution: filename not matched:  *.bin\r\n");
+  EXPECT_TRUE(MatchesPattern("Tex*/a?.PCX", "textures/ab.pcx", false));
+  EXPECT_FALSE(MatchesPattern("Tex*/a?.PCX", "textures/ab.pcx", true));
+  EXPECT_FALSE(MatchesPattern("*.pcx", "a.pcx.bak", false));
+}
+
+// Encrypted archives whose `wrong` password is refused when an entry is opened (a
+// traditional header's check byte lets about one wrong password in 256 through).
+Bytes EncryptedZip(ZipEncryption method, const std::vector<std::string>& names) {
+  for (;;) {
+    std::vector<ZipSpec> specs;
+    for (const auto& n : names) specs.push_back({n, "secret " + n, Encrypted(method, "right")});
+    Bytes zip = MakeZip(specs);
+    auto archive = ZipArchive::FromBytes(zip);
+    bool all_refused = true;
+    for (std::uint64_t i = 0; i < names.size(); ++i) {
+      for (const char* wrong : {"wrong", "worse", "worst"})
+        all_refused = all_refused && !archive->OpenEntry(i, std::string(wrong));
+    }
+    if (all_refused) return zip;
+  }
+}
+
+TEST_F(UnzipTest, PasswordIsAskedOnceAndReusedAndWrongAnswersAreAskedAgain) {
+  for (ZipEncryption method : {ZipEncryption::kTraditional, ZipEncryption::kAes256}) {
+    dir.Write("Main.zip", AsText(EncryptedZip(method, {"a.txt", "b.txt"})));
+    dialogs = {};
+    dialogs.inputs = {"wrong", "right"};
+    auto u = Unzip();
+    EXPECT_EQ(*u.Unzip(), 0);
+    EXPECT_EQ(Out("a.txt"), "secret a.txt");
+    EXPECT_EQ(Out("b.txt"), "secret b.txt");
+    EXPECT_EQ(dialogs.prompts, (std::vector<std::string>{"Please Enter The Password!",
+                                                         "Please Enter The Password!"}));
+  }
+}
+
+TEST_F(UnzipTest, AnEmptyPasswordEndsTheQuestionsAndWrongOnesSkipTheEntry) {
+  dir.Write("Main.zip", AsText(EncryptedZip(ZipEncryption::kTraditional, {"a.txt", "b.txt"})));
+  dialogs.inputs = {""};
+  auto u = Unzip();
+  EXPECT_EQ(*u.Unzip(), unzip::kBadPassword);
+  EXPECT_EQ(dialogs.prompts.size(), 1u);
+  EXPECT_FALSE(OutHas("a.txt") || OutHas("b.txt"));
+  EXPECT_EQ(u.GetLastMessage(),
+            "skipping: a.txt  unable to get password\r\n"
+            "skipping: b.txt  unable to get password\r\n");
+
+  dir.Write("Main.zip", AsText(EncryptedZip(ZipEncryption::kAes256, {"a.txt"})));
+  dialogs = {};
+  dialogs.inputs = {"wrong", "worse", "worst", "right"};
+  EXPECT_EQ(*u.Unzip(), unzip::kBadPassword);
+  EXPECT_EQ(dialogs.prompts.size(), 3u);
+  EXPECT_EQ(u.GetLastMessage(), "skipping: a.txt  incorrect password\r\n");
+
+  std::string answer;
+  dialogs.inputs = {std::string(100, 'p')};
+  ResetUnzipState();
+  UnzipDialogCallbacks glue(dialogs);
+  EXPECT_EQ(glue.Password(answer, unzip::kPasswordCapacity, "", "a.txt"), 0);
+  EXPECT_EQ(answer, std::string(80, 'p'));
+}
+
+}  // namespace
+}  // namespace dfm
