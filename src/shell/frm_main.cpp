@@ -9,7 +9,7 @@ namespace dfm {
 
 void frmMain::ClickInstall() {
   const int version = state_.df_version;
-  if (!state_.game_folders.IsKnown(version)) {
+  if (!IsFolderKnown(state_.game_folders, version)) {
     platform_.dialogs.MessageBox("Please Set Valid Delta Force " + std::to_string(version) +
                                  " Path First!");
     return;
@@ -47,10 +47,9 @@ void frmMain::ClickChange() {
     return;
   }
   const int version = state_.df_version;
-  if (!GameFolders::IsVersion(version)) return;
+  if (!IsGameVersion(version)) return;
   std::string& folder = state_.game_folders[version];
-  folder = platform_.dialogs.BrowseForFolder(SelectFolderPrompt(version))
-               .value_or(std::string(kNothing));
+  folder = BrowseForFolder(platform_.dialogs, SelectFolderPrompt(version));
   state_.controls.folder = folder;
   ShowControls();
 }

@@ -15,9 +15,7 @@ std::string ResolvePathTokens(std::string_view text, GameFolders& folders, Dialo
     std::size_t at = text.find(PathToken(version));
     if (at == std::string_view::npos) continue;
     std::string& folder = folders[version];
-    if (folder == kNothing) {
-      folder = dialogs.BrowseForFolder(SelectFolderPrompt(version)).value_or(std::string(kNothing));
-    }
+    if (folder == kNothing) folder = BrowseForFolder(dialogs, SelectFolderPrompt(version));
     std::string out(text.substr(0, at));
     out += folder;
     out += text.substr(at + kPathTokenLength);

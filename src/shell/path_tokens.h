@@ -13,7 +13,7 @@ namespace dfm {
 // Every token is this long and matches with exact case.
 inline constexpr std::size_t kPathTokenLength = 16;
 
-// "Kyv_DF<version>_Location". Requires GameFolders::IsVersion(version).
+// "Kyv_DF<version>_Location". Requires IsGameVersion(version).
 std::string PathToken(int version);
 
 // "Please Select Your Delta Force <version> Folder!": the folder browser's title and the

@@ -4,43 +4,24 @@
 // renders it.
 #pragma once
 
-#include <array>
-#include <cassert>
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include "shell/game_folders.h"
 
 namespace dfm {
 
-// The word that marks an unknown game folder.
-inline constexpr std::string_view kNothing = "Nothing";
+// Whether `version` names one of the three games.
+inline bool IsGameVersion(int version) {
+  return version >= 1 && version <= 3;
+}
 
-// The folders of the three games, indexed by game version 1 to 3. A known folder is kept
-// exactly as it was obtained (no separator added or removed).
-class GameFolders {
- public:
-  GameFolders() { folders_.fill(std::string(kNothing)); }
-
-  static bool IsVersion(int version) { return version >= 1 && version <= 3; }
-
-  // Requires IsVersion(version).
-  std::string& operator[](int version) {
-    assert(IsVersion(version));
-    return folders_[static_cast<std::size_t>(version - 1)];
-  }
-  const std::string& operator[](int version) const {
-    assert(IsVersion(version));
-    return folders_[static_cast<std::size_t>(version - 1)];
-  }
-
-  // False for "Nothing" and for a number that is no game version. An empty folder (a
-  // registry key without a readable path) counts as known.
-  bool IsKnown(int version) const { return IsVersion(version) && (*this)[version] != kNothing; }
-
- private:
-  std::array<std::string, 3> folders_;
-};
+// False for "Nothing" and for a number that is no game version. An empty folder (a
+// registry key without a readable path) counts as known.
+inline bool IsFolderKnown(const GameFolders& folders, int version) {
+  return IsGameVersion(version) && folders[version] != kNothing;
+}
 
 struct Rgb {
   int red = 0;

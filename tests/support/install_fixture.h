@@ -12,6 +12,7 @@
 
 #include "platform/host.h"
 #include "platform/platform.h"
+#include "platform/tree_registry.h"
 #include "script/control_file.h"
 #include "shell/frm_main.h"
 #include "support/fakes.h"
@@ -96,9 +97,7 @@ class InstallFixture : public ::testing::Test {
   CountingPump pump;
   FixedClock clock;
   std::unique_ptr<Process> process = MakeHostProcess();
-  // FIXME(registry): a real fake once platform/registry.h is on main; never used here.
-  alignas(64) unsigned char registry_storage_[64]{};
-  Registry& registry = *reinterpret_cast<Registry*>(registry_storage_);
+  TreeRegistry registry{{}, {}};  // an empty registry: the run never reads it
   Platform platform{fs, dialogs, pump, clock, *process, registry};
   RecordingMainView view;
   frmMain window{platform, view};
