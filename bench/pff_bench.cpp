@@ -25,6 +25,7 @@
 #include "platform/host.h"
 #include "support/pff_bytes.h"
 #include "support/temp_dir.h"
+#include "support/timing_file_system.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ using namespace dfm;
 using dfm::testing::PffHeaderBytes;
 using dfm::testing::PffRecordBytes;
 using dfm::testing::TempDir;
+using dfm::testing::TimingFileSystem;
 
 constexpr int kRecords = 20000;
 constexpr int kAdds = 5000;
@@ -205,72 +207,6 @@ void BM_AddFileVsFloor(benchmark::State& state) {
   state.counters["floor_ms"] = floor_total / n * 1000;
   state.counters["vs_floor"] = adds_total / floor_total;
 }
-
-// Wall time spent inside each kind of file-system call, for BM_AddFileBreakdown.
-class TimingFileSystem final : public FileSystem {
- public:
-  using Totals = std::map<std::string, double>;
-  explicit TimingFileSystem(FileSystem& inner) : inner_(inner) {}
-  Totals totals;
-
-  template <class F>
-  auto Time(const char* what, F&& f) {
-    const auto start = std::chrono::steady_clock::now();
-    auto result = f();
-    totals[what] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return result;
-  }
-
-  Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override {
-    auto file = Time("open", [&] { return inner_.Open(path, mode); });
-    if (!file) return file.failure();
-    return std::unique_ptr<File>(std::make_unique<TimingFile>(*this, std::move(*file)));
-  }
-  Result<std::uint64_t> FileLength(const std::string& p) override {
-    return Time("stat_length", [&] { return inner_.FileLength(p); });
-  }
-  Result<LocalDateTime> ModifiedTime(const std::string& p) override {
-    return Time("stat_time", [&] { return inner_.ModifiedTime(p); });
-  }
-  Result<bool> IsDirectory(const std::string& p) override { return inner_.IsDirectory(p); }
-  Status CopyFile(const std::string& a, const std::string& b) override {
-    return inner_.CopyFile(a, b);
-  }
-  Status Rename(const std::string& a, const std::string& b) override { return inner_.Rename(a, b); }
-  Status RemoveFile(const std::string& p) override { return inner_.RemoveFile(p); }
-  Status MakeDirectory(const std::string& p) override { return inner_.MakeDirectory(p); }
-  Result<std::vector<DirEntry>> ListDirectory(const std::string& p) override {
-    return inner_.ListDirectory(p);
-  }
-  Result<std::string> CurrentDirectory() override { return inner_.CurrentDirectory(); }
-  Status SetCurrentDirectory(const std::string& p) override {
-    return inner_.SetCurrentDirectory(p);
-  }
-
- private:
-  class TimingFile final : public File {
-   public:
-    TimingFile(TimingFileSystem& fs, std::unique_ptr<File> inner)
-        : fs_(fs), inner_(std::move(inner)) {}
-    Status ReadAt(std::uint64_t o, void* p, std::size_t n) override {
-      return fs_.Time("read", [&] { return inner_->ReadAt(o, p, n); });
-    }
-    Status WriteAt(std::uint64_t o, const void* p, std::size_t n) override {
-      return fs_.Time("write", [&] { return inner_->WriteAt(o, p, n); });
-    }
-    Result<std::uint64_t> Size() override {
-      return fs_.Time("size", [&] { return inner_->Size(); });
-    }
-    Status Close() override {
-      return fs_.Time("close", [&] { return inner_->Close(); });
-    }
-
-   private:
-    TimingFileSystem& fs_;
-    std::unique_ptr<File> inner_;
-  };
-  FileSystem& inner_;
-};
 
 // Where the adds' time goes: milliseconds per kind of call, and `other_ms` for everything
 // outside the file system (directory bookkeeping, encoding, the table).
