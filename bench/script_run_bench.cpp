@@ -15,17 +15,18 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "pff/pff_archive.h"
+#include "bench/pff_floor.h"
 #include "platform/host.h"
 #include "platform/tree_registry.h"
 #include "shell/frm_main.h"
 #include "shell/install_log.h"
 #include "support/fakes.h"
-#include "support/pff_bytes.h"
+#include "support/scoped_current_directory.h"
 #include "support/temp_dir.h"
 #include "support/timing_file_system.h"
 
@@ -44,20 +45,6 @@ double Since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// "f12.pcx" and the like (built with += : GCC 12 warns falsely on "f" + std::string&&).
-std::string NumberedName(const char* prefix, int n) {
-  std::string name = prefix;
-  name += std::to_string(n);
-  name += ".pcx";
-  return name;
-}
-
-struct Write {
-  std::uint64_t offset;
-  std::size_t size;
-  const unsigned char* bytes;
-};
-
 struct Fixture {
   TempDir program;  // the installer's folder and the current directory
   TempDir game;
@@ -67,39 +54,26 @@ struct Fixture {
   std::vector<std::string> contents;
   std::string control;
   std::vector<std::string> log_lines;  // every line the run logs, header lines first
-  std::vector<std::vector<Write>> floor_adds;
-  Bytes directory_bytes;
-  unsigned char header[kPffHeaderSize] = {};
+  std::unique_ptr<bench::PffFloor> pff_floor;
 
   Fixture() {
     std::mt19937 rng(20261206);
-    BuildArchive(rng);
+    program.Write("pristine.pff", bench::BenchmarkArchive(rng, kRecords, kStride));
     BuildScript(rng);
-    PlanFloor();
-  }
-
-  void BuildArchive(std::mt19937& rng) {
-    std::uniform_int_distribution<int> size(512, 4096);
-    std::string data, records;
-    for (int i = 0; i < kRecords; ++i) {
-      const int n = size(rng);
-      const bool dead = i % 10 == 5;
-      records += testing::PffRecordBytes(dead ? 1 : 0, static_cast<std::int32_t>(20 + data.size()),
-                                         n, 1000, dead ? "<DEAD SPACE>" : NumberedName("f", i),
-                                         kStride, "SUM!");
-      data.append(static_cast<std::size_t>(n), static_cast<char>('a' + i % 26));
+    std::vector<bench::FloorSource> planned;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      planned.push_back({names[i], reinterpret_cast<const unsigned char*>(contents[i].data()),
+                         contents[i].size()});
     }
-    program.Write(
-        "pristine.pff",
-        testing::PffHeaderBytes(kRecords, kStride, static_cast<std::int32_t>(20 + data.size())) +
-            data + records);
+    pff_floor = std::make_unique<bench::PffFloor>(pristine, planned);
   }
 
   // Half the names replace files of the archive, half are new.
   void BuildScript(std::mt19937& rng) {
     std::uniform_int_distribution<int> size(1024, 65536);
     for (int j = 0; j < kPairs; ++j) {
-      const std::string name = j % 2 ? NumberedName("new", j) : NumberedName("f", j * 7 % kRecords);
+      const std::string name =
+          j % 2 ? bench::NumberedName("new", j) : bench::NumberedName("f", j * 7 % kRecords);
       names.push_back(name);
       contents.emplace_back(static_cast<std::size_t>(size(rng)), static_cast<char>('A' + j % 26));
       control += "Pack " + name + " Kyv_DF3_Location\\Dflw.pff\r\nDelete " + name + "\r\n";
@@ -111,32 +85,6 @@ struct Fixture {
     log_lines.push_back("Installation Completed!\r\n");
     testing::FixedClock clock;
     log_lines.front().insert(0, InstallLogHeader(clock));  // the first entry starts the log
-  }
-
-  void PlanFloor() {
-    auto fs = MakeHostFileSystem();
-    auto directory = ReadPffArchive(*fs, pristine);
-    if (!directory) std::abort();
-    std::vector<std::pair<std::uint64_t, std::size_t>> dir_writes;
-    std::size_t largest = 0;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      PffEntry e;
-      e.data_size = static_cast<std::int32_t>(contents[i].size());
-      e.name = MakePffName(names[i]);
-      auto placed = directory->Place(e);
-      if (!placed) std::abort();
-      const auto* data = reinterpret_cast<const unsigned char*>(contents[i].data());
-      floor_adds.push_back(
-          {{static_cast<std::uint64_t>(placed->data_offset), contents[i].size(), data}});
-      dir_writes.emplace_back(directory->header().directory_offset, directory->image().size());
-      largest = std::max(largest, directory->image().size());
-    }
-    directory_bytes = directory->image();
-    directory_bytes.resize(largest);
-    for (std::size_t i = 0; i < floor_adds.size(); ++i) {
-      floor_adds[i].push_back({dir_writes[i].first, dir_writes[i].second, directory_bytes.data()});
-      floor_adds[i].push_back({0, kPffHeaderSize, header});
-    }
   }
 
   // The state before a run: a fresh archive, the sources and Control.ini, no log.
@@ -163,20 +111,10 @@ struct Floor {
 Floor RunFloor(const Fixture& f) {
   f.Prepare();
   Floor floor;
-  const int fd = ::open(f.archive.c_str(), O_RDWR);
-  auto start = Clock::now();
-  for (const auto& add : f.floor_adds) {
-    for (const Write& w : add) {
-      if (::pwrite(fd, w.bytes, w.size, static_cast<off_t>(w.offset)) !=
-          static_cast<ssize_t>(w.size))
-        std::abort();
-    }
-  }
-  floor.pff = Since(start);
-  ::close(fd);
+  floor.pff = f.pff_floor->Run(f.archive);
 
   const std::string log = f.program / "InstallLog.txt";
-  start = Clock::now();
+  auto start = Clock::now();
   for (std::size_t i = 0; i < f.log_lines.size(); ++i) {
     const int flags = O_WRONLY | O_CREAT | (i == 0 ? O_TRUNC : O_APPEND);
     const int lfd = ::open(log.c_str(), flags, 0644);
@@ -231,9 +169,7 @@ double RunScript(const Fixture& f, FileSystem& fs, CountingDialogs& dialogs) {
 // reported time is the script's.
 void BM_ScriptRunVsFloor(benchmark::State& state) {
   Fixture& f = TheFixture();
-  std::error_code ec;
-  const auto saved = std::filesystem::current_path();
-  std::filesystem::current_path(f.program.path());
+  testing::ScopedCurrentDirectory cwd(f.program.path());
   auto fs = MakeHostFileSystem();
   CountingDialogs dialogs;
   Floor sum;
@@ -247,7 +183,6 @@ void BM_ScriptRunVsFloor(benchmark::State& state) {
     script_total += script;
     state.SetIterationTime(script);
   }
-  std::filesystem::current_path(saved, ec);
   if (dialogs.unexpected != 0) state.SkipWithError("a message box other than the closing one");
   const double n = static_cast<double>(state.iterations());
   state.counters["pff_floor_ms"] = sum.pff / n * 1000;
@@ -261,9 +196,7 @@ void BM_ScriptRunVsFloor(benchmark::State& state) {
 // for everything outside the file system.
 void BM_ScriptRunBreakdown(benchmark::State& state) {
   Fixture& f = TheFixture();
-  std::error_code ec;
-  const auto saved = std::filesystem::current_path();
-  std::filesystem::current_path(f.program.path());
+  testing::ScopedCurrentDirectory cwd(f.program.path());
   auto host = MakeHostFileSystem();
   CountingDialogs dialogs;
   for (auto _ : state) {
@@ -277,7 +210,6 @@ void BM_ScriptRunBreakdown(benchmark::State& state) {
     }
     state.counters["other_ms"] = (script - in_calls) * 1000;
   }
-  std::filesystem::current_path(saved, ec);
 }
 
 BENCHMARK(BM_ScriptRunVsFloor)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
