@@ -170,14 +170,5 @@ TEST_F(ScriptRunTest, UnwritableLogStillFillsTheListAndIsReportedOncePerRun) {
             (Entries{failure, ClosingWithErrors(1), failure, ClosingWithErrors(2)}));
 }
 
-TEST_F(ScriptRunTest, IsLineAllowedLooksAtEveryWordExceptOnCreditsLines) {
-  window.state().credits.file = "Credits.txt";
-  EXPECT_TRUE(window.IsLineAllowed({"Pack", "a.pcx", "Dflw.pff"}));
-  EXPECT_FALSE(window.IsLineAllowed({"Pack", "a.pcx", "x", "// OldControl.INI"}));
-  EXPECT_FALSE(window.IsLineAllowed({"x", "mycredits.txt"}));
-  EXPECT_TRUE(window.IsLineAllowed({"CREDITS", "Control.ini"}));
-  EXPECT_TRUE(window.IsLineAllowed({"Delete", "Credits.txt.bak"}));
-}
-
 }  // namespace
 }  // namespace dfm
