@@ -61,6 +61,8 @@ TEST_F(ScriptRunTest, WordCountsAndLineNumbersCountingBlankLines) {
             Refused(6, "Copy"), "Copying a.txt To \\a.txt", NotFound(P() + "a.txt")},
            Summary(0, 4)));
   EXPECT_EQ(dialogs.Texts(), Entries{ClosingWithErrors(4)});
+  EXPECT_EQ(window.last_run().operations, 4);
+  EXPECT_EQ(window.last_run().errors, 4);
 }
 
 TEST_F(ScriptRunTest, RefusesLinesNamingTheControlOrCreditsFile) {
