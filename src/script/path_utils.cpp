@@ -34,6 +34,10 @@ std::string GetFolder(std::string_view path, PathStyle style) {
     if (sep == std::string_view::npos) return {};
     return std::string(path.substr(0, sep + 1));
   }
+  return AsFolder(path, style);
+}
+
+std::string AsFolder(std::string_view path, PathStyle style) {
   if (!path.empty() && IsSeparator(path.back(), style)) return std::string(path);
   return std::string(path) + TrailingSeparator(path, style);
 }

@@ -19,6 +19,10 @@ namespace dfm {
 // path's own last separator is "/".
 std::string GetFolder(std::string_view path, PathStyle style = HostPathStyle());
 
+// A folder path: the path itself when it ends with a separator, otherwise the path plus
+// one (the rule GetFolder applies to a path without ".").
+std::string AsFolder(std::string_view path, PathStyle style = HostPathStyle());
+
 // The part after the last separator; the whole path when it has none.
 std::string GetFileName(std::string_view path, PathStyle style = HostPathStyle());
 

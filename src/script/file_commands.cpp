@@ -1,0 +1,97 @@
+#include "script/file_commands.h"
+
+#include "script/control_file.h"
+#include "script/path_utils.h"
+
+namespace dfm {
+namespace {
+
+// FileSystem::Rename's documented failure when source and target lie on different
+// volumes.
+bool IsCrossVolume(const Failure& failure) {
+  return failure.code == err::kPathFileAccessError &&
+         failure.description.find("different volume") != std::string::npos;
+}
+
+// A path spelled for comparison: "/" as "\", runs of separators as one, ASCII letters
+// in lower case, and a relative path taken against `base`.
+std::string Canonical(const std::string& base, const std::string& path) {
+  const bool absolute =
+      (!path.empty() && (path[0] == '\\' || path[0] == '/')) || (path.size() > 1 && path[1] == ':');
+  std::string out;
+  for (char c : LowerAscii(absolute ? path : base + path)) {
+    if (c == '/') c = '\\';
+    if (c == '\\' && !out.empty() && out.back() == '\\') continue;
+    out += c;
+  }
+  return out;
+}
+
+std::string TargetPath(RunContext& run) {
+  return CopyTargetFolder(run.fs(), run.ResolveTarget()) + run.Word(2);
+}
+
+// Removes an existing file at `target`: the entry, the delete (a failure is reported
+// and the copy is still tried), one operation.
+void RemoveExistingTarget(RunContext& run, const std::string& target) {
+  if (!FileExists(run.fs(), run.dialogs(), target)) return;
+  run.Log("Removing Existing File: " + target);
+  run.Step(run.fs().RemoveFile(target));
+  run.AddOperation();
+}
+
+void MoveAcrossVolumes(RunContext& run, const std::string& from, const std::string& to) {
+  if (!run.Step(run.fs().CopyFile(from, to))) return;
+  run.Step(run.fs().RemoveFile(from));
+}
+
+CommandOutcome Transfer(RunContext& run, const char* verb, bool move) {
+  const std::string& name = run.Word(2);
+  run.Announce(std::string(verb) + name + " To " + TargetPath(run));
+  const std::string source = run.SourcePath(name);
+  if (!run.RequireFile(source)) return CommandOutcome::kContinue;
+  // A target that is the source itself (the installer runs from the game's folder) is
+  // already in place; removing it first would lose it.
+  const std::string existing = TargetPath(run);
+  const std::string& folder = run.env().program_folder;
+  if (Canonical(folder, existing) == Canonical(folder, source)) return CommandOutcome::kContinue;
+  RemoveExistingTarget(run, existing);
+  const std::string target = TargetPath(run);
+  if (!move) {
+    run.Step(run.fs().CopyFile(source, target));
+    return CommandOutcome::kContinue;
+  }
+  Status renamed = run.fs().Rename(source, target);
+  if (!renamed.ok() && IsCrossVolume(renamed.failure())) {
+    MoveAcrossVolumes(run, source, target);
+  } else {
+    run.Step(renamed);
+  }
+  return CommandOutcome::kContinue;
+}
+
+}  // namespace
+
+std::string CopyTargetFolder(FileSystem& fs, const std::string& resolved) {
+  auto is_folder = fs.IsDirectory(resolved);
+  if (is_folder.ok() && *is_folder) return AsFolder(resolved);
+  return GetFolder(resolved);
+}
+
+CommandOutcome RunCopy(RunContext& run) {
+  return Transfer(run, "Copying ", false);
+}
+
+CommandOutcome RunMove(RunContext& run) {
+  return Transfer(run, "Moving ", true);
+}
+
+CommandOutcome RunDelete(RunContext& run) {
+  const std::string name = GetFileName(run.Word(2));
+  run.Announce("Deleting Temporary File ( " + name + " )");
+  const std::string path = run.SourcePath(name);
+  if (run.RequireFile(path)) run.Step(run.fs().RemoveFile(path));
+  return CommandOutcome::kContinue;
+}
+
+}  // namespace dfm

@@ -1,0 +1,34 @@
+#include "script/pack_command.h"
+
+#include "platform/event_pump.h"
+#include "script/path_utils.h"
+
+namespace dfm {
+
+bool AskAbortForMissingArchive(Dialogs& dialogs, const std::string& archive) {
+  const std::string text = "A critical Delta Force file was not found: \r\n( " + archive +
+                           " )\r\nThis is most likely due to an invalid Delta Force path!\r\n"
+                           "Would you like to abort installation? (so you can select a "
+                           "valid path)";
+  return dialogs.MessageBox(text, "Warning: Critical File Missing!", MsgButtons::kYesNo,
+                            MsgIcon::kNone) == MsgAnswer::kYes;
+}
+
+CommandOutcome RunPack(RunContext& run) {
+  const std::string& name = run.Word(2);
+  run.Announce("Adding " + name + " To " + run.ResolveTarget());
+  const std::string source = run.SourcePath(name);
+  if (!run.RequireFile(source)) return CommandOutcome::kContinue;
+  if (const std::string archive = run.ResolveTarget(); !run.RequireFile(archive)) {
+    bool abort = AskAbortForMissingArchive(run.dialogs(), archive);
+    return abort ? CommandOutcome::kAbort : CommandOutcome::kContinue;
+  }
+  PffArchiveTable& archives = run.env().archives;
+  const int handle = archives.OpenFile(run.ResolveTarget());
+  run.env().platform.pump.ProcessPendingEvents();
+  // The table has shown its own failures; the run goes on whatever the add did.
+  if (handle != PffArchiveTable::kNoSlot) (void)archives.AddFile(handle, source);
+  return CommandOutcome::kContinue;
+}
+
+}  // namespace dfm

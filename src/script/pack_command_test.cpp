@@ -1,0 +1,69 @@
+// Pack lines in whole runs: adds into a real archive, one open-archive slot per archive,
+// and archive failures that the archive code reports itself.
+#include "script/pack_command.h"
+
+#include <gtest/gtest.h>
+
+#include "pff/pff_archive.h"
+#include "support/install_fixture.h"
+#include "support/pff_bytes.h"
+
+namespace dfm {
+namespace {
+
+using Entries = std::vector<std::string>;
+
+class PackCommandTest : public testing::InstallFixture {
+ protected:
+  // An archive without records: header, directory at 20, trailer.
+  void WriteEmptyArchive() {
+    game.Write("Dflw.pff", testing::PffHeaderBytes(0, 32, 20) + testing::PffTrailerBytes());
+  }
+};
+
+TEST_F(PackCommandTest, AddsIntoOneSlotPerArchiveWhateverTheLetterCase) {
+  WriteEmptyArchive();
+  program.Write("a.pcx", "AAA");
+  program.Write("b.pcx", "BB");
+  WriteControl(
+      "Pack a.pcx Kyv_DF3_Location\\Dflw.pff\r\nPack b.pcx Kyv_DF3_Location\\DFLW.PFF\r\n"
+      "Delete a.pcx\r\n");
+  window.ClickInstall();
+  const std::string g = GameFolder();
+  const Entries entries =
+      Join({"Adding a.pcx To " + g + "\\Dflw.pff", "Adding b.pcx To " + g + "\\DFLW.PFF",
+            "Deleting Temporary File ( a.pcx )"},
+           Summary(3, 0));
+  EXPECT_EQ(Status(), entries);
+  EXPECT_EQ(Log(), LogOf(entries));
+  EXPECT_EQ(dialogs.Texts(), Entries{"Installation Complete!"});
+  EXPECT_EQ(window.archives().size(), 1);
+  // Per pack line: after splitting, in the entry, before the add and inside it.
+  EXPECT_EQ(pump.count, 1 + 2 * 4 + 2 + 3);
+
+  auto archive = ReadPffArchive(fs, game / "Dflw.pff");
+  ASSERT_TRUE(archive.ok());
+  ASSERT_EQ(archive->entries().size(), 2u);
+  EXPECT_EQ(PffNameText(archive->entries()[0].name), "a.pcx");
+  EXPECT_EQ(PffNameText(archive->entries()[1].name), "b.pcx");
+  EXPECT_EQ(game.Read("Dflw.pff").substr(20, 5), "AAABB");
+  EXPECT_TRUE(program.Exists("b.pcx"));
+}
+
+TEST_F(PackCommandTest, ArchiveFailuresAreShownByTheArchiveCodeAndTheRunGoesOn) {
+  game.Write("Dflw.pff", "short");  // exists, but holds no header
+  program.Write("a.pcx", "A");
+  WriteControl("Pack a.pcx Kyv_DF3_Location\\Dflw.pff\r\nDelete a.pcx\r\n");
+  window.ClickInstall();
+  EXPECT_EQ(Status(), Join({"Adding a.pcx To " + GameFolder() + "\\Dflw.pff",
+                            "Deleting Temporary File ( a.pcx )"},
+                           Summary(2, 0)));
+  ASSERT_EQ(dialogs.boxes.size(), 3u);
+  EXPECT_EQ(dialogs.boxes[0].text.rfind("Error in UpdatePff\r\n", 0), 0u);
+  EXPECT_EQ(
+      dialogs.boxes[1].text.rfind("Error in AddFile, File: \"" + program.str() + "a.pcx\"", 0), 0u);
+  EXPECT_EQ(game.Read("Dflw.pff"), "short");
+}
+
+}  // namespace
+}  // namespace dfm

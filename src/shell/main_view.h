@@ -1,0 +1,37 @@
+// What a host implements to show the main window. The presenter (frmMain) owns all
+// state; a view only renders it and forwards the user's clicks and close requests to the
+// presenter's event handlers.
+#pragma once
+
+#include <string>
+
+#include "shell/window_state.h"
+
+namespace dfm {
+
+class MainView {
+ public:
+  virtual ~MainView() = default;
+
+  // The controls changed (captions, visibility, positions, progress, pointer); show
+  // `controls` now or on the next repaint. The status list is passed on separately below.
+  virtual void ControlsChanged(const MainControls& controls) = 0;
+  // `entry` became the last entry of the status list.
+  virtual void StatusAdded(const std::string& entry) = 0;
+  // The status list was emptied.
+  virtual void StatusCleared() = 0;
+  // The program ends at once: close the windows and leave the event loop. The presenter
+  // does nothing more after this call.
+  virtual void EndProgram() = 0;
+};
+
+// A view that shows nothing (benchmarks, unattended runs that only need the log).
+class NullMainView final : public MainView {
+ public:
+  void ControlsChanged(const MainControls&) override {}
+  void StatusAdded(const std::string&) override {}
+  void StatusCleared() override {}
+  void EndProgram() override {}
+};
+
+}  // namespace dfm
