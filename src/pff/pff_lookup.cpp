@@ -1,17 +1,22 @@
 #include "pff/pff_lookup.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "pff/pff_archive.h"
 
 namespace dfm {
 
-std::string PffLookup::Fold(const std::array<char, 16>& name) {
-  std::string key(name.begin(), name.end());
+PffLookup::Key PffLookup::Fold(const std::array<char, 16>& name) {
+  Key key = name;
   for (char& c : key) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return key;
+}
+
+std::size_t PffLookup::KeyHash::operator()(const Key& key) const noexcept {
+  return std::hash<std::string_view>{}(std::string_view(key.data(), key.size()));
 }
 
 void PffLookup::Set(std::size_t index, const PffEntry* before, const PffEntry& now) {

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -31,13 +31,18 @@ class PffLookup {
 
  private:
   static constexpr std::size_t kBlock = 64;
-  static std::string Fold(const std::array<char, 16>& name);
+  // A name upper-cased (ASCII), as the lookup's key: kept in place, no allocation.
+  using Key = std::array<char, 16>;
+  struct KeyHash {
+    std::size_t operator()(const Key& key) const noexcept;
+  };
+  static Key Fold(const std::array<char, 16>& name);
   void AddName(std::size_t index, const std::array<char, 16>& name);
   void RemoveName(std::size_t index, const std::array<char, 16>& name);
   void SetFree(std::size_t index, std::int32_t size);
   void RecomputeBlock(std::size_t block);
 
-  std::unordered_map<std::string, std::vector<std::size_t>> by_name_;
+  std::unordered_map<Key, std::vector<std::size_t>, KeyHash> by_name_;
   std::vector<std::int32_t> free_;       // per record: DataSize of dead space, else -1
   std::vector<std::int32_t> block_max_;  // per kBlock records: the largest free_ value
 };
