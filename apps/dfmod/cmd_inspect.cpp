@@ -137,6 +137,7 @@ bool PrintEntries(std::ostream& out, FileSystem& fs, const std::string& installe
   }
   const std::uint64_t count = archive->EntryCount();
   out << "Main.zip: " << count << (count == 1 ? " entry" : " entries") << "\n";
+  if (count > 0) out << "        size     packed  method    name\n";
   for (std::uint64_t i = 0; i < count; ++i) {
     auto e = archive->Entry(i);
     if (!e) {
