@@ -8,43 +8,34 @@
 //   cmake --preset release && cmake --build --preset release -j2 --target pff_bench
 //   build/release/bench/pff_bench
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/pff_floor.h"
 #include "pff/mod_kyv_pff.h"
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
 #include "platform/host.h"
-#include "support/pff_bytes.h"
 #include "support/temp_dir.h"
+#include "support/timing_file_system.h"
 
 namespace {
 
 using namespace dfm;
-using dfm::testing::PffHeaderBytes;
-using dfm::testing::PffRecordBytes;
 using dfm::testing::TempDir;
+using dfm::testing::TimingFileSystem;
 
 constexpr int kRecords = 20000;
 constexpr int kAdds = 5000;
 constexpr int kNames = 1000;  // each added 5 times with different sizes
 constexpr int kStride = 36;
-
-// "f12.pcx" and the like.
-std::string NumberedName(const char* prefix, int n) {
-  std::string name = prefix;
-  name += std::to_string(n);
-  name += ".pcx";
-  return name;
-}
 
 class CountingDialogs final : public Dialogs {
  public:
@@ -60,43 +51,24 @@ class CountingDialogs final : public Dialogs {
   std::optional<std::string> BrowseForFolder(const std::string&) override { return std::nullopt; }
 };
 
-struct Write {
-  std::uint64_t offset;
-  std::size_t size;
-  const unsigned char* bytes;
-};
-
 struct Fixture {
   TempDir dir;
   std::string pristine = dir / "pristine.pff";
   std::string work = dir / "work.pff";
-  std::vector<std::string> sources;            // in add order
-  std::vector<Bytes> source_bytes;             // the same, in memory, for the floor
-  std::vector<std::vector<Write>> floor_adds;  // per add: data, directory, header
-  Bytes directory_bytes;                       // the largest directory image, for the floor
-  unsigned char header[kPffHeaderSize] = {};
+  std::vector<std::string> sources;  // in add order
+  std::vector<Bytes> source_bytes;   // the same, in memory, for the floor
+  std::unique_ptr<bench::PffFloor> floor;
 
   Fixture() {
     std::mt19937 rng(20261206);
-    BuildArchive(rng);
+    dir.Write("pristine.pff", bench::BenchmarkArchive(rng, kRecords, kStride));
     BuildSources(rng);
-    PlanFloor();
-  }
-
-  void BuildArchive(std::mt19937& rng) {
-    std::uniform_int_distribution<int> size(512, 4096);
-    std::string data, records;
-    for (int i = 0; i < kRecords; ++i) {
-      const int n = size(rng);
-      const bool dead = i % 10 == 5;
-      const std::string name = dead ? "<DEAD SPACE>" : NumberedName("f", i);
-      records += PffRecordBytes(dead ? 1 : 0, static_cast<std::int32_t>(20 + data.size()), n, 1000,
-                                name, kStride, "SUM!");
-      data.append(static_cast<std::size_t>(n), static_cast<char>('a' + i % 26));
+    std::vector<bench::FloorSource> planned;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      planned.push_back({std::filesystem::path(sources[i]).filename().string(),
+                         source_bytes[i].data(), source_bytes[i].size()});
     }
-    dir.Write("pristine.pff",
-              PffHeaderBytes(kRecords, kStride, static_cast<std::int32_t>(20 + data.size())) +
-                  data + records);
+    floor = std::make_unique<bench::PffFloor>(pristine, planned);
   }
 
   // Names: half replace files of the archive, half are new. Round r adds every name once.
@@ -105,7 +77,7 @@ struct Fixture {
     for (int round = 0; round < kAdds / kNames; ++round) {
       for (int j = 0; j < kNames; ++j) {
         const std::string name =
-            j % 2 ? NumberedName("new", j) : NumberedName("f", j * 17 % kRecords);
+            j % 2 ? bench::NumberedName("new", j) : bench::NumberedName("f", j * 17 % kRecords);
         std::string rel = "src/";
         rel += std::to_string(round);
         rel += "/" + name;
@@ -114,32 +86,6 @@ struct Fixture {
         sources.push_back(dir / rel);
         source_bytes.emplace_back(bytes.begin(), bytes.end());
       }
-    }
-  }
-
-  void PlanFloor() {
-    auto fs = MakeHostFileSystem();
-    auto directory = ReadPffArchive(*fs, pristine);
-    if (!directory) std::abort();
-    std::vector<std::pair<std::uint64_t, std::size_t>> dir_writes;
-    std::size_t largest = 0;
-    for (std::size_t i = 0; i < sources.size(); ++i) {
-      PffEntry e;
-      e.data_size = static_cast<std::int32_t>(source_bytes[i].size());
-      e.name = MakePffName(std::filesystem::path(sources[i]).filename().string());
-      auto placed = directory->Place(e);
-      if (!placed) std::abort();
-      const Bytes& data = source_bytes[i];
-      floor_adds.push_back(
-          {{static_cast<std::uint64_t>(placed->data_offset), data.size(), data.data()}});
-      dir_writes.emplace_back(directory->header().directory_offset, directory->image().size());
-      largest = std::max(largest, directory->image().size());
-    }
-    directory_bytes = directory->image();
-    directory_bytes.resize(largest);
-    for (std::size_t i = 0; i < floor_adds.size(); ++i) {
-      floor_adds[i].push_back({dir_writes[i].first, dir_writes[i].second, directory_bytes.data()});
-      floor_adds[i].push_back({0, kPffHeaderSize, header});
     }
   }
 
@@ -153,22 +99,10 @@ Fixture& TheFixture() {
   return fixture;
 }
 
-// The floor: the same writes with pwrite on a file kept open. Returns seconds.
+// The floor on a fresh copy of the archive. Returns seconds.
 double RunFloor(const Fixture& f) {
   f.FreshCopy();
-  const int fd = ::open(f.work.c_str(), O_RDWR);
-  const auto start = std::chrono::steady_clock::now();
-  for (const auto& add : f.floor_adds) {
-    for (const Write& w : add) {
-      if (::pwrite(fd, w.bytes, w.size, static_cast<off_t>(w.offset)) !=
-          static_cast<ssize_t>(w.size)) {
-        std::abort();
-      }
-    }
-  }
-  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  ::close(fd);
-  return took.count();
+  return f.floor->Run(f.work);
 }
 
 // The real thing: OpenFile, a yield and AddFile per source, as the pack command does.
@@ -205,72 +139,6 @@ void BM_AddFileVsFloor(benchmark::State& state) {
   state.counters["floor_ms"] = floor_total / n * 1000;
   state.counters["vs_floor"] = adds_total / floor_total;
 }
-
-// Wall time spent inside each kind of file-system call, for BM_AddFileBreakdown.
-class TimingFileSystem final : public FileSystem {
- public:
-  using Totals = std::map<std::string, double>;
-  explicit TimingFileSystem(FileSystem& inner) : inner_(inner) {}
-  Totals totals;
-
-  template <class F>
-  auto Time(const char* what, F&& f) {
-    const auto start = std::chrono::steady_clock::now();
-    auto result = f();
-    totals[what] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return result;
-  }
-
-  Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override {
-    auto file = Time("open", [&] { return inner_.Open(path, mode); });
-    if (!file) return file.failure();
-    return std::unique_ptr<File>(std::make_unique<TimingFile>(*this, std::move(*file)));
-  }
-  Result<std::uint64_t> FileLength(const std::string& p) override {
-    return Time("stat_length", [&] { return inner_.FileLength(p); });
-  }
-  Result<LocalDateTime> ModifiedTime(const std::string& p) override {
-    return Time("stat_time", [&] { return inner_.ModifiedTime(p); });
-  }
-  Result<bool> IsDirectory(const std::string& p) override { return inner_.IsDirectory(p); }
-  Status CopyFile(const std::string& a, const std::string& b) override {
-    return inner_.CopyFile(a, b);
-  }
-  Status Rename(const std::string& a, const std::string& b) override { return inner_.Rename(a, b); }
-  Status RemoveFile(const std::string& p) override { return inner_.RemoveFile(p); }
-  Status MakeDirectory(const std::string& p) override { return inner_.MakeDirectory(p); }
-  Result<std::vector<DirEntry>> ListDirectory(const std::string& p) override {
-    return inner_.ListDirectory(p);
-  }
-  Result<std::string> CurrentDirectory() override { return inner_.CurrentDirectory(); }
-  Status SetCurrentDirectory(const std::string& p) override {
-    return inner_.SetCurrentDirectory(p);
-  }
-
- private:
-  class TimingFile final : public File {
-   public:
-    TimingFile(TimingFileSystem& fs, std::unique_ptr<File> inner)
-        : fs_(fs), inner_(std::move(inner)) {}
-    Status ReadAt(std::uint64_t o, void* p, std::size_t n) override {
-      return fs_.Time("read", [&] { return inner_->ReadAt(o, p, n); });
-    }
-    Status WriteAt(std::uint64_t o, const void* p, std::size_t n) override {
-      return fs_.Time("write", [&] { return inner_->WriteAt(o, p, n); });
-    }
-    Result<std::uint64_t> Size() override {
-      return fs_.Time("size", [&] { return inner_->Size(); });
-    }
-    Status Close() override {
-      return fs_.Time("close", [&] { return inner_->Close(); });
-    }
-
-   private:
-    TimingFileSystem& fs_;
-    std::unique_ptr<File> inner_;
-  };
-  FileSystem& inner_;
-};
 
 // Where the adds' time goes: milliseconds per kind of call, and `other_ms` for everything
 // outside the file system (directory bookkeeping, encoding, the table).

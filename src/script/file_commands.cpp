@@ -1,5 +1,6 @@
 #include "script/file_commands.h"
 
+#include "script/control_file.h"
 #include "script/path_utils.h"
 
 namespace dfm {
@@ -12,16 +13,30 @@ bool IsCrossVolume(const Failure& failure) {
          failure.description.find("different volume") != std::string::npos;
 }
 
+// A path spelled for comparison: "/" as "\", runs of separators as one, ASCII letters
+// in lower case, and a relative path taken against `base`.
+std::string Canonical(const std::string& base, const std::string& path) {
+  const bool absolute =
+      (!path.empty() && (path[0] == '\\' || path[0] == '/')) || (path.size() > 1 && path[1] == ':');
+  std::string out;
+  for (char c : LowerAscii(absolute ? path : base + path)) {
+    if (c == '/') c = '\\';
+    if (c == '\\' && !out.empty() && out.back() == '\\') continue;
+    out += c;
+  }
+  return out;
+}
+
 std::string TargetPath(RunContext& run) {
   return CopyTargetFolder(run.fs(), run.ResolveTarget()) + run.Word(2);
 }
 
-// Removes an existing file of the target's name: the entry, the delete (a failure is
-// reported and the copy is still tried), one operation.
-void RemoveExistingTarget(RunContext& run) {
-  if (!FileExists(run.fs(), run.dialogs(), TargetPath(run))) return;
-  run.Log("Removing Existing File: " + TargetPath(run));
-  run.Step(run.fs().RemoveFile(TargetPath(run)));
+// Removes an existing file at `target`: the entry, the delete (a failure is reported
+// and the copy is still tried), one operation.
+void RemoveExistingTarget(RunContext& run, const std::string& target) {
+  if (!FileExists(run.fs(), run.dialogs(), target)) return;
+  run.Log("Removing Existing File: " + target);
+  run.Step(run.fs().RemoveFile(target));
   run.AddOperation();
 }
 
@@ -35,7 +50,12 @@ CommandOutcome Transfer(RunContext& run, const char* verb, bool move) {
   run.Announce(std::string(verb) + name + " To " + TargetPath(run));
   const std::string source = run.SourcePath(name);
   if (!run.RequireFile(source)) return CommandOutcome::kContinue;
-  RemoveExistingTarget(run);
+  // A target that is the source itself (the installer runs from the game's folder) is
+  // already in place; removing it first would lose it.
+  const std::string existing = TargetPath(run);
+  const std::string& folder = run.env().program_folder;
+  if (Canonical(folder, existing) == Canonical(folder, source)) return CommandOutcome::kContinue;
+  RemoveExistingTarget(run, existing);
   const std::string target = TargetPath(run);
   if (!move) {
     run.Step(run.fs().CopyFile(source, target));

@@ -165,6 +165,21 @@ TEST_F(FileCommandsTest, DeleteTakesOnlyTheFileNameFromTheProgramFolder) {
       e, (Entries{"Deleting Temporary File ( locked.txt )", Failed(1, "Delete locked.txt", busy)}));
 }
 
+TEST_F(FileCommandsTest, CopyOrMoveOntoTheSourceItselfLeavesItInPlace) {
+  window.state().game_folders[2] = program.path().string();  // installer in the game folder
+  program.Write("a.txt", "a");
+  program.Write("b.txt", "b");
+  Entries e =
+      Run("Copy a.txt Kyv_DF2_Location\r\nMove B.TXT Kyv_DF2_Location\\\r\n"
+          "Copy a.txt a.txt\r\n",
+          3, 0);
+  EXPECT_EQ(e, (Entries{"Copying a.txt To " + P() + "a.txt",
+                        "Moving B.TXT To " + program.path().string() + "\\B.TXT",
+                        "Copying a.txt To a.txt"}));
+  EXPECT_EQ(program.Read("a.txt"), "a");
+  EXPECT_EQ(program.Read("b.txt"), "b");
+}
+
 TEST_F(FileCommandsTest, ACancelledFolderQuestionIsAskedAgainByEachStep) {
   window.state().game_folders[2] = std::string(kNothing);
   program.Write("a.txt", "a");

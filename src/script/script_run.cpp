@@ -114,20 +114,20 @@ Result<int> ProgressWidth(std::int32_t line, std::int32_t line_count, int full_w
   return static_cast<int>(width);
 }
 
-RunOutcome RunInstallScript(const RunEnvironment& env) {
+RunResult RunInstallScript(const RunEnvironment& env) {
   RunContext run(env);
   env.window.ClearStatusList();
   const std::string control = env.program_folder + kControlFileName;
   if (FileExists(env.platform.fs, env.platform.dialogs, control)) {
     RunOutcome outcome = RunLines(run);
-    if (outcome != RunOutcome::kCompleted) return outcome;
+    if (outcome != RunOutcome::kCompleted) return {outcome, run.operations(), run.errors()};
   } else {
     run.Log("Error: File Not Found! ( " + control + " ), Installation could not be completed!");
     run.AddError();
     run.AddOperation();
   }
   Summarize(run);
-  return RunOutcome::kCompleted;
+  return {RunOutcome::kCompleted, run.operations(), run.errors()};
 }
 
 }  // namespace dfm

@@ -21,6 +21,13 @@ enum class RunOutcome {
   kProgramEnded,  // the user confirmed quitting; the program must end now
 };
 
+// How a run ended, with its counters (operations counted, errors among them).
+struct RunResult {
+  RunOutcome outcome = RunOutcome::kCompleted;
+  std::int32_t operations = 0;
+  std::int32_t errors = 0;
+};
+
 // Whether a line of two or more words may run: false when its keyword is not "credits"
 // and one of its words ends with "control.ini" or with the credits file name (letter
 // case ignored).
@@ -32,6 +39,6 @@ Result<int> ProgressWidth(std::int32_t line, std::int32_t line_count, int full_w
 
 // Runs the install script. Control.ini must exist in the program folder and is read
 // from the current directory, which start-up makes the program folder.
-RunOutcome RunInstallScript(const RunEnvironment& env);
+RunResult RunInstallScript(const RunEnvironment& env);
 
 }  // namespace dfm

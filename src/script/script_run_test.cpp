@@ -61,6 +61,8 @@ TEST_F(ScriptRunTest, WordCountsAndLineNumbersCountingBlankLines) {
             Refused(6, "Copy"), "Copying a.txt To \\a.txt", NotFound(P() + "a.txt")},
            Summary(0, 4)));
   EXPECT_EQ(dialogs.Texts(), Entries{ClosingWithErrors(4)});
+  EXPECT_EQ(window.last_run().operations, 4);
+  EXPECT_EQ(window.last_run().errors, 4);
 }
 
 TEST_F(ScriptRunTest, RefusesLinesNamingTheControlOrCreditsFile) {
@@ -168,15 +170,6 @@ TEST_F(ScriptRunTest, UnwritableLogStillFillsTheListAndIsReportedOncePerRun) {
   EXPECT_EQ(window.RunInstallScript(), RunOutcome::kCompleted);  // a new run reports again
   EXPECT_EQ(dialogs.Texts(),
             (Entries{failure, ClosingWithErrors(1), failure, ClosingWithErrors(2)}));
-}
-
-TEST_F(ScriptRunTest, IsLineAllowedLooksAtEveryWordExceptOnCreditsLines) {
-  window.state().credits.file = "Credits.txt";
-  EXPECT_TRUE(window.IsLineAllowed({"Pack", "a.pcx", "Dflw.pff"}));
-  EXPECT_FALSE(window.IsLineAllowed({"Pack", "a.pcx", "x", "// OldControl.INI"}));
-  EXPECT_FALSE(window.IsLineAllowed({"x", "mycredits.txt"}));
-  EXPECT_TRUE(window.IsLineAllowed({"CREDITS", "Control.ini"}));
-  EXPECT_TRUE(window.IsLineAllowed({"Delete", "Credits.txt.bak"}));
 }
 
 }  // namespace

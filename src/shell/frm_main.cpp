@@ -69,7 +69,8 @@ RunOutcome frmMain::RunInstallScript() {
   RunEnvironment env{platform_,           *this,
                      archives_,           state_.program_folder,
                      state_.credits.file, state_.control_line_count};
-  return dfm::RunInstallScript(env);
+  last_run_ = dfm::RunInstallScript(env);
+  return last_run_.outcome;
 }
 
 bool frmMain::IsLineAllowed(const std::vector<std::string>& words) const {

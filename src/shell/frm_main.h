@@ -70,6 +70,8 @@ class frmMain final : public InstallWindow {
   // Operations.
   // Runs Control.ini's command lines (Install has prepared the window).
   RunOutcome RunInstallScript();
+  // How the latest run ended and what it counted.
+  const RunResult& last_run() const { return last_run_; }
   bool IsLineAllowed(const std::vector<std::string>& words) const;
   // Ends the program at once.
   void EndProgram();
@@ -106,6 +108,7 @@ class frmMain final : public InstallWindow {
   MainView& view_;
   WindowState state_;
   PffArchiveTable archives_;
+  RunResult last_run_;
   bool ended_ = false;
   bool log_failure_reported_ = false;
 };

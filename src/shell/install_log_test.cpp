@@ -40,14 +40,5 @@ TEST(InstallLog, FirstEntryStartsTheFileAnewLaterEntriesAppend) {
   EXPECT_EQ(dir.Read("new.txt"), "appended\r\n");
 }
 
-TEST(InstallLog, ReportsAFileThatCannotBeWritten) {
-  TempDir dir;
-  auto fs = MakeHostFileSystem();
-  FixedClock clock;
-  Status st = WriteInstallLogEntry(*fs, clock, dir / "missing/InstallLog.txt", "x", true);
-  ASSERT_FALSE(st.ok());
-  EXPECT_EQ(st.failure().code, err::kFileNotFound);
-}
-
 }  // namespace
 }  // namespace dfm

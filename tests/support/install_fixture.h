@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,27 +16,10 @@
 #include "shell/frm_main.h"
 #include "support/fakes.h"
 #include "support/recording_main_view.h"
+#include "support/scoped_current_directory.h"
 #include "support/temp_dir.h"
 
 namespace dfm::testing {
-
-// Makes a folder the current directory for the lifetime of the object.
-class ScopedCurrentDirectory {
- public:
-  explicit ScopedCurrentDirectory(const std::filesystem::path& path)
-      : saved_(std::filesystem::current_path()) {
-    std::filesystem::current_path(path);
-  }
-  ~ScopedCurrentDirectory() {
-    std::error_code ec;
-    std::filesystem::current_path(saved_, ec);
-  }
-  ScopedCurrentDirectory(const ScopedCurrentDirectory&) = delete;
-  ScopedCurrentDirectory& operator=(const ScopedCurrentDirectory&) = delete;
-
- private:
-  std::filesystem::path saved_;
-};
 
 class InstallFixture : public ::testing::Test {
  protected:
