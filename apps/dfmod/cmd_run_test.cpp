@@ -11,6 +11,7 @@
 #include "platform/host.h"
 #include "shell/payload.h"
 #include "support/cli_run.h"
+#include "support/scoped_current_directory.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
 
@@ -41,15 +42,6 @@ class ScopedEnv {
  private:
   const char* name_;
   std::optional<std::string> saved_;
-};
-
-// Restores the current directory, which start-up changes.
-class KeepCurrentDirectory {
- public:
-  ~KeepCurrentDirectory() { std::filesystem::current_path(saved_); }
-
- private:
-  std::filesystem::path saved_ = std::filesystem::current_path();
 };
 
 // An empty Land Warrior archive: 20-byte header, 36-byte records, no entries.
@@ -95,7 +87,7 @@ class RunTest : public ::testing::Test {
     return second == std::string::npos ? log : log.substr(second + 2);
   }
 
-  KeepCurrentDirectory keep_cwd;
+  testing::ScopedCurrentDirectory keep_cwd{std::filesystem::current_path()};
   TempDir dir;
   ScopedEnv no_wine{"WINEPREFIX", dir / "no-prefix"};
   std::string installer = dir / "Downloads.old/Setup.exe";
@@ -279,16 +271,6 @@ TEST(RunOptions, BadUsageExitsTwoWithTheReason) {
   EXPECT_EQ(operands, std::vector<std::string>{"-x"});
   EXPECT_FALSE(o.abort_at_critical);
   EXPECT_EQ(o.password, std::nullopt);
-}
-
-TEST(RunOptions, TheSummarysErrorCountDecidesTheExitCode) {
-  EXPECT_EQ(SummaryErrorCount(
-                {"3 Operations Performed!", "0 Errors Occurred!", "Installation Completed!"}),
-            0);
-  EXPECT_EQ(SummaryErrorCount({"12 Errors Occurred!", "Installation Completed!"}), 12);
-  EXPECT_EQ(SummaryErrorCount({"12 Errors Occurred!"}), std::nullopt);
-  EXPECT_EQ(SummaryErrorCount({"x Errors Occurred!", "Installation Completed!"}), std::nullopt);
-  EXPECT_EQ(SummaryErrorCount({}), std::nullopt);
 }
 
 TEST(CliDialogs, AnswersFromTheCommandLine) {

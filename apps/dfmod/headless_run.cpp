@@ -1,6 +1,5 @@
 #include "dfmod/headless_run.h"
 
-#include <charconv>
 #include <filesystem>
 #include <ostream>
 
@@ -82,20 +81,6 @@ std::string ParseRunOptions(const Args& args, RunOptions& options,
   return {};
 }
 
-std::optional<long> SummaryErrorCount(const std::vector<std::string>& status) {
-  const std::string suffix = " Errors Occurred!";
-  if (status.size() < 2 || status.back() != "Installation Completed!") return std::nullopt;
-  const std::string& errors = status[status.size() - 2];
-  if (errors.size() <= suffix.size() ||
-      errors.compare(errors.size() - suffix.size(), suffix.size(), suffix) != 0)
-    return std::nullopt;
-  const char* end = errors.data() + errors.size() - suffix.size();
-  long count = 0;
-  auto [at, ec] = std::from_chars(errors.data(), end, count);
-  if (ec != std::errc() || at != end) return std::nullopt;
-  return count;
-}
-
 int RunInstallerUnattended(const std::string& program_file, const RunOptions& options, Io& io) {
   auto fs = MakeHostFileSystem();
   auto clock = MakeHostClock();
@@ -113,10 +98,9 @@ int RunInstallerUnattended(const std::string& program_file, const RunOptions& op
   const WindowState& state = window.state();
   const bool can_install = IsFolderKnown(state.game_folders, state.df_version);
   window.ClickInstall();  // with the folder unknown, only tells the user to set it
-  if (!can_install || window.ended() || state.controls.change.caption != "Finished")
+  if (!can_install || window.ended() || window.last_run().outcome != RunOutcome::kCompleted)
     return kRunAborted;
-  return SummaryErrorCount(state.controls.status).value_or(1) == 0 ? kRunCompleted
-                                                                   : kRunCompletedWithErrors;
+  return window.last_run().errors == 0 ? kRunCompleted : kRunCompletedWithErrors;
 }
 
 int InstallerMain(const Args& args, Io& io) {

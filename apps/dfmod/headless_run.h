@@ -42,8 +42,4 @@ int InstallerMain(const Args& args, Io& io);
 // version without one is cancelled. Returns one of the run's exit codes.
 int RunInstallerUnattended(const std::string& program_file, const RunOptions& options, Io& io);
 
-// The error count of a run's summary: the number that the entry before the final
-// "Installation Completed!" begins with ("<n> Errors Occurred!"); nullopt without a summary.
-std::optional<long> SummaryErrorCount(const std::vector<std::string>& status);
-
 }  // namespace dfm::cli

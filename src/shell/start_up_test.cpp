@@ -13,6 +13,7 @@
 #include "shell/payload.h"
 #include "support/fakes.h"
 #include "support/recording_main_view.h"
+#include "support/scoped_current_directory.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
 
@@ -26,15 +27,6 @@ using testing::ZipSpec;
 class StubProcess : public Process {
  public:
   Result<std::string> ExecutablePath() override { return std::string("unused"); }
-};
-
-// Restores the current directory, which unpacking changes.
-class KeepCurrentDirectory {
- public:
-  ~KeepCurrentDirectory() { std::filesystem::current_path(saved_); }
-
- private:
-  std::filesystem::path saved_ = std::filesystem::current_path();
 };
 
 const char kIcon[] = {0, 0, 1, 0, 1, 0, 16, 16};
@@ -71,7 +63,7 @@ class StartUpTest : public ::testing::Test {
   const WindowState& state() const { return window->state(); }
   const MainControls& controls() const { return window->controls(); }
 
-  KeepCurrentDirectory keep_cwd;
+  testing::ScopedCurrentDirectory keep_cwd{std::filesystem::current_path()};
   testing::TempDir dir;
   std::string folder = dir.str() + "player.one/";
   std::string program = folder + "Setup.exe";
