@@ -11,6 +11,7 @@
 #include "platform/host.h"
 #include "shell/payload.h"
 #include "support/cli_run.h"
+#include "support/pff_bytes.h"
 #include "support/scoped_current_directory.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
@@ -44,16 +45,6 @@ class ScopedEnv {
   std::optional<std::string> saved_;
 };
 
-// An empty Land Warrior archive: 20-byte header, 36-byte records, no entries.
-std::string EmptyArchive() {
-  std::string h(20, '\0');
-  h[0] = 20;
-  h.replace(4, 4, "PFF3");
-  h[12] = 36;
-  h[16] = 20;
-  return h;
-}
-
 std::string Lines(const std::vector<std::string>& lines) {
   std::string out;
   for (const auto& l : lines) out += l + "\n";
@@ -65,7 +56,7 @@ class RunTest : public ::testing::Test {
   RunTest() {
     std::filesystem::create_directories(dir.path() / "Downloads.old");
     std::filesystem::create_directories(dir.path() / "LW");
-    dir.Write("LW/Dflw.pff", EmptyArchive());
+    dir.Write("LW/Dflw.pff", testing::PffHeaderBytes(0, 36, 20));  // empty
   }
 
   // Builds Downloads.old/Setup.exe from Control.ini and the other files.

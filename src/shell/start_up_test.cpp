@@ -12,8 +12,8 @@
 #include "shell/frm_main.h"
 #include "shell/payload.h"
 #include "support/fakes.h"
+#include "support/program_folder_fixture.h"
 #include "support/recording_main_view.h"
-#include "support/scoped_current_directory.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
 
@@ -23,11 +23,6 @@ namespace {
 using Entries = std::vector<std::string>;
 using testing::MakeZip;
 using testing::ZipSpec;
-
-class StubProcess : public Process {
- public:
-  Result<std::string> ExecutablePath() override { return std::string("unused"); }
-};
 
 const char kIcon[] = {0, 0, 1, 0, 1, 0, 16, 16};
 const char kBitmap[] = "BM\x36\0\0\0";
@@ -42,12 +37,9 @@ RegistryHive LandWarriorAt(const std::string& folder) {
       escaped + "\"\n");
 }
 
-class StartUpTest : public ::testing::Test {
+class StartUpTest : public testing::ProgramFolderFixture {
  protected:
-  StartUpTest() {
-    std::filesystem::create_directory(dir.path() / "player.one");
-    clock.step = 0.5;
-  }
+  StartUpTest() : ProgramFolderFixture(LandWarriorAt("C:\\Games\\DFLW")) {}
 
   // Writes the installer with Control.ini (when given) and `files` in its Main.zip, then
   // runs the load sequence on it.
@@ -63,18 +55,6 @@ class StartUpTest : public ::testing::Test {
   const WindowState& state() const { return window->state(); }
   const MainControls& controls() const { return window->controls(); }
 
-  testing::ScopedCurrentDirectory keep_cwd{std::filesystem::current_path()};
-  testing::TempDir dir;
-  std::string folder = dir.str() + "player.one/";
-  std::string program = folder + "Setup.exe";
-  std::unique_ptr<FileSystem> host = MakeHostFileSystem();
-  testing::FaultyFileSystem fs{*host};
-  testing::RecordingDialogs dialogs;
-  testing::CountingPump pump;
-  testing::FixedClock clock;
-  StubProcess process;
-  TreeRegistry registry{LandWarriorAt("C:\\Games\\DFLW"), {}};
-  Platform platform{fs, dialogs, pump, clock, process, registry};
   testing::RecordingMainView view;
   std::unique_ptr<frmMain> window;  // a fresh one for each Load
 };
