@@ -91,7 +91,8 @@ class frmMain final : public InstallWindow {
  private:
   void ExpandForInstall();
 
-  // Start-up (start_up.cpp). Each returns the failure of its line, if any.
+  // Start-up (start_up.cpp): the header lines, each key's setter returning the failure of
+  // its line, if any.
   void ReadSettingsHeader(const std::string& control_path);
   Status ApplyHeaderLine(const std::string& line);
   Status SetIcon(const std::vector<std::string>& words);
