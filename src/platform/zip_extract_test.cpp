@@ -82,29 +82,15 @@ class UnzipTest : public ::testing::Test {
   RecordingDialogs dialogs;
 };
 
-TEST(ClsKyvUnZip, DefaultsAndFlagsStoredAsOneOrZero) {
+TEST(ClsKyvUnZip, DefaultsAndEachPropertyLandInTheirFieldsOfTheOptionRecord) {
   RecordingDialogs dialogs;
   auto fs = MakeHostFileSystem();
   clsKyv_UnZip u(*fs, dialogs);
-  EXPECT_EQ(u.MessageLevel(), 2);
-  EXPECT_TRUE(u.HonorDirectories() && u.OverWriteFiles() && u.CaseSensitive());
-  EXPECT_FALSE(u.ExtractNewer() || u.SpaceToUnderScore() || u.PromptOverwrite() ||
-               u.WriteToStdOut() || u.TestZip() || u.ExtractOnlyNewer() || u.DisplayComment() ||
-               u.ConvertCRtoCRLF() || u.Verbose());
-  EXPECT_EQ(u.ExtractList(), 0);
-  EXPECT_EQ(u.Privilege(), 0);
-  EXPECT_EQ(u.ZipFileName(), "");
-  EXPECT_EQ(u.ExtractDir(), "");
-  u.SetVerbose(true);
-  EXPECT_TRUE(u.Verbose());
-  u.SetVerbose(false);
-  EXPECT_FALSE(u.Verbose());
-}
-
-TEST(ClsKyvUnZip, EachPropertyLandsInItsFieldOfTheOptionRecord) {
-  RecordingDialogs dialogs;
-  auto fs = MakeHostFileSystem();
-  clsKyv_UnZip u(*fs, dialogs);
+  auto defaults = BuildOptionRecord(u.Arguments());  // the defaults, flags as 1 or 0
+  ASSERT_TRUE(defaults);
+  EXPECT_EQ(defaults->Numbers(),
+            (std::array<std::int32_t, 15>{0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0}));
+  EXPECT_EQ(defaults->zip_name + defaults->extract_dir, "");
   u.SetZipFileName("C:\\Mod\\Main.zip");
   u.SetExtractDir("C:\\Mod\\");
   u.SetHonorDirectories(false);  // as start-up sets it
