@@ -407,9 +407,9 @@ TEST_F(UnzipTest, TextConversionSpacesAndNamePatterns) {
 // traditional header's check byte lets about one wrong password in 256 through).
 Bytes EncryptedZip(ZipEncryption method, const std::vector<std::string>& names) {
   for (;;) {
-    std::vector<ZipSpec> specs;
-    for (const auto& n : names) specs.push_back({n, "secret " + n, Encrypted(method, "right")});
-    Bytes zip = MakeZip(specs);
+    std::vector<ZipSpec> entries;
+    for (const auto& n : names) entries.push_back({n, "secret " + n, Encrypted(method, "right")});
+    Bytes zip = MakeZip(entries);
     auto archive = ZipArchive::FromBytes(zip);
     bool all_refused = true;
     for (std::uint64_t i = 0; i < names.size(); ++i) {
