@@ -22,12 +22,12 @@
 #include <vector>
 
 #include "bench/pff_floor.h"
+#include "bench/timing_file_system.h"
 #include "pff/mod_kyv_pff.h"
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
 #include "platform/host.h"
 #include "support/temp_dir.h"
-#include "support/timing_file_system.h"
 
 namespace {
 

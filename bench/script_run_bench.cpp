@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "bench/pff_floor.h"
+#include "bench/timing_file_system.h"
 #include "platform/host.h"
 #include "platform/tree_registry.h"
 #include "shell/frm_main.h"
@@ -28,7 +29,6 @@
 #include "support/fakes.h"
 #include "support/scoped_current_directory.h"
 #include "support/temp_dir.h"
-#include "support/timing_file_system.h"
 
 namespace {
 

@@ -1,37 +1,81 @@
 #!/usr/bin/env bash
-# The demo: builds dfmod and runs it on the demo mod in demo/mod.
-# For now it checks the mod's Control.ini with `dfmod lint` and shows how the installer
-# splits every line (`dfmod lint --tokens`); each step below is one function, so more
-# steps (building and running the installer) slot in beside them.
+# The demo: builds everything, makes a demo Land Warrior folder with a generated
+# Dflw.pff, puts the demo mod together (demo/mod plus generated models, pictures, sound
+# and a JPEG texture), builds its installer with `dfmod build`, runs it, and shows what
+# changed: the run's status lines and summary, the install log, and the new entries of
+# the game's archive. Everything it writes goes to demo-out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-MOD=demo/mod
+OUT=demo-out
 DFMOD=build/dev/dfmod
+GAME=$OUT/game
+MOD=$OUT/mod
+SETUP=$OUT/download/DryCreekSetup
 
 build() {
   bash scripts/install-deps.sh
   cmake --preset dev >/dev/null
-  cmake --build --preset dev -j "${JOBS:-$(nproc)}" --target dfmod
+  cmake --build --preset dev -j "${JOBS:-$(nproc)}"
+}
+
+prepare() {
+  rm -rf "$OUT"
+  mkdir -p "$OUT/download"
+  echo "=== a demo Land Warrior folder: $GAME"
+  python3 demo/make_demo_files.py game "$GAME"
+  "$DFMOD" pff list "$GAME/Dflw.pff" >"$OUT/pff-before.txt"
+  head -n 5 "$OUT/pff-before.txt"
+  echo "=== the demo mod: demo/mod plus its generated files, in $MOD"
+  cp -r demo/mod "$MOD"
+  python3 demo/make_demo_files.py mod "$MOD"
+  (cd "$MOD" && find . -type f | sed 's|^\./||' | sort)
 }
 
 lint_control_file() {
   echo "=== dfmod lint $MOD/Control.ini"
   if "$DFMOD" lint "$MOD/Control.ini"; then
-    echo "no findings: every line of the demo Control.ini is one the installer accepts"
+    echo "no findings: every line is one the installer accepts"
   else
     echo "dfmod lint reported the findings above" >&2
     return 1
   fi
 }
 
-show_tokens() {
-  echo "=== dfmod lint --tokens $MOD/Control.ini (the words of each line, as JSON)"
-  "$DFMOD" lint --tokens "$MOD/Control.ini"
+build_installer() {
+  echo "=== dfmod build --mod $MOD -o $SETUP"
+  "$DFMOD" build --mod "$MOD" -o "$SETUP"
+  echo "=== dfmod inspect $SETUP"
+  "$DFMOD" inspect "$SETUP"
+}
+
+run_installer() {
+  # No windowed installer exists yet, so the install runs without a window either way.
+  echo "=== dfmod run $SETUP --game-folder 3=$GAME"
+  echo "    (status lines on stdout, message boxes on stderr as [title] text)"
+  local rc=0
+  "$DFMOD" run "$SETUP" --game-folder "3=$GAME" || rc=$?
+  echo "=== exit code $rc (0: completed without errors)"
+  return "$rc"
+}
+
+show_changes() {
+  echo "=== the install log: $OUT/download/InstallLog.txt"
+  tr -d '\r' <"$OUT/download/InstallLog.txt"
+  echo "=== files the mod put into the game folder"
+  (cd "$GAME" && ls -l --time-style=+ | tail -n +2 | grep -v ' Dflw.pff$')
+  "$DFMOD" pff list "$GAME/Dflw.pff" >"$OUT/pff-after.txt"
+  echo "=== Dflw.pff afterwards"
+  head -n 5 "$OUT/pff-after.txt"
+  echo "=== records of Dflw.pff that are new or changed (dead space reused, an entry replaced)"
+  diff "$OUT/pff-before.txt" "$OUT/pff-after.txt" | grep '^> ' | grep -v -E '^> (file_count|directory_offset) ' |
+    sed 's/^> //' || true
 }
 
 build
+prepare
 lint_control_file
-show_tokens
-echo "=== demo done: the demo mod's Control.ini was linted and tokenized with dfmod lint"
-echo "    (installing the mod into a game folder is not available yet)"
+build_installer
+run_installer
+show_changes
+echo "=== demo done: everything is in $OUT/"

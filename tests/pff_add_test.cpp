@@ -66,6 +66,13 @@ std::string OneFileArchive(std::int32_t record_size = 32) {
          PffRecordBytes(0, 20, 50, kOld, "b.pcx");
 }
 
+// OneFileArchive after "xyz" was added as a.pcx: appended, the directory moved behind it.
+std::string OneFileArchiveWithXyz(std::int32_t record_size = 32) {
+  return PffHeaderBytes(2, record_size, 73) + std::string(50, 'b') + "xyz" +
+         PffRecordBytes(0, 20, 50, kOld, "b.pcx") + PffRecordBytes(0, 70, 3, kTs, "a.pcx") +
+         PffTrailerBytes();
+}
+
 // a.pcx (1000 bytes) at 20, one record at 1020.
 std::string ArchiveWithA() {
   return PffHeaderBytes(1, 32, 1020) + Pattern(1000, 'a') +
@@ -235,9 +242,7 @@ TEST_P(PffSmallRecordSize, RecordsAre32BytesAndTheDeclaredSizeIsKept) {
   const std::int32_t declared = GetParam();
   mem.Put(kArchive, OneFileArchive(declared));
   ASSERT_TRUE(Add("a.pcx", "xyz"));
-  EXPECT_EQ(Archive(), PffHeaderBytes(2, declared, 73) + std::string(50, 'b') + "xyz" +
-                           PffRecordBytes(0, 20, 50, kOld, "b.pcx") +
-                           PffRecordBytes(0, 70, 3, kTs, "a.pcx") + PffTrailerBytes());
+  EXPECT_EQ(Archive(), OneFileArchiveWithXyz(declared));
 }
 
 INSTANTIATE_TEST_SUITE_P(Declared, PffSmallRecordSize, ::testing::Values(32, 31, 0, -1));
@@ -304,9 +309,7 @@ TEST_F(PffAdd, AFailedReadingIsNeverWrittenAndIsReadAgainOnItsNextUse) {
   EXPECT_EQ(h, 0);
   EXPECT_EQ(dialogs.boxes.size(), 2u);
   ASSERT_TRUE(table.AddFile(h, "Mod\\a.pcx"));
-  EXPECT_EQ(Archive(), PffHeaderBytes(2, 32, 73) + std::string(50, 'b') + "xyz" +
-                           PffRecordBytes(0, 20, 50, kOld, "b.pcx") +
-                           PffRecordBytes(0, 70, 3, kTs, "a.pcx") + PffTrailerBytes());
+  EXPECT_EQ(Archive(), OneFileArchiveWithXyz());
 }
 
 TEST_F(PffAdd, AddingToASlotWhoseReadingFailedWritesNothing) {
@@ -403,9 +406,7 @@ TEST_F(PffAdd, FailedGetFileHeaderShowsOneBoxWritesNothingAndLaterAddsWork) {
   EXPECT_EQ(Count("open " + kArchive), 1);  // only the reading
 
   ASSERT_TRUE(table.AddFile(h, "Mod\\a.pcx"));
-  EXPECT_EQ(Archive(), PffHeaderBytes(2, 32, 73) + std::string(50, 'b') + "xyz" +
-                           PffRecordBytes(0, 20, 50, kOld, "b.pcx") +
-                           PffRecordBytes(0, 70, 3, kTs, "a.pcx") + PffTrailerBytes());
+  EXPECT_EQ(Archive(), OneFileArchiveWithXyz());
 }
 
 TEST_F(PffAdd, TimesOutsideThe32BitRangeFailInGetFileHeader) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include "support/cli_run.h"
 
 namespace dfm::cli {
 namespace {
@@ -17,10 +17,9 @@ TEST(JsonString, KeepsUtf8AndEscapesOtherBytesAsLatin1) {
 }
 
 TEST(Main, UnknownSubcommandIsUsageError) {
-  std::ostringstream out, err;
-  Io io{out, err};
-  EXPECT_EQ(Main({"frobnicate"}, io), kExitUsage);
-  EXPECT_EQ(err.str().rfind("dfmod: unknown subcommand 'frobnicate'\n", 0), 0u);
+  const auto r = dfm::testing::RunCli(Main, {"frobnicate"});
+  EXPECT_EQ(r.code, kExitUsage);
+  EXPECT_EQ(r.err.rfind("dfmod: unknown subcommand 'frobnicate'\n", 0), 0u);
 }
 
 }  // namespace

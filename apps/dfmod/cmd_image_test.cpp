@@ -4,22 +4,17 @@
 
 #include "dfmod/cli.h"
 #include "dfmod/cli_dialogs.h"
+#include "support/cli_run.h"
 #include "support/jpeg_samples.h"
 #include "support/temp_dir.h"
 
 namespace dfm::cli {
 namespace {
 
-struct CliRun {
-  int code;
-  std::string out, err;
-};
+using CliRun = dfm::testing::CliOutcome;
 
 CliRun Image(const Args& args) {
-  std::ostringstream out, err;
-  Io io{out, err};
-  int code = Main(args, io);
-  return {code, out.str(), err.str()};
+  return dfm::testing::RunCli(Main, args);
 }
 
 TEST(ImageCommand, ConvertsAJpegAndMakesItsDetailMap) {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <sstream>
 
 #include "dfmod/cli.h"
 #include "platform/host.h"
 #include "script/control_file.h"
+#include "support/cli_run.h"
 #include "support/temp_dir.h"
 
 namespace dfm::cli {
@@ -13,17 +13,10 @@ namespace {
 
 using dfm::testing::TempDir;
 
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
+using Outcome = dfm::testing::CliOutcome;
 
 Outcome RunLint(const Args& args) {
-  std::ostringstream out, err;
-  Io io{out, err};
-  int code = Lint(args, io);
-  return {code, out.str(), err.str()};
+  return dfm::testing::RunCli(Lint, args);
 }
 
 constexpr const char* kUsage = "(usage: dfmod lint CONTROL.INI [--tokens])\n";

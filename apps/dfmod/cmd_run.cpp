@@ -1,9 +1,29 @@
+// dfmod run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW]:
+// runs an installer's start-up and install without a window.
+#include <filesystem>
+
 #include "dfmod/cli.h"
+#include "dfmod/headless_run.h"
+#include "platform/host.h"
 
 namespace dfm::cli {
 
-int Run(const Args&, Io& io) {
-  return UsageError(io, "run: not available in this build yet");
+int Run(const Args& args, Io& io) {
+  constexpr const char* kUsage =
+      " (usage: dfmod run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] "
+      "[--password PW])";
+  RunOptions options;
+  std::vector<std::string> operands;
+  if (std::string problem = ParseRunOptions(args, options, operands); !problem.empty())
+    return UsageError(io, "run: " + problem + kUsage);
+  if (operands.size() != 1)
+    return UsageError(io, std::string("run: give exactly one INSTALLER") + kUsage);
+  const std::string& installer = operands[0];
+  if (auto length = MakeHostFileSystem()->FileLength(installer); !length)
+    return UsageError(io, "run: " + length.failure().description);
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(installer, ec);
+  return RunInstallerUnattended(ec ? installer : absolute.string(), options, io);
 }
 
 }  // namespace dfm::cli

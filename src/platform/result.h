@@ -30,6 +30,8 @@ inline constexpr int kPathFileAccessError = 75;
 inline constexpr int kPathNotFound = 76;
 inline constexpr int kInvalidProcedureCall = 5;
 inline constexpr int kInvalidFileFormat = 321;
+inline constexpr int kInvalidPropertyValue = 380;
+inline constexpr int kInvalidPicture = 481;
 }  // namespace err
 
 struct Failure {

@@ -82,29 +82,15 @@ class UnzipTest : public ::testing::Test {
   RecordingDialogs dialogs;
 };
 
-TEST(ClsKyvUnZip, DefaultsAndFlagsStoredAsOneOrZero) {
+TEST(ClsKyvUnZip, DefaultsAndEachPropertyLandInTheirFieldsOfTheOptionRecord) {
   RecordingDialogs dialogs;
   auto fs = MakeHostFileSystem();
   clsKyv_UnZip u(*fs, dialogs);
-  EXPECT_EQ(u.MessageLevel(), 2);
-  EXPECT_TRUE(u.HonorDirectories() && u.OverWriteFiles() && u.CaseSensitive());
-  EXPECT_FALSE(u.ExtractNewer() || u.SpaceToUnderScore() || u.PromptOverwrite() ||
-               u.WriteToStdOut() || u.TestZip() || u.ExtractOnlyNewer() || u.DisplayComment() ||
-               u.ConvertCRtoCRLF() || u.Verbose());
-  EXPECT_EQ(u.ExtractList(), 0);
-  EXPECT_EQ(u.Privilege(), 0);
-  EXPECT_EQ(u.ZipFileName(), "");
-  EXPECT_EQ(u.ExtractDir(), "");
-  u.SetVerbose(true);
-  EXPECT_TRUE(u.Verbose());
-  u.SetVerbose(false);
-  EXPECT_FALSE(u.Verbose());
-}
-
-TEST(ClsKyvUnZip, EachPropertyLandsInItsFieldOfTheOptionRecord) {
-  RecordingDialogs dialogs;
-  auto fs = MakeHostFileSystem();
-  clsKyv_UnZip u(*fs, dialogs);
+  auto defaults = BuildOptionRecord(u.Arguments());  // the defaults, flags as 1 or 0
+  ASSERT_TRUE(defaults);
+  EXPECT_EQ(defaults->Numbers(),
+            (std::array<std::int32_t, 15>{0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0}));
+  EXPECT_EQ(defaults->zip_name + defaults->extract_dir, "");
   u.SetZipFileName("C:\\Mod\\Main.zip");
   u.SetExtractDir("C:\\Mod\\");
   u.SetHonorDirectories(false);  // as start-up sets it
@@ -421,9 +407,9 @@ TEST_F(UnzipTest, TextConversionSpacesAndNamePatterns) {
 // traditional header's check byte lets about one wrong password in 256 through).
 Bytes EncryptedZip(ZipEncryption method, const std::vector<std::string>& names) {
   for (;;) {
-    std::vector<ZipSpec> specs;
-    for (const auto& n : names) specs.push_back({n, "secret " + n, Encrypted(method, "right")});
-    Bytes zip = MakeZip(specs);
+    std::vector<ZipSpec> entries;
+    for (const auto& n : names) entries.push_back({n, "secret " + n, Encrypted(method, "right")});
+    Bytes zip = MakeZip(entries);
     auto archive = ZipArchive::FromBytes(zip);
     bool all_refused = true;
     for (std::uint64_t i = 0; i < names.size(); ++i) {

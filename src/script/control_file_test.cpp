@@ -24,21 +24,21 @@ Words Split(std::string_view line) {
 
 // --- Lines ---------------------------------------------------------------------------
 
-TEST(SplitLines, CrLfAndLoneCrEndLinesLoneLfStaysInTheLine) {
-  EXPECT_EQ(SplitLines("a\r\nb\rc"), (Words{"a", "b", "c"}));
-  EXPECT_EQ(SplitLines("a\nb\r\n"), (Words{"a\nb"}));
-  EXPECT_EQ(SplitLines("a\r\r\nb"), (Words{"a", "", "b"}));  // lone CR, then CR LF
-  EXPECT_EQ(SplitLines("a\n\rb"), (Words{"a\n", "b"}));      // LF CR is not CR LF
-  EXPECT_EQ(SplitLines("\n"), (Words{"\n"}));
-}
-
-TEST(SplitLines, LastTerminatorAddsNoLineAndEmptyFileHasNone) {
-  EXPECT_EQ(SplitLines(""), Words{});
-  EXPECT_EQ(SplitLines("last"), (Words{"last"}));
-  EXPECT_EQ(SplitLines("last\r\n"), (Words{"last"}));
-  EXPECT_EQ(SplitLines("\r\n"), (Words{""}));
-  EXPECT_EQ(SplitLines("\r"), (Words{""}));
-  EXPECT_EQ(SplitLines("a\r\n\r\n"), (Words{"a", ""}));
+TEST(SplitLines, CrLfAndLoneCrEndLinesLoneLfStaysInTheLineTheLastTerminatorAddsNoLine) {
+  const std::pair<std::string, Words> cases[] = {
+      {"a\r\nb\rc", {"a", "b", "c"}},
+      {"a\nb\r\n", {"a\nb"}},
+      {"a\r\r\nb", {"a", "", "b"}},  // lone CR, then CR LF
+      {"a\n\rb", {"a\n", "b"}},      // LF CR is not CR LF
+      {"\n", {"\n"}},
+      {"", {}},
+      {"last", {"last"}},
+      {"last\r\n", {"last"}},
+      {"\r\n", {""}},
+      {"\r", {""}},
+      {"a\r\n\r\n", {"a", ""}},
+  };
+  for (const auto& [text, lines] : cases) EXPECT_EQ(SplitLines(text), lines) << text;
 }
 
 TEST(ReadControlLines, KeepsEveryByteAndPassesFailuresOn) {
@@ -111,86 +111,75 @@ TEST(SplitLine, LinesOfMoreThan32766CharactersAreRefused) {
 
 // --- Number words --------------------------------------------------------------------
 
+struct NumberCase {
+  std::string word;
+  double value;
+};
+
+template <std::size_t N>
+void ExpectNumbers(const NumberCase (&cases)[N]) {
+  for (const auto& c : cases) EXPECT_EQ(NumberValue(c.word), c.value) << '"' << c.word << '"';
+}
+
 TEST(NumberValue, TheNumberAWordBeginsWith) {
-  EXPECT_EQ(NumberValue("12abc"), 12);
-  EXPECT_EQ(NumberValue("abc"), 0);
-  EXPECT_EQ(NumberValue(""), 0);
-  EXPECT_EQ(NumberValue("-5"), -5);
-  EXPECT_EQ(NumberValue("+5"), 5);
-  EXPECT_EQ(NumberValue("2.5"), 2.5);
-  EXPECT_EQ(NumberValue(".5"), 0.5);
-  EXPECT_EQ(NumberValue("5."), 5);
-  EXPECT_EQ(NumberValue("-.25"), -0.25);
-  EXPECT_EQ(NumberValue("1.2.3"), 1.2);
-  EXPECT_EQ(NumberValue("1,5"), 1);
-  EXPECT_EQ(NumberValue("+-5"), 0);
-  EXPECT_EQ(NumberValue("-"), 0);
-  EXPECT_EQ(NumberValue("."), 0);
-  EXPECT_EQ(NumberValue("007"), 7);
+  const NumberCase cases[] = {
+      {"12abc", 12}, {"abc", 0},  {"", 0},   {"-5", -5},      {"+5", 5},
+      {"2.5", 2.5},  {".5", 0.5}, {"5.", 5}, {"-.25", -0.25}, {"1.2.3", 1.2},
+      {"1,5", 1},    {"+-5", 0},  {"-", 0},  {".", 0},        {"007", 7},
+  };
+  ExpectNumbers(cases);
 }
 
 TEST(NumberValue, SpacesTabsAndLineFeedsAreSkippedAnywhere) {
-  EXPECT_EQ(NumberValue(" 1 2 . 5 "), 12.5);
-  EXPECT_EQ(NumberValue("\t-\n3"), -3);
-  EXPECT_EQ(NumberValue("1\n0x"), 10);
-  EXPECT_EQ(NumberValue("1 e 2"), 100);
-  EXPECT_EQ(NumberValue("1e - 2"), 0.01);
-  EXPECT_EQ(NumberValue("\r1"), 0);  // only space, tab and line feed are skipped
+  // Only space, tab and line feed are skipped.
+  const NumberCase cases[] = {
+      {" 1 2 . 5 ", 12.5}, {"\t-\n3", -3},   {"1\n0x", 10},
+      {"1 e 2", 100},      {"1e - 2", 0.01}, {"\r1", 0},
+  };
+  ExpectNumbers(cases);
 }
 
 TEST(NumberValue, ExponentWithEOrD) {
-  EXPECT_EQ(NumberValue("1e3"), 1000);
-  EXPECT_EQ(NumberValue("1E-2"), 0.01);
-  EXPECT_EQ(NumberValue("1D2"), 100);
-  EXPECT_EQ(NumberValue("1d+2"), 100);
-  EXPECT_EQ(NumberValue("2.5e1x"), 25);
-  EXPECT_EQ(NumberValue("1e"), 1);  // an exponent without digits is not part of the number
-  EXPECT_EQ(NumberValue("1e+"), 1);
-  EXPECT_EQ(NumberValue("1ex"), 1);
-  EXPECT_EQ(NumberValue("e5"), 0);
+  // An exponent without digits is not part of the number.
+  const NumberCase cases[] = {
+      {"1e3", 1000}, {"1E-2", 0.01}, {"1D2", 100}, {"1d+2", 100}, {"2.5e1x", 25},
+      {"1e", 1},     {"1e+", 1},     {"1ex", 1},   {"e5", 0},
+  };
+  ExpectNumbers(cases);
 }
 
 TEST(NumberValue, HexAndOctalWholeNumbers) {
-  EXPECT_EQ(NumberValue("&H1F"), 31);
-  EXPECT_EQ(NumberValue("&hff"), 255);
-  EXPECT_EQ(NumberValue("& H 1 F"), 31);
-  EXPECT_EQ(NumberValue("&HFFFFFFFF"), 4294967295.0);
-  EXPECT_EQ(NumberValue("&H1.5"), 1);
-  EXPECT_EQ(NumberValue("&O17"), 15);
-  EXPECT_EQ(NumberValue("&o78"), 7);
-  EXPECT_EQ(NumberValue("&O8"), 0);
-  EXPECT_EQ(NumberValue("&H"), 0);
-  EXPECT_EQ(NumberValue("&Hxyz"), 0);
-  EXPECT_EQ(NumberValue("&"), 0);
-  EXPECT_EQ(NumberValue("&X1"), 0);
-  EXPECT_EQ(NumberValue("-&H10"), 0);
+  const NumberCase cases[] = {
+      {"&H1F", 31}, {"&hff", 255}, {"& H 1 F", 31}, {"&HFFFFFFFF", 4294967295.0},
+      {"&H1.5", 1}, {"&O17", 15},  {"&o78", 7},     {"&O8", 0},
+      {"&H", 0},    {"&Hxyz", 0},  {"&", 0},        {"&X1", 0},
+      {"-&H10", 0},
+  };
+  ExpectNumbers(cases);
 }
 
 TEST(NumberValue, ValuesBeyondADoubleBecomeInfinityOrZero) {
   const double inf = std::numeric_limits<double>::infinity();
-  EXPECT_EQ(NumberValue("1e400"), inf);
-  EXPECT_EQ(NumberValue("-1e400"), -inf);
-  EXPECT_EQ(NumberValue("1e-400"), 0);
-  EXPECT_EQ(NumberValue("1e99999999999999999999999"), inf);
-  EXPECT_EQ(NumberValue("1" + std::string(400, '0')), inf);
   // The exponent's sign alone does not decide: 1e390 and 1e-391.
-  EXPECT_EQ(NumberValue("1" + std::string(400, '0') + "e-10"), inf);
-  EXPECT_EQ(NumberValue("0." + std::string(400, '0') + "1e10"), 0);
-  EXPECT_EQ(NumberValue("&H" + std::string(20, 'F')), inf);
+  const NumberCase cases[] = {
+      {"1e400", inf},
+      {"-1e400", -inf},
+      {"1e-400", 0},
+      {"1e99999999999999999999999", inf},
+      {"1" + std::string(400, '0'), inf},
+      {"1" + std::string(400, '0') + "e-10", inf},
+      {"0." + std::string(400, '0') + "1e10", 0},
+      {"&H" + std::string(20, 'F'), inf},
+  };
+  ExpectNumbers(cases);
 }
 
 TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
-  EXPECT_EQ(RoundHalfEven(2.5), 2);
-  EXPECT_EQ(RoundHalfEven(3.5), 4);
-  EXPECT_EQ(RoundHalfEven(0.5), 0);
-  EXPECT_EQ(RoundHalfEven(1.5), 2);
-  EXPECT_EQ(RoundHalfEven(-2.5), -2);
-  EXPECT_EQ(RoundHalfEven(-3.5), -4);
-  EXPECT_EQ(RoundHalfEven(2.4999), 2);
-  EXPECT_EQ(RoundHalfEven(2.5001), 3);
-  EXPECT_EQ(RoundHalfEven(-0.4), 0);
-  EXPECT_EQ(RoundHalfEven(std::numeric_limits<double>::infinity()),
-            std::numeric_limits<double>::infinity());
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::pair<double, double> cases[] = {{2.5, 2},   {3.5, 4},   {0.5, 0},    {1.5, 2},
+                                             {-2.5, -2}, {-3.5, -4}, {2.4999, 2}, {2.5001, 3},
+                                             {-0.4, 0},  {inf, inf}};
+  for (const auto& [x, rounded] : cases) EXPECT_EQ(RoundHalfEven(x), rounded) << x;
 }
 
 // --- Keywords and reserved names ------------------------------------------------------
@@ -209,24 +198,33 @@ TEST(Keywords, TablesGiveTheWordsEachKeyNeeds) {
   EXPECT_EQ(LowerAscii("PACK Kyv_DF3_Location"), "pack kyv_df3_location");
 }
 
-TEST(MentionsReservedName, AnyWordEndingWithControlIniIgnoringCase) {
-  EXPECT_TRUE(MentionsReservedName({"Delete", "Control.ini"}, ""));
-  EXPECT_TRUE(MentionsReservedName({"Delete", "OldControl.ini"}, ""));
-  EXPECT_TRUE(MentionsReservedName({"Delete", "Backup\\CONTROL.INI"}, ""));
-  EXPECT_TRUE(MentionsReservedName({"Mod_Name", "My Control.ini"}, ""));
-  EXPECT_TRUE(MentionsReservedName({"Pack", "a", "b", "//", "see", "control.ini"}, ""));
-  EXPECT_TRUE(MentionsReservedName({"control.ini", "x"}, ""));
-  EXPECT_FALSE(MentionsReservedName({"Copy", "Control.ini.bak", "x"}, ""));
-  EXPECT_FALSE(MentionsReservedName({"Credits", "Control.ini"}, ""));
-  EXPECT_FALSE(MentionsReservedName({"CREDITS", "control.ini", "x"}, ""));
-}
-
-TEST(MentionsReservedName, TheCreditsFileOnceOneIsSet) {
-  EXPECT_TRUE(MentionsReservedName({"Delete", "Credits.txt"}, "Credits.txt"));
-  EXPECT_TRUE(MentionsReservedName({"Delete", "OLDCREDITS.TXT"}, "Credits.txt"));
-  EXPECT_FALSE(MentionsReservedName({"Delete", "Credits.txt"}, ""));
-  EXPECT_FALSE(MentionsReservedName({"Delete", "Credits.txt.bak"}, "Credits.txt"));
-  EXPECT_FALSE(MentionsReservedName({"Credits", "Credits.txt"}, "Credits.txt"));
+TEST(MentionsReservedName, AnyWordEndingWithControlIniOrTheCreditsFileIgnoringCase) {
+  struct Case {
+    Words words;
+    std::string credits;
+    bool reserved;
+  };
+  const Case cases[] = {
+      {{"Delete", "Control.ini"}, "", true},
+      {{"Delete", "OldControl.ini"}, "", true},
+      {{"Delete", "Backup\\CONTROL.INI"}, "", true},
+      {{"Mod_Name", "My Control.ini"}, "", true},
+      {{"Pack", "a", "b", "//", "see", "control.ini"}, "", true},
+      {{"control.ini", "x"}, "", true},
+      {{"Copy", "Control.ini.bak", "x"}, "", false},
+      {{"Credits", "Control.ini"}, "", false},
+      {{"CREDITS", "control.ini", "x"}, "", false},
+      // The credits file, once one is set.
+      {{"Delete", "Credits.txt"}, "Credits.txt", true},
+      {{"Delete", "OLDCREDITS.TXT"}, "Credits.txt", true},
+      {{"Delete", "Credits.txt"}, "", false},
+      {{"Delete", "Credits.txt.bak"}, "Credits.txt", false},
+      {{"Credits", "Credits.txt"}, "Credits.txt", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(MentionsReservedName(c.words, c.credits), c.reserved)
+        << c.words[0] << " " << c.words[1] << " / " << c.credits;
+  }
 }
 
 }  // namespace

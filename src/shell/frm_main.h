@@ -3,6 +3,7 @@
 // request) and runs the install script; a host's view renders its state.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,7 +12,9 @@
 #include "platform/platform.h"
 #include "script/install_window.h"
 #include "script/script_run.h"
+#include "shell/game_folders.h"
 #include "shell/main_view.h"
+#include "shell/start_up.h"
 #include "shell/window_state.h"
 
 namespace dfm {
@@ -33,6 +36,24 @@ class frmMain final : public InstallWindow {
   const PffArchiveTable& archives() const { return archives_; }
   // True once the program was told to end; the presenter then does nothing more.
   bool ended() const { return ended_; }
+
+  // The load sequence (start_up.cpp): the initial window, the game folders, start-up.
+  // The program folder is `program_file`'s own folder. `map` turns a folder the registry
+  // names into one this host can use; `chosen` holds folders by game version that the user
+  // gave beforehand (an unattended run's options) and that take precedence over the
+  // registry.
+  StartUpOutcome Load(const std::string& program_file, const FolderMapper& map = {},
+                      const std::map<int, std::string>& chosen = {});
+  // Load, step by step. The window with its initial captions and the default credits
+  // settings, shown and painted.
+  void ShowInitialWindow();
+  // The three games' folders from the registry.
+  void FindGameFolders(const FolderMapper& map = {});
+  // Unpacks `program_file`'s payload into state().program_folder, reads the settings
+  // header of its Control.ini and makes the window ready. A failed operation shows a
+  // message and start-up goes on; a missing Control.ini leaves the window unusable, and a
+  // missing or invalid game version ends the program.
+  StartUpOutcome RunStartUp(const std::string& program_file);
 
   // Event handlers.
   // Install: expands the window and runs the install script, unless the target game's
@@ -69,6 +90,20 @@ class frmMain final : public InstallWindow {
 
  private:
   void ExpandForInstall();
+
+  // Start-up (start_up.cpp): the header lines, each key's setter returning the failure of
+  // its line, if any.
+  void ReadSettingsHeader(const std::string& control_path);
+  Status ApplyHeaderLine(const std::string& line);
+  Status SetIcon(const std::vector<std::string>& words);
+  Status SetSkin(const std::vector<std::string>& words);
+  Status SetCredits(const std::vector<std::string>& words);
+  Status SetCreditsFont(const std::vector<std::string>& words);
+  Status SetCreditsFontSize(const std::vector<std::string>& words);
+  Status SetCreditsColour(const std::vector<std::string>& words);
+  Status SetModName(const std::vector<std::string>& words);
+  Status SetWindowCaption(const std::vector<std::string>& words);
+  Status SetGameVersion(const std::vector<std::string>& words);
 
   Platform& platform_;
   MainView& view_;

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/result.h"
+#include "shell/picture_file.h"
 #include "shell/window_state.h"
 
 namespace dfm {
@@ -20,6 +22,17 @@ class MainView {
   virtual void StatusAdded(const std::string& entry) = 0;
   // The status list was emptied.
   virtual void StatusCleared() = 0;
+  // The settings header named a picture for the window's icon (an icon or cursor file) or
+  // its background. A picture the view cannot decode is a failure, which start-up reports
+  // as a failure of that line. A view that shows no pictures accepts every one.
+  virtual Status ShowIcon(const Picture& picture) {
+    (void)picture;
+    return {};
+  }
+  virtual Status ShowBackground(const Picture& picture) {
+    (void)picture;
+    return {};
+  }
   // The program ends at once: close the windows and leave the event loop. The presenter
   // does nothing more after this call.
   virtual void EndProgram() = 0;

@@ -8,6 +8,7 @@
 #include "platform/tree_registry.h"
 #include "script/path_utils.h"
 #include "support/fakes.h"
+#include "support/program_folder_fixture.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
 
@@ -18,27 +19,8 @@ using testing::AsText;
 using testing::MakeZip;
 using testing::TempDir;
 
-class StubProcess : public Process {
- public:
-  Result<std::string> ExecutablePath() override { return std::string("unused"); }
-};
-
-// Restores the current directory, which unpacking changes.
-class KeepCurrentDirectory {
- public:
-  ~KeepCurrentDirectory() { std::filesystem::current_path(saved_); }
-
- private:
-  std::filesystem::path saved_ = std::filesystem::current_path();
-};
-
-class UnpackTest : public ::testing::Test {
+class UnpackTest : public testing::ProgramFolderFixture {
  protected:
-  UnpackTest() {
-    std::filesystem::create_directory(dir.path() / "player.one");
-    clock.step = 0.5;
-  }
-
   // Writes Setup.exe: a stub, slots of 'J' and 'Z' bytes and `main_zip`.
   void Installer(const Bytes& main_zip) {
     Bytes slots(kJpegLibrarySize, 'J');
@@ -46,19 +28,6 @@ class UnpackTest : public ::testing::Test {
     ASSERT_TRUE(WriteInstaller(*host, program, Bytes{'M', 'Z', 0, 1}, slots, main_zip));
   }
   void Unpack() { UnpackPayload(platform, folder, program); }
-
-  KeepCurrentDirectory keep_cwd;
-  TempDir dir;
-  std::string folder = dir.str() + "player.one/";
-  std::string program = folder + "Setup.exe";
-  std::unique_ptr<FileSystem> host = MakeHostFileSystem();
-  testing::FaultyFileSystem fs{*host};
-  testing::RecordingDialogs dialogs;
-  testing::CountingPump pump;
-  testing::FixedClock clock;
-  StubProcess process;
-  TreeRegistry registry{{}, {}};
-  Platform platform{fs, dialogs, pump, clock, process, registry};
 };
 
 TEST(PayloadLayout, OffsetsCountFromTheEndOfTheFile) {

@@ -16,6 +16,9 @@ class RecordingMainView : public MainView {
   std::vector<std::string> all_status;  // every entry ever added, across clears
   int clears = 0;
   bool ended = false;
+  std::vector<std::string> icons;        // paths of the icons shown, in order
+  std::vector<std::string> backgrounds;  // paths of the background pictures shown
+  Status picture_answer;                 // what the view answers for every picture
 
   void ControlsChanged(const MainControls& controls) override {
     if (progress.empty() || progress.back() != controls.progress_width) {
@@ -32,6 +35,14 @@ class RecordingMainView : public MainView {
     ++clears;
   }
   void EndProgram() override { ended = true; }
+  Status ShowIcon(const Picture& picture) override {
+    icons.push_back(picture.path);
+    return picture_answer;
+  }
+  Status ShowBackground(const Picture& picture) override {
+    backgrounds.push_back(picture.path);
+    return picture_answer;
+  }
 };
 
 }  // namespace dfm::testing

@@ -1,5 +1,5 @@
-// A file system that adds up the wall time spent in each kind of call (benchmarks'
-// breakdowns): "open", "read", "write", "size", "close", "stat_length", "stat_time",
+// A file system that adds up the wall time spent in each kind of call, for the benchmarks'
+// breakdowns: "open", "read", "write", "size", "close", "stat_length", "stat_time",
 // "stat" (length and time together), "isdir", "remove"; other calls pass through untimed.
 #pragma once
 

@@ -1,0 +1,125 @@
+#include "dfmod/headless_run.h"
+
+#include <filesystem>
+#include <ostream>
+
+#include "dfmod/cli_dialogs.h"
+#include "platform/event_pump.h"
+#include "platform/host.h"
+#include "platform/platform.h"
+#include "shell/frm_main.h"
+#include "shell/path_tokens.h"
+
+namespace dfm::cli {
+namespace {
+
+// The main window without a window: each status-list entry becomes a line of output as
+// soon as it is logged.
+class PrintingMainView final : public MainView {
+ public:
+  explicit PrintingMainView(std::ostream& out) : out_(out) {}
+  void ControlsChanged(const MainControls&) override {}
+  void StatusAdded(const std::string& entry) override { out_ << entry << '\n' << std::flush; }
+  void StatusCleared() override {}
+  void EndProgram() override {}
+
+ private:
+  std::ostream& out_;
+};
+
+CliAnswers AnswersFor(const RunOptions& options) {
+  CliAnswers answers;
+  answers.yes_no = options.abort_at_critical ? MsgAnswer::kYes : MsgAnswer::kNo;
+  answers.input = options.password;
+  for (const auto& [version, folder] : options.game_folders) {
+    answers.folders[SelectFolderPrompt(version)] = folder;
+  }
+  return answers;
+}
+
+// "V=DIR" with V a game version and DIR not empty, DIR made absolute.
+std::string ParseGameFolder(const std::string& value, RunOptions& options) {
+  if (value.size() < 3 || value[1] != '=' || value[0] < '1' || value[0] > '3')
+    return "--game-folder takes V=DIR with V 1, 2 or 3, not '" + value + "'";
+  std::error_code ec;
+  std::filesystem::path dir = std::filesystem::absolute(value.substr(2), ec);
+  options.game_folders[value[0] - '0'] = ec ? value.substr(2) : dir.string();
+  return {};
+}
+
+std::string ParseOption(const std::string& name, const std::string& value, RunOptions& options) {
+  if (name == "--game-folder") return ParseGameFolder(value, options);
+  if (name == "--password") {
+    options.password = value;
+    return {};
+  }
+  if (value != "continue" && value != "abort")
+    return "--critical takes continue or abort, not '" + value + "'";
+  options.abort_at_critical = value == "abort";
+  return {};
+}
+
+}  // namespace
+
+std::string ParseRunOptions(const Args& args, RunOptions& options,
+                            std::vector<std::string>& operands) {
+  bool options_done = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (options_done || a.size() < 2 || a[0] != '-') {
+      operands.push_back(a);
+    } else if (a == "--") {
+      options_done = true;
+    } else if (a == "--game-folder" || a == "--critical" || a == "--password") {
+      if (i + 1 >= args.size()) return a + " needs a value";
+      if (std::string problem = ParseOption(a, args[++i], options); !problem.empty())
+        return problem;
+    } else {
+      return "unknown option '" + a + "'";
+    }
+  }
+  return {};
+}
+
+int RunInstallerUnattended(const std::string& program_file, const RunOptions& options, Io& io) {
+  auto fs = MakeHostFileSystem();
+  auto clock = MakeHostClock();
+  auto process = MakeHostProcess();
+  auto registry = MakeHostRegistry();
+  CliDialogs dialogs(io.err, kProgramTitle, AnswersFor(options));
+  NullEventPump pump;
+  Platform platform{*fs, dialogs, pump, *clock, *process, *registry};
+  PrintingMainView view(io.out);
+  frmMain window(platform, view);
+
+  if (window.Load(program_file, HostFolderFromRegistry, options.game_folders) !=
+      StartUpOutcome::kReady)
+    return kRunStartUpEnded;
+  const WindowState& state = window.state();
+  const bool can_install = IsFolderKnown(state.game_folders, state.df_version);
+  window.ClickInstall();  // with the folder unknown, only tells the user to set it
+  if (!can_install || window.ended() || window.last_run().outcome != RunOutcome::kCompleted)
+    return kRunAborted;
+  return window.last_run().errors == 0 ? kRunCompleted : kRunCompletedWithErrors;
+}
+
+int InstallerMain(const Args& args, Io& io) {
+  RunOptions options;
+  std::vector<std::string> operands;
+  std::string problem = ParseRunOptions(args, options, operands);
+  if (problem.empty() && !operands.empty()) problem = "unexpected argument '" + operands[0] + "'";
+  if (!problem.empty()) {
+    io.err << "DFModInstaller: " << problem
+           << " (usage: DFModInstaller [--game-folder V=DIR]... [--critical continue|abort] "
+              "[--password PW])\n";
+    return kExitUsage;
+  }
+  auto self = MakeHostProcess()->ExecutablePath();
+  if (!self) {
+    io.err << "DFModInstaller: " << self.failure().description << "\n";
+    return kRunStartUpEnded;
+  }
+  return RunInstallerUnattended(*self, options, io);
+}
+
+}  // namespace dfm::cli

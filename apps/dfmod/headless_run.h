@@ -1,0 +1,45 @@
+// An installer run without a window: start-up and the install run exactly as the window
+// does them, with every status-list entry printed on the output stream and every message
+// box on the error stream. `dfmod run` and the installer program's headless mode are this.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dfmod/cli.h"
+
+namespace dfm::cli {
+
+// Exit codes of a run.
+inline constexpr int kRunCompleted = 0;
+inline constexpr int kRunCompletedWithErrors = 1;
+inline constexpr int kRunAborted = 2;       // the user aborted, or Install could not start
+inline constexpr int kRunStartUpEnded = 3;  // no Control.ini, or an invalid or missing version
+
+// The answers an unattended run gives to the installer's questions.
+struct RunOptions {
+  std::map<int, std::string> game_folders;  // by game version; absolute folders
+  bool abort_at_critical = false;           // the critical-file question: Yes (abort) or No
+  std::optional<std::string> password;      // for encrypted entries of Main.zip
+};
+
+// Parses "--game-folder V=DIR" (repeatable; the last one for a version wins), "--critical
+// continue|abort" and "--password PW"; other words are passed back in `operands`. A
+// relative DIR is made absolute here, since start-up changes the current directory.
+// Returns an error message, or an empty text when the options are usable.
+std::string ParseRunOptions(const Args& args, RunOptions& options,
+                            std::vector<std::string>& operands);
+
+// The installer program's main without its window: the options as above, no operands, and
+// the program's own file as the installer.
+int InstallerMain(const Args& args, Io& io);
+
+// Loads `program_file` as the installer's window does (its payload is unpacked into its own
+// folder) and, when start-up left the window ready, presses Install. The game folders come
+// from the host's registry, overridden by the options' folders; a folder question for a
+// version without one is cancelled. Returns one of the run's exit codes.
+int RunInstallerUnattended(const std::string& program_file, const RunOptions& options, Io& io);
+
+}  // namespace dfm::cli

@@ -1,0 +1,244 @@
+// The load sequence and start-up's reading of the settings header of Control.ini.
+#include "shell/start_up.h"
+
+#include <cmath>
+
+#include "platform/dialogs.h"
+#include "platform/event_pump.h"
+#include "script/control_file.h"
+#include "script/path_utils.h"
+#include "script/script_run.h"
+#include "shell/frm_main.h"
+#include "shell/path_tokens.h"
+#include "shell/payload.h"
+#include "shell/picture_file.h"
+
+namespace dfm {
+namespace {
+
+using Words = std::vector<std::string>;
+
+// The whole number of `word` when it lies in [-limit, limit).
+Result<double> WholeNumberWithin(std::string_view word, double limit) {
+  const double v = RoundHalfEven(NumberValue(word));
+  if (!(v >= -limit && v < limit)) return Failure{err::kOverflow, "Overflow"};
+  return v;
+}
+
+int ColourComponent(std::string_view word) {
+  const double v = RoundHalfEven(NumberValue(word));
+  return v <= 0 ? 0 : v >= 255 ? 255 : static_cast<int>(v);
+}
+
+}  // namespace
+
+std::string MissingControlFileText(const std::string& control_path) {
+  return "Error: File Not Found! ( " + control_path + " ), Installation could not be completed!";
+}
+
+std::string InvalidVersionText() {
+  return "Invalid Or Missing Delta Force Version In Control.ini!\r\nInstaller Will Exit!";
+}
+
+std::string ControlFileErrorText(std::int32_t line, const Failure& failure) {
+  return "An Error Occurred Processing The Control File On Line #" + std::to_string(line) +
+         ", Error: " + failure.description + " #" + std::to_string(failure.code);
+}
+
+Result<std::int16_t> WholeNumber16(std::string_view word) {
+  auto v = WholeNumberWithin(word, 32768.0);
+  if (!v) return v.failure();
+  return static_cast<std::int16_t>(*v);
+}
+
+Result<std::int32_t> WholeNumber32(std::string_view word) {
+  auto v = WholeNumberWithin(word, 2147483648.0);
+  if (!v) return v.failure();
+  return static_cast<std::int32_t>(*v);
+}
+
+Result<std::int16_t> GameVersionOf(std::string_view word) {
+  auto v = WholeNumber16(word);
+  if (v && *v == 0) return std::int16_t{3};
+  return v;
+}
+
+std::optional<Rgb> ColourOf(const Words& words) {
+  if (words.size() < 4) return std::nullopt;
+  for (std::size_t i = 1; i <= 3; ++i) {
+    if (NumberValue(words[i]) >= 256) return std::nullopt;
+  }
+  return Rgb{ColourComponent(words[1]), ColourComponent(words[2]), ColourComponent(words[3])};
+}
+
+// The load sequence.
+
+StartUpOutcome frmMain::Load(const std::string& program_file, const FolderMapper& map,
+                             const std::map<int, std::string>& chosen) {
+  state_.program_folder = ProgramFolderOf(program_file);
+  ShowInitialWindow();
+  FindGameFolders(map);
+  for (const auto& [version, folder] : chosen) {
+    if (IsGameVersion(version)) state_.game_folders[version] = folder;
+  }
+  return RunStartUp(program_file);
+}
+
+void frmMain::ShowInitialWindow() {
+  state_.quit_requested = false;
+  state_.credits = CreditsSettings{};
+  ShowControls();
+  platform_.pump.ProcessPendingEvents();
+}
+
+void frmMain::FindGameFolders(const FolderMapper& map) {
+  state_.game_folders = dfm::FindGameFolders(platform_.registry, map);
+}
+
+StartUpOutcome frmMain::RunStartUp(const std::string& program_file) {
+  state_.control_line_count = 0;
+  UnpackPayload(platform_, state_.program_folder, program_file);
+  const std::string control = state_.program_folder + kControlFileName;
+  if (!FileExists(platform_.fs, platform_.dialogs, control)) {
+    platform_.dialogs.MessageBox(MissingControlFileText(control));
+    return StartUpOutcome::kNoControlFile;
+  }
+  ReadSettingsHeader(control);
+  if (ended_) return StartUpOutcome::kEnded;
+  if (!IsGameVersion(state_.df_version)) {
+    platform_.dialogs.MessageBox(InvalidVersionText());
+    EndProgram();
+    return StartUpOutcome::kEnded;
+  }
+  state_.controls.change.visible = true;
+  state_.controls.install.enabled = true;
+  ShowControls();
+  return StartUpOutcome::kReady;
+}
+
+// The settings header. Every line is looked at; a failed line is reported with its number
+// and leaves everything as it was.
+void frmMain::ReadSettingsHeader(const std::string& control_path) {
+  std::int32_t line_number = 0;
+  auto report = [&](const Failure& f) {
+    platform_.dialogs.MessageBox(ControlFileErrorText(line_number, f));
+  };
+  auto lines = ReadControlLines(platform_.fs, control_path);
+  if (!lines) {
+    report(lines.failure());
+    return;
+  }
+  for (const std::string& line : *lines) {
+    ++line_number;
+    ++state_.control_line_count;
+    Status applied = ApplyHeaderLine(line);
+    if (ended_) return;
+    if (!applied) report(applied.failure());
+  }
+  ShowControls();
+}
+
+Status frmMain::ApplyHeaderLine(const std::string& line) {
+  using Setter = Status (frmMain::*)(const Words&);
+  struct KeySetter {
+    std::string_view key;
+    Setter set;
+  };
+  static constexpr KeySetter kSetters[] = {
+      {"icon", &frmMain::SetIcon},
+      {"skin", &frmMain::SetSkin},
+      {"credits", &frmMain::SetCredits},
+      {"credits_font", &frmMain::SetCreditsFont},
+      {"credits_font_size", &frmMain::SetCreditsFontSize},
+      {"credits_color_back", &frmMain::SetCreditsColour},
+      {"credits_color_fore", &frmMain::SetCreditsColour},
+      {"credits_color_shadow", &frmMain::SetCreditsColour},
+      {"mod_name", &frmMain::SetModName},
+      {"window_caption", &frmMain::SetWindowCaption},
+      {"df_version", &frmMain::SetGameVersion},
+  };
+  auto words = SplitLine(line);
+  if (!words) return words.failure();
+  if (words->size() < 2) return {};
+  const std::string key = LowerAscii((*words)[0]);
+  auto needed = FindHeaderKey(key);
+  if (!needed || words->size() < static_cast<std::size_t>(needed->words)) return {};
+  for (const KeySetter& k : kSetters) {
+    if (k.key == key) return (this->*k.set)(*words);
+  }
+  return {};
+}
+
+// The icon is looked up by its file name in the program folder; the background picture
+// by its path as written, so a relative one resolves against the program folder.
+Status frmMain::SetIcon(const Words& words) {
+  auto picture = LoadIconPicture(platform_.fs, state_.program_folder + GetFileName(words[1]));
+  if (!picture) return picture.failure();
+  return view_.ShowIcon(*picture);
+}
+
+Status frmMain::SetSkin(const Words& words) {
+  auto picture = LoadPicture(platform_.fs, words[1]);
+  if (!picture) return picture.failure();
+  return view_.ShowBackground(*picture);
+}
+
+Status frmMain::SetCredits(const Words& words) {
+  state_.credits.file = GetFileName(words[1]);
+  state_.controls.about.visible = true;
+  return {};
+}
+
+Status frmMain::SetCreditsFont(const Words& words) {
+  state_.credits.font = words[1];
+  return {};
+}
+
+Status frmMain::SetCreditsFontSize(const Words& words) {
+  auto size = WholeNumber32(words[1]);
+  if (!size) return size.failure();
+  state_.credits.font_size = *size;
+  return {};
+}
+
+Status frmMain::SetCreditsColour(const Words& words) {
+  auto colour = ColourOf(words);
+  if (!colour) return {};
+  const std::string key = LowerAscii(words[0]);
+  Rgb& target = key == "credits_color_back"   ? state_.credits.back
+                : key == "credits_color_fore" ? state_.credits.fore
+                                              : state_.credits.shadow;
+  target = *colour;
+  return {};
+}
+
+Status frmMain::SetModName(const Words& words) {
+  state_.controls.mod_name = words[1];
+  return {};
+}
+
+Status frmMain::SetWindowCaption(const Words& words) {
+  state_.controls.title = words[1];
+  return {};
+}
+
+Status frmMain::SetGameVersion(const Words& words) {
+  auto version = GameVersionOf(words[1]);
+  if (!version) return version.failure();
+  state_.df_version = *version;
+  if (!IsGameVersion(*version)) {
+    platform_.dialogs.MessageBox(InvalidVersionText());
+    EndProgram();
+    return {};
+  }
+  MainControls& c = state_.controls;
+  if (state_.game_folders[*version] == kNothing) {
+    c.folder = SelectFolderPrompt(*version);
+    c.change.caption = "Set";
+  } else {
+    c.folder = state_.game_folders[*version];
+  }
+  return {};
+}
+
+}  // namespace dfm

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The installer program end to end: dfmod build puts the installer program built beside
+# dfmod in front of the payload; the built installer runs its own payload headless, and
+# dfmod run does the same. Checks exit codes, stdout, stderr, the log and the game folder.
+set -euo pipefail
+dfmod=$1
+build_dir=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export WINEPREFIX="$work/no-prefix"  # no registry: the folder comes from the options
+
+fail() { echo "run.sh: $*" >&2; exit 1; }
+
+mkdir -p "$work/mod/Docs" "$work/game" "$work/dl"
+printf 'Mod_Name "Demo Mod"\r\nDf_Version 3\r\nCredits Docs\\Credits.txt\r\nCopy Notes.txt Kyv_DF3_Location\r\nMove Extra.txt Kyv_DF3_Location\r\n' \
+  >"$work/mod/Control.ini"
+printf 'thanks\r\n' >"$work/mod/Docs/Credits.txt"
+printf 'notes' >"$work/mod/Notes.txt"
+printf 'extra' >"$work/mod/Extra.txt"
+
+"$dfmod" build --mod "$work/mod" -o "$work/dl/Setup" >/dev/null
+cmp -n "$(stat -c %s "$build_dir/DFModInstaller")" "$build_dir/DFModInstaller" "$work/dl/Setup" \
+  || fail "the default stub is not the installer program"
+[ -x "$work/dl/Setup" ] || fail "the installer is not executable"
+
+expected_out="Copying Notes.txt To $work/game/Notes.txt
+Moving Extra.txt To $work/game/Extra.txt
+2 Operations Performed!
+0 Errors Occurred!
+Installation Completed!"
+
+# The installer on its own payload.
+rc=0
+"$work/dl/Setup" --game-folder "3=$work/game" >"$work/out" 2>"$work/err" || rc=$?
+[ "$rc" -eq 0 ] || fail "installer exit $rc: $(cat "$work/err")"
+[ "$(cat "$work/out")" = "$expected_out" ] || fail "installer stdout: $(cat "$work/out")"
+[ "$(cat "$work/err")" = "[DF Mod Installer] Installation Complete!" ] || fail "stderr: $(cat "$work/err")"
+[ "$(cat "$work/game/Notes.txt")" = notes ] || fail "Notes.txt not copied"
+[ -e "$work/dl/Extra.txt" ] && fail "Extra.txt not moved"
+[ -e "$work/dl/Main.zip" ] && fail "Main.zip left behind"
+sed -n 1p "$work/dl/InstallLog.txt" | grep -qx $'Kyv Obrik\'s DF Mod Installer\r' || fail "log title"
+sed -n 2p "$work/dl/InstallLog.txt" | grep -Eq $'^Log Created On [A-Za-z]+ The [0-9]{2} Of [A-Za-z]+ At [0-9]{2}:[0-9]{2}:[0-9]{2}\r$' \
+  || fail "log creation line: $(sed -n 2p "$work/dl/InstallLog.txt")"
+[ "$(tail -n +3 "$work/dl/InstallLog.txt" | tr -d '\r')" = "$expected_out" ] || fail "log entries"
+
+# dfmod run on the same installer, again: Notes.txt is replaced, Extra.txt exists already.
+rc=0
+"$dfmod" run "$work/dl/Setup" --game-folder "3=$work/game" >"$work/out" 2>"$work/err" || rc=$?
+[ "$rc" -eq 0 ] || fail "dfmod run exit $rc: $(cat "$work/err")"
+grep -qx "Removing Existing File: $work/game/Notes.txt" "$work/out" || fail "rerun: $(cat "$work/out")"
+
+# Without a folder the installer cannot start the install.
+rc=0
+"$work/dl/Setup" >"$work/out" 2>"$work/err" || rc=$?
+[ "$rc" -eq 2 ] || fail "no folder: exit $rc"
+[ "$(cat "$work/err")" = "[DF Mod Installer] Please Set Valid Delta Force 3 Path First!" ] || fail "no folder: $(cat "$work/err")"
+
+rc=0
+"$work/dl/Setup" extra-word 2>"$work/err" || rc=$?
+[ "$rc" -eq 2 ] || fail "bad usage: exit $rc"
+grep -q "^DFModInstaller: unexpected argument 'extra-word'" "$work/err" || fail "usage: $(cat "$work/err")"
+
+# inspect reads the same installer.
+"$dfmod" inspect "$work/dl/Setup" >"$work/out"
+grep -qx '  mod_name              Demo Mod' "$work/out" || fail "inspect: $(cat "$work/out")"
+grep -qx '  credits               Credits.txt' "$work/out" || fail "inspect credits"
+echo "run: ok"
