@@ -1,8 +1,8 @@
 // A whole install run in process: a Control.ini of 5,000 pack + delete pairs into an
 // archive of 20,000 records (36-byte records, one in ten dead space), run by the main
 // window's presenter with a view that shows nothing, against the floor: the PFF floor
-// (each add's data, directory with trailer and header written with plain pwrite calls
-// on a file kept open, every byte in memory) plus the log floor (each of the run's
+// (each source read, then each add's data, directory with trailer and header written
+// with plain pwrite calls on a file kept open) plus the log floor (each of the run's
 // entries appended with open, write, close). The unlink of each deleted source is timed
 // on its own and reported beside them.
 //
@@ -60,10 +60,11 @@ struct Fixture {
     std::mt19937 rng(20261206);
     program.Write("pristine.pff", bench::BenchmarkArchive(rng, kRecords, kStride));
     BuildScript(rng);
+    Prepare();  // the floor plans its adds from the source files, as the PFF benchmark's does
     std::vector<bench::FloorSource> planned;
     for (std::size_t i = 0; i < names.size(); ++i) {
       planned.push_back({names[i], reinterpret_cast<const unsigned char*>(contents[i].data()),
-                         contents[i].size()});
+                         contents[i].size(), program / names[i]});
     }
     pff_floor = std::make_unique<bench::PffFloor>(pristine, planned);
   }
