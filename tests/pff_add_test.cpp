@@ -515,6 +515,16 @@ TEST_F(PffAdd, AnArchiveThatShrankOnDiskIsNotWritten) {
                                     "error: Game\\Dflw.pff is 10 bytes long, shorter than when "
                                     "it was read"}));
   EXPECT_EQ(Archive(), "0123456789");
+
+  // An archive that vanished since it was read is not created anew by the add.
+  dialogs.boxes.clear();
+  ASSERT_TRUE(mem.RemoveFile(kArchive));
+  EXPECT_FALSE(table.AddFile(h, "Mod\\a.pcx"));
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(
+      dialogs.boxes[0].text.rfind("Error in AddFile, File: \"Mod\\a.pcx\"\r\nFile not found", 0),
+      0u);
+  EXPECT_FALSE(mem.Exists(kArchive));
 }
 
 TEST_F(PffAdd, TheTableHolds32768Slots) {

@@ -159,7 +159,8 @@ Result<PffArchiveTable::SourceData> PffArchiveTable::ReadSource(const std::strin
 // there are and where, comes last.
 Status PffArchiveTable::WriteAdd(const PffSlot& slot, const PffPlacement& placement,
                                  const SourceData& data, std::uint64_t known_end) {
-  auto file = fs_.Open(slot.path, OpenMode::kReadWrite);
+  // An archive that vanished since it was read is not created anew.
+  auto file = fs_.Open(slot.path, OpenMode::kUpdate);
   if (!file) return file.failure();
   File& archive = **file;
   auto length = archive.Size();

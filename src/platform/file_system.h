@@ -32,6 +32,7 @@ class File {
 enum class OpenMode {
   kRead,         // must exist
   kReadWrite,    // created when missing, never truncated
+  kUpdate,       // must exist; read and written, never truncated
   kCreateFresh,  // created or truncated to zero length
   kAppend,       // created when missing; writes go to the end
 };

@@ -55,7 +55,7 @@ class MemoryFileSystem : public FileSystem {
       return Failure{err::kPathFileAccessError, "Path/File access error: " + path};
     auto it = files_.find(path);
     if (it == files_.end()) {
-      if (mode == OpenMode::kRead) return NotFound(path);
+      if (mode == OpenMode::kRead || mode == OpenMode::kUpdate) return NotFound(path);
       it = files_.emplace(path, std::make_shared<Bytes>()).first;
     } else if (mode == OpenMode::kCreateFresh) {
       it->second->clear();

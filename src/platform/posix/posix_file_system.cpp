@@ -220,6 +220,9 @@ class PosixFileSystem final : public FileSystem {
       case OpenMode::kReadWrite:
         flags |= O_RDWR | O_CREAT;
         break;
+      case OpenMode::kUpdate:
+        flags |= O_RDWR;
+        break;
       case OpenMode::kCreateFresh:
         flags |= O_WRONLY | O_CREAT | O_TRUNC;
         break;

@@ -192,6 +192,10 @@ TEST(PosixFileSystem, ReadPastEndAndMissingFilesFailWithTheirCodes) {
   auto len = fs->FileLength(dir / "missing.bin");
   ASSERT_FALSE(len);
   EXPECT_EQ(len.failure().code, err::kFileNotFound);
+  auto update = fs->Open(dir / "missing.bin", OpenMode::kUpdate);  // never creates
+  ASSERT_FALSE(update);
+  EXPECT_EQ(update.failure().code, err::kFileNotFound);
+  EXPECT_FALSE(dir.Exists("missing.bin"));
 }
 
 TEST(PosixFileSystem, RenameRefusesExistingTarget) {
