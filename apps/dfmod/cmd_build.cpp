@@ -7,6 +7,7 @@
 
 #include "dfmod/cli.h"
 #include "dfmod/payload_report.h"
+#include "platform/ascii.h"
 #include "platform/host.h"
 #include "platform/zip_archive.h"
 #include "shell/payload.h"
@@ -38,13 +39,6 @@ std::string ParseBuildArgs(const Args& args, BuildOptions& o) {
   return {};
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
 // Every file below `dir`, keyed by its lower-case name: start-up extracts without folders,
 // so two files of one name (in any letter case) would overwrite each other.
 Status CollectFiles(FileSystem& fs, const std::string& dir,
@@ -59,7 +53,7 @@ Status CollectFiles(FileSystem& fs, const std::string& dir,
       if (auto st = CollectFiles(fs, path, out); !st) return st;
       continue;
     }
-    auto [it, added] = out.emplace(Lower(e.name), path);
+    auto [it, added] = out.emplace(LowerAscii(e.name), path);
     if (!added)
       return Status::Fail(
           err::kFileAlreadyExists,

@@ -1,4 +1,5 @@
 #include "pff/mod_kyv_pff.h"
+#include "platform/ascii.h"
 
 #include <limits>
 
@@ -28,7 +29,7 @@ std::string ArchiveKey(const std::string& path) {
     if (is_separator(c)) {
       flush();
     } else {
-      part += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+      part += AsciiUpper(c);
     }
   }
   flush();

@@ -1,4 +1,5 @@
 #include "pff/pff_archive.h"
+#include "platform/ascii.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,10 +21,6 @@ std::int32_t GetLe32(const unsigned char* p) {
 void PutLe32(unsigned char* p, std::int32_t value) {
   auto v = static_cast<std::uint32_t>(value);
   for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 // Days from 1 January 1970 to the given civil date (proleptic Gregorian calendar).
@@ -120,7 +117,7 @@ PffName MakePffName(std::string_view text) {
 
 bool PffNamesMatch(const PffName& a, const PffName& b) {
   for (std::size_t i = 0; i < kPffNameSize; ++i) {
-    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
   }
   return true;
 }

@@ -1,4 +1,5 @@
 #include "pff/pff_lookup.h"
+#include "platform/ascii.h"
 
 #include <algorithm>
 #include <functional>
@@ -9,9 +10,7 @@ namespace dfm {
 
 PffLookup::Key PffLookup::Fold(const std::array<char, 16>& name) {
   Key key = name;
-  for (char& c : key) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  for (char& c : key) c = AsciiUpper(c);
   return key;
 }
 

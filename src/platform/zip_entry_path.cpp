@@ -1,4 +1,5 @@
 #include "platform/zip_entry_path.h"
+#include "platform/ascii.h"
 
 #include <algorithm>
 #include <array>
@@ -18,18 +19,10 @@ std::vector<std::string> SplitName(std::string_view name) {
   return parts;
 }
 
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
-
 bool IsDeviceName(std::string_view component) {
   std::string_view base = component.substr(0, component.find('.'));
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
-  std::string b = Upper(base);
+  std::string b = UpperAscii(base);
   static constexpr std::array<std::string_view, 6> kFixed = {"CON", "PRN",    "AUX",
                                                              "NUL", "CONIN$", "CONOUT$"};
   if (std::find(kFixed.begin(), kFixed.end(), b) != kFixed.end()) return true;

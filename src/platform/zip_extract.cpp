@@ -1,4 +1,5 @@
 #include "platform/zip_extract.h"
+#include "platform/ascii.h"
 
 #include <zip.h>
 
@@ -26,7 +27,7 @@ enum class Level {
 };
 
 char Fold(char c, bool case_sensitive) {
-  return (!case_sensitive && c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return case_sensitive ? c : AsciiLower(c);
 }
 
 std::string MethodName(std::uint16_t method) {

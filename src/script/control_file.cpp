@@ -174,14 +174,6 @@ double RoundHalfEven(double value) {
   return std::nearbyint(value);
 }
 
-std::string LowerAscii(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix) {
   if (suffix.size() > text.size()) return false;
   return LowerAscii(text.substr(text.size() - suffix.size())) == LowerAscii(suffix);

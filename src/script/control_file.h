@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/file_system.h"
 #include "platform/result.h"
 
@@ -35,9 +36,6 @@ double NumberValue(std::string_view word);
 
 // Nearest whole number, halves to the even neighbour.
 double RoundHalfEven(double value);
-
-// ASCII lower case; other bytes unchanged.
-std::string LowerAscii(std::string_view text);
 
 // Whether `text` ends with `suffix`, without regard to ASCII letter case.
 bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix);

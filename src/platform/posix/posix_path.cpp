@@ -1,4 +1,5 @@
 #include "platform/posix/posix_path.h"
+#include "platform/ascii.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -19,14 +20,6 @@ bool Exists(const std::string& path) {
 struct DirCloser {
   void operator()(DIR* d) const { ::closedir(d); }
 };
-
-std::string Folded(std::string_view name) {
-  std::string out(name);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 // The names of the folder scanned last, by their lower-case spelling, valid while the
 // folder's modification time is unchanged. Creating many files in one folder (extracting
@@ -56,7 +49,7 @@ bool SameTime(const struct stat& a, const struct stat& b) {
 // to list its entries.
 void AddName(std::unordered_map<std::string, std::pair<std::string, int>>& names,
              const std::string& name) {
-  auto [it, added] = names.emplace(Folded(name), std::make_pair(name, 1));
+  auto [it, added] = names.emplace(LowerAscii(name), std::make_pair(name, 1));
   if (added) return;
   ++it->second.second;
   if (name < it->second.first) it->second.first = name;
@@ -90,7 +83,7 @@ std::string FindInsensitive(const std::string& dir, std::string_view name) {
     index_.valid = true;
   }
   index_.just_checked = true;
-  auto it = index_.names.find(Folded(name));
+  auto it = index_.names.find(LowerAscii(name));
   return it == index_.names.end() ? std::string() : it->second.first;
 }
 
@@ -119,7 +112,7 @@ bool IndexIsCurrent(const std::string& path) {
 
 void NoteRemoved(const std::string& path) {
   struct stat st {};
-  auto it = index_.names.find(Folded(NameOf(path)));
+  auto it = index_.names.find(LowerAscii(NameOf(path)));
   bool known =
       it != index_.names.end() && it->second.second == 1 && it->second.first == NameOf(path);
   if (!index_.valid || index_.dir != FolderOf(path) || !known ||
