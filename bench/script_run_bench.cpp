@@ -23,7 +23,7 @@
 #include "bench/pff_floor.h"
 #include "bench/timing_file_system.h"
 #include "platform/host.h"
-#include "platform/tree_registry.h"
+#include "registry/tree_registry.h"
 #include "shell/frm_main.h"
 #include "shell/install_log.h"
 #include "support/fakes.h"

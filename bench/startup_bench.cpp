@@ -10,11 +10,11 @@
 #include <random>
 
 #include "platform/host.h"
-#include "platform/tree_registry.h"
-#include "platform/zip_archive.h"
+#include "registry/tree_registry.h"
 #include "shell/payload.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
+#include "zip/zip_archive.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "platform/host.h"
-#include "platform/zip_archive.h"
-#include "platform/zip_entry_path.h"
-#include "platform/zip_extract.h"
+#include "zip/zip_archive.h"
+#include "zip/zip_entry_path.h"
+#include "zip/zip_extract.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/kyv_read_reg.h"
-#include "platform/tree_registry.h"
-#include "platform/wine_registry_file.h"
+#include "registry/kyv_read_reg.h"
+#include "registry/tree_registry.h"
+#include "registry/wine_registry_file.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <optional>
 #include <ostream>
 
+#include "base/ascii.h"
 #include "dfmod/cli.h"
 #include "dfmod/payload_report.h"
-#include "platform/ascii.h"
 #include "platform/host.h"
-#include "platform/zip_archive.h"
 #include "shell/payload.h"
+#include "zip/zip_archive.h"
 
 namespace dfm::cli {
 namespace {

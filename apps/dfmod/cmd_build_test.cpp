@@ -5,10 +5,10 @@
 
 #include "dfmod/cli.h"
 #include "platform/host.h"
-#include "platform/zip_archive.h"
 #include "shell/payload.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
+#include "zip/zip_archive.h"
 
 namespace dfm::cli {
 namespace {

@@ -6,19 +6,19 @@
 #include <random>
 #include <sstream>
 
+#include "base/path_utils.h"
 #include "dfmod/cli.h"
 #include "dfmod/cli_dialogs.h"
 #include "dfmod/payload_report.h"
 #include "platform/event_pump.h"
 #include "platform/host.h"
 #include "platform/platform.h"
-#include "platform/zip_archive.h"
 #include "script/control_file.h"
 #include "script/lint.h"
-#include "script/path_utils.h"
 #include "script/script_run.h"
 #include "shell/frm_main.h"
 #include "shell/payload.h"
+#include "zip/zip_archive.h"
 
 namespace dfm::cli {
 namespace {

@@ -7,13 +7,14 @@
 #include <optional>
 #include <ostream>
 
+#include "base/path_utils.h"
 #include "dfmod/cli.h"
 #include "dfmod/cli_dialogs.h"
 #include "pff/mod_kyv_pff.h"
 #include "pff/pff_archive.h"
 #include "platform/event_pump.h"
 #include "platform/host.h"
-#include "script/path_utils.h"
+#include "script/file_exists.h"
 
 namespace dfm::cli {
 namespace {

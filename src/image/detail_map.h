@@ -7,9 +7,9 @@
 #include <span>
 #include <string>
 
+#include "base/result.h"
 #include "image/pcx.h"
 #include "platform/file_system.h"
-#include "platform/result.h"
 
 namespace dfm {
 

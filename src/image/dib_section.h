@@ -12,7 +12,7 @@
 #include <optional>
 #include <span>
 
-#include "platform/result.h"
+#include "base/result.h"
 
 namespace dfm {
 

@@ -3,11 +3,11 @@
 
 #include <string>
 
+#include "base/result.h"
 #include "image/dib_section.h"
 #include "image/jpeg_library.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
-#include "platform/result.h"
 
 namespace dfm {
 

@@ -11,8 +11,8 @@
 #include <span>
 #include <string>
 
+#include "base/result.h"
 #include "platform/file_system.h"
-#include "platform/result.h"
 
 namespace dfm {
 

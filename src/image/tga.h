@@ -10,10 +10,10 @@
 #include <span>
 #include <string>
 
+#include "base/result.h"
 #include "image/jpeg_library.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
-#include "platform/result.h"
 
 namespace dfm {
 

@@ -1,9 +1,9 @@
 #include "pff/mod_kyv_pff.h"
-#include "platform/ascii.h"
+#include "base/ascii.h"
 
 #include <limits>
 
-#include "script/path_utils.h"
+#include "base/path_utils.h"
 
 namespace dfm {
 namespace {

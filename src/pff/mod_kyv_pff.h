@@ -19,12 +19,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/path_style.h"
+#include "base/result.h"
 #include "pff/pff_archive.h"
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
 #include "platform/file_system.h"
-#include "platform/path_style.h"
-#include "platform/result.h"
 
 namespace dfm {
 

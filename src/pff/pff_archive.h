@@ -20,9 +20,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
 #include "pff/pff_lookup.h"
 #include "platform/file_system.h"
-#include "platform/result.h"
 
 namespace dfm {
 

@@ -1,5 +1,5 @@
 #include "pff/pff_lookup.h"
-#include "platform/ascii.h"
+#include "base/ascii.h"
 
 #include <algorithm>
 #include <functional>

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/result.h"
+#include "base/local_time.h"
+#include "base/result.h"
 
 namespace dfm {
 
@@ -40,18 +41,6 @@ enum class OpenMode {
 struct DirEntry {
   std::string name;
   bool is_directory = false;
-};
-
-// Local calendar time, as the user's clock shows it.
-struct LocalDateTime {
-  int year = 1970;
-  int month = 1;    // 1..12
-  int day = 1;      // 1..31
-  int hour = 0;     // 0..23
-  int minute = 0;   // 0..59
-  int second = 0;   // 0..59
-  int weekday = 0;  // 0 = Sunday .. 6 = Saturday
-  int nanosecond = 0;
 };
 
 // A file's length and last-modified time, as one query gives them.

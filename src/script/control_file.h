@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ascii.h"
+#include "base/ascii.h"
+#include "base/result.h"
 #include "platform/file_system.h"
-#include "platform/result.h"
 
 namespace dfm {
 

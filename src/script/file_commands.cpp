@@ -1,7 +1,8 @@
 #include "script/file_commands.h"
 
+#include "base/path_utils.h"
 #include "script/control_file.h"
-#include "script/path_utils.h"
+#include "script/file_exists.h"
 
 namespace dfm {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "base/path_utils.h"
 #include "script/control_file.h"
-#include "script/path_utils.h"
 
 namespace dfm {
 namespace {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/path_style.h"
+#include "base/path_style.h"
 
 namespace dfm {
 

@@ -1,7 +1,7 @@
 #include "script/pack_command.h"
 
+#include "base/path_utils.h"
 #include "platform/event_pump.h"
-#include "script/path_utils.h"
 
 namespace dfm {
 

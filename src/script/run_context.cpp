@@ -1,6 +1,7 @@
 #include "script/run_context.h"
 
-#include "script/path_utils.h"
+#include "base/path_utils.h"
+#include "script/file_exists.h"
 
 namespace dfm {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "pff/mod_kyv_pff.h"
 #include "platform/platform.h"
-#include "platform/result.h"
 #include "script/install_window.h"
 
 namespace dfm {

@@ -3,12 +3,13 @@
 #include <cmath>
 #include <limits>
 
+#include "base/path_utils.h"
 #include "platform/event_pump.h"
 #include "script/control_file.h"
 #include "script/file_commands.h"
+#include "script/file_exists.h"
 #include "script/image_commands.h"
 #include "script/pack_command.h"
-#include "script/path_utils.h"
 
 namespace dfm {
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/result.h"
+#include "base/result.h"
 #include "script/run_context.h"
 
 namespace dfm {

@@ -1,6 +1,6 @@
 #include "shell/game_folders.h"
 
-#include "platform/kyv_read_reg.h"
+#include "registry/kyv_read_reg.h"
 
 namespace dfm {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/tree_registry.h"
+#include "registry/tree_registry.h"
 #include "support/fakes.h"
 
 namespace dfm {

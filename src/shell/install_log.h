@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "base/result.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
-#include "platform/result.h"
 
 namespace dfm {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/result.h"
+#include "base/result.h"
 #include "shell/picture_file.h"
 #include "shell/window_state.h"
 

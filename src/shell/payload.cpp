@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "platform/dialogs.h"
-#include "platform/kyv_unzip.h"
+#include "zip/kyv_unzip.h"
 
 namespace dfm {
 namespace {

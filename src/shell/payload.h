@@ -16,12 +16,12 @@
 #include <string>
 #include <string_view>
 
+#include "base/path_style.h"
+#include "base/result.h"
 #include "platform/clock.h"
 #include "platform/event_pump.h"
 #include "platform/file_system.h"
-#include "platform/path_style.h"
 #include "platform/platform.h"
-#include "platform/result.h"
 
 namespace dfm {
 

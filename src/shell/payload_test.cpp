@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
+#include "base/path_utils.h"
 #include "platform/host.h"
-#include "platform/tree_registry.h"
-#include "script/path_utils.h"
+#include "registry/tree_registry.h"
 #include "support/fakes.h"
 #include "support/program_folder_fixture.h"
 #include "support/temp_dir.h"

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "base/result.h"
 #include "platform/file_system.h"
-#include "platform/result.h"
 
 namespace dfm {
 

@@ -3,10 +3,11 @@
 
 #include <cmath>
 
+#include "base/path_utils.h"
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
 #include "script/control_file.h"
-#include "script/path_utils.h"
+#include "script/file_exists.h"
 #include "script/script_run.h"
 #include "shell/frm_main.h"
 #include "shell/path_tokens.h"

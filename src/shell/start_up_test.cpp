@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "platform/host.h"
-#include "platform/tree_registry.h"
+#include "registry/tree_registry.h"
 #include "script/control_file.h"
 #include "shell/frm_main.h"
 #include "shell/payload.h"

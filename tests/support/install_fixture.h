@@ -11,7 +11,7 @@
 
 #include "platform/host.h"
 #include "platform/platform.h"
-#include "platform/tree_registry.h"
+#include "registry/tree_registry.h"
 #include "script/control_file.h"
 #include "shell/frm_main.h"
 #include "support/fakes.h"

@@ -14,7 +14,7 @@
 #include "platform/host.h"
 #include "platform/platform.h"
 #include "platform/process.h"
-#include "platform/tree_registry.h"
+#include "registry/tree_registry.h"
 #include "support/fakes.h"
 #include "support/scoped_current_directory.h"
 #include "support/temp_dir.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/zip_archive.h"
+#include "zip/zip_archive.h"
 
 namespace dfm::testing {
 

@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
+#include "base/local_time.h"
+#include "base/path_style.h"
 #include "platform/host.h"
-#include "platform/local_time.h"
-#include "platform/path_style.h"
 #include "platform/posix/posix_path.h"
 
 namespace dfm {

@@ -1,5 +1,5 @@
 #include "platform/posix/posix_path.h"
-#include "platform/ascii.h"
+#include "base/ascii.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

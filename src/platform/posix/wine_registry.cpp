@@ -4,7 +4,7 @@
 
 #include "platform/host.h"
 #include "platform/posix/wine_prefix.h"
-#include "platform/tree_registry.h"
+#include "registry/tree_registry.h"
 
 namespace dfm::posix {
 namespace {

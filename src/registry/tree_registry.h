@@ -5,7 +5,7 @@
 #include <map>
 
 #include "platform/registry.h"
-#include "platform/wine_registry_file.h"
+#include "registry/wine_registry_file.h"
 
 namespace dfm {
 

@@ -1,4 +1,4 @@
-#include "script/path_utils.h"
+#include "base/path_utils.h"
 
 namespace dfm {
 namespace {
@@ -52,15 +52,6 @@ std::string PadName(std::string_view text) {
   std::string out(text);
   if (out.size() < 16) out.resize(16, '\0');
   return out;
-}
-
-bool FileExists(FileSystem& fs, Dialogs& dialogs, const std::string& path) {
-  auto length = fs.FileLength(path);
-  if (length) return true;
-  const Failure& f = length.failure();
-  if (f.code == err::kFileNotFound || f.code == err::kPathNotFound) return false;
-  dialogs.MessageBox("Error in FileExists\r\n" + f.description);
-  return false;
 }
 
 }  // namespace dfm

@@ -1,4 +1,4 @@
-#include "platform/zip_archive.h"
+#include "zip/zip_archive.h"
 
 #include <zip.h>
 
@@ -7,7 +7,7 @@
 #include <ctime>
 #include <deque>
 
-#include "platform/local_time.h"
+#include "base/local_time.h"
 
 namespace dfm {
 namespace {

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/path_style.h"
 #include "platform/file_system.h"
-#include "platform/path_style.h"
 
 namespace dfm {
 

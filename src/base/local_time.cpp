@@ -1,4 +1,4 @@
-#include "platform/local_time.h"
+#include "base/local_time.h"
 
 namespace dfm {
 

@@ -1,5 +1,5 @@
-#include "platform/zip_entry_path.h"
-#include "platform/ascii.h"
+#include "zip/zip_entry_path.h"
+#include "base/ascii.h"
 
 #include <algorithm>
 #include <array>

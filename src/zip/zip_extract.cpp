@@ -1,5 +1,5 @@
-#include "platform/zip_extract.h"
-#include "platform/ascii.h"
+#include "zip/zip_extract.h"
+#include "base/ascii.h"
 
 #include <zip.h>
 
@@ -10,8 +10,8 @@
 #include <optional>
 #include <set>
 
-#include "platform/zip_archive.h"
-#include "platform/zip_entry_path.h"
+#include "zip/zip_archive.h"
+#include "zip/zip_entry_path.h"
 
 namespace dfm {
 namespace {

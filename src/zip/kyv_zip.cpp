@@ -1,4 +1,4 @@
-#include "platform/kyv_zip.h"
+#include "zip/kyv_zip.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-// The path and file utilities every part of the installer builds its paths with.
+// The path utilities every part of the installer builds its paths with.
 // Paths are the installer's own path strings: "\" separates components, and on POSIX
 // hosts "/" does too (PathStyle::kPosix).
 #pragma once
@@ -6,9 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/dialogs.h"
-#include "platform/file_system.h"
-#include "platform/path_style.h"
+#include "base/path_style.h"
 
 namespace dfm {
 
@@ -28,9 +26,5 @@ std::string GetFileName(std::string_view path, PathStyle style = HostPathStyle()
 
 // Pads with NULs to 16 characters; longer texts are returned unchanged.
 std::string PadName(std::string_view text);
-
-// True when the file system can tell the file's length. A missing file gives false
-// quietly; any other failure shows "Error in FileExists" + CR LF + its description.
-bool FileExists(FileSystem& fs, Dialogs& dialogs, const std::string& path);
 
 }  // namespace dfm

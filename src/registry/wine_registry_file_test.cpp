@@ -1,12 +1,12 @@
-#include "platform/wine_registry_file.h"
+#include "registry/wine_registry_file.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <optional>
 
-#include "platform/kyv_read_reg.h"
-#include "platform/tree_registry.h"
+#include "registry/kyv_read_reg.h"
+#include "registry/tree_registry.h"
 
 namespace dfm {
 namespace {

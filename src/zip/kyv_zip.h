@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
+#include "base/result.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
-#include "platform/result.h"
-#include "platform/zip_extract.h"
+#include "zip/zip_extract.h"
 
 namespace dfm {
 

@@ -1,4 +1,4 @@
-#include "platform/kyv_read_reg.h"
+#include "registry/kyv_read_reg.h"
 
 namespace dfm {
 namespace {

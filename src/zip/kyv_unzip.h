@@ -5,10 +5,10 @@
 #include <string>
 #include <utility>
 
+#include "base/result.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
-#include "platform/kyv_zip.h"
-#include "platform/result.h"
+#include "zip/kyv_zip.h"
 
 namespace dfm {
 

@@ -4,9 +4,19 @@
 #include <ctime>
 #include <optional>
 
-#include "platform/file_system.h"
-
 namespace dfm {
+
+// Local calendar time, as the user's clock shows it.
+struct LocalDateTime {
+  int year = 1970;
+  int month = 1;    // 1..12
+  int day = 1;      // 1..31
+  int hour = 0;     // 0..23
+  int minute = 0;   // 0..59
+  int second = 0;   // 0..59
+  int weekday = 0;  // 0 = Sunday .. 6 = Saturday
+  int nanosecond = 0;
+};
 
 // The moment a local time names (-1 when it names none).
 std::time_t ToTimeT(const LocalDateTime& t);

@@ -1,4 +1,4 @@
-#include "platform/zip_extract.h"
+#include "zip/zip_extract.h"
 
 #include <gtest/gtest.h>
 #include <zip.h>
@@ -7,12 +7,12 @@
 #include <memory>
 
 #include "platform/host.h"
-#include "platform/kyv_unzip.h"
-#include "platform/kyv_zip.h"
-#include "platform/zip_entry_path.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
+#include "zip/kyv_unzip.h"
+#include "zip/kyv_zip.h"
+#include "zip/zip_entry_path.h"
 
 namespace dfm {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/tree_registry.h"
+#include "registry/tree_registry.h"
 
 #include <iterator>
 #include <utility>

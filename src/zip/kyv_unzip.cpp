@@ -1,4 +1,4 @@
-#include "platform/kyv_unzip.h"
+#include "zip/kyv_unzip.h"
 
 namespace dfm {
 

@@ -1,4 +1,4 @@
-#include "platform/wine_registry_file.h"
+#include "registry/wine_registry_file.h"
 
 #include <algorithm>
 #include <cstdint>
