@@ -7,6 +7,13 @@ class EventPump {
  public:
   virtual ~EventPump() = default;
   virtual void ProcessPendingEvents() = 0;
+  // Waits until the window system has an event or max_seconds have passed, whichever
+  // comes first, and processes what arrived. A host with an event loop blocks in it;
+  // without one this sleeps. Never spins.
+  virtual void WaitForEvents(double max_seconds) {
+    (void)max_seconds;
+    ProcessPendingEvents();
+  }
 };
 
 class NullEventPump final : public EventPump {
