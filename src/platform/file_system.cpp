@@ -52,6 +52,7 @@ Status FileSystem::ReplaceFile(const std::string& from, const std::string& to) {
 
 Status WriteReplacing(FileSystem& fs, const std::string& path,
                       const std::function<Status(File&)>& write) {
+  if (auto bad = BadFileName(path)) return *bad;  // told as given, not as the temporary name
   if (auto folder = fs.IsDirectory(path); folder && *folder) {
     return Status::Fail(err::kPathFileAccessError,
                         "Path/File access error: " + path + " is a folder");

@@ -84,6 +84,11 @@ TEST_F(FileCommandsTest, FailuresNameThePathThatFailedAndLeaveNoPartFile) {
        "Copying a.txt To " + G() + "/a.txt",
        {},
        {err::kPathFileAccessError, "Path/File access error: " + G() + "/a.txt is a folder"}},
+      {"Move a.txt // remark",
+       "Moving a.txt To //a.txt",
+       {},  // not the root folder
+       {err::kBadFileName,
+        "Bad file name or number: //a.txt is a network path, not reachable here"}},
       {"Copy big.dat Kyv_DF3_Location",
        "Copying big.dat To " + G() + "/big.dat",
        {{"write", "big.dat", 1, -1, full}},
