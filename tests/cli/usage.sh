@@ -71,4 +71,7 @@ check 2 "dfmod: build: linkmod/readme.txt: a symbolic link out of the mod folder
 check 2 "dfmod: build: nocontrol: no Control.ini in it: the installer could never start \
 (--allow-no-control builds it anyway)" build --mod nocontrol --stub stub -o x
 check 0 "" build --mod nocontrol --stub stub -o x --allow-no-control
+# Test names stay readable and stable (parameterised tests name their rows).
+(cd "$3" && ctest -N) | sed -n 's/^ *Test *#[0-9]*: //p' | awk 'length > 120 || /object </ { bad = 1; print }
+  END { exit bad }' || fail "ctest -N lists unreadable test names"
 echo "usage: ok"
