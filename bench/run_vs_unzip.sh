@@ -46,7 +46,7 @@ def make_installer(name, entries):
 
 def timed(cmd, cwd):
     start = time.perf_counter()
-    proc = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.DEVNULL)
+    proc = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     _, status, usage = os.wait4(proc.pid, 0)
     if status != 0:
         sys.exit(f"{' '.join(cmd)} failed")
