@@ -22,6 +22,7 @@ constexpr Command kCommands[] = {
     {"inspect", Inspect, "inspect INSTALLER"},
     {"run", Run,
      "run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW]"},
+    {"detect", Detect, "detect [--json]"},
 };
 
 void PrintUsage(std::ostream& os) {

@@ -35,6 +35,7 @@ int Image(const Args& args, Io& io);
 int Build(const Args& args, Io& io);
 int Inspect(const Args& args, Io& io);
 int Run(const Args& args, Io& io);
+int Detect(const Args& args, Io& io);
 
 // args excludes the program name.
 int Main(const Args& args, Io& io);

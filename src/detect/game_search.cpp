@@ -273,6 +273,13 @@ std::string_view GameProgramFile(int version) {
   return kPrograms[version - 1];
 }
 
+std::string_view GameTitle(int version) {
+  assert(version >= 1 && version <= 3);
+  static constexpr std::string_view kTitles[] = {"Delta Force", "Delta Force 2",
+                                                 "Delta Force Land Warrior"};
+  return kTitles[version - 1];
+}
+
 std::string GameRegistryKey(int version) {
   return "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" +
          std::string(GameProgramFile(version));

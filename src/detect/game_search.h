@@ -18,6 +18,8 @@ namespace dfm {
 
 // The program file of game version 1, 2 or 3: "df.exe", "df2.exe", "dflw.exe".
 std::string_view GameProgramFile(int version);
+// Its title: "Delta Force", "Delta Force 2", "Delta Force Land Warrior".
+std::string_view GameTitle(int version);
 
 // The key under HKEY_LOCAL_MACHINE where the game of `version` (1..3) registered its
 // folder (value "Path"): "Software\Microsoft\Windows\CurrentVersion\App Paths\" + program.
