@@ -14,8 +14,8 @@ namespace dfm {
 namespace {
 
 constexpr std::string_view kPrograms[] = {"df.exe", "df2.exe", "dflw.exe"};
-constexpr const char* kRetailFolders[] = {"NovaLogic\\Delta Force", "NovaLogic\\Delta Force 2",
-                                          "NovaLogic\\Delta Force Land Warrior"};
+constexpr const char* kRetailFolders[] = {"Delta Force", "Delta Force 2",
+                                          "Delta Force Land Warrior"};
 constexpr std::size_t kRegistryTextCapacity = 4096;
 
 // `folder` + separator + `name`, with the separator the folder already uses ("/" where it
@@ -224,7 +224,8 @@ class Searcher {
     }
     for (const std::string& base : program_files) {
       for (const char* game : kRetailFolders)
-        Offer(Join(base, game), retail_naming, prefix_source.value_or(FolderSource::kRetail));
+        Offer(Join(Join(base, "NovaLogic"), game), retail_naming,
+              prefix_source.value_or(FolderSource::kRetail));
     }
   }
 
