@@ -30,7 +30,7 @@ std::string Join(const std::string& folder, std::string_view name) {
 }
 
 // One spelling per folder: "/" separators, no trailing one, ASCII lower case.
-std::string FolderKey(const std::string& folder) {
+std::string Spelling(const std::string& folder) {
   std::string key = LowerAscii(folder);
   std::replace(key.begin(), key.end(), '\\', '/');
   while (key.size() > 1 && key.back() == '/') key.pop_back();
@@ -121,6 +121,10 @@ class Searcher {
   }
 
  private:
+  std::string FolderKey(const std::string& folder) {
+    return Spelling(env_.CanonicalFolder(folder));
+  }
+
   bool Done() const {
     return std::none_of(wanted_.begin(), wanted_.end(), [](bool w) { return w; });
   }

@@ -29,6 +29,9 @@ class FakeEnvironment final : public Environment {
     std::replace(rest.begin(), rest.end(), '\\', '/');
     return (prefix.empty() ? vars["HOME"] + "/host" : prefix) + "/drive_c" + rest;
   }
+  std::string CanonicalFolder(const std::string& folder) override {
+    return std::filesystem::weakly_canonical(folder).string();
+  }
   bool HasWinePrefixes() const override { return true; }
   std::map<std::string, std::string> vars;
 };

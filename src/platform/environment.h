@@ -22,6 +22,10 @@ class Environment {
   virtual std::optional<std::string> HostFolder(const std::string& folder,
                                                 const std::string& prefix) = 0;
 
+  // One name for each folder, whatever the way to it (symbolic links resolved), so that two
+  // names of one folder are looked at once; the folder as given when it cannot be resolved.
+  virtual std::string CanonicalFolder(const std::string& folder) = 0;
+
   // True on hosts where Windows games run in Wine prefixes: the search then also looks in
   // the user's home folder (native Steam, Proton, Wine, Lutris and Bottles prefixes).
   virtual bool HasWinePrefixes() const = 0;

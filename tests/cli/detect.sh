@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# dfmod detect with HOME pointing at a made-up home: a Steam library of each libraryfolders
-# format, a Lutris game's prefix naming its folder in App Paths, a bottle with the retail
-# folder, the 2024 game without any of the programs, and a malformed libraryfolders.vdf.
+# dfmod detect with HOME pointing at a made-up home: Steam under two names with a current
+# libraryfolders.vdf, the Flatpak Steam with an old one that lists an extra library, a
+# Lutris game's prefix naming its folder in App Paths, a bottle with the retail folder,
+# the 2024 game without any of the programs, and a malformed Lutris file.
 set -euo pipefail
 dfmod=$1
 h=$(mktemp -d)
@@ -16,16 +17,15 @@ prefix() {  # a Wine prefix with drive C: and the given system.reg body
   printf 'WINE REGISTRY Version 2\n#arch=win32\n%s' "$2" >"$1/system.reg"
 }
 
-mkdir -p "$h/.steam/steam/steamapps" "$h/lib2/steamapps/common/Delta Force" \
-  "$h/lib3/steamapps/common/Delta Force 2" "$h/.local/share/Steam/steamapps" \
+st="$h/.local/share/Steam/steamapps"
+mkdir -p "$st/common/Delta Force" "$h/lib3/steamapps/common/Delta Force 2" "$h/.steam" \
   "$h/.var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps" "$h/.config/lutris/games"
-printf '"libraryfolders"\n{\n\t"0"\n\t{\n\t\t"path"\t\t"%s" // moved\n\t\t"apps" { "1" "2" }\n\t}\n}\n' \
-  "$h/lib2" >"$h/.steam/steam/steamapps/libraryfolders.vdf"
+ln -s ../.local/share/Steam "$h/.steam/steam"  # as Steam links them: looked at once
+printf '"libraryfolders"\n{\n\t"0"\n\t{\n\t\t"path"\t\t"%s" // this one\n\t\t"apps" { "1" "2" }\n\t}\n}\n' \
+  "$h/.local/share/Steam" >"$st/libraryfolders.vdf"
 printf '"LibraryFolders"\n{\n\t"ContentStatsID"\t"-1"\n\t"1"\t"%s"\n}\n' "$h/lib3" \
-  >"$h/.local/share/Steam/steamapps/libraryfolders.vdf"
-printf '"libraryfolders" { "0" { "path" "%s/lib2' "$h" \
   >"$h/.var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps/libraryfolders.vdf"
-touch "$h/lib2/steamapps/common/Delta Force/DeltaForce.exe" "$h/lib3/steamapps/common/Delta Force 2/DF2.EXE"
+touch "$st/common/Delta Force/DeltaForce.exe" "$h/lib3/steamapps/common/Delta Force 2/DF2.EXE"
 prefix "$h/games/df" '[Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\df.exe] 0
 "Path"="C:\\Games\\DF"
 '
@@ -39,12 +39,12 @@ mkdir -p "$lw/drive_c/Program Files (x86)/NovaLogic/Delta Force Land Warrior"
 touch "$lw/drive_c/Program Files (x86)/NovaLogic/Delta Force Land Warrior/dflw.exe"
 
 expected="Delta Force (df.exe): $h/games/df/drive_c/Games/DF [Lutris prefix]
-  passed over $h/lib2/steamapps/common/Delta Force [Steam library]: no df.exe in it
+  passed over $h/.steam/steam/steamapps/common/Delta Force [Steam library]: no df.exe in it
   passed over $h/lib3/steamapps/common/Delta Force 2 [Steam library]: no df.exe in it
 Delta Force 2 (df2.exe): $h/lib3/steamapps/common/Delta Force 2 [Steam library]
-  passed over $h/lib2/steamapps/common/Delta Force [Steam library]: no df2.exe in it
+  passed over $h/.steam/steam/steamapps/common/Delta Force [Steam library]: no df2.exe in it
 Delta Force Land Warrior (dflw.exe): $lw/drive_c/Program Files (x86)/NovaLogic/Delta Force Land Warrior [Bottles prefix]
-  passed over $h/lib2/steamapps/common/Delta Force [Steam library]: no dflw.exe in it
+  passed over $h/.steam/steam/steamapps/common/Delta Force [Steam library]: no dflw.exe in it
   passed over $h/lib3/steamapps/common/Delta Force 2 [Steam library]: no dflw.exe in it
   passed over $h/games/df/drive_c/Games/DF [Lutris prefix]: no dflw.exe in it"
 for where in "$h/games/df/drive_c/Program Files|Lutris" "$h/games/df/drive_c/Program Files (x86)|Lutris" \
@@ -58,7 +58,7 @@ done
 "$dfmod" detect >"$h/out" 2>"$h/err" || fail "exit $?: $(cat "$h/err")"
 diff <(echo "$expected") "$h/out" >&2 || fail "text report differs"
 "$dfmod" detect --json >"$h/out" || fail "--json exit $?"
-grep -qF '{"version":2,"program":"df2.exe","folder":"'"$h"'/lib3/steamapps/common/Delta Force 2","source":"Steam library","passed_over":[{"folder":"'"$h"'/lib2/steamapps/common/Delta Force","source":"Steam library","reason":"no df2.exe in it"}]}' "$h/out" \
+grep -qF '{"version":2,"program":"df2.exe","folder":"'"$h"'/lib3/steamapps/common/Delta Force 2","source":"Steam library","passed_over":[{"folder":"'"$h"'/.steam/steam/steamapps/common/Delta Force","source":"Steam library","reason":"no df2.exe in it"}]}' "$h/out" \
   || fail "json: $(cat "$h/out")"
 rc=0
 "$dfmod" detect --all 2>"$h/err" || rc=$?

@@ -1,6 +1,8 @@
+#include <climits>
 #include <cstdlib>
 
 #include "platform/host.h"
+#include "platform/posix/posix_path.h"
 #include "platform/posix/wine_prefix.h"
 
 namespace dfm {
@@ -24,6 +26,12 @@ class PosixEnvironment final : public Environment {
     std::string mapped = posix::MapWinePath(folder, prefix.empty() ? posix::WinePrefix() : prefix);
     if (IsDrivePath(folder) && mapped == folder) return std::nullopt;
     return mapped;
+  }
+
+  std::string CanonicalFolder(const std::string& folder) override {
+    char buf[PATH_MAX];
+    if (::realpath(posix::ResolvePath(folder).c_str(), buf) == nullptr) return folder;
+    return buf;
   }
 
   bool HasWinePrefixes() const override { return true; }
