@@ -18,6 +18,18 @@ constexpr const char* kRetailFolders[] = {"Delta Force", "Delta Force 2",
                                           "Delta Force Land Warrior"};
 constexpr std::size_t kRegistryTextCapacity = 4096;
 
+// Steam's library lists and Lutris's game files are small: a larger file is not one.
+constexpr std::uint64_t kMaxListFileBytes = 16u << 20;
+
+// A whole file as text; nullopt when it cannot be read or is too large.
+std::optional<std::string> ReadListFile(FileSystem& fs, const std::string& path) {
+  auto length = fs.FileLength(path);
+  if (!length || *length > kMaxListFileBytes) return std::nullopt;
+  auto bytes = ReadWholeFile(fs, path);
+  if (!bytes) return std::nullopt;
+  return std::string(bytes->begin(), bytes->end());
+}
+
 // `folder` + separator + `name`, with the separator the folder already uses ("/" where it
 // has one, "\" where it has only those, else the host's own).
 std::string Join(const std::string& folder, std::string_view name) {
@@ -182,10 +194,9 @@ class Searcher {
     if (Done() || !root) return;
     std::vector<std::string> libraries{*root};
     const std::string steamapps = Join(*root, "steamapps");
-    if (auto vdf = ReadWholeFile(fs_, Join(steamapps, "libraryfolders.vdf"))) {
-      std::string_view text(reinterpret_cast<const char*>(vdf->data()), vdf->size());
+    if (auto vdf = ReadListFile(fs_, Join(steamapps, "libraryfolders.vdf"))) {
       for (const std::string& named :
-           SteamLibraryFolders(text).value_or(std::vector<std::string>{})) {
+           SteamLibraryFolders(*vdf).value_or(std::vector<std::string>{})) {
         if (auto library = HostName(named, naming)) libraries.push_back(*library);
       }
     }
@@ -251,12 +262,11 @@ class Searcher {
     for (const std::string& name : Listing(folder, false)) {
       const std::string lower = LowerAscii(name);
       if (!lower.ends_with(".yml") && !lower.ends_with(".yaml")) continue;
-      auto yaml = ReadWholeFile(fs_, Join(folder, name));
-      if (!yaml) continue;
-      auto prefix = LutrisGamePrefix(
-          std::string_view(reinterpret_cast<const char*>(yaml->data()), yaml->size()));
+      auto yaml = ReadListFile(fs_, Join(folder, name));
+      auto prefix = yaml ? LutrisGamePrefix(*yaml) : std::nullopt;
       if (!prefix) continue;
       if (*prefix == "~" || prefix->starts_with("~/")) prefix = home + prefix->substr(1);
+      if ((*prefix)[0] != '/') continue;  // Lutris writes absolute folders only
       Prefix(*prefix, FolderSource::kLutris);
     }
   }
