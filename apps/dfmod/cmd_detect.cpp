@@ -50,7 +50,7 @@ void PrintJson(const GameSearchOutcomes& report, std::ostream& out) {
 int Detect(const Args& args, Io& io) {
   bool json = false;
   for (const auto& a : args) {
-    if (a != "--json") return UsageError(io, "detect: unknown argument '" + a + "'");
+    if (a != "--json") return UsageError(io, "detect", "unknown option '" + a + "'");
     json = true;
   }
   auto fs = MakeHostFileSystem();

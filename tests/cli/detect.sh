@@ -62,4 +62,4 @@ grep -qF '{"version":2,"program":"df2.exe","folder":"'"$h"'/lib3/steamapps/commo
   || fail "json: $(cat "$h/out")"
 rc=0
 "$dfmod" detect --all 2>"$h/err" || rc=$?
-[ "$rc" = 2 ] && [ "$(cat "$h/err")" = "dfmod: detect: unknown argument '--all'" ] || fail "usage: $rc $(cat "$h/err")"
+[ "$rc" = 2 ] && [ "$(cat "$h/err")" = "dfmod: detect: unknown option '--all'; see 'dfmod detect --help'" ] || fail "usage: $rc $(cat "$h/err")"
