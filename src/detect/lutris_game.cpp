@@ -2,28 +2,10 @@
 
 #include <cstdint>
 
+#include "base/text_codes.h"
+
 namespace dfm {
 namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // A double-quoted scalar's escape at s[pos] (behind the backslash); false when invalid.
 bool Unescape(std::string_view s, std::size_t& pos, std::string& out) {
@@ -32,8 +14,8 @@ bool Unescape(std::string_view s, std::size_t& pos, std::string& out) {
   if (digits > 0) {
     std::uint32_t cp = 0;
     for (int i = 0; i < digits; ++i, ++pos) {
-      if (pos >= s.size() || HexValue(s[pos]) < 0) return false;
-      cp = cp * 16 + static_cast<std::uint32_t>(HexValue(s[pos]));
+      if (pos >= s.size() || HexDigitValue(s[pos]) < 0) return false;
+      cp = cp * 16 + static_cast<std::uint32_t>(HexDigitValue(s[pos]));
     }
     AppendUtf8(out, cp);
     return true;
