@@ -100,8 +100,8 @@ int RunInstallerUnattended(const std::string& program_file, const RunOptions& op
   PrintingMainView view(io.out);
   frmMain window(platform, view);
 
-  if (window.Load(program_file, HostFolderFromRegistry, options.game_folders) !=
-      StartUpOutcome::kReady)
+  auto environment = MakeHostEnvironment();
+  if (window.Load(program_file, *environment, options.game_folders) != StartUpOutcome::kReady)
     return kRunStartUpEnded;
   const WindowState& state = window.state();
   const bool can_install = IsFolderKnown(state.game_folders, state.df_version);

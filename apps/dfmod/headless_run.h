@@ -48,8 +48,9 @@ int InstallerMain(const Args& args, Io& io);
 
 // Loads `program_file` as the installer's window does (its payload is unpacked into its own
 // folder) and, when start-up left the window ready, presses Install. The game folders come
-// from the host's registry, overridden by the options' folders; a folder question for a
-// version without one is cancelled. Returns one of the run's exit codes.
+// from the host's registry and the search for the games it does not name
+// (FindGameFolders), overridden by the options' folders; a folder question for a version
+// without one is cancelled. Returns one of the run's exit codes.
 // A question's answer is printed after it with its source ("-> No (--critical
 // continue)"). When Install cannot start for want of the game's folder, `who` ("dfmod:
 // run") says how to give one.

@@ -50,11 +50,17 @@ class frmMain final : public InstallWindow {
   // registry.
   StartUpOutcome Load(const std::string& program_file, const FolderMapper& map = {},
                       const std::map<int, std::string>& chosen = {});
+  // Load, with the games the registry does not name searched for as FindGameFolders does
+  // with `environment`.
+  StartUpOutcome Load(const std::string& program_file, Environment& environment,
+                      const std::map<int, std::string>& chosen = {});
   // Load, step by step. The window with its initial captions and the default credits
   // settings, shown and painted.
   void ShowInitialWindow();
   // The three games' folders from the registry.
   void FindGameFolders(const FolderMapper& map = {});
+  // The same, then the search for the games still unknown.
+  void FindGameFolders(Environment& environment);
   // Unpacks `program_file`'s payload into state().program_folder, reads the settings
   // header of its Control.ini and makes the window ready. A failed operation shows a
   // message and start-up goes on; a missing Control.ini leaves the window unusable, and a
@@ -100,7 +106,10 @@ class frmMain final : public InstallWindow {
  private:
   void ExpandForInstall();
 
-  // Start-up (start_up.cpp): the header lines, each key's setter returning the failure of
+  // Start-up (start_up.cpp): Load's end (the folders given beforehand, then RunStartUp).
+  StartUpOutcome StartUpWith(const std::string& program_file,
+                             const std::map<int, std::string>& chosen);
+  // The header lines, each key's setter returning the failure of
   // its line, if any.
   void ReadSettingsHeader(const std::string& control_path);
   Status ApplyHeaderLine(const std::string& line);

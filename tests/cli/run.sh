@@ -8,6 +8,7 @@ build_dir=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export WINEPREFIX="$work/no-prefix"  # no registry: the folder comes from the options
+export HOME="$work/home"             # no Steam, Lutris or Bottles games either
 
 fail() { echo "run.sh: $*" >&2; exit 1; }
 
