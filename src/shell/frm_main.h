@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "credits/frm_credits.h"
 #include "pff/mod_kyv_pff.h"
 #include "platform/platform.h"
 #include "script/install_window.h"
@@ -62,6 +63,9 @@ class frmMain final : public InstallWindow {
   // Change: asks for the target game's folder; once the button reads "Finished" it ends
   // the program instead.
   void ClickChange();
+  // About: opens the credits window and scrolls the credits until it is closed. While
+  // they scroll, a second press only brings that window to the front.
+  void ClickAbout();
   // A request to close the window: true when it may close. During an installation the
   // user is asked and the window stays; a confirmed quit ends the program before the
   // next line of Control.ini.
@@ -112,6 +116,7 @@ class frmMain final : public InstallWindow {
   RunResult last_run_;
   bool ended_ = false;
   bool log_failure_reported_ = false;
+  CreditsCanvas* credits_window_ = nullptr;  // while the credits scroll
 };
 
 }  // namespace dfm
