@@ -83,6 +83,7 @@ bool frmMain::RequestClose() {
 
 RunOutcome frmMain::RunInstallScript() {
   log_failure_reported_ = false;
+  ++runs_;
   RunEnvironment env{platform_,           *this,
                      archives_,           state_.program_folder,
                      state_.credits.file, state_.control_line_count};

@@ -74,8 +74,9 @@ class frmMain final : public InstallWindow {
   // Operations.
   // Runs Control.ini's command lines (Install has prepared the window).
   RunOutcome RunInstallScript();
-  // How the latest run ended and what it counted.
+  // How the latest run ended and what it counted; how many runs started.
   const RunResult& last_run() const { return last_run_; }
+  int runs() const { return runs_; }
   bool IsLineAllowed(const std::vector<std::string>& words) const;
   // Ends the program at once.
   void EndProgram();
@@ -114,6 +115,7 @@ class frmMain final : public InstallWindow {
   WindowState state_;
   PffArchiveTable archives_;
   RunResult last_run_;
+  int runs_ = 0;
   bool ended_ = false;
   bool log_failure_reported_ = false;
   CreditsCanvas* credits_window_ = nullptr;  // while the credits scroll
