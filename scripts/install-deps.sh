@@ -9,7 +9,13 @@ PACKAGES=(
   clang libclang-rt-14-dev clang-format
   libzip-dev zlib1g-dev zip unzip
   libturbojpeg0-dev libjpeg62-turbo-dev libjpeg-turbo-progs
-  libfltk1.3-dev xvfb
+  libfltk1.3-dev
+  # the release stub links FLTK statically; X11 and its extensions stay shared
+  libx11-dev libxext-dev libxft-dev libxrender-dev libxfixes-dev libxcursor-dev
+  libxinerama-dev libfontconfig-dev dpkg-dev
+  # the installer window's smoke test (scripts/gui-smoke.sh): a virtual screen, a window
+  # manager, clicks and keys, screenshots
+  xvfb openbox xdotool x11-utils imagemagick
   python3
 )
 

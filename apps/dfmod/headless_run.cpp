@@ -101,7 +101,7 @@ int RunInstallerUnattended(const std::string& program_file, const RunOptions& op
 
 int ExitCodeOfRun(const frmMain& window) {
   const RunResult& run = window.last_run();
-  if (window.runs() == 0 || window.ended() || run.outcome != RunOutcome::kCompleted)
+  if (window.runs() == 0 || run.outcome != RunOutcome::kCompleted)
     return kRunAborted;
   return run.errors == 0 ? kRunCompleted : kRunCompletedWithErrors;
 }

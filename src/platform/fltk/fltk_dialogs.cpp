@@ -67,6 +67,7 @@ MsgAnswer EscapeAnswer(const std::vector<Choice>& choices) {
 }
 
 constexpr int kFontSize = 12;
+constexpr int kMinWidth = 200;
 constexpr int kButtonW = 75, kButtonH = 23, kGap = 10, kIconSize = 32;
 
 class FltkDialogs final : public Dialogs {
@@ -86,7 +87,8 @@ class FltkDialogs final : public Dialogs {
     fl_measure(shown.c_str(), tw, th, 0);
     const int icon_w = look.glyph ? kIconSize + kGap : 0;
     const int buttons_w = static_cast<int>(choices.size()) * (kButtonW + kGap) - kGap;
-    const int w = std::max(2 * kGap + icon_w + tw, 2 * kGap + buttons_w);
+    tw += kGap;  // the label's inner margins
+    const int w = std::max({2 * kGap + icon_w + tw, 2 * kGap + buttons_w, kMinWidth});
     const int text_h = std::max(th, look.glyph ? kIconSize : 0);
     const int h = 3 * kGap + text_h + kButtonH;
 
@@ -126,6 +128,7 @@ class FltkDialogs final : public Dialogs {
       x += kButtonW + kGap;
     }
     win.end();
+    win.size_range(w, h, w, h);
     win.set_modal();
     win.position((Fl::w() - w) / 2, (Fl::h() - h) / 2);
     win.show();

@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# The installer's window under a virtual X server: installs the demo mod by clicking
+# Install, checks that the log and the game folder equal what `dfmod run` makes of the same
+# installer, watches the credits scroll, and tries the quit guard during an install (No,
+# then Yes). Screenshots go to BUILD/gui-smoke/. Every wait is bounded.
+# Usage: bash scripts/gui-smoke.sh [BUILD_DIR]   (default build/dev)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD=${1:-build/dev}
+OUT=$PWD/$BUILD/gui-smoke
+DFMOD=$PWD/$BUILD/dfmod
+rm -rf "$OUT"
+mkdir -p "$OUT/shots"
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
+trap cleanup EXIT
+fail() { echo "gui-smoke: $*" >&2; exit 1; }
+
+# Polls `$@` every 0.1 s until it succeeds; fails after `secs` seconds.
+wait_for() {
+  local secs=$1 what=$2
+  shift 2
+  for _ in $(seq $((secs * 10))); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  fail "timed out after ${secs}s waiting for $what"
+}
+# The id of the visible window whose title is exactly $1 (waits up to 60 s: CI machines
+# may be busy).
+window() {
+  local id
+  id=$(timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) || true
+  [ -n "$id" ] || fail "timed out waiting for the window '$1'"
+  echo "$id"
+}
+gone() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+grab() { import -window root "ppm:$1"; }
+# A screenshot once the screen has stopped changing (at most 4 s).
+shot() {
+  grab "$OUT/a.ppm"
+  for _ in $(seq 40); do
+    sleep 0.1
+    grab "$OUT/b.ppm"
+    cmp -s "$OUT/a.ppm" "$OUT/b.ppm" && break
+    mv "$OUT/b.ppm" "$OUT/a.ppm"
+  done
+  import -window root "$OUT/shots/$1.png"
+}
+click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+# Clicks button $2 (0 = the first) of the $3 buttons of message box $1.
+answer() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  local x0=$(((WIDTH - ($3 * 85 - 10)) / 2))
+  click "$1" $((x0 + $2 * 85 + 37)) $((HEIGHT - 21))
+}
+close_window() { xdotool windowactivate --sync "$1" key --clearmodifiers alt+F4; }
+running() { kill -0 "$1" 2>/dev/null; }
+
+# The demo mod's installer, twice, and a slow mod of 3000 lines for the quit guard.
+cp -r demo/mod "$OUT/mod"
+python3 demo/make_demo_files.py mod "$OUT/mod" >/dev/null
+mkdir -p "$OUT/ref" "$OUT/win" "$OUT/slow-mod" "$OUT/slow"
+"$DFMOD" build --mod "$OUT/mod" -o "$OUT/ref/Setup" >/dev/null
+cp "$OUT/ref/Setup" "$OUT/win/Setup"
+{
+  printf 'Window_Caption "Slow Mod Setup"\r\nDf_Version 3\r\n'
+  for _ in $(seq 3000); do printf 'Delete gone.txt\r\n'; done
+} >"$OUT/slow-mod/Control.ini"
+"$DFMOD" build --mod "$OUT/slow-mod" -o "$OUT/slow/Setup" >/dev/null
+
+# What `dfmod run` does, in the game folder the window will use afterwards.
+python3 demo/make_demo_files.py game "$OUT/game" >/dev/null
+(cd "$OUT" && "$DFMOD" run ref/Setup --game-folder "3=$OUT/game" >/dev/null 2>&1)
+mv "$OUT/game" "$OUT/game-ref"
+python3 demo/make_demo_files.py game "$OUT/game" >/dev/null
+
+# A virtual screen with a window manager (title bars, Alt+F4 to close).
+exec 5>"$OUT/display"
+Xvfb -displayfd 5 -screen 0 800x600x24 -nolisten tcp >"$OUT/xvfb.log" 2>&1 &
+pids+=($!)
+wait_for 60 "the X server" test -s "$OUT/display"
+export DISPLAY=":$(cat "$OUT/display")"
+openbox --sm-disable >"$OUT/openbox.log" 2>&1 &
+pids+=($!)
+wait_for 60 "the window manager" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+
+# Install the demo mod through the window.
+"$OUT/win/Setup" --game-folder "3=$OUT/game" >"$OUT/win.out" 2>&1 &
+installer=$!
+pids+=($installer)
+main=$(window "Operation Dry Creek - Mod Installer")
+shot 1-ready
+click "$main" 436 100  # Install
+box=$(window "DF Mod Installer")
+shot 2-installed
+answer "$box" 0 1
+wait_for 30 "the closing message to go" gone "DF Mod Installer"
+cmp <(tail -n +3 "$OUT/win/InstallLog.txt") <(tail -n +3 "$OUT/ref/InstallLog.txt") ||
+  fail "the window's log differs from dfmod run's"
+"$DFMOD" pff list "$OUT/game/Dflw.pff" | awk '{$5=""; print}' >"$OUT/pff-win.txt"
+"$DFMOD" pff list "$OUT/game-ref/Dflw.pff" | awk '{$5=""; print}' >"$OUT/pff-ref.txt"
+cmp -s "$OUT/pff-win.txt" "$OUT/pff-ref.txt" || fail "Dflw.pff's directories differ"
+"$DFMOD" pff extract "$OUT/game/Dflw.pff" -o "$OUT/x-win" >/dev/null
+"$DFMOD" pff extract "$OUT/game-ref/Dflw.pff" -o "$OUT/x-ref" >/dev/null
+diff -r "$OUT/x-win" "$OUT/x-ref" >/dev/null || fail "Dflw.pff's entries differ"
+diff -r -x Dflw.pff "$OUT/game" "$OUT/game-ref" >/dev/null || fail "the game folders differ"
+
+# About: the credits scroll.
+click "$main" 458 22
+credits=$(window "Credits:")
+grab "$OUT/c1.ppm"
+wait_for 30 "the credits to move" sh -c "sleep 0.5; import -window root ppm:'$OUT/c2.ppm'; ! cmp -s '$OUT/c1.ppm' '$OUT/c2.ppm'"
+import -window root "$OUT/shots/3-credits.png"
+close_window "$credits"
+wait_for 30 "the credits to close" gone "Credits:"
+click "$main" 444 66  # Finished
+wait_for 30 "the installer to end after Finished" sh -c "! kill -0 $installer"
+wait "$installer" || fail "the installer ended with $? after Finished"
+
+# The quit guard: closing during an install asks; No goes on, Yes ends before the next line.
+mkdir -p "$OUT/game2"
+"$OUT/slow/Setup" --game-folder "3=$OUT/game2" >"$OUT/slow.out" 2>&1 &
+installer=$!
+pids+=($installer)
+main=$(window "Slow Mod Setup")
+click "$main" 436 100
+wait_for 60 "the window to expand" sh -c "xdotool getwindowgeometry --shell $main | grep -qx HEIGHT=289"
+close_window "$main"
+box=$(window "DF Mod Installer")  # the question
+shot 4-quit-question
+answer "$box" 1 2  # No
+wait_for 30 "the question to go" gone "DF Mod Installer"
+running "$installer" || fail "No ended the installer"
+close_window "$main"
+box=$(window "DF Mod Installer")
+answer "$box" 0 2  # Yes
+wait_for 60 "the installer to end after Yes" sh -c "! kill -0 $installer"
+rc=0
+wait "$installer" || rc=$?
+[ "$rc" -eq 2 ] || fail "the quit installer ended with $rc"
+grep -q "Installation Completed!" "$OUT/slow/InstallLog.txt" && fail "the install ran to its end"
+echo "gui-smoke: ok (screenshots in $OUT/shots)"
