@@ -14,7 +14,13 @@ mkdir -p "$OUT/shots"
 pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
 trap cleanup EXIT
-fail() { echo "gui-smoke: $*" >&2; exit 1; }
+fail() {
+  echo "gui-smoke: $*" >&2
+  import -window root "$OUT/shots/failure.png" 2>/dev/null || true
+  for f in "$OUT"/*.out; do [ -s "$f" ] && { echo "--- $f"; tail -n 5 "$f"; } >&2; done
+  echo "--- visible windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|')" >&2
+  exit 1
+}
 
 # Polls `$@` every 0.1 s until it succeeds; fails after `secs` seconds.
 wait_for() {
@@ -24,12 +30,16 @@ wait_for() {
   fail "timed out after ${secs}s waiting for $what"
 }
 # The id of the visible window whose title is exactly $1 (waits up to 60 s: CI machines
-# may be busy).
+# may be busy). A window mapped while the window manager was still starting can be left
+# unmapped by it: after 10 s without it, such windows are mapped again.
 window() {
-  local id
-  id=$(timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) || true
-  [ -n "$id" ] || fail "timed out waiting for the window '$1'"
-  echo "$id"
+  local id w
+  for _ in 1 2 3 4 5 6; do
+    id=$(timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) || true
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    for w in $(xdotool search --name "^$1\$"); do xdotool windowmap "$w" || true; done
+  done
+  fail "timed out waiting for the window '$1'"
 }
 gone() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 grab() { import -window root "ppm:$1"; }
@@ -45,13 +55,39 @@ shot() {
   import -window root "$OUT/shots/$1.png"
 }
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
-# Clicks button $2 (0 = the first) of the $3 buttons of message box $1.
+# Clicks button $2 (0 = the first) of the $3 buttons of message box $1 until the box has
+# gone: a click that comes before the box takes input is lost, so it is given again.
+# shellcheck disable=SC2153 # WIDTH and HEIGHT come from getwindowgeometry
 answer() {
-  eval "$(xdotool getwindowgeometry --shell "$1")"
-  local x0=$(((WIDTH - ($3 * 85 - 10)) / 2))
-  click "$1" $((x0 + $2 * 85 + 37)) $((HEIGHT - 21))
+  for _ in $(seq 10); do
+    eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null)" || return 0
+    local x0=$(((WIDTH - ($3 * 85 - 10)) / 2))
+    xdotool windowraise "$1" || true  # the window manager may have put it below the main window
+    click "$1" $((x0 + $2 * 85 + 37)) $((HEIGHT - 21)) || true
+    for _ in $(seq 20); do
+      xdotool search --onlyvisible --name "^DF Mod Installer\$" | grep -qx "$1" || return 0
+      sleep 0.1
+    done
+  done
+  fail "message box $1 does not take the answer"
 }
-close_window() { xdotool windowactivate --sync "$1" key --clearmodifiers alt+F4; }
+# Clicks the close button of window $1's title bar (the window manager's default theme puts
+# it 11 pixels left of the right edge and 11 above the client area).
+close_window() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  xdotool mousemove --window "$1" "$((WIDTH - 11))" -11 click 1
+}
+# Closes window $1 during an install and prints the id of the question this asks; a click
+# that comes while the window is busy repainting may be lost, so it is given again.
+close_and_ask() {
+  local id
+  for _ in 1 2 3; do
+    close_window "$1"
+    id=$(timeout 10 xdotool search --sync --onlyvisible --name "^DF Mod Installer\$" | head -n 1) || true
+    [ -n "$id" ] && { echo "$id"; return 0; }
+  done
+  fail "closing the window asks nothing"
+}
 running() { kill -0 "$1" 2>/dev/null; }
 
 # The demo mod's installer, twice, and a slow mod of 3000 lines for the quit guard.
@@ -72,7 +108,7 @@ python3 demo/make_demo_files.py game "$OUT/game" >/dev/null
 mv "$OUT/game" "$OUT/game-ref"
 python3 demo/make_demo_files.py game "$OUT/game" >/dev/null
 
-# A virtual screen with a window manager (title bars, Alt+F4 to close).
+# A virtual screen with a window manager (title bars with a close button).
 exec 5>"$OUT/display"
 Xvfb -displayfd 5 -screen 0 800x600x24 -nolisten tcp >"$OUT/xvfb.log" 2>&1 &
 pids+=($!)
@@ -92,7 +128,6 @@ click "$main" 436 100  # Install
 box=$(window "DF Mod Installer")
 shot 2-installed
 answer "$box" 0 1
-wait_for 30 "the closing message to go" gone "DF Mod Installer"
 cmp <(tail -n +3 "$OUT/win/InstallLog.txt") <(tail -n +3 "$OUT/ref/InstallLog.txt") ||
   fail "the window's log differs from dfmod run's"
 "$DFMOD" pff list "$OUT/game/Dflw.pff" | awk '{$5=""; print}' >"$OUT/pff-win.txt"
@@ -123,14 +158,11 @@ pids+=($installer)
 main=$(window "Slow Mod Setup")
 click "$main" 436 100
 wait_for 60 "the window to expand" sh -c "xdotool getwindowgeometry --shell $main | grep -qx HEIGHT=289"
-close_window "$main"
-box=$(window "DF Mod Installer")  # the question
+box=$(close_and_ask "$main")
 shot 4-quit-question
 answer "$box" 1 2  # No
-wait_for 30 "the question to go" gone "DF Mod Installer"
 running "$installer" || fail "No ended the installer"
-close_window "$main"
-box=$(window "DF Mod Installer")
+box=$(close_and_ask "$main")
 answer "$box" 0 2  # Yes
 wait_for 60 "the installer to end after Yes" sh -c "! kill -0 $installer"
 rc=0
