@@ -11,8 +11,13 @@ OUT=$PWD/$BUILD/gui-smoke
 DFMOD=$PWD/$BUILD/dfmod
 rm -rf "$OUT"
 mkdir -p "$OUT/shots"
+# The game folders live in a temp folder: their paths show in the window.
+GAMES=$(mktemp -d "${TMPDIR:-/tmp}/gui-smoke.XXXXXX")
 pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$GAMES"
+}
 trap cleanup EXIT
 fail() {
   echo "gui-smoke: $*" >&2
@@ -93,20 +98,20 @@ running() { kill -0 "$1" 2>/dev/null; }
 # The demo mod's installer, twice, and a slow mod of 3000 lines for the quit guard.
 cp -r demo/mod "$OUT/mod"
 python3 demo/make_demo_files.py mod "$OUT/mod" >/dev/null
-mkdir -p "$OUT/ref" "$OUT/win" "$OUT/slow-mod" "$OUT/slow"
+mkdir -p "$OUT/ref" "$OUT/win" "$OUT/slow-mod" "$GAMES/slow"
 "$DFMOD" build --mod "$OUT/mod" -o "$OUT/ref/Setup" >/dev/null
 cp "$OUT/ref/Setup" "$OUT/win/Setup"
 {
   printf 'Window_Caption "Slow Mod Setup"\r\nDf_Version 3\r\n'
   for _ in $(seq 3000); do printf 'Delete gone.txt\r\n'; done
 } >"$OUT/slow-mod/Control.ini"
-"$DFMOD" build --mod "$OUT/slow-mod" -o "$OUT/slow/Setup" >/dev/null
+"$DFMOD" build --mod "$OUT/slow-mod" -o "$GAMES/slow/Setup" >/dev/null
 
 # What `dfmod run` does, in the game folder the window will use afterwards.
-python3 demo/make_demo_files.py game "$OUT/game" >/dev/null
-(cd "$OUT" && "$DFMOD" run ref/Setup --game-folder "3=$OUT/game" >/dev/null 2>&1)
-mv "$OUT/game" "$OUT/game-ref"
-python3 demo/make_demo_files.py game "$OUT/game" >/dev/null
+python3 demo/make_demo_files.py game "$GAMES/game" >/dev/null
+(cd "$OUT" && "$DFMOD" run ref/Setup --game-folder "3=$GAMES/game" >/dev/null 2>&1)
+mv "$GAMES/game" "$GAMES/game-ref"
+python3 demo/make_demo_files.py game "$GAMES/game" >/dev/null
 
 # A virtual screen with a window manager (title bars with a close button).
 exec 5>"$OUT/display"
@@ -119,7 +124,7 @@ pids+=($!)
 wait_for 60 "the window manager" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
 
 # Install the demo mod through the window.
-"$OUT/win/Setup" --game-folder "3=$OUT/game" >"$OUT/win.out" 2>&1 &
+"$OUT/win/Setup" --game-folder "3=$GAMES/game" >"$OUT/win.out" 2>&1 &
 installer=$!
 pids+=($installer)
 main=$(window "Operation Dry Creek - Mod Installer")
@@ -130,13 +135,13 @@ shot 2-installed
 answer "$box" 0 1
 cmp <(tail -n +3 "$OUT/win/InstallLog.txt") <(tail -n +3 "$OUT/ref/InstallLog.txt") ||
   fail "the window's log differs from dfmod run's"
-"$DFMOD" pff list "$OUT/game/Dflw.pff" | awk '{$5=""; print}' >"$OUT/pff-win.txt"
-"$DFMOD" pff list "$OUT/game-ref/Dflw.pff" | awk '{$5=""; print}' >"$OUT/pff-ref.txt"
+"$DFMOD" pff list "$GAMES/game/Dflw.pff" | awk '{$5=""; print}' >"$OUT/pff-win.txt"
+"$DFMOD" pff list "$GAMES/game-ref/Dflw.pff" | awk '{$5=""; print}' >"$OUT/pff-ref.txt"
 cmp -s "$OUT/pff-win.txt" "$OUT/pff-ref.txt" || fail "Dflw.pff's directories differ"
-"$DFMOD" pff extract "$OUT/game/Dflw.pff" -o "$OUT/x-win" >/dev/null
-"$DFMOD" pff extract "$OUT/game-ref/Dflw.pff" -o "$OUT/x-ref" >/dev/null
+"$DFMOD" pff extract "$GAMES/game/Dflw.pff" -o "$OUT/x-win" >/dev/null
+"$DFMOD" pff extract "$GAMES/game-ref/Dflw.pff" -o "$OUT/x-ref" >/dev/null
 diff -r "$OUT/x-win" "$OUT/x-ref" >/dev/null || fail "Dflw.pff's entries differ"
-diff -r -x Dflw.pff "$OUT/game" "$OUT/game-ref" >/dev/null || fail "the game folders differ"
+diff -r -x Dflw.pff "$GAMES/game" "$GAMES/game-ref" >/dev/null || fail "the game folders differ"
 
 # About: the credits scroll.
 click "$main" 458 22
@@ -151,8 +156,8 @@ wait_for 30 "the installer to end after Finished" sh -c "! kill -0 $installer"
 wait "$installer" || fail "the installer ended with $? after Finished"
 
 # The quit guard: closing during an install asks; No goes on, Yes ends before the next line.
-mkdir -p "$OUT/game2"
-"$OUT/slow/Setup" --game-folder "3=$OUT/game2" >"$OUT/slow.out" 2>&1 &
+mkdir -p "$GAMES/game2"
+"$GAMES/slow/Setup" --game-folder "3=$GAMES/game2" >"$OUT/slow.out" 2>&1 &
 installer=$!
 pids+=($installer)
 main=$(window "Slow Mod Setup")
@@ -168,5 +173,5 @@ wait_for 60 "the installer to end after Yes" sh -c "! kill -0 $installer"
 rc=0
 wait "$installer" || rc=$?
 [ "$rc" -eq 2 ] || fail "the quit installer ended with $rc"
-grep -q "Installation Completed!" "$OUT/slow/InstallLog.txt" && fail "the install ran to its end"
+grep -q "Installation Completed!" "$GAMES/slow/InstallLog.txt" && fail "the install ran to its end"
 echo "gui-smoke: ok (screenshots in $OUT/shots)"
