@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/path_style.h"
+#include "credits/frm_credits.h"
 #include "pff/mod_kyv_pff.h"
 #include "platform/platform.h"
 #include "script/install_window.h"
@@ -77,6 +78,9 @@ class frmMain final : public InstallWindow {
   // Change: asks for the target game's folder; once the button reads "Finished" it ends
   // the program instead.
   void ClickChange();
+  // About: opens the credits window and scrolls the credits until it is closed. While
+  // they scroll, a second press only brings that window to the front.
+  void ClickAbout();
   // A request to close the window: true when it may close. During an installation the
   // user is asked and the window stays; a confirmed quit ends the program before the
   // next line of Control.ini.
@@ -85,8 +89,9 @@ class frmMain final : public InstallWindow {
   // Operations.
   // Runs Control.ini's command lines (Install has prepared the window).
   RunOutcome RunInstallScript();
-  // How the latest run ended and what it counted.
+  // How the latest run ended and what it counted; how many runs started.
   const RunResult& last_run() const { return last_run_; }
+  int runs() const { return runs_; }
   bool IsLineAllowed(const std::vector<std::string>& words) const;
   // Ends the program at once.
   void EndProgram();
@@ -129,8 +134,10 @@ class frmMain final : public InstallWindow {
   WindowState state_;
   PffArchiveTable archives_;
   RunResult last_run_;
+  int runs_ = 0;
   bool ended_ = false;
   bool log_failure_reported_ = false;
+  CreditsCanvas* credits_window_ = nullptr;  // while the credits scroll
 };
 
 }  // namespace dfm

@@ -298,5 +298,34 @@ TEST(PictureFiles, RecognisesThePictureKindsByTheirFirstBytes) {
   EXPECT_EQ(kind(std::string("\0\0\3\0", 4)), std::nullopt);
 }
 
+TEST(PictureFiles, AnIconsBiggestBitmapBecomesABitmapFileOfItsColourRows) {
+  // One 1 x 1 picture of 8 bits (a 256-colour palette) and one 2 x 2 of 24 bits.
+  auto entry = [](int side, int bits, int size, int at) {
+    std::string e = {char(side), char(side), 0, 0, 1, 0, char(bits), 0};
+    for (int v : {size, at}) e += {char(v), char(v >> 8), 0, 0};
+    return e;
+  };
+  auto info = [](int side, int bits) {
+    std::string h = {40, 0, 0, 0, char(side), 0,          0, 0, char(2 * side),
+                     0,  0, 0, 1, 0,          char(bits), 0};
+    return h + std::string(24, '\0');
+  };
+  std::string small = info(1, 8) + std::string(1024 + 8, 'p'),
+              big = info(2, 24) + "rgbrgbxxRGBRGBXXmmmm";
+  std::string ico = std::string("\0\0\1\0\2\0", 6) + entry(1, 8, int(small.size()), 38) +
+                    entry(2, 24, int(big.size()), 38 + int(small.size())) + small + big;
+  auto bmp = IconAsBitmapFile(Bytes(ico.begin(), ico.end()));
+  ASSERT_TRUE(bmp);
+  std::string expected = std::string("BM\x4a\0\0\0\0\0\0\0\x36\0\0\0", 14) + big;
+  expected[14 + 8] = 2;  // the height of the colour rows
+  EXPECT_EQ(std::string(bmp->begin(), bmp->end()), expected);
+  ico[6 + 16 + 12] = char(250);  // the big one points at no bitmap header: the small one
+  bmp = IconAsBitmapFile(Bytes(ico.begin(), ico.end()));
+  ASSERT_TRUE(bmp);
+  EXPECT_EQ(bmp->size(), 14 + small.size());
+  EXPECT_EQ((*bmp)[10] + 256 * (*bmp)[11], 14 + 40 + 1024);  // past the palette
+  EXPECT_FALSE(IconAsBitmapFile(Bytes(6, 0)));
+}
+
 }  // namespace
 }  // namespace dfm
