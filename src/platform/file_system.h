@@ -81,6 +81,14 @@ class FileSystem {
   virtual Status SetCurrentDirectory(const std::string& path) = 0;
 };
 
+// The description a host's file failure starts with: "File not found" for
+// err::kFileNotFound and so on; "Path/File access error" for any other code.
+std::string FileErrorText(int code);
+
+// Copies `from` to `to` through `fs`, piece by piece; an existing target is replaced.
+// Hosts implement CopyFile with it.
+Status CopyFileBytes(FileSystem& fs, const std::string& from, const std::string& to);
+
 // Whole-file helpers over any FileSystem.
 Result<Bytes> ReadWholeFile(FileSystem& fs, const std::string& path);
 // Creates or truncates, then writes.

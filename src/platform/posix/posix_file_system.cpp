@@ -56,33 +56,7 @@ Failure FromErrno(int e, const std::string& path) {
     default:
       break;
   }
-  std::string text;
-  switch (code) {
-    case err::kFileNotFound:
-      text = "File not found";
-      break;
-    case err::kPathNotFound:
-      text = "Path not found";
-      break;
-    case err::kPermissionDenied:
-      text = "Permission denied";
-      break;
-    case err::kFileAlreadyExists:
-      text = "File already exists";
-      break;
-    case err::kDiskFull:
-      text = "Disk full";
-      break;
-    case err::kBadFileName:
-      text = "Bad file name or number";
-      break;
-    case err::kDeviceIoError:
-      text = "Device I/O error";
-      break;
-    default:
-      text = "Path/File access error";
-      break;
-  }
+  std::string text = FileErrorText(code);
   text += ": " + path + " (" + std::strerror(e) + ")";
   return Failure{code, std::move(text)};
 }
@@ -280,20 +254,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status CopyFile(const std::string& from, const std::string& to) override {
-    auto src = Open(from, OpenMode::kRead);
-    if (!src) return src.failure();
-    auto size = (*src)->Size();
-    if (!size) return size.failure();
-    auto dst = Open(to, OpenMode::kCreateFresh);
-    if (!dst) return dst.failure();
-    std::unique_ptr<unsigned char[]> buf(new unsigned char[kChunk]);
-    for (std::uint64_t off = 0; off < *size;) {
-      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, *size - off));
-      if (auto st = (*src)->ReadAt(off, buf.get(), n); !st) return st;
-      if (auto st = (*dst)->WriteAt(off, buf.get(), n); !st) return st;
-      off += n;
-    }
-    return (*dst)->Close();
+    return CopyFileBytes(*this, from, to);
   }
 
   Status Rename(const std::string& from, const std::string& to) override {
@@ -351,9 +312,6 @@ class PosixFileSystem final : public FileSystem {
     if (::chdir(posix::ResolvePath(path).c_str()) != 0) return FromErrno(errno, path);
     return {};
   }
-
- private:
-  static constexpr std::size_t kChunk = 1 << 20;
 };
 
 }  // namespace
