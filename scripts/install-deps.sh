@@ -11,6 +11,10 @@ PACKAGES=(
   libturbojpeg0-dev libjpeg62-turbo-dev libjpeg-turbo-progs
   libfltk1.3-dev xvfb
   python3
+  # windows: the MinGW-w64 cross build (scripts/build-windows-deps.sh fetches sources with
+  # apt-get source, dpkg-dev unpacks them) and the tests under Wine
+  g++-mingw-w64-x86-64-posix nasm dpkg-dev
+  wine wine64 fonts-wine xauth xdotool imagemagick
 )
 
 missing=()

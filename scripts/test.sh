@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the Debug build, the sanitizer build, and a short
-# libFuzzer smoke run of each fuzz target. Usage: bash scripts/test.sh
+# Builds and runs every test: the Debug build, the sanitizer build, the Windows programs
+# (cross-built, tested under Wine), and a short libFuzzer smoke run of each fuzz target.
+# Usage: bash scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,6 +15,8 @@ for preset in dev asan; do
   echo "=== $preset: test"
   ctest --preset "$preset" -j "$JOBS"
 done
+
+bash scripts/windows-test.sh
 
 if command -v clang++ >/dev/null 2>&1; then
   bash scripts/fuzz-smoke.sh "${FUZZ_SECONDS:-5}"

@@ -2,6 +2,7 @@
 //   pff list ARCHIVE [--json]
 //   pff add ARCHIVE FILE...            (each file as the installer's pack command adds it)
 //   pff extract ARCHIVE -o DIR [NAME...]
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -92,6 +93,14 @@ int List(const Args& args, Io& io) {
   return kExitOk;
 }
 
+// A file named on the command line, as the installer's path rules read it: Windows takes
+// "/" as a separator too, which those rules (made for Control.ini) do not, so a file given
+// as "mod/one.pcx" would enter the archive as "mod/one.pcx".
+std::string CommandLinePath(std::string path) {
+  if (HostPathStyle() == PathStyle::kWindows) std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
 int Add(const Args& args, Io& io) {
   if (args.size() < 2) return UsageError(io, "pff add: expected ARCHIVE FILE...");
   auto fs = MakeHostFileSystem();
@@ -109,7 +118,7 @@ int Add(const Args& args, Io& io) {
     }
     const int handle = table.OpenFile(archive);
     pump.ProcessPendingEvents();
-    if (!table.AddFile(handle, args[i])) failed = true;
+    if (!table.AddFile(handle, CommandLinePath(args[i]))) failed = true;
   }
   return failed ? kExitFindings : kExitOk;
 }

@@ -1,10 +1,19 @@
 // The installer program. Until its window exists it runs headless: start-up and the
 // install on its own program file, as `dfmod run` does.
 #include <iostream>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include "dfmod/headless_run.h"
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // Lines end in "\n" on every host, so scripts read the same output.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
   dfm::cli::Args args(argv + 1, argv + argc);
   dfm::cli::Io io{std::cout, std::cerr};
   const int rc = dfm::cli::InstallerMain(args, io);

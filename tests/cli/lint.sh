@@ -36,6 +36,6 @@ expect 0 '["Df_Version","4"]
 
 expect 2 "" "dfmod: lint: no control file given (usage: dfmod lint CONTROL.INI [--tokens])" \
   -- lint
-expect 2 "" "dfmod: lint: cannot read '$tmp/none.ini': File not found: $tmp/none.ini (No such file or directory)" \
+expect 2 "" "dfmod: lint: cannot read '$tmp/none.ini': File not found: $tmp/none.ini (${DFM_NO_SUCH_FILE_TEXT:-No such file or directory})" \
   -- lint "$tmp/none.ini"
 echo "lint: ok"
