@@ -99,10 +99,10 @@ class FixedClock : public Clock {
 };
 
 // Wraps a file system and fails chosen operations. Each rule names an operation
-// ("open", "read", "write", "size", "close", "length", "mtime", "isdir", "copy",
-// "rename", "remove", "mkdir", "list", "cwd", "chdir"), an optional path substring
-// and how many matching calls pass before it fails (then it fails every time, or
-// `times` times).
+// ("open", "read", "write", "size", "close", "length", "mtime", "isdir", "identity",
+// "copy", "rename", "replace", "remove", "mkdir", "list", "cwd", "chdir"), an optional path
+// substring and how many matching calls pass before it fails (then it fails every time, or `times`
+// times).
 class FaultyFileSystem : public FileSystem {
  public:
   struct Rule {
@@ -153,13 +153,22 @@ class FaultyFileSystem : public FileSystem {
     if (auto f = Check("isdir", path)) return *f;
     return inner_.IsDirectory(path);
   }
+  Result<FileIdentity> Identity(const std::string& path) override {
+    if (auto f = Check("identity", path)) return *f;
+    return inner_.Identity(path);
+  }
+  // The copy itself goes through this wrapper's opens, writes and "replace".
   Status CopyFile(const std::string& from, const std::string& to) override {
     if (auto f = Check("copy", from + " -> " + to)) return *f;
-    return inner_.CopyFile(from, to);
+    return FileSystem::CopyFile(from, to);
   }
   Status Rename(const std::string& from, const std::string& to) override {
     if (auto f = Check("rename", from + " -> " + to)) return *f;
     return inner_.Rename(from, to);
+  }
+  Status ReplaceFile(const std::string& from, const std::string& to) override {
+    if (auto f = Check("replace", from + " -> " + to)) return *f;
+    return inner_.ReplaceFile(from, to);
   }
   Status RemoveFile(const std::string& path) override {
     if (auto f = Check("remove", path)) return *f;

@@ -1,7 +1,7 @@
 // Message boxes, the text input box and the folder browser, with 8-bit texts throughout.
 #include <objbase.h>
 #include <shlobj.h>
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 // The file system through the system's 8-bit ("A") calls: the installer's path strings are
 // bytes in the system code page, which is what those calls take.
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <algorithm>
 #include <memory>
@@ -139,9 +139,30 @@ bool IsFolderAttribute(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The failure for a file that could not be made at `path`: when its folder is missing, the
+// folder is what failed and is named (without its last separator), as on POSIX.
+Failure CreateFailure(DWORD e, const std::string& path) {
+  std::size_t end = path.size();
+  auto separator = [](char c) { return c == '\\' || c == '/'; };
+  while (end > 0 && !separator(path[end - 1])) --end;
+  while (end > 1 && separator(path[end - 1])) --end;
+  if ((e == ERROR_PATH_NOT_FOUND || e == ERROR_FILE_NOT_FOUND) && end > 0 &&
+      !IsFolderAttribute(::GetFileAttributesA(path.substr(0, end).c_str())))
+    return Failure{err::kPathNotFound, "Path not found: " + path.substr(0, end)};
+  return FileFailure(e, path);
+}
+
+// A refused move names the source when that is missing, otherwise the target.
+Failure MoveFailure(DWORD e, const std::string& from, const std::string& to) {
+  if (::GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES)
+    return FileFailure(::GetLastError(), from);
+  return CreateFailure(e, to);
+}
+
 class Win32FileSystem final : public FileSystem {
  public:
   Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override {
+    if (auto bad = BadFileName(path)) return *bad;
     DWORD access = GENERIC_READ;
     DWORD disposition = OPEN_EXISTING;
     switch (mode) {
@@ -183,6 +204,7 @@ class Win32FileSystem final : public FileSystem {
   }
 
   Result<LocalDateTime> ModifiedTime(const std::string& path) override {
+    if (auto bad = BadFileName(path)) return *bad;
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
       return FileFailure(::GetLastError(), path);
@@ -191,6 +213,7 @@ class Win32FileSystem final : public FileSystem {
 
   // One query for both; a folder is no file.
   Result<FileStat> Stat(const std::string& path) override {
+    if (auto bad = BadFileName(path)) return *bad;
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
       return FileFailure(::GetLastError(), path);
@@ -202,6 +225,7 @@ class Win32FileSystem final : public FileSystem {
   }
 
   Status SetModifiedTime(const std::string& path, const LocalDateTime& time) override {
+    if (auto bad = BadFileName(path)) return *bad;
     FILETIME ft{};
     if (!ToFileTime(time, ft))
       return Status::Fail(err::kInvalidProcedureCall, "Invalid time for " + path);
@@ -217,6 +241,7 @@ class Win32FileSystem final : public FileSystem {
   }
 
   Result<bool> IsDirectory(const std::string& path) override {
+    if (auto bad = BadFileName(path)) return *bad;
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
       const DWORD e = ::GetLastError();
@@ -227,12 +252,33 @@ class Win32FileSystem final : public FileSystem {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
 
-  // Bytes only: the copy is a new file with the time of its writing, as on POSIX.
-  Status CopyFile(const std::string& from, const std::string& to) override {
-    return CopyFileBytes(*this, from, to);
+  Result<FileIdentity> Identity(const std::string& path) override {
+    if (auto bad = BadFileName(path)) return *bad;
+    HANDLE h =
+        ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return FileFailure(::GetLastError(), path);
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool ok = ::GetFileInformationByHandle(h, &info);
+    const DWORD e = ::GetLastError();
+    ::CloseHandle(h);
+    if (!ok) return FileFailure(e, path);
+    return FileIdentity{
+        info.dwVolumeSerialNumber,
+        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  }
+
+  // One step: the system replaces the target as it renames.
+  Status ReplaceFile(const std::string& from, const std::string& to) override {
+    if (auto bad = BadFileName(from)) return *bad;
+    if (auto bad = BadFileName(to)) return *bad;
+    if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return {};
+    return MoveFailure(::GetLastError(), from, to);
   }
 
   Status Rename(const std::string& from, const std::string& to) override {
+    if (auto bad = BadFileName(from)) return *bad;
+    if (auto bad = BadFileName(to)) return *bad;
     if (::MoveFileExA(from.c_str(), to.c_str(), 0)) return {};
     const DWORD e = ::GetLastError();
     if (e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS)
@@ -244,16 +290,19 @@ class Win32FileSystem final : public FileSystem {
   }
 
   Status RemoveFile(const std::string& path) override {
+    if (auto bad = BadFileName(path)) return *bad;
     if (!::DeleteFileA(path.c_str())) return FileFailure(::GetLastError(), path);
     return {};
   }
 
   Status MakeDirectory(const std::string& path) override {
+    if (auto bad = BadFileName(path)) return *bad;
     if (!::CreateDirectoryA(path.c_str(), nullptr)) return FileFailure(::GetLastError(), path);
     return {};
   }
 
   Result<std::vector<DirEntry>> ListDirectory(const std::string& path) override {
+    if (auto bad = BadFileName(path)) return *bad;
     std::string pattern = path;
     if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/' &&
         pattern.back() != ':')
@@ -284,6 +333,7 @@ class Win32FileSystem final : public FileSystem {
   }
 
   Status SetCurrentDirectory(const std::string& path) override {
+    if (auto bad = BadFileName(path)) return *bad;
     if (!::SetCurrentDirectoryA(path.c_str())) return FileFailure(::GetLastError(), path);
     return {};
   }

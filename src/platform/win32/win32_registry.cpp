@@ -1,6 +1,6 @@
 // The system's registry, read through the 8-bit calls in its 32-bit view, where the games'
 // installers registered.
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <map>
 #include <vector>
