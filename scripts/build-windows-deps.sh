@@ -20,17 +20,6 @@ mkdir -p "$ROOT"
 # own file names do.
 folder_of() { echo "$ROOT/$1-${2#*:}"; }
 
-# The folder of an earlier build of $1 at a version the archive offers, if there is one.
-built_folder() {
-  local v
-  for v in $(bash scripts/debian-source.sh --versions "$1"); do
-    if [ -f "$(folder_of "$1" "$v")/.built" ]; then
-      folder_of "$1" "$v"
-      return
-    fi
-  done
-}
-
 build_zlib() {  # src prefix
   (cd "$1" && CHOST=$TARGET CC=$TARGET-gcc-posix ./configure --static --prefix="$2" >/dev/null &&
     make -s -j "$JOBS" libz.a >/dev/null && make -s install >/dev/null)
@@ -60,18 +49,21 @@ build_libjpeg_turbo() {
     -DWITH_SIMD=ON -DREQUIRE_SIMD=ON -DCMAKE_ASM_NASM_COMPILER=nasm
 }
 
-# Prints the install folder of $1, building it first when no earlier build fits.
+# Prints the install folder of $1, building it first when no build of the version the
+# archive offers is there. Sources are fetched once (scripts/debian-source.sh keeps them)
+# and built in a copy.
 ensure() {
-  local pkg=$1 found work version prefix
-  found=$(built_folder "$pkg")
-  if [ -n "$found" ]; then
-    echo "$found"
+  local pkg=$1 src version prefix work
+  src=$(bash scripts/debian-source.sh "$pkg" "$CACHE/src")
+  version=${src##*/"$pkg"-}
+  prefix=$(folder_of "$pkg" "$version")
+  if [ -f "$prefix/.built" ]; then
+    echo "$prefix"
     return
   fi
-  work=$(mktemp -d "$ROOT/.work.XXXXXX")
-  version=$(bash scripts/debian-source.sh "$pkg" "$work/src")
-  prefix=$(folder_of "$pkg" "$version")
   echo "building $pkg $version for $TARGET" >&2
+  work=$(mktemp -d "$ROOT/.work.XXXXXX")
+  cp -a "$src" "$work/src"
   rm -rf "$prefix"
   "build_${pkg//-/_}" "$work/src" "$prefix"
   echo "$version" >"$prefix/.built"

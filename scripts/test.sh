@@ -16,6 +16,9 @@ for preset in dev asan; do
   ctest --preset "$preset" -j "$JOBS"
 done
 
+echo "=== the installer's window under a virtual screen"
+bash scripts/gui-smoke.sh build/dev
+
 bash scripts/windows-test.sh
 
 if command -v clang++ >/dev/null 2>&1; then

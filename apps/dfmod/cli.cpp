@@ -91,6 +91,10 @@ const Command kCommands[] = {
       "dfmod run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW]",
       kRunOptionsHelp, kRunExitsHelp,
       "dfmod run DryCreekSetup --game-folder \"3=/games/Land Warrior\""}},
+    {Detect,
+     {"detect", "shows where the installer finds each game, and the folders it passed over",
+      "dfmod detect [--json]", "  --json                one line of JSON instead of the text\n",
+      "0 shown; 2 bad usage", "dfmod detect"}},
 };
 
 const Command* FindCommand(std::string_view name) {

@@ -67,6 +67,7 @@ int Image(const Args& args, Io& io);
 int Build(const Args& args, Io& io);
 int Inspect(const Args& args, Io& io);
 int Run(const Args& args, Io& io);
+int Detect(const Args& args, Io& io);
 
 // args excludes the program name. `--help` or `-h` anywhere before `--` prints the help
 // of the subcommand (and operation) named in front of it.

@@ -29,7 +29,21 @@ class File {
   // Writes `size` bytes at `offset`, growing the file as needed; never truncates.
   virtual Status WriteAt(std::uint64_t offset, const void* data, std::size_t size) = 0;
   virtual Result<std::uint64_t> Size() = 0;
+  // Sets the last-modified time (local time; weekday and nanoseconds are not used) on the
+  // open file; a later write may change it again. A file that cannot fails with
+  // err::kInvalidProcedureCall: the caller then uses FileSystem::SetModifiedTime.
+  virtual Status SetModifiedTime(const LocalDateTime& time) {
+    (void)time;
+    return Status::Fail(err::kInvalidProcedureCall, "Cannot set the time of an open file");
+  }
   virtual Status Close() = 0;
+};
+
+// Held while many files are created in folders that nothing else changes meanwhile
+// (extracting an archive). See FileSystem::BeginBatch.
+class FileBatch {
+ public:
+  virtual ~FileBatch() = default;
 };
 
 enum class OpenMode {
@@ -70,6 +84,11 @@ class FileSystem {
   virtual ~FileSystem() = default;
 
   virtual Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) = 0;
+  // Until the returned object is destroyed, this program alone changes the folders it
+  // writes into, so a host may answer its case-insensitive name lookups from a folder
+  // listing read once instead of checking the folder before every call. Results are the
+  // same as without it. Default: nothing to hold (nullptr); a decorator forwards it.
+  virtual std::unique_ptr<FileBatch> BeginBatch() { return nullptr; }
   // Length in bytes; fails with err::kFileNotFound when there is no such file.
   virtual Result<std::uint64_t> FileLength(const std::string& path) = 0;
   // Last-modified time in local time.

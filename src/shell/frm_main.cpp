@@ -50,10 +50,27 @@ void frmMain::ClickChange() {
   }
   const int version = state_.df_version;
   if (!IsGameVersion(version)) return;
+  // Cancelling keeps the folder that was known; an unknown one stays "Nothing".
   std::string& folder = state_.game_folders[version];
-  folder = BrowseForFolder(platform_.dialogs, SelectFolderPrompt(version));
+  if (auto chosen = platform_.dialogs.BrowseForFolder(SelectFolderPrompt(version)))
+    folder = *chosen;
   state_.controls.folder = folder;
   ShowControls();
+}
+
+void frmMain::ClickAbout() {
+  if (credits_window_) {
+    credits_window_->BringToFront();
+    return;
+  }
+  std::unique_ptr<CreditsCanvas> canvas = view_.OpenCreditsWindow();
+  if (!canvas) return;
+  credits_window_ = canvas.get();
+  canvas->Show();
+  platform_.pump.ProcessPendingEvents();
+  frmCredits credits(platform_, state_.credits, state_.program_folder, *canvas);
+  credits.StartUp();
+  credits_window_ = nullptr;
 }
 
 bool frmMain::RequestClose() {
@@ -68,6 +85,7 @@ bool frmMain::RequestClose() {
 
 RunOutcome frmMain::RunInstallScript() {
   log_failure_reported_ = false;
+  ++runs_;
   RunEnvironment env{platform_,           *this,
                      archives_,           state_.program_folder,
                      state_.credits.file, state_.control_line_count};
@@ -81,6 +99,7 @@ bool frmMain::IsLineAllowed(const std::vector<std::string>& words) const {
 
 void frmMain::EndProgram() {
   ended_ = true;
+  if (credits_window_) credits_window_->Close();
   view_.EndProgram();
 }
 

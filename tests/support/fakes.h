@@ -63,13 +63,22 @@ class RecordingDialogs : public Dialogs {
   }
 };
 
+// Counts what is pumped. A wait counts as one pump, is recorded in `waits` and returns at
+// once, after `on_wait` (which may move a FixedClock on by the time waited).
 class CountingPump : public EventPump {
  public:
   int count = 0;
   std::function<void()> on_pump;
+  std::vector<double> waits;
+  std::function<void(double)> on_wait;
   void ProcessPendingEvents() override {
     ++count;
     if (on_pump) on_pump();
+  }
+  void WaitForEvents(double max_seconds) override {
+    waits.push_back(max_seconds);
+    if (on_wait) on_wait(max_seconds);
+    ProcessPendingEvents();
   }
 };
 

@@ -18,6 +18,15 @@ std::string ResolvePath(const std::string& path);
 // right after resolving it: the folder's remembered listing stays valid.
 void NoteCreated(const std::string& path);
 
+// While at least one batch is open, a remembered folder listing is trusted without
+// checking the folder's time, and ResolvePath answers names in that folder from it
+// without a system call (see FileSystem::BeginBatch).
+void BeginBatch();
+void EndBatch();
+bool InBatch();
+// Drops the remembered listing (after a change the lookup cannot follow, like a rename).
+void Forget();
+
 // Whether the remembered listing of `path`'s folder is current; if so, NoteRemoved right
 // after removing `path` keeps it so.
 bool IndexIsCurrent(const std::string& path);
