@@ -39,10 +39,10 @@ std::string Pattern(std::size_t size, char seed) {
 //       "n" is kTs; name "~" is kDead, "\0" in a name is a NUL
 //   T the trailer   L<n> n as 4 bytes   X<hex> raw bytes   =<text> the text
 //   <letter><n> Pattern(n, letter)   !<n> the next tokens overwrite the bytes from n on
-std::string Pff(std::string_view spec) {
+std::string Pff(std::string_view desc) {
   std::string out, t;
   std::size_t at = std::string::npos;  // where "!" put the next bytes
-  std::istringstream in{std::string(spec)};
+  std::istringstream in{std::string(desc)};
   while (in >> t) {
     std::vector<std::string> f;
     std::istringstream fields(t.substr(1));
@@ -89,8 +89,8 @@ const std::string kArchiveWithA = "H1,32,1020 a1000 R0,20,1000,o,a.pcx";
 // One table, its file system (sources get the time kTs) and its collaborators.
 struct Rig {
   Rig() { mem.mtime = LocalDateTime{2001, 9, 9, 1, 46, 40, 0, 0}; }
-  Status Add(const std::string& name, const std::string& spec, const std::string& archive) {
-    mem.Put("Mod\\" + name, Pff(spec));
+  Status Add(const std::string& name, const std::string& desc, const std::string& archive) {
+    mem.Put("Mod\\" + name, Pff(desc));
     return table.AddFile(table.OpenFile(archive), "Mod\\" + name);
   }
   int Count(const std::string& line) const {
@@ -262,17 +262,17 @@ TEST(PffAdd, RefusesArchivesThatLie) {
        bad + "record 0 (low) places 10 bytes at 10, outside the data area (20 to 30)"},
       {"H1,32,20 R1,20,-1,o,neg", bad + "record 0 (neg) has a negative size (-1)"},
   };
-  for (const auto& [spec, why] : rows) {
+  for (const auto& [desc, why] : rows) {
     SCOPED_TRACE(why);
     Rig rig;
     rig.mem.Put("Game\\Good.pff", Pff("H0,32,20"));
     ASSERT_EQ(rig.table.OpenFile("Game\\Good.pff"), 0);
-    rig.mem.Put(kArchive, Pff(spec));
+    rig.mem.Put(kArchive, Pff(desc));
     rig.fs.log.clear();
     EXPECT_FALSE(rig.Add("a.pcx", "=xyz", kArchive));
     EXPECT_EQ(rig.dialogs.Texts(), (Texts{"Error in UpdatePff\r\n" + why,
                                           "Error in AddFile, File: \"Mod\\a.pcx\"\r\n" + why}));
-    EXPECT_EQ(rig.mem.Text(kArchive), Pff(spec));
+    EXPECT_EQ(rig.mem.Text(kArchive), Pff(desc));
     EXPECT_EQ(rig.fs.log.front(), "open " + kArchive);
     EXPECT_EQ(rig.Count("open " + kArchive), 1);  // never opened for writing
     EXPECT_EQ(rig.Count("open Mod\\a.pcx"), 0);
@@ -280,7 +280,7 @@ TEST(PffAdd, RefusesArchivesThatLie) {
   }
 }
 
-// Failed adds of a.pcx: the boxes shown, the archive's bytes after (a "" spec: the archive
+// Failed adds of a.pcx: the boxes shown, the archive's bytes after (a "" desc: the archive
 // is gone), and whether an add of "xyz" works once the faults are cleared.
 struct FailedAdd {
   std::string what, before;

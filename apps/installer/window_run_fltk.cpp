@@ -21,8 +21,8 @@ std::optional<int> RunInWindow(const std::string& program_file, const cli::RunOp
   FltkMainView view;
   frmMain window(platform, view);
   view.Attach(window);
-  const StartUpOutcome outcome =
-      window.Load(program_file, HostFolderFromRegistry, options.game_folders);
+  auto environment = MakeHostEnvironment();
+  const StartUpOutcome outcome = window.Load(program_file, *environment, options.game_folders);
   if (!window.ended()) view.Run();
   if (outcome != StartUpOutcome::kReady) return cli::kRunStartUpEnded;
   return cli::ExitCodeOfRun(window);
