@@ -89,13 +89,19 @@ close_and_ask() {
   for _ in 1 2 3; do
     close_window "$1"
     id=$(timeout 10 xdotool search --sync --onlyvisible --name "^DF Mod Installer\$" | head -n 1) || true
-    [ -n "$id" ] && { echo "$id"; return 0; }
+    if [ -n "$id" ]; then
+      grep -qs "Installation Completed!" "$GAMES/slow/InstallLog.txt" &&
+        fail "the install ended before the close request"
+      echo "$id"
+      return 0
+    fi
   done
   fail "closing the window asks nothing"
 }
 running() { kill -0 "$1" 2>/dev/null; }
 
-# The demo mod's installer, twice, and a slow mod of 3000 lines for the quit guard.
+# The demo mod's installer, twice, and a slow mod for the quit guard: 50,000 lines, so that
+# even an idle machine is still installing when the close request comes.
 cp -r demo/mod "$OUT/mod"
 python3 demo/make_demo_files.py mod "$OUT/mod" >/dev/null
 mkdir -p "$OUT/ref" "$OUT/win" "$OUT/slow-mod" "$GAMES/slow"
@@ -103,7 +109,7 @@ mkdir -p "$OUT/ref" "$OUT/win" "$OUT/slow-mod" "$GAMES/slow"
 cp "$OUT/ref/Setup" "$OUT/win/Setup"
 {
   printf 'Window_Caption "Slow Mod Setup"\r\nDf_Version 3\r\n'
-  for _ in $(seq 3000); do printf 'Delete gone.txt\r\n'; done
+  awk 'BEGIN { for (i = 0; i < 50000; i++) printf "Delete gone.txt\r\n" }'
 } >"$OUT/slow-mod/Control.ini"
 "$DFMOD" build --mod "$OUT/slow-mod" -o "$GAMES/slow/Setup" >/dev/null
 
