@@ -2,7 +2,9 @@
 # The Windows programs: builds their libraries (once; scripts/build-windows-deps.sh keeps
 # them), cross-builds with the windows preset, checks that the installer needs no DLL
 # beyond Windows' own, and runs the unit tests and dfmod.exe's command-line tests under
-# Wine in a fresh prefix inside the build folder. Every Wine call has a time limit.
+# Wine in a fresh prefix inside the build folder; then installs the demo mod through the
+# installer's window under Wine on a virtual screen (bash scripts/wine-e2e.sh). Every Wine
+# call and every wait has a time limit.
 # Usage: bash scripts/windows-test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,6 +15,7 @@ export WINEPREFIX=$PWD/$BUILD/wineprefix
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=-all
 
+bash scripts/install-deps.sh windows
 echo "=== windows: libraries"
 bash scripts/build-windows-deps.sh
 echo "=== windows: build"
@@ -38,3 +41,6 @@ trap stop_wine EXIT
 stop_wine
 rm -rf "$WINEPREFIX" "$WINEPREFIX.lock"
 ctest --preset windows -j "$JOBS"
+
+echo "=== windows: the demo installer's window under Wine"
+bash scripts/wine-e2e.sh "$BUILD"

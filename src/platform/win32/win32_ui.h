@@ -1,5 +1,6 @@
 // The Windows host's window-system services that the views and the program's main pick:
-// message boxes and the other modal questions, the message pump, the wait cursor.
+// message boxes and the other modal questions, the message pump, the wait cursor, the
+// screen's DPI.
 #pragma once
 
 #include <memory>
@@ -22,5 +23,12 @@ std::unique_ptr<EventPump> MakeEventPump();
 
 // Shows the hourglass (true) or the arrow while the pointer is over the program's windows.
 void ShowWaitCursor(bool wait);
+
+// The screen's pixels per inch (96 at 100 %), and a length in twips (1440 to an inch) in
+// pixels at `dpi`.
+int ScreenDpi();
+inline int TwipsToPixels(int twips, int dpi) {
+  return static_cast<int>((static_cast<long long>(twips) * dpi) / 1440);
+}
 
 }  // namespace dfm::win32
