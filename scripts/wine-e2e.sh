@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The Windows installer's window under Wine on a virtual X screen: builds the demo mod's
 # Windows installer with the Linux dfmod, names the demo game's folder in the prefix's App
-# Paths key, starts the installer, clicks Install, answers the closing message and presses
-# Finished. The log (from its third line: the first two hold the date; paths into the game
-# folder spelled alike) and the game folder, the archive's entries included, must equal what the Linux `dfmod run` makes of the same
-# mod. Screenshots go to BUILD/wine-e2e/shots/. Every wait is bounded.
+# Paths key, starts the installer, clicks Install, answers the closing message, opens and
+# closes the credits and presses Finished. The log (from its third line: the first two hold
+# the date; paths into the game folder spelled alike) and the game folder, the archive's
+# entries included, must equal what the Linux `dfmod run` makes of the same mod. Screenshots go to BUILD/wine-e2e/shots/. Every wait is bounded.
 # Usage: bash scripts/wine-e2e.sh BUILD_DIR   (the windows preset's build folder)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -70,6 +70,10 @@ bash scripts/wine-run.sh reg add \
 python3 demo/make_demo_files.py game "$GAME" >/dev/null
 cp /usr/share/wine/fonts/{marlett,tahoma,tahomabd}.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 
+# Wine's processes started without a display (the tests, reg) would keep the windows from
+# opening: they end first.
+timeout -k 5 30 wineserver -k >/dev/null 2>&1 || true
+
 # A virtual screen with a window manager (title bars, and windows xdotool can find).
 exec 5>"$OUT/display"
 Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >"$OUT/xvfb.log" 2>&1 &
@@ -95,6 +99,17 @@ done
 shot 2-installed
 answer "$box"
 shot 3-finished
+click "$main" 458 22  # About: the credits scroll until their window is closed
+credits=$(window "Credits:")
+shot 4-credits
+# The close button of the title bar, which Wine draws itself for a tool window.
+eval "$(xdotool getwindowgeometry --shell "$credits")"
+for _ in $(seq 10); do
+  click "$credits" $((WIDTH - 10)) 9 || true
+  sleep 1
+  xdotool search --onlyvisible --name '^Credits:$' >/dev/null || break
+done
+wait_for 10 "the credits to close" sh -c "! xdotool search --onlyvisible --name '^Credits:\$'"
 for _ in $(seq 10); do  # Finished
   click "$main" 444 66
   sleep 1
