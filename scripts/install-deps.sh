@@ -21,8 +21,13 @@ group_gui_smoke=(xvfb openbox xdotool x11-utils imagemagick)
 # the release programs: clang against Debian 11's libraries (scripts/linux-sysroot.sh) and
 # libzip built from Debian's source package
 group_release=(build-essential cmake ninja-build pkg-config clang dpkg-dev)
-group_test=(@build @gui @gui_smoke @release git googletest libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev clang-format zip unzip libjpeg-turbo-progs python3)
+# windows: the MinGW-w64 cross build (scripts/build-windows-deps.sh fetches sources with
+# apt-get source, dpkg-dev unpacks them), the tests under Wine, and the installer's window
+# under Wine on a virtual screen (the Linux build's dfmod makes and checks the installer)
+group_windows=(@build @gui_smoke g++-mingw-w64-x86-64-posix nasm dpkg-dev wine wine64 fonts-wine
+  xauth python3 googletest)
+group_test=(@build @gui @gui_smoke @release @windows git googletest libgtest-dev libgmock-dev
+  libbenchmark-dev clang libclang-rt-14-dev clang-format zip unzip libjpeg-turbo-progs python3)
 
 packages=()
 add_group() {

@@ -74,6 +74,27 @@ Status WriteReplacing(FileSystem& fs, const std::string& path,
   return failure;
 }
 
+std::string FileErrorText(int code) {
+  switch (code) {
+    case err::kFileNotFound:
+      return "File not found";
+    case err::kPathNotFound:
+      return "Path not found";
+    case err::kPermissionDenied:
+      return "Permission denied";
+    case err::kFileAlreadyExists:
+      return "File already exists";
+    case err::kDiskFull:
+      return "Disk full";
+    case err::kBadFileName:
+      return "Bad file name or number";
+    case err::kDeviceIoError:
+      return "Device I/O error";
+    default:
+      return "Path/File access error";
+  }
+}
+
 Result<FileStat> FileSystem::Stat(const std::string& path) {
   auto length = FileLength(path);
   if (!length) return length.failure();
