@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "image/tga.h"
-#include "platform/host.h"
 #include "support/fakes.h"
 #include "support/jpeg_samples.h"
 #include "support/memory_file_system.h"
-#include "support/temp_dir.h"
 
 namespace dfm {
 namespace {
@@ -107,60 +105,6 @@ TEST(ReadJpeg, StepsInOrderAndEachFailurePoint) {
   grey.channels = 1;
   ASSERT_TRUE(ReadJpeg(grey, dialogs, dib, "g.jpg"));
   EXPECT_EQ(grey.seen.jpg_color, JpegColor::kGrey);
-}
-
-// Rows of the section, bottom row first, without padding, turned into the reference
-// decoder's top-down RGB (or grey) order.
-Bytes AsTopDown(CDibSection& dib, int channels) {
-  std::span<unsigned char> v;
-  const int w = dib.MapArray(v);
-  const int h = dib.Height();
-  Bytes out;
-  for (int y = h - 1; y >= 0; --y) {
-    const unsigned char* row = v.data() + static_cast<std::size_t>(y) * dib.BytesPerScanLine();
-    for (int x = 0; x < w; ++x) {
-      const unsigned char* p = row + 3 * x;
-      if (channels == 1) {
-        EXPECT_TRUE(p[0] == p[1] && p[1] == p[2]);
-        out.push_back(p[0]);
-      } else {
-        out.insert(out.end(), {p[2], p[1], p[0]});
-      }
-    }
-  }
-  return out;
-}
-
-TEST(ReadJpeg, PixelsEqualTheReferenceDecoders) {
-  struct Sample {
-    int width, height, subsampling, flags;
-  };
-  const Sample samples[] = {
-      {1024, 1024, TJSAMP_420, 0}, {5, 2, TJSAMP_420, 0},
-      {37, 23, TJSAMP_422, 0},     {37, 23, TJSAMP_444, 0},
-      {64, 33, TJSAMP_GRAY, 0},    {50, 41, TJSAMP_420, TJFLAG_PROGRESSIVE},
-  };
-  testing::TempDir dir;
-  auto fs = MakeHostFileSystem();
-  RecordingDialogs dialogs;
-  for (const auto& s : samples) {
-    SCOPED_TRACE(std::to_string(s.width) + "x" + std::to_string(s.height) + " sampling " +
-                 std::to_string(s.subsampling));
-    const std::string path = dir / "in.jpg";
-    ASSERT_TRUE(
-        WriteWholeFile(*fs, path, testing::SampleJpeg(s.width, s.height, s.subsampling, s.flags)));
-    int channels = 0;
-    auto reference = testing::DecodeWithDjpeg(path, &channels);
-    if (!reference) GTEST_SKIP() << "djpeg is not available";
-    CDibSection dib;
-    auto r = ReadJpeg(*fs, dialogs, dib, path);
-    ASSERT_TRUE(r && *r);
-    EXPECT_EQ(dib.Width(), s.width);
-    EXPECT_EQ(dib.Height(), s.height);
-    EXPECT_EQ(channels, s.subsampling == TJSAMP_GRAY ? 1 : 3);
-    EXPECT_TRUE(AsTopDown(dib, channels) == *reference);
-  }
-  EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 TEST(ReadJpeg, PadBytesAreNotWritten) {

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "image/jpeg.h"
+#include "platform/host.h"
 #include "support/fakes.h"
 #include "support/jpeg_samples.h"
 #include "support/memory_file_system.h"
+#include "support/temp_dir.h"
 
 namespace dfm {
 namespace {
@@ -60,35 +62,52 @@ TEST(WriteTga, HeaderPixelsAndSignatureTrailerReplaceTheTarget) {
   }
 }
 
-// The section's rows without padding, bottom row first, as ReadJpeg decoded them.
-Bytes DecodedPixels(FileSystem& fs, const std::string& jpg) {
+// Pictures of even and odd widths (rows of the section padded), each sampling, grey and
+// progressive: the header, the reference decoder's pixels bottom row first as BGR (grey
+// as three equal bytes) without padding, and the trailer.
+TEST(ConvertJpgToTga, PixelsEqualTheReferenceDecoderBottomRowFirst) {
+  struct Sample {
+    int width, height, subsampling, flags;
+  };
+  const Sample samples[] = {
+      {1024, 1024, TJSAMP_420, 0}, {5, 2, TJSAMP_420, 0},
+      {37, 23, TJSAMP_422, 0},     {37, 23, TJSAMP_444, 0},
+      {64, 33, TJSAMP_GRAY, 0},    {50, 41, TJSAMP_420, TJFLAG_PROGRESSIVE},
+  };
+  testing::TempDir dir;
+  auto fs = MakeHostFileSystem();
   RecordingDialogs dialogs;
-  CDibSection dib;
-  EXPECT_TRUE(*ReadJpeg(fs, dialogs, dib, jpg));
-  Bytes out;
-  const unsigned char* p = dib.DIBSectionBitsPtr();
-  for (int y = 0; y < dib.Height(); ++y, p += dib.BytesPerScanLine())
-    out.insert(out.end(), p, p + 3 * dib.Width());
-  return out;
-}
-
-// The pixels as ReadJpeg decoded them (bottom row first), without the section's padding.
-TEST(ConvertJpgToTga, GivesHeaderPixelsBottomRowFirstWithoutPaddingAndTrailer) {
-  for (const auto& [width, height] : {std::pair{1024, 1024}, {5, 2}}) {
-    MemoryFileSystem fs;
-    fs.Put("in.jpg", testing::SampleJpeg(width, height, TJSAMP_444));
-    RecordingDialogs dialogs;
-    ASSERT_TRUE(ConvertJpgToTga(fs, dialogs, "in.jpg", "out.tga"));
-    EXPECT_TRUE(dialogs.boxes.empty());
-    const Bytes tga = *fs.Get("out.tga");
-    ASSERT_EQ(tga.size(), 18u + 3 * width * height + 50);
-    EXPECT_EQ(Bytes(tga.begin(), tga.begin() + 18),
-              (Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<unsigned char>(width),
-                     static_cast<unsigned char>(width >> 8), static_cast<unsigned char>(height),
-                     static_cast<unsigned char>(height >> 8), 0x18, 0x00}));
-    EXPECT_EQ(Bytes(tga.end() - 50, tga.end()), Trailer());
-    EXPECT_TRUE(Bytes(tga.begin() + 18, tga.end() - 50) == DecodedPixels(fs, "in.jpg"));
+  for (const auto& [width, height, subsampling, flags] : samples) {
+    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + " sampling " +
+                 std::to_string(subsampling));
+    const std::string path = dir / "in.jpg";
+    ASSERT_TRUE(WriteWholeFile(*fs, path, testing::SampleJpeg(width, height, subsampling, flags)));
+    int channels = 0;
+    auto reference = testing::DecodeWithDjpeg(path, &channels);
+    if (!reference) GTEST_SKIP() << "djpeg is not available";
+    ASSERT_EQ(channels, subsampling == TJSAMP_GRAY ? 1 : 3);
+    const auto w = static_cast<unsigned char>(width), h = static_cast<unsigned char>(height);
+    Bytes expected = {0,    0,
+                      2,    0,
+                      0,    0,
+                      0,    0,
+                      0,    0,
+                      0,    0,
+                      w,    static_cast<unsigned char>(width >> 8),
+                      h,    static_cast<unsigned char>(height >> 8),
+                      0x18, 0x00};
+    for (int y = height - 1; y >= 0; --y) {
+      for (int x = 0; x < width; ++x) {
+        const unsigned char* p = reference->data() + (std::size_t(y) * width + x) * channels;
+        expected.insert(expected.end(), {p[channels - 1], p[channels / 2], p[0]});
+      }
+    }
+    const Bytes trailer = Trailer();
+    expected.insert(expected.end(), trailer.begin(), trailer.end());
+    ASSERT_TRUE(ConvertJpgToTga(*fs, dialogs, path, dir / "out.tga"));
+    EXPECT_TRUE(*ReadWholeFile(*fs, dir / "out.tga") == expected);
   }
+  EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 TEST(ConvertJpgToTga, FailedDecodeWritesNothingAndFails) {
