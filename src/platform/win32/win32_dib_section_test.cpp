@@ -49,8 +49,8 @@ TEST(Win32DibSection, BlitsAndTheClipboardCarryThePixelBytes) {
     Bytes expected;
   } rows[] = {
       {"paint all", [&](DibSection& t) { return source.PaintPicture(t.Dc()); }, kSource},
-      {"paint a part", [&](DibSection& t) { return source.PaintPicture(t.Dc(), 1, 0, 2, 1, 0, 1); },
-       Rows(kZeroRow, {0, 0, 0, 1, 2, 3, 4, 5, 6, 0, 0, 0})},
+      {"paint a part", [&](DibSection& t) { return source.PaintPicture(t.Dc(), 1, 0, 2, 1, 1, 1); },
+       Rows(kZeroRow, {0, 0, 0, 4, 5, 6, 7, 8, 9, 0, 0, 0})},
       {"load a part", [&](DibSection& t) { return t.LoadPictureBlt(source.Dc(), 2, 1, 1, 1); },
        Rows(kZeroRow, {7, 8, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0})},
       {"clipboard, then a picture of what it holds",
