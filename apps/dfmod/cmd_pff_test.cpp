@@ -3,8 +3,6 @@
 #include <filesystem>
 
 #include "dfmod/cli.h"
-#include "pff/pff_archive.h"
-#include "platform/host.h"
 #include "support/cli_run.h"
 #include "support/pff_bytes.h"
 #include "support/temp_dir.h"
@@ -97,26 +95,7 @@ TEST(PffCommand, ListsAddsAndExtractsWithExactMessages) {
   EXPECT_FALSE(dir.Exists("one/caf\xe9_sixteen_ch"));
 }
 
-TEST(PffCommand, AddsEachFileInOrderThroughOneSlot) {
-  TempDir dir;
-  dir.Write("a.pff", PffHeaderBytes(0, 32, 20));
-  dir.Write("mod/one.pcx", "1111");
-  dir.Write("mod/Two.pcx", "22");
-  dir.Write("mod/again/ONE.PCX", "33");
-  auto r = testing::RunCli(Pff, {"add", dir / "a.pff", dir / "mod/one.pcx", dir / "mod/Two.pcx",
-                                 dir / "mod/again/ONE.PCX"});
-  EXPECT_EQ(r.code, kExitOk) << r.err;
-  EXPECT_EQ(r.err, "");
-  auto fs = MakeHostFileSystem();
-  auto ts = [&](const std::string& p) { return *PffTimestamp(*fs->ModifiedTime(dir / p)); };
-  // one.pcx at 20, Two.pcx at 24, then ONE.PCX replaces one.pcx in the tail of its space.
-  EXPECT_EQ(dir.Read("a.pff"), PffHeaderBytes(3, 32, 26) + "11" + "33" + "22" +
-                                   PffRecordBytes(1, 20, 2, ts("mod/one.pcx"), "<DEAD SPACE>") +
-                                   PffRecordBytes(0, 24, 2, ts("mod/Two.pcx"), "Two.pcx") +
-                                   PffRecordBytes(0, 22, 2, ts("mod/again/ONE.PCX"), "ONE.PCX") +
-                                   PffTrailerBytes());
-}
-
+// Adding files byte for byte and extracting by name: tests/cli/pff.sh.
 TEST(PffCommand, ExtractsEveryLiveEntryUnderItsOwnNameAndNothingOutsideTheFolder) {
   TempDir dir;
   auto entry = [](int offset, int size, const char* name, int dead = 0) {
