@@ -77,17 +77,17 @@ TEST(PffCommand, ListsAddsAndExtractsWithExactMessages) {
        "",
        "dfmod: pff extract: no entry named nothing.pcx\n"},
   };
+  const std::string root = (dir.path() / "").string();  // with the host's separator
   for (const PffCall& call : calls) {
     Args args;
-    for (std::string a : call.args)
-      args.push_back(a.rfind("{dir}", 0) ? a : dir.str() + a.substr(5));
+    for (std::string a : call.args) args.push_back(a.rfind("{dir}", 0) ? a : root + a.substr(5));
     SCOPED_TRACE(args[0] + " " + args[1]);
     auto r = testing::RunCli(Pff, args);
     EXPECT_EQ(r.code, call.code);
     EXPECT_EQ(r.out, call.out);
     std::string err = call.err;
     for (auto at = err.find("{dir}"); at != std::string::npos; at = err.find("{dir}"))
-      err.replace(at, 5, dir.str());
+      err.replace(at, 5, root);
     EXPECT_EQ(r.err, err);
   }
   EXPECT_EQ(dir.Read("bad.pff"), PffHeaderBytes(-2, 32, 20));
