@@ -6,6 +6,7 @@
 # Usage: bash scripts/gui-smoke.sh [BUILD_DIR]   (default build/dev)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/virtual-screen.sh
 BUILD=${1:-build/dev}
 OUT=$PWD/$BUILD/gui-smoke
 DFMOD=$PWD/$BUILD/dfmod
@@ -120,14 +121,7 @@ mv "$GAMES/game" "$GAMES/game-ref"
 python3 demo/make_demo_files.py game "$GAMES/game" >/dev/null
 
 # A virtual screen with a window manager (title bars with a close button).
-exec 5>"$OUT/display"
-Xvfb -displayfd 5 -screen 0 800x600x24 -nolisten tcp >"$OUT/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 60 "the X server" test -s "$OUT/display"
-export DISPLAY=":$(cat "$OUT/display")"
-openbox --sm-disable >"$OUT/openbox.log" 2>&1 &
-pids+=($!)
-wait_for 60 "the window manager" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+start_virtual_screen "$OUT" 800x600x24
 
 # Install the demo mod through the window.
 "$OUT/win/Setup" --game-folder "3=$GAMES/game" >"$OUT/win.out" 2>&1 &

@@ -8,6 +8,7 @@
 # Usage: bash scripts/wine-e2e.sh BUILD_DIR   (the windows preset's build folder)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/virtual-screen.sh
 BUILD=$PWD/${1:?the windows build folder}
 OUT=$BUILD/wine-e2e
 export WINEPREFIX=${WINEPREFIX:-$BUILD/wineprefix}
@@ -75,14 +76,7 @@ cp /usr/share/wine/fonts/{marlett,tahoma,tahomabd}.ttf "$WINEPREFIX/drive_c/wind
 timeout -k 5 30 wineserver -k >/dev/null 2>&1 || true
 
 # A virtual screen with a window manager (title bars, and windows xdotool can find).
-exec 5>"$OUT/display"
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >"$OUT/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 60 "the X server" test -s "$OUT/display"
-export DISPLAY=":$(cat "$OUT/display")"
-openbox --sm-disable >"$OUT/openbox.log" 2>&1 &
-pids+=($!)
-wait_for 60 "the window manager" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+start_virtual_screen "$OUT" 1024x768x24
 
 (cd "$OUT/win" && DFM_WINE_TIMEOUT=300 bash "$OLDPWD/scripts/wine-run.sh" Setup.exe >"$OUT/win.out" 2>&1) &
 installer=$!

@@ -1,0 +1,15 @@
+# Sourced by the window tests (gui-smoke.sh, wine-e2e.sh).
+# start_virtual_screen OUT SIZE: a virtual X screen of SIZE (WxHxDEPTH) with a window manager
+# (title bars with a close button), its logs in OUT; exports DISPLAY. Uses the caller's
+# wait_for (SECONDS WHAT COMMAND...) and adds the processes to its pids array.
+start_virtual_screen() {
+  local out=$1 size=$2
+  exec 5>"$out/display"
+  Xvfb -displayfd 5 -screen 0 "$size" -nolisten tcp >"$out/xvfb.log" 2>&1 &
+  pids+=($!)
+  wait_for 60 "the X server" test -s "$out/display"
+  export DISPLAY=":$(cat "$out/display")"
+  openbox --sm-disable >"$out/openbox.log" 2>&1 &
+  pids+=($!)
+  wait_for 60 "the window manager" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+}
