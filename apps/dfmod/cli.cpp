@@ -21,7 +21,9 @@ constexpr Command kCommands[] = {
      "build (--mod DIR | --zip MAIN.ZIP) [--stub FILE] [--libs-from INSTALLER] -o OUT"},
     {"inspect", Inspect, "inspect INSTALLER"},
     {"run", Run,
-     "run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW]"},
+     "run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW] "
+     "[--restore-dir DIR] [--no-restore-point]"},
+    {"restore", Restore, "restore (--list [GAME-FOLDER] | [ID] [--force]) [--restore-dir DIR]"},
 };
 
 void PrintUsage(std::ostream& os) {

@@ -1,4 +1,5 @@
-// dfmod run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW]:
+// dfmod run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW]
+// [--restore-dir DIR] [--no-restore-point]:
 // runs an installer's start-up and install without a window.
 #include <filesystem>
 
@@ -11,7 +12,7 @@ namespace dfm::cli {
 int Run(const Args& args, Io& io) {
   constexpr const char* kUsage =
       " (usage: dfmod run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] "
-      "[--password PW])";
+      "[--password PW] [--restore-dir DIR] [--no-restore-point])";
   RunOptions options;
   std::vector<std::string> operands;
   if (std::string problem = ParseRunOptions(args, options, operands); !problem.empty())

@@ -239,7 +239,7 @@ TEST_F(RunTest, ARelativeGameFolderMeansTheFolderItWasGivenIn) {
 TEST(RunOptions, BadUsageExitsTwoWithTheReason) {
   const std::string usage =
       " (usage: dfmod run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] "
-      "[--password PW])\n";
+      "[--password PW] [--restore-dir DIR] [--no-restore-point])\n";
   auto err = [](std::vector<std::string> args) { return RunCli(cli::Run, args).err; };
   EXPECT_EQ(err({}), "dfmod: run: give exactly one INSTALLER" + usage);
   EXPECT_EQ(err({"a", "b"}), "dfmod: run: give exactly one INSTALLER" + usage);

@@ -49,6 +49,12 @@ std::string ParseGameFolder(const std::string& value, RunOptions& options) {
 
 std::string ParseOption(const std::string& name, const std::string& value, RunOptions& options) {
   if (name == "--game-folder") return ParseGameFolder(value, options);
+  if (name == "--restore-dir") {
+    std::error_code ec;
+    std::filesystem::path dir = std::filesystem::absolute(value, ec);
+    options.restore_dir = ec ? value : dir.string();
+    return {};
+  }
   if (name == "--password") {
     options.password = value;
     return {};
@@ -70,7 +76,10 @@ std::string ParseRunOptions(const Args& args, RunOptions& options,
       operands.push_back(a);
     } else if (a == "--") {
       options_done = true;
-    } else if (a == "--game-folder" || a == "--critical" || a == "--password") {
+    } else if (a == "--no-restore-point") {
+      options.restore_point = false;
+    } else if (a == "--game-folder" || a == "--critical" || a == "--password" ||
+               a == "--restore-dir") {
       if (i + 1 >= args.size()) return a + " needs a value";
       if (std::string problem = ParseOption(a, args[++i], options); !problem.empty())
         return problem;
@@ -79,6 +88,10 @@ std::string ParseRunOptions(const Args& args, RunOptions& options,
     }
   }
   return {};
+}
+
+std::string RestoreFolder(const RunOptions& options) {
+  return options.restore_dir.empty() ? HostRestoreFolder() : options.restore_dir;
 }
 
 int RunInstallerUnattended(const std::string& program_file, const RunOptions& options, Io& io) {
@@ -91,6 +104,9 @@ int RunInstallerUnattended(const std::string& program_file, const RunOptions& op
   Platform platform{*fs, dialogs, pump, *clock, *process, *registry};
   PrintingMainView view(io.out);
   frmMain window(platform, view);
+  window.set_restore_policy(
+      {options.restore_point ? RestorePolicy::Mode::kRequire : RestorePolicy::Mode::kOff,
+       RestoreFolder(options), program_file});
 
   if (window.Load(program_file, HostFolderFromRegistry, options.game_folders) !=
       StartUpOutcome::kReady)
@@ -98,6 +114,7 @@ int RunInstallerUnattended(const std::string& program_file, const RunOptions& op
   const WindowState& state = window.state();
   const bool can_install = IsFolderKnown(state.game_folders, state.df_version);
   window.ClickInstall();  // with the folder unknown, only tells the user to set it
+  if (window.restore_point_failed()) return kRunNoRestorePoint;
   if (!can_install || window.ended() || window.last_run().outcome != RunOutcome::kCompleted)
     return kRunAborted;
   return window.last_run().errors == 0 ? kRunCompleted : kRunCompletedWithErrors;
@@ -111,7 +128,7 @@ int InstallerMain(const Args& args, Io& io) {
   if (!problem.empty()) {
     io.err << "DFModInstaller: " << problem
            << " (usage: DFModInstaller [--game-folder V=DIR]... [--critical continue|abort] "
-              "[--password PW])\n";
+              "[--password PW] [--restore-dir DIR] [--no-restore-point])\n";
     return kExitUsage;
   }
   auto self = MakeHostProcess()->ExecutablePath();

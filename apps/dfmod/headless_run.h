@@ -15,20 +15,26 @@ namespace dfm::cli {
 // Exit codes of a run.
 inline constexpr int kRunCompleted = 0;
 inline constexpr int kRunCompletedWithErrors = 1;
-inline constexpr int kRunAborted = 2;       // the user aborted, or Install could not start
-inline constexpr int kRunStartUpEnded = 3;  // no Control.ini, or an invalid or missing version
+inline constexpr int kRunAborted = 2;         // the user aborted, or Install could not start
+inline constexpr int kRunStartUpEnded = 3;    // no Control.ini, or an invalid or missing version
+inline constexpr int kRunNoRestorePoint = 3;  // the restore point could not be written
 
 // The answers an unattended run gives to the installer's questions.
 struct RunOptions {
   std::map<int, std::string> game_folders;  // by game version; absolute folders
   bool abort_at_critical = false;           // the critical-file question: Yes (abort) or No
   std::optional<std::string> password;      // for encrypted entries of Main.zip
+  std::string restore_dir;                  // empty: the host's folder of restore points
+  bool restore_point = true;                // false: --no-restore-point
 };
 
+// The folder of restore points the options name, or the host's.
+std::string RestoreFolder(const RunOptions& options);
+
 // Parses "--game-folder V=DIR" (repeatable; the last one for a version wins), "--critical
-// continue|abort" and "--password PW"; other words are passed back in `operands`. A
-// relative DIR is made absolute here, since start-up changes the current directory.
-// Returns an error message, or an empty text when the options are usable.
+// continue|abort", "--password PW", "--restore-dir DIR" and "--no-restore-point"; other words are
+// passed back in `operands`. A relative DIR is made absolute here, since start-up changes the
+// current directory. Returns an error message, or an empty text when the options are usable.
 std::string ParseRunOptions(const Args& args, RunOptions& options,
                             std::vector<std::string>& operands);
 

@@ -28,6 +28,14 @@ class File {
   virtual Status WriteAt(std::uint64_t offset, const void* data, std::size_t size) = 0;
   virtual Result<std::uint64_t> Size() = 0;
   virtual Status Close() = 0;
+  // Makes the bytes written so far durable: on the disk, not only in a cache. A file
+  // system without a cache has nothing to do.
+  virtual Status Sync() { return {}; }
+  // Cuts the file to `length` bytes, or extends it with zero bytes.
+  virtual Status SetLength(std::uint64_t length) {
+    return Status::Fail(err::kInvalidProcedureCall,
+                        "Cannot set the length to " + std::to_string(length));
+  }
 };
 
 enum class OpenMode {
@@ -68,6 +76,14 @@ class FileSystem {
     return Status::Fail(err::kInvalidProcedureCall, "Cannot set the time of " + path);
   }
   virtual Result<bool> IsDirectory(const std::string& path) = 0;
+  // Makes the folder's list of names durable (after a file in it was created or renamed).
+  virtual Status SyncFolder(const std::string& path) {
+    (void)path;
+    return {};
+  }
+  // The path as the file system spells the existing file, which may differ in letter
+  // case from `path`; `path` itself when the host keeps no other spelling.
+  virtual Result<std::string> ExactPath(const std::string& path) { return path; }
   // Copies a file's bytes; an existing target is replaced.
   virtual Status CopyFile(const std::string& from, const std::string& to) = 0;
   // Renames; fails with err::kFileAlreadyExists when the target exists, and with

@@ -1,5 +1,7 @@
 #include "shell/frm_main.h"
 
+#include "base/path_utils.h"
+#include "base/sha256.h"
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
 #include "shell/install_log.h"
@@ -14,6 +16,8 @@ void frmMain::ClickInstall() {
                                  " Path First!");
     return;
   }
+  RecoverInterrupted();
+  if (!BeginRestorePoint()) return;
   ExpandForInstall();
   const RunOutcome outcome = RunInstallScript();
   if (outcome == RunOutcome::kProgramEnded) {
@@ -64,8 +68,77 @@ bool frmMain::RequestClose() {
   return false;
 }
 
+void frmMain::RecoverInterrupted() {
+  if (restore_.folder.empty()) return;
+  std::vector<std::string> folders{state_.program_folder};
+  for (int v = 1; v <= 3; ++v) {
+    if (IsFolderKnown(state_.game_folders, v)) folders.push_back(state_.game_folders[v]);
+  }
+  RestoreStore store(platform_.fs, restore_.folder);
+  for (const UndoReport& r : store.RecoverInterrupted(folders, platform_.clock.Now())) {
+    platform_.dialogs.MessageBox(
+        "An earlier install of " + r.mod + " (" + r.id +
+        ") was interrupted and has been undone: " + std::to_string(r.files) + " files put back.");
+  }
+}
+
+bool frmMain::BeginRestorePoint() {
+  restore_point_failed_ = false;
+  if (restore_.mode == RestorePolicy::Mode::kOff || restore_.folder.empty()) return true;
+  InstallDescription install{state_.controls.mod_name, restore_.installer, {}, {}};
+  if (auto bytes = ReadWholeFile(platform_.fs, restore_.installer)) {
+    Sha256 sha;
+    sha.Update(bytes->data(), bytes->size());
+    install.installer_sha = sha.FinishHex();
+  }
+  for (int v = 1; v <= 3; ++v) {
+    if (IsFolderKnown(state_.game_folders, v))
+      install.game_folders.push_back(state_.game_folders[v]);
+  }
+  const std::string log = FoldedPath(AsFolder(state_.program_folder) + kInstallLogName);
+  RestoreStore store(platform_.fs, restore_.folder);
+  auto point = store.Begin(install, platform_.clock.Now(),
+                           [log](const std::string& path) { return FoldedPath(path) == log; });
+  if (point) {
+    point_ = std::move(*point);
+    return true;
+  }
+  const std::string why =
+      "The restore point could not be written:\r\n" + point.failure().description;
+  if (restore_.mode == RestorePolicy::Mode::kAsk &&
+      platform_.dialogs.MessageBox(why + "\r\nInstall without a restore point?", "Restore Point",
+                                   MsgButtons::kYesNo) == MsgAnswer::kYes)
+    return true;
+  if (restore_.mode == RestorePolicy::Mode::kRequire) platform_.dialogs.MessageBox(why);
+  restore_point_failed_ = true;
+  return false;
+}
+
 RunOutcome frmMain::RunInstallScript() {
   log_failure_reported_ = false;
+  if (point_) {
+    Platform journaled{point_->fs(),    platform_.dialogs, platform_.pump,
+                       platform_.clock, platform_.process, platform_.registry};
+    archives_.UseFileSystem(point_->fs());
+    archives_.set_add_observer([this](const std::string& archive, const PffEntry& entry,
+                                      const PffPlacement& placement) {
+      static const char* const kHow[] = {"dead space reused whole", "tail of dead space",
+                                         "appended"};
+      point_->NoteEntry(archive, PffNameText(entry.name), kHow[static_cast<int>(placement.kind)],
+                        placement.replaced_size, entry.data_size);
+    });
+    RunEnvironment env{journaled,           *this,
+                       archives_,           state_.program_folder,
+                       state_.credits.file, state_.control_line_count};
+    last_run_ = dfm::RunInstallScript(env);
+    archives_.UseFileSystem(platform_.fs);
+    archives_.set_add_observer({});
+    if (Status st = point_->Finish(platform_.clock.Now()); !st)
+      platform_.dialogs.MessageBox("The restore point could not be finished:\r\n" +
+                                   st.failure().description);
+    point_.reset();
+    return last_run_.outcome;
+  }
   RunEnvironment env{platform_,           *this,
                      archives_,           state_.program_folder,
                      state_.credits.file, state_.control_line_count};

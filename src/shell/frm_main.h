@@ -8,8 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include <memory>
+
 #include "pff/mod_kyv_pff.h"
 #include "platform/platform.h"
+#include "restore/restore_points.h"
 #include "script/install_window.h"
 #include "script/script_run.h"
 #include "shell/game_folders.h"
@@ -18,6 +21,18 @@
 #include "shell/window_state.h"
 
 namespace dfm {
+
+// Whether and where an install keeps a restore point.
+struct RestorePolicy {
+  enum class Mode {
+    kOff,      // no restore point
+    kAsk,      // the window: when none can be written, ask whether to install without
+    kRequire,  // unattended: when none can be written, do not install
+  };
+  Mode mode = Mode::kOff;
+  std::string folder;     // the folder of restore points (empty: none, nor any recovery)
+  std::string installer;  // the installer's file, named in the manifest
+};
 
 class frmMain final : public InstallWindow {
  public:
@@ -70,6 +85,9 @@ class frmMain final : public InstallWindow {
   // Operations.
   // Runs Control.ini's command lines (Install has prepared the window).
   RunOutcome RunInstallScript();
+  void set_restore_policy(RestorePolicy policy) { restore_ = std::move(policy); }
+  // True when Install was refused because no restore point could be written.
+  bool restore_point_failed() const { return restore_point_failed_; }
   // How the latest run ended and what it counted.
   const RunResult& last_run() const { return last_run_; }
   bool IsLineAllowed(const std::vector<std::string>& words) const;
@@ -90,6 +108,11 @@ class frmMain final : public InstallWindow {
 
  private:
   void ExpandForInstall();
+  // Rolls back installs a crash interrupted in the game folders, and tells the user.
+  void RecoverInterrupted();
+  // Starts the restore point of the next run as the policy says; false when the user
+  // (or the policy) chose not to install.
+  bool BeginRestorePoint();
 
   // Start-up (start_up.cpp): the header lines, each key's setter returning the failure of
   // its line, if any.
@@ -110,6 +133,9 @@ class frmMain final : public InstallWindow {
   WindowState state_;
   PffArchiveTable archives_;
   RunResult last_run_;
+  RestorePolicy restore_;
+  std::unique_ptr<ActiveRestorePoint> point_;
+  bool restore_point_failed_ = false;
   bool ended_ = false;
   bool log_failure_reported_ = false;
 };

@@ -99,9 +99,9 @@ class FixedClock : public Clock {
 };
 
 // Wraps a file system and fails chosen operations. Each rule names an operation
-// ("open", "read", "write", "size", "close", "length", "mtime", "isdir", "copy",
-// "rename", "remove", "mkdir", "list", "cwd", "chdir"), an optional path substring
-// and how many matching calls pass before it fails (then it fails every time, or
+// ("open", "read", "write", "size", "sync", "truncate", "close", "length", "mtime",
+// "isdir", "syncdir", "copy", "rename", "remove", "mkdir", "list", "cwd", "chdir"), an optional
+// path substring and how many matching calls pass before it fails (then it fails every time, or
 // `times` times).
 class FaultyFileSystem : public FileSystem {
  public:
@@ -153,6 +153,11 @@ class FaultyFileSystem : public FileSystem {
     if (auto f = Check("isdir", path)) return *f;
     return inner_.IsDirectory(path);
   }
+  Status SyncFolder(const std::string& path) override {
+    if (auto f = Check("syncdir", path)) return *f;
+    return inner_.SyncFolder(path);
+  }
+  Result<std::string> ExactPath(const std::string& path) override { return inner_.ExactPath(path); }
   Status CopyFile(const std::string& from, const std::string& to) override {
     if (auto f = Check("copy", from + " -> " + to)) return *f;
     return inner_.CopyFile(from, to);
@@ -202,6 +207,14 @@ class FaultyFile : public File {
   Result<std::uint64_t> Size() override {
     if (auto f = fs_.Check("size", path_)) return *f;
     return inner_->Size();
+  }
+  Status Sync() override {
+    if (auto f = fs_.Check("sync", path_)) return *f;
+    return inner_->Sync();
+  }
+  Status SetLength(std::uint64_t length) override {
+    if (auto f = fs_.Check("truncate", path_)) return *f;
+    return inner_->SetLength(length);
   }
   Status Close() override {
     if (auto f = fs_.Check("close", path_)) {

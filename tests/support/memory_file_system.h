@@ -74,6 +74,11 @@ class MemoryFileSystem : public FileSystem {
     auto own = times_.find(path);
     return own != times_.end() ? own->second : mtime;
   }
+  Status SetModifiedTime(const std::string& path, const LocalDateTime& time) override {
+    if (!files_.count(path)) return NotFound(path);
+    times_[path] = time;
+    return {};
+  }
   Result<bool> IsDirectory(const std::string& path) override { return dirs_.count(path) != 0; }
   Status CopyFile(const std::string& from, const std::string& to) override {
     auto it = files_.find(from);
@@ -159,6 +164,12 @@ class MemoryFileSystem : public FileSystem {
     Result<std::uint64_t> Size() override {
       if (!data_) return Closed();
       return static_cast<std::uint64_t>(data_->size());
+    }
+    Status SetLength(std::uint64_t length) override {
+      if (!data_) return Closed();
+      if (read_only_) return Failure{err::kBadFileMode, "Bad file mode"};
+      data_->resize(static_cast<std::size_t>(length));
+      return {};
     }
     Status Close() override {
       if (data_) --*open_count_;

@@ -137,6 +137,18 @@ class PosixFile final : public File {
     return static_cast<std::uint64_t>(st.st_size);
   }
 
+  Status Sync() override {
+    if (fd_ < 0) return Status::Fail(err::kBadFileName, "File is closed: " + path_);
+    if (::fdatasync(fd_) != 0) return FromErrno(errno, path_);
+    return {};
+  }
+
+  Status SetLength(std::uint64_t length) override {
+    if (fd_ < 0) return Status::Fail(err::kBadFileName, "File is closed: " + path_);
+    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) return FromErrno(errno, path_);
+    return {};
+  }
+
   Status Close() override {
     if (fd_ < 0) return {};
     int fd = fd_;
@@ -265,9 +277,24 @@ class PosixFileSystem final : public FileSystem {
   Status SetModifiedTime(const std::string& path, const LocalDateTime& time) override {
     struct timespec times[2]{};
     times[0].tv_sec = times[1].tv_sec = ToTimeT(time);
+    times[0].tv_nsec = times[1].tv_nsec = time.nanosecond;
     if (::utimensat(AT_FDCWD, posix::ResolvePath(path).c_str(), times, 0) != 0)
       return FromErrno(errno, path);
     return {};
+  }
+
+  Status SyncFolder(const std::string& path) override {
+    const int fd = ::open(posix::ResolvePath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return FromErrno(errno, path);
+    const bool synced = ::fsync(fd) == 0;
+    const int e = errno;
+    ::close(fd);
+    if (!synced) return FromErrno(e, path);
+    return {};
+  }
+
+  Result<std::string> ExactPath(const std::string& path) override {
+    return posix::ResolvePath(path);
   }
 
   Result<bool> IsDirectory(const std::string& path) override {

@@ -1,0 +1,336 @@
+#include "restore/journaling_file_system.h"
+
+#include <algorithm>
+
+#include "base/path_utils.h"
+#include "base/sha256.h"
+
+namespace dfm {
+
+std::vector<std::pair<std::uint64_t, std::uint64_t>> RangeSet::Missing(std::uint64_t start,
+                                                                       std::uint64_t end) const {
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> out;
+  auto it = ranges_.upper_bound(start);
+  if (it != ranges_.begin() && std::prev(it)->second > start) start = std::prev(it)->second;
+  for (; start < end; ++it) {
+    const std::uint64_t next = it == ranges_.end() ? end : std::min(end, it->first);
+    if (next > start) out.emplace_back(start, next);
+    if (it == ranges_.end()) break;
+    start = std::max(start, it->second);
+  }
+  return out;
+}
+
+void RangeSet::Add(std::uint64_t start, std::uint64_t end) {
+  if (start >= end) return;
+  auto it = ranges_.upper_bound(start);
+  if (it != ranges_.begin() && std::prev(it)->second >= start) {
+    --it;
+    start = it->first;
+  }
+  while (it != ranges_.end() && it->first <= end) {
+    end = std::max(end, it->second);
+    it = ranges_.erase(it);
+  }
+  ranges_.emplace(start, end);
+}
+
+// What the journal knows of one path. The content state moves with a rename.
+struct JournalingFileSystem::PathState {
+  enum class Kind {
+    kKept,    // holds content from before the install: writes below base_length are saved
+    kFresh,   // content the install made: undo removes it, nothing needs saving
+    kAbsent,  // no file
+  };
+  Kind kind = Kind::kAbsent;
+  std::string path;  // absolute, as first touched
+  bool existed = false;
+  std::uint64_t base_length = 0;
+  RangeSet saved;      // ranges whose bytes from before the install are in the journal
+  RangeSet written;    // ranges the install wrote into the content
+  bool whole = false;  // the install wrote (or moved in) the whole content
+  bool replaced = false;
+  std::string moved_to, moved_from;
+};
+
+namespace {
+
+using Kind = JournalingFileSystem::PathState::Kind;
+
+bool IsAbsolute(const std::string& p) {
+  return (!p.empty() && (p[0] == '/' || p[0] == '\\')) || (p.size() > 1 && p[1] == ':');
+}
+
+class JournaledFile final : public File {
+ public:
+  JournaledFile(JournalingFileSystem& fs, std::unique_ptr<File> inner, std::string key, bool append)
+      : fs_(fs), inner_(std::move(inner)), key_(std::move(key)), append_(append) {}
+  Status ReadAt(std::uint64_t offset, void* out, std::size_t size) override {
+    return inner_->ReadAt(offset, out, size);
+  }
+  Status WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
+    if (append_) {
+      auto end = inner_->Size();
+      if (!end) return end.failure();
+      offset = *end;
+    }
+    if (auto st = fs_.BeforeWrite(key_, offset, size); !st) return st;
+    return inner_->WriteAt(offset, data, size);
+  }
+  Result<std::uint64_t> Size() override { return inner_->Size(); }
+  Status Close() override { return inner_->Close(); }
+  Status Sync() override { return inner_->Sync(); }
+  Status SetLength(std::uint64_t length) override {
+    auto size = inner_->Size();
+    if (!size) return size.failure();
+    // Cutting the file loses its tail: saved as a write over it would be.
+    if (length < *size) {
+      if (auto st = fs_.BeforeWrite(key_, length, *size - length); !st) return st;
+    } else if (auto st = fs_.BeforeWrite(key_, *size, 0); !st) {
+      return st;
+    }
+    return inner_->SetLength(length);
+  }
+
+ private:
+  JournalingFileSystem& fs_;
+  std::unique_ptr<File> inner_;
+  std::string key_;
+  bool append_;
+};
+
+}  // namespace
+
+JournalingFileSystem::JournalingFileSystem(FileSystem& inner, JournalWriter& journal,
+                                           std::function<bool(const std::string&)> skip)
+    : inner_(inner), journal_(journal), skip_(std::move(skip)) {}
+
+JournalingFileSystem::~JournalingFileSystem() = default;
+
+std::string JournalingFileSystem::Absolute(const std::string& path) {
+  if (IsAbsolute(path)) return path;
+  auto cwd = inner_.CurrentDirectory();
+  if (!cwd) return path;
+  return AsFolder(*cwd) + path;
+}
+
+Status JournalingFileSystem::Record(JournalRecord record) {
+  return journal_.Append(record);
+}
+
+JournalingFileSystem::PathState* JournalingFileSystem::Touch(const std::string& path,
+                                                             Status& status) {
+  const std::string absolute = Absolute(path);
+  if (skip_ && skip_(absolute)) return nullptr;
+  const std::string key = FoldedPath(absolute);
+  if (auto it = states_.find(key); it != states_.end()) return it->second.get();
+  auto stat = inner_.Stat(absolute);
+  if (!stat && stat.failure().code != err::kFileNotFound) {
+    status = stat.failure();
+    return nullptr;
+  }
+  auto state = std::make_unique<PathState>();
+  state->path = absolute;
+  state->existed = stat.ok();
+  state->kind = stat ? Kind::kKept : Kind::kAbsent;
+  state->base_length = stat ? stat->length : 0;
+  JournalRecord r{
+      RecordKind::kTouched, {absolute}, {state->existed ? 1u : 0u, state->base_length}, {}};
+  AppendTime(r.numbers, stat ? stat->modified : LocalDateTime{});
+  if (status = Record(std::move(r)); !status) return nullptr;
+  order_.push_back(key);
+  return states_.emplace(key, std::move(state)).first->second.get();
+}
+
+// The file's whole content and time, before something replaces or removes it.
+Status JournalingFileSystem::SaveWhole(PathState& state) {
+  if (state.kind != Kind::kKept) return {};
+  auto bytes = ReadWholeFile(inner_, state.path);
+  if (!bytes) return bytes.failure();
+  auto time = inner_.ModifiedTime(state.path);
+  if (!time) return time.failure();
+  auto exact = inner_.ExactPath(state.path);
+  JournalRecord r{RecordKind::kWhole, {exact ? *exact : state.path}, {}, std::move(*bytes)};
+  AppendTime(r.numbers, *time);
+  state.replaced = state.existed;
+  return Record(std::move(r));
+}
+
+Status JournalingFileSystem::Created(PathState& state) {
+  if (state.kind != Kind::kAbsent) return {};
+  return Record({RecordKind::kCreated, {state.path}, {}, {}});
+}
+
+Result<std::unique_ptr<File>> JournalingFileSystem::Open(const std::string& path, OpenMode mode) {
+  if (mode == OpenMode::kRead) return inner_.Open(path, mode);
+  Status status;
+  PathState* state = Touch(path, status);
+  if (!status) return status.failure();
+  if (!state) return inner_.Open(path, mode);
+  if (mode == OpenMode::kCreateFresh) {
+    if (status = SaveWhole(*state); !status) return status.failure();
+  }
+  if (mode != OpenMode::kUpdate) {
+    if (status = Created(*state); !status) return status.failure();
+  }
+  if (status = journal_.Flush(); !status) return status.failure();
+  auto file = inner_.Open(path, mode);
+  if (!file) return file.failure();
+  if (mode == OpenMode::kCreateFresh) {
+    state->written = RangeSet();
+    state->whole = true;
+  }
+  if (state->kind != Kind::kKept || mode == OpenMode::kCreateFresh) state->kind = Kind::kFresh;
+  return std::unique_ptr<File>(std::make_unique<JournaledFile>(
+      *this, std::move(*file), FoldedPath(state->path), mode == OpenMode::kAppend));
+}
+
+Status JournalingFileSystem::BeforeWrite(const std::string& key, std::uint64_t offset,
+                                         std::size_t size) {
+  PathState& state = *states_.at(key);
+  const std::uint64_t end = offset + size;
+  state.written.Add(offset, end);
+  if (state.kind == Kind::kKept && offset < state.base_length) {
+    const auto missing = state.saved.Missing(offset, std::min(end, state.base_length));
+    std::unique_ptr<File> reader;
+    for (const auto& [from, to] : missing) {
+      if (!reader) {
+        auto opened = inner_.Open(state.path, OpenMode::kRead);
+        if (!opened) return opened.failure();
+        reader = std::move(*opened);
+      }
+      JournalRecord r{RecordKind::kRange, {state.path}, {from}, Bytes(to - from)};
+      if (auto st = reader->ReadAt(from, r.data.data(), r.data.size()); !st) return st;
+      if (auto st = Record(std::move(r)); !st) return st;
+      state.saved.Add(from, to);
+    }
+  }
+  return journal_.Flush();
+}
+
+Status JournalingFileSystem::SetModifiedTime(const std::string& path, const LocalDateTime& time) {
+  Status status;
+  Touch(path, status);
+  if (status) status = journal_.Flush();
+  if (!status) return status;
+  return inner_.SetModifiedTime(path, time);
+}
+
+Status JournalingFileSystem::CopyFile(const std::string& from, const std::string& to) {
+  Status status;
+  PathState* state = Touch(to, status);
+  if (!status) return status;
+  if (!state) return inner_.CopyFile(from, to);
+  if (status = SaveWhole(*state); status) status = Created(*state);
+  if (status) status = journal_.Flush();
+  if (!status) return status;
+  status = inner_.CopyFile(from, to);
+  state->kind = Kind::kFresh;
+  state->whole = true;
+  return status;
+}
+
+Status JournalingFileSystem::Rename(const std::string& from, const std::string& to) {
+  Status status;
+  PathState* source = Touch(from, status);
+  PathState* target = status ? Touch(to, status) : nullptr;
+  if (!status) return status;
+  if (!source || !target) return inner_.Rename(from, to);
+  if (status = SaveWhole(*target); status) {
+    status = Record({RecordKind::kRenamed, {source->path, target->path}, {}, {}});
+  }
+  if (status) status = journal_.Flush();
+  if (!status) return status;
+  status = inner_.Rename(from, to);
+  if (!status) return status;
+  target->kind = source->kind;
+  target->base_length = source->base_length;
+  target->saved = std::move(source->saved);
+  target->written = std::move(source->written);
+  target->whole = true;
+  target->moved_from = source->path;
+  source->kind = Kind::kAbsent;
+  source->saved = RangeSet();
+  source->written = RangeSet();
+  source->moved_to = target->path;
+  return {};
+}
+
+Status JournalingFileSystem::RemoveFile(const std::string& path) {
+  Status status;
+  PathState* state = Touch(path, status);
+  if (!status) return status;
+  if (!state) return inner_.RemoveFile(path);
+  if (status = SaveWhole(*state); status) status = journal_.Flush();
+  if (!status) return status;
+  status = inner_.RemoveFile(path);
+  if (status) state->kind = Kind::kAbsent;
+  return status;
+}
+
+std::vector<TouchedFile> JournalingFileSystem::Touched() {
+  std::vector<TouchedFile> out;
+  for (const std::string& key : order_) {
+    const PathState& s = *states_.at(key);
+    const bool now = s.kind != Kind::kAbsent;
+    std::string how;
+    if (!s.moved_from.empty() && now) {
+      how = "moved from " + s.moved_from;
+    } else if (!s.moved_to.empty() && s.existed) {
+      how = "moved to " + s.moved_to;
+    } else if (!s.existed && now) {
+      how = "created";
+    } else if (s.existed && !now) {
+      how = "deleted";
+    } else if (s.existed && (s.replaced || s.whole)) {
+      how = "replaced";
+    } else if (s.existed && !s.written.ranges().empty()) {
+      how = "changed";
+    }
+    if (!how.empty()) out.push_back({s.path, how});
+  }
+  return out;
+}
+
+Status JournalingFileSystem::RecordAfterStates() {
+  for (const std::string& key : order_) {
+    const PathState& s = *states_.at(key);
+    JournalRecord r{RecordKind::kAfter, {s.path}, {}, {}};
+    auto fp = AfterState(inner_, s.path, s.whole, s.written);
+    if (!fp) return fp.failure();
+    r.texts.push_back(fp->digest);
+    r.numbers = {fp->exists ? 1u : 0u, fp->length, s.whole ? 1u : 0u};
+    for (const auto& [a, b] : s.written.ranges()) r.numbers.insert(r.numbers.end(), {a, b});
+    if (auto st = Record(std::move(r)); !st) return st;
+  }
+  return journal_.Flush();
+}
+
+Result<AfterFingerprint> AfterState(FileSystem& fs, const std::string& path, bool whole,
+                                    const RangeSet& written) {
+  AfterFingerprint out;
+  auto file = fs.Open(path, OpenMode::kRead);
+  if (!file) {
+    if (file.failure().code != err::kFileNotFound) return file.failure();
+    return out;
+  }
+  auto length = (*file)->Size();
+  if (!length) return length.failure();
+  out.exists = true;
+  out.length = *length;
+  Sha256 sha;
+  RangeSet all;
+  all.Add(0, *length);
+  const RangeSet& ranges = whole ? all : written;
+  Bytes buffer;
+  for (const auto& [a, b] : ranges.ranges()) {
+    if (a >= *length) break;
+    buffer.resize(static_cast<std::size_t>(std::min(b, *length) - a));
+    if (auto st = (*file)->ReadAt(a, buffer.data(), buffer.size()); !st) return st.failure();
+    sha.Update(buffer.data(), buffer.size());
+  }
+  out.digest = sha.FinishHex();
+  return out;
+}
+
+}  // namespace dfm
