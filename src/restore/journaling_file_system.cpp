@@ -110,7 +110,7 @@ JournalingFileSystem::~JournalingFileSystem() = default;
 std::string JournalingFileSystem::Absolute(const std::string& path) {
   if (IsAbsolute(path)) return path;
   auto cwd = inner_.CurrentDirectory();
-  if (!cwd) return path;
+  if (!cwd || cwd->empty()) return path;
   return AsFolder(*cwd) + path;
 }
 

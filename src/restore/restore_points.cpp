@@ -171,8 +171,8 @@ std::string ManifestText(const RestorePointInfo& info) {
          "\nEnded: " + (info.ended.empty() ? "-" : info.ended) +
          "\nState: " + StateName(info.state) + "\n";
   for (const auto& f : info.game_folders) out += "Game folder: " + f + "\n";
-  for (const auto& f : info.files) out += "File " + f.how + ": " + f.path + "\n";
-  for (const auto& e : info.entries) out += "Entry " + e + "\n";
+  for (const auto& f : info.files) out += "File: " + f.path + ", " + f.how + "\n";
+  for (const auto& e : info.entries) out += "Entry: " + e + "\n";
   return out;
 }
 

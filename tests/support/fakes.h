@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -119,8 +120,23 @@ class FaultyFileSystem : public FileSystem {
   // Operations seen, as "op path" lines.
   std::vector<std::string> log;
 
+  // After this many changes (writes, truncations, copies, renames, removals, folders
+  // made, times set, opens for writing) every later change fails, as if the program had
+  // died there. -1: never.
+  int crash_after = -1;
+  int changes() const { return changes_; }
+
+  std::optional<Failure> Crash(const std::string& op) {
+    static const std::set<std::string> kChanges{"write", "truncate", "copy",   "rename",
+                                                "remove", "mkdir",   "settime", "create"};
+    if (kChanges.count(op) && changes_++ >= crash_after && crash_after >= 0)
+      return Failure{err::kDeviceIoError, "Device I/O error (the program died)"};
+    return std::nullopt;
+  }
+
   std::optional<Failure> Check(const std::string& op, const std::string& path) {
     log.push_back(op + " " + path);
+    if (auto f = Crash(op)) return f;
     for (auto& r : rules_) {
       if (r.op != op) continue;
       if (!r.path_contains.empty() && path.find(r.path_contains) == std::string::npos) continue;
@@ -190,6 +206,7 @@ class FaultyFileSystem : public FileSystem {
  private:
   FileSystem& inner_;
   std::vector<Rule> rules_;
+  int changes_ = 0;
 };
 
 class FaultyFile : public File {
@@ -233,6 +250,9 @@ class FaultyFile : public File {
 inline Result<std::unique_ptr<File>> FaultyFileSystem::Open(const std::string& path,
                                                             OpenMode mode) {
   if (auto f = Check("open", path)) return *f;
+  if (mode != OpenMode::kRead) {
+    if (auto f = Crash("create")) return *f;
+  }
   auto file = inner_.Open(path, mode);
   if (!file) return file.failure();
   return std::unique_ptr<File>(std::make_unique<FaultyFile>(*this, std::move(*file), path));
