@@ -32,7 +32,9 @@ std::string Fill(char c, int n) {
 // The game folder G and the program folder (the current folder) before the install.
 // The archive holds dead space of 50 and of 300 bytes between its entries, so the adds
 // below reuse dead space whole, use its tail, and append.
-Files Original(int sources) {
+const Files& Original(int sources) {
+  static std::map<int, Files> made;
+  if (made.count(sources)) return made[sources];
   std::string pff = PffHeaderBytes(5, 32, 670) + Fill('a', 100) + Fill('b', 50) + Fill('c', 100) +
                     Fill('d', 300) + Fill('e', 100);
   const char* names[] = {"e0.pcx", "<DEAD SPACE>", "e1.pcx", "<DEAD SPACE>", "e2.pcx"};
@@ -50,7 +52,7 @@ Files Original(int sources) {
   const Bytes jpeg = SampleJpeg(16, 8);
   f["pic.jpg"] = std::string(jpeg.begin(), jpeg.end());
   for (int i = 0; i < sources; ++i) f["f" + std::to_string(i) + ".pcx"] = Fill('f', 13 * i % 150);
-  return f;
+  return made[sources] = f;
 }
 
 std::string Control(int sources) {
@@ -193,6 +195,32 @@ TEST(RestorePoints, UndoGoesNewestFirstAndLeavesFilesChangedSinceAlone) {
   EXPECT_EQ(w.Changed(0), std::vector<std::string>{});
   EXPECT_EQ(w.store().Undo("", false, w.clock.now).failure().description,
             "There is no install to undo");
+}
+
+TEST(RestorePoints, WithoutARestorePointTheWindowAsksAndARunStops) {
+  struct Row {
+    RestorePolicy::Mode mode;
+    MsgAnswer answer;
+    bool installed;
+    std::string box;
+  };
+  const std::string why = "The restore point could not be written:\r\nPath/File access error: M/R";
+  for (const Row& row : {Row{RestorePolicy::Mode::kAsk, MsgAnswer::kYes, true,
+                             why + "\r\nInstall without a restore point?"},
+                         Row{RestorePolicy::Mode::kAsk, MsgAnswer::kNo, false,
+                             why + "\r\nInstall without a restore point?"},
+                         Row{RestorePolicy::Mode::kRequire, MsgAnswer::kYes, false, why}}) {
+    World w(Control(0));
+    w.fs.Fail({"isdir", kStore, 0, -1, {err::kPathFileAccessError, "Path/File access error: M/R"}});
+    w.dialogs.answers.push_back(row.answer);
+    w.window.set_restore_policy({row.mode, kStore, "Control.ini"});
+    w.window.ClickInstall();
+    ASSERT_FALSE(w.dialogs.boxes.empty());
+    EXPECT_EQ(w.dialogs.boxes[0].text, row.box);
+    EXPECT_EQ(w.window.restore_point_failed(), !row.installed);
+    EXPECT_EQ(w.Changed(0).empty(), !row.installed);
+    EXPECT_EQ(w.window.controls().install.visible, !row.installed);
+  }
 }
 
 }  // namespace

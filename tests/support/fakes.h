@@ -127,8 +127,8 @@ class FaultyFileSystem : public FileSystem {
   int changes() const { return changes_; }
 
   std::optional<Failure> Crash(const std::string& op) {
-    static const std::set<std::string> kChanges{"write", "truncate", "copy",   "rename",
-                                                "remove", "mkdir",   "settime", "create"};
+    static const std::set<std::string> kChanges{"write",  "truncate", "copy",    "rename",
+                                                "remove", "mkdir",    "settime", "create"};
     if (kChanges.count(op) && changes_++ >= crash_after && crash_after >= 0)
       return Failure{err::kDeviceIoError, "Device I/O error (the program died)"};
     return std::nullopt;
