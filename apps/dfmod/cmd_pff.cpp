@@ -3,17 +3,21 @@
 //   pff add ARCHIVE FILE...            (each file as the installer's pack command adds it)
 //   pff extract ARCHIVE -o DIR [NAME...]
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <ostream>
 
+#include <filesystem>
 #include "base/path_utils.h"
+
 #include "dfmod/cli.h"
 #include "dfmod/cli_dialogs.h"
 #include "pff/mod_kyv_pff.h"
 #include "pff/pff_archive.h"
 #include "platform/event_pump.h"
 #include "platform/host.h"
+#include "restore/restore_points.h"
 #include "script/file_exists.h"
 
 namespace dfm::cli {
@@ -99,6 +103,14 @@ int Add(const Args& args, Io& io) {
   NullEventPump pump;
   const std::string& archive = args[0];
   if (!FileExists(*fs, dialogs, archive)) return UsageError(io, "pff: not found: " + archive);
+  // An install that a crash interrupted in the archive's folder is rolled back first.
+  if (const std::string store = HostRestoreFolder(); !store.empty()) {
+    std::error_code ec;
+    const auto folder = std::filesystem::absolute(archive, ec).parent_path().string();
+    for (const UndoReport& r :
+         RestoreStore(*fs, store).RecoverInterrupted({folder}, MakeHostClock()->Now()))
+      io.err << "dfmod: " << RolledBackText(r) << "\n";
+  }
   PffArchiveTable table(*fs, dialogs, pump);
   bool failed = false;
   for (std::size_t i = 1; i < args.size(); ++i) {

@@ -25,8 +25,8 @@ bool Touches(const RestorePointInfo& p, const std::string& folder) {
   return false;
 }
 
-void PrintReport(const UndoReport& r, const char* verb, Io& io) {
-  io.out << verb << " " << r.id << " (" << r.mod << "): " << r.files << " files put back\n";
+void PrintReport(const UndoReport& r, Io& io) {
+  io.out << "Undid " << r.id << " (" << r.mod << "): " << r.files << " files put back\n";
   for (const auto& path : r.changed) {
     io.out << path << ": changed since the install, left alone (--force puts it back)\n";
   }
@@ -83,14 +83,14 @@ int Restore(const Args& args, Io& io) {
         folders.insert(folders.end(), p.game_folders.begin(), p.game_folders.end());
     }
     for (const UndoReport& r : store.RecoverInterrupted(folders, clock->Now()))
-      PrintReport(r, "Rolled back the interrupted install", io);
+      io.out << RolledBackText(r) << "\n";
   }
   auto report = store.Undo(operand, force, clock->Now());
   if (!report) {
     io.err << "dfmod: restore: " << report.failure().description << "\n";
     return report.failure().code == err::kInvalidProcedureCall ? kExitUsage : kExitFindings;
   }
-  PrintReport(*report, "Undid", io);
+  PrintReport(*report, io);
   return report->changed.empty() && report->failures.empty() ? kExitOk : kExitFindings;
 }
 

@@ -95,6 +95,11 @@ const char* StateName(RestorePointInfo::State state) {
   return "";
 }
 
+std::string RolledBackText(const UndoReport& r) {
+  return "Rolled back the interrupted install " + r.id + " (" + r.mod +
+         "): " + std::to_string(r.files) + " files put back";
+}
+
 ActiveRestorePoint::~ActiveRestorePoint() = default;
 
 void ActiveRestorePoint::NoteEntry(const std::string& archive, const std::string& name,

@@ -73,6 +73,9 @@ struct UndoReport {
   std::size_t files = 0;              // files put back
 };
 
+// "Rolled back the interrupted install <id> (<mod>): <n> files put back".
+std::string RolledBackText(const UndoReport& report);
+
 class RestoreStore {
  public:
   RestoreStore(FileSystem& fs, std::string folder) : fs_(fs), folder_(std::move(folder)) {}

@@ -76,9 +76,7 @@ void frmMain::RecoverInterrupted() {
   }
   RestoreStore store(platform_.fs, restore_.folder);
   for (const UndoReport& r : store.RecoverInterrupted(folders, platform_.clock.Now())) {
-    platform_.dialogs.MessageBox(
-        "An earlier install of " + r.mod + " (" + r.id +
-        ") was interrupted and has been undone: " + std::to_string(r.files) + " files put back.");
+    platform_.dialogs.MessageBox(RolledBackText(r));
   }
 }
 
