@@ -23,6 +23,9 @@ constexpr Command kCommands[] = {
     {"run", Run,
      "run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW] "
      "[--restore-dir DIR] [--no-restore-point]"},
+    {"plan", Plan,
+     "plan INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW] "
+     "[--restore-dir DIR] [--json]"},
     {"restore", Restore, "restore (--list [GAME-FOLDER] | [ID] [--force]) [--restore-dir DIR]"},
 };
 

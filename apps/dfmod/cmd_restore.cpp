@@ -94,9 +94,4 @@ int Restore(const Args& args, Io& io) {
   return report->changed.empty() && report->failures.empty() ? kExitOk : kExitFindings;
 }
 
-int Plan(const Args& args, Io& io) {
-  (void)args;
-  return UsageError(io, "plan: not available yet");
-}
-
 }  // namespace dfm::cli

@@ -94,7 +94,8 @@ std::string RestoreFolder(const RunOptions& options) {
   return options.restore_dir.empty() ? HostRestoreFolder() : options.restore_dir;
 }
 
-int RunInstallerUnattended(const std::string& program_file, const RunOptions& options, Io& io) {
+int RunInstallerUnattended(const std::string& program_file, const RunOptions& options, Io& io,
+                           FileSystem* rehearsal, RunResult* result) {
   auto fs = MakeHostFileSystem();
   auto clock = MakeHostClock();
   auto process = MakeHostProcess();
@@ -106,7 +107,7 @@ int RunInstallerUnattended(const std::string& program_file, const RunOptions& op
   frmMain window(platform, view);
   window.set_restore_policy(
       {options.restore_point ? RestorePolicy::Mode::kRequire : RestorePolicy::Mode::kOff,
-       RestoreFolder(options), program_file});
+       RestoreFolder(options), program_file, rehearsal});
 
   if (window.Load(program_file, HostFolderFromRegistry, options.game_folders) !=
       StartUpOutcome::kReady)
@@ -114,6 +115,7 @@ int RunInstallerUnattended(const std::string& program_file, const RunOptions& op
   const WindowState& state = window.state();
   const bool can_install = IsFolderKnown(state.game_folders, state.df_version);
   window.ClickInstall();  // with the folder unknown, only tells the user to set it
+  if (result) *result = window.last_run();
   if (window.restore_point_failed()) return kRunNoRestorePoint;
   if (!can_install || window.ended() || window.last_run().outcome != RunOutcome::kCompleted)
     return kRunAborted;

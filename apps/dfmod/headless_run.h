@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "dfmod/cli.h"
+#include "platform/file_system.h"
+#include "script/script_run.h"
 
 namespace dfm::cli {
 
@@ -46,6 +48,9 @@ int InstallerMain(const Args& args, Io& io);
 // folder) and, when start-up left the window ready, presses Install. The game folders come
 // from the host's registry, overridden by the options' folders; a folder question for a
 // version without one is cancelled. Returns one of the run's exit codes.
-int RunInstallerUnattended(const std::string& program_file, const RunOptions& options, Io& io);
+// With `rehearsal` (dfmod plan) the install writes through that file system, and its
+// restore point goes to the options' folder; `result` receives the run's counters.
+int RunInstallerUnattended(const std::string& program_file, const RunOptions& options, Io& io,
+                           FileSystem* rehearsal = nullptr, RunResult* result = nullptr);
 
 }  // namespace dfm::cli

@@ -107,11 +107,15 @@ JournalingFileSystem::JournalingFileSystem(FileSystem& inner, JournalWriter& jou
 
 JournalingFileSystem::~JournalingFileSystem() = default;
 
-std::string JournalingFileSystem::Absolute(const std::string& path) {
+std::string AbsolutePath(FileSystem& fs, const std::string& path) {
   if (IsAbsolute(path)) return path;
-  auto cwd = inner_.CurrentDirectory();
+  auto cwd = fs.CurrentDirectory();
   if (!cwd || cwd->empty()) return path;
   return AsFolder(*cwd) + path;
+}
+
+std::string JournalingFileSystem::Absolute(const std::string& path) {
+  return AbsolutePath(inner_, path);
 }
 
 Status JournalingFileSystem::Record(JournalRecord record) {

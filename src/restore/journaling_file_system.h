@@ -32,6 +32,9 @@ class RangeSet {
   std::map<std::uint64_t, std::uint64_t> ranges_;
 };
 
+// The absolute spelling of a path: a relative path is taken against the current folder.
+std::string AbsolutePath(FileSystem& fs, const std::string& path);
+
 // One file the install changed and how, in the order the install first touched them.
 struct TouchedFile {
   std::string path;

@@ -148,7 +148,7 @@ RestorePointInfo DescribeJournal(const std::string& id, const std::vector<Journa
                            (r.Number(0) ? "replaced, " + std::to_string(r.Number(1)) + " -> "
                                         : std::string("added, ")) +
                            std::to_string(r.Number(2)) + " bytes, " + r.Text(2);
-        info.entries.push_back(std::move(line));
+        info.entries.push_back({r.Text(0), r.Text(1), std::move(line)});
         break;
       }
       case RecordKind::kEnd:
@@ -177,7 +177,7 @@ std::string ManifestText(const RestorePointInfo& info) {
          "\nState: " + StateName(info.state) + "\n";
   for (const auto& f : info.game_folders) out += "Game folder: " + f + "\n";
   for (const auto& f : info.files) out += "File: " + f.path + ", " + f.how + "\n";
-  for (const auto& e : info.entries) out += "Entry: " + e + "\n";
+  for (const auto& e : info.entries) out += "Entry: " + e.text + "\n";
   return out;
 }
 
@@ -194,7 +194,7 @@ void ApplyUndo(FileSystem& fs, const std::vector<JournalRecord>& records,
 
 Result<std::unique_ptr<ActiveRestorePoint>> RestoreStore::Begin(
     const InstallDescription& install, const LocalDateTime& now,
-    std::function<bool(const std::string&)> skip) {
+    std::function<bool(const std::string&)> skip, FileSystem* rehearsal) {
   auto is_folder = fs_.IsDirectory(folder_);
   if (!is_folder) return is_folder.failure();
   if (!*is_folder) {
@@ -228,7 +228,9 @@ Result<std::unique_ptr<ActiveRestorePoint>> RestoreStore::Begin(
   begin.texts.insert(begin.texts.end(), install.game_folders.begin(), install.game_folders.end());
   if (auto st = point->journal_->Append(begin); !st) return st.failure();
   if (auto st = point->journal_->Flush(); !st) return st.failure();
-  point->fs_ = std::make_unique<JournalingFileSystem>(fs_, *point->journal_, std::move(skip));
+  point->journal_->set_durable(rehearsal == nullptr);
+  point->fs_ = std::make_unique<JournalingFileSystem>(rehearsal ? *rehearsal : fs_,
+                                                      *point->journal_, std::move(skip));
   return point;
 }
 

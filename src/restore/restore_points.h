@@ -29,9 +29,12 @@ struct RestorePointInfo {
   std::vector<std::string> game_folders;
   State state = State::kInterrupted;
   std::vector<TouchedFile> files;
-  std::vector<std::string> entries;  // "archive: name ..." lines
-  std::set<std::string> keys;        // folded paths of the files touched
-  std::string damage;                // why the journal could not be read, if it could not
+  struct Entry {
+    std::string archive, name, text;  // text: "archive: name ..."
+  };
+  std::vector<Entry> entries;
+  std::set<std::string> keys;  // folded paths of the files touched
+  std::string damage;          // why the journal could not be read, if it could not
 };
 const char* StateName(RestorePointInfo::State state);
 
@@ -82,10 +85,11 @@ class RestoreStore {
   const std::string& folder() const { return folder_; }
 
   // Creates the folder of a new restore point and its journal; nothing else is written.
-  // `skip` names files the journal ignores.
+  // `skip` names files the journal ignores. With `rehearsal`, the install writes through
+  // that file system instead (dfmod plan), and the journal is not made durable.
   Result<std::unique_ptr<ActiveRestorePoint>> Begin(
       const InstallDescription& install, const LocalDateTime& now,
-      std::function<bool(const std::string&)> skip = {});
+      std::function<bool(const std::string&)> skip = {}, FileSystem* rehearsal = nullptr);
   // Every restore point, newest first.
   Result<std::vector<RestorePointInfo>> List();
   // Undoes the install `id` (empty: the newest one not yet undone). Refuses when a later

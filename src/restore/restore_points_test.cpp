@@ -178,7 +178,7 @@ TEST(RestorePoints, UndoGoesNewestFirstAndLeavesFilesChangedSinceAlone) {
   EXPECT_EQ((*list)[0].id, "20261206-154207-2");
   EXPECT_EQ((*list)[1].files.size(), 9u);
   EXPECT_EQ((*list)[1].entries.size(), 3u);
-  EXPECT_EQ((*list)[1].entries[0],
+  EXPECT_EQ((*list)[1].entries[0].text,
             "G\\Dflw.pff: e1.pcx replaced, 100 -> 50 bytes, dead space reused whole");
   auto refused = w.store().Undo("20261206-154207", false, w.clock.now);
   ASSERT_FALSE(refused);

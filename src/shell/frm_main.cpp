@@ -95,8 +95,9 @@ bool frmMain::BeginRestorePoint() {
   }
   const std::string log = FoldedPath(AsFolder(state_.program_folder) + kInstallLogName);
   RestoreStore store(platform_.fs, restore_.folder);
-  auto point = store.Begin(install, platform_.clock.Now(),
-                           [log](const std::string& path) { return FoldedPath(path) == log; });
+  auto point = store.Begin(
+      install, platform_.clock.Now(),
+      [log](const std::string& path) { return FoldedPath(path) == log; }, restore_.rehearsal);
   if (point) {
     point_ = std::move(*point);
     return true;

@@ -32,6 +32,8 @@ struct RestorePolicy {
   Mode mode = Mode::kOff;
   std::string folder;     // the folder of restore points (empty: none, nor any recovery)
   std::string installer;  // the installer's file, named in the manifest
+  // A rehearsal (dfmod plan): the install writes through this file system instead.
+  FileSystem* rehearsal = nullptr;
 };
 
 class frmMain final : public InstallWindow {
