@@ -51,11 +51,18 @@ struct JournalingFileSystem::PathState {
   bool whole = false;  // the install wrote (or moved in) the whole content
   bool replaced = false;
   std::string moved_to, moved_from;
+  std::vector<std::pair<std::uint64_t, Bytes>> held;  // writes waiting for the next commit
+  bool delete_held = false;                           // a deletion waiting for it
+  bool HoldsChanges() const { return !held.empty() || delete_held; }
 };
 
 namespace {
 
 using Kind = JournalingFileSystem::PathState::Kind;
+
+Failure NotFound(const std::string& path) {
+  return {err::kFileNotFound, "File not found: " + path};
+}
 
 bool IsAbsolute(const std::string& p) {
   return (!p.empty() && (p[0] == '/' || p[0] == '\\')) || (p.size() > 1 && p[1] == ':');
@@ -66,27 +73,28 @@ class JournaledFile final : public File {
   JournaledFile(JournalingFileSystem& fs, std::unique_ptr<File> inner, std::string key, bool append)
       : fs_(fs), inner_(std::move(inner)), key_(std::move(key)), append_(append) {}
   Status ReadAt(std::uint64_t offset, void* out, std::size_t size) override {
+    if (auto st = fs_.Settle(key_); !st) return st;
     return inner_->ReadAt(offset, out, size);
   }
   Status WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
     if (append_) {
-      auto end = inner_->Size();
+      auto end = fs_.Length(key_, *inner_);
       if (!end) return end.failure();
       offset = *end;
     }
-    if (auto st = fs_.BeforeWrite(key_, offset, size); !st) return st;
-    return inner_->WriteAt(offset, data, size);
+    return fs_.Write(key_, *inner_, offset, data, size);
   }
-  Result<std::uint64_t> Size() override { return inner_->Size(); }
+  Result<std::uint64_t> Size() override { return fs_.Length(key_, *inner_); }
   Status Close() override { return inner_->Close(); }
   Status Sync() override { return inner_->Sync(); }
   Status SetLength(std::uint64_t length) override {
+    if (auto st = fs_.Settle(key_); !st) return st;
     auto size = inner_->Size();
     if (!size) return size.failure();
     // Cutting the file loses its tail: saved as a write over it would be.
     if (length < *size) {
-      if (auto st = fs_.BeforeWrite(key_, length, *size - length); !st) return st;
-    } else if (auto st = fs_.BeforeWrite(key_, *size, 0); !st) {
+      if (auto st = fs_.SaveRange(key_, length, *size - length); !st) return st;
+    } else if (auto st = fs_.SaveRange(key_, *size, 0); !st) {
       return st;
     }
     return inner_->SetLength(length);
@@ -166,6 +174,10 @@ Status JournalingFileSystem::Created(PathState& state) {
 }
 
 Result<std::unique_ptr<File>> JournalingFileSystem::Open(const std::string& path, OpenMode mode) {
+  if (PathState* held = Held(path)) {
+    if (held->delete_held && mode == OpenMode::kRead) return NotFound(path);
+    if (Status st = Commit(); !st) return st.failure();
+  }
   if (mode == OpenMode::kRead) return inner_.Open(path, mode);
   Status status;
   PathState* state = Touch(path, status);
@@ -189,8 +201,14 @@ Result<std::unique_ptr<File>> JournalingFileSystem::Open(const std::string& path
       *this, std::move(*file), FoldedPath(state->path), mode == OpenMode::kAppend));
 }
 
-Status JournalingFileSystem::BeforeWrite(const std::string& key, std::uint64_t offset,
-                                         std::size_t size) {
+Status JournalingFileSystem::SaveRange(const std::string& key, std::uint64_t offset,
+                                       std::uint64_t size) {
+  if (Status st = RecordRange(key, offset, size); !st) return st;
+  return journal_.Flush();
+}
+
+Status JournalingFileSystem::RecordRange(const std::string& key, std::uint64_t offset,
+                                         std::uint64_t size) {
   PathState& state = *states_.at(key);
   const std::uint64_t end = offset + size;
   state.written.Add(offset, end);
@@ -209,11 +227,103 @@ Status JournalingFileSystem::BeforeWrite(const std::string& key, std::uint64_t o
       state.saved.Add(from, to);
     }
   }
-  return journal_.Flush();
+  return {};
+}
+
+Status JournalingFileSystem::Write(const std::string& key, File& file, std::uint64_t offset,
+                                   const void* data, std::size_t size) {
+  PathState& state = *states_.at(key);
+  const bool needs_record = state.kind == Kind::kKept && offset < state.base_length &&
+                            !state.saved.Missing(offset, std::min(offset + size, state.base_length)).empty();
+  if (!needs_record && state.held.empty()) {
+    if (auto st = SaveRange(key, offset, size); !st) return st;
+    return file.WriteAt(offset, data, size);
+  }
+  const auto* p = static_cast<const unsigned char*>(data);
+  state.held.emplace_back(offset, Bytes(p, p + size));
+  held_ += size;
+  return held_ > hold_limit_ ? Commit() : Status();
+}
+
+Result<std::uint64_t> JournalingFileSystem::Length(const std::string& key, File& file) {
+  auto size = file.Size();
+  if (!size) return size;
+  std::uint64_t end = *size;
+  for (const auto& [offset, bytes] : states_.at(key)->held) end = std::max(end, offset + bytes.size());
+  return end;
+}
+
+Status JournalingFileSystem::Settle(const std::string& key) {
+  auto it = states_.find(key);
+  return it == states_.end() ? Status() : Settle(it->second.get());
+}
+
+Status JournalingFileSystem::Settle(PathState* state) {
+  return state && state->HoldsChanges() ? Commit() : Status();
+}
+
+JournalingFileSystem::PathState* JournalingFileSystem::Held(const std::string& path) {
+  if (states_.empty()) return nullptr;
+  auto it = states_.find(FoldedPath(Absolute(path)));
+  return it != states_.end() && it->second->HoldsChanges() ? it->second.get() : nullptr;
+}
+
+Status JournalingFileSystem::Commit() {
+  Status first;
+  auto keep = [&](Status st) {
+    if (first && !st) first = st;
+  };
+  for (const std::string& key : order_) {
+    PathState& state = *states_.at(key);
+    for (const auto& [offset, bytes] : state.held) keep(RecordRange(key, offset, bytes.size()));
+  }
+  if (Status flushed = journal_.Flush(); !flushed) return flushed;  // nothing is passed on
+  for (const std::string& key : order_) {
+    PathState& state = *states_.at(key);
+    if (!state.held.empty()) {
+      auto file = inner_.Open(state.path, OpenMode::kUpdate);
+      if (!file) keep(file.failure());
+      for (const auto& [offset, bytes] : state.held) {
+        if (file) keep((*file)->WriteAt(offset, bytes.data(), bytes.size()));
+      }
+      if (file) keep((*file)->Close());
+      state.held.clear();
+    }
+    if (state.delete_held) keep(inner_.RemoveFile(state.path));
+    state.delete_held = false;
+  }
+  held_ = 0;
+  return first;
+}
+
+// Queries see the held changes: a held deletion hides the file, held writes lengthen it.
+Result<FileStat> JournalingFileSystem::Stat(const std::string& path) {
+  PathState* held = Held(path);
+  if (held && held->delete_held) return NotFound(path);
+  auto stat = inner_.Stat(path);
+  if (!stat || !held) return stat;
+  for (const auto& [offset, bytes] : held->held)
+    stat->length = std::max(stat->length, offset + bytes.size());
+  return stat;
+}
+
+Result<std::uint64_t> JournalingFileSystem::FileLength(const std::string& path) {
+  if (!Held(path)) return inner_.FileLength(path);
+  auto stat = Stat(path);
+  if (!stat) return stat.failure();
+  return stat->length;
+}
+
+Result<LocalDateTime> JournalingFileSystem::ModifiedTime(const std::string& path) {
+  if (!Held(path)) return inner_.ModifiedTime(path);
+  auto stat = Stat(path);
+  if (!stat) return stat.failure();
+  return stat->modified;
 }
 
 Status JournalingFileSystem::SetModifiedTime(const std::string& path, const LocalDateTime& time) {
-  Status status;
+  Status status = Held(path) ? Commit() : Status();
+  if (!status) return status;
   Touch(path, status);
   if (status) status = journal_.Flush();
   if (!status) return status;
@@ -221,7 +331,8 @@ Status JournalingFileSystem::SetModifiedTime(const std::string& path, const Loca
 }
 
 Status JournalingFileSystem::CopyFile(const std::string& from, const std::string& to) {
-  Status status;
+  Status status = Held(from) || Held(to) ? Commit() : Status();
+  if (!status) return status;
   PathState* state = Touch(to, status);
   if (!status) return status;
   if (!state) return inner_.CopyFile(from, to);
@@ -235,7 +346,8 @@ Status JournalingFileSystem::CopyFile(const std::string& from, const std::string
 }
 
 Status JournalingFileSystem::Rename(const std::string& from, const std::string& to) {
-  Status status;
+  Status status = Held(from) || Held(to) ? Commit() : Status();
+  if (!status) return status;
   PathState* source = Touch(from, status);
   PathState* target = status ? Touch(to, status) : nullptr;
   if (!status) return status;
@@ -261,15 +373,29 @@ Status JournalingFileSystem::Rename(const std::string& from, const std::string& 
 }
 
 Status JournalingFileSystem::RemoveFile(const std::string& path) {
+  if (PathState* held = Held(path)) {
+    if (held->delete_held) return NotFound(path);
+    if (Status st = Commit(); !st) return st;
+  }
   Status status;
   PathState* state = Touch(path, status);
   if (!status) return status;
   if (!state) return inner_.RemoveFile(path);
-  if (status = SaveWhole(*state); status) status = journal_.Flush();
-  if (!status) return status;
-  status = inner_.RemoveFile(path);
-  if (status) state->kind = Kind::kAbsent;
-  return status;
+  if (state->kind == Kind::kAbsent) return inner_.RemoveFile(path);  // fails as it should
+  if (state->kind == Kind::kFresh) {
+    if (status = journal_.Flush(); !status) return status;
+    status = inner_.RemoveFile(path);
+    if (status) state->kind = Kind::kAbsent;
+    return status;
+  }
+  // Held: the deletion waits for the next commit, and the file is hidden until then.
+  auto length = inner_.FileLength(path);
+  if (!length) return length.failure();
+  if (status = SaveWhole(*state); !status) return status;
+  state->kind = Kind::kAbsent;
+  state->delete_held = true;
+  held_ += *length;
+  return held_ > hold_limit_ ? Commit() : Status();
 }
 
 std::vector<TouchedFile> JournalingFileSystem::Touched() {
@@ -297,6 +423,7 @@ std::vector<TouchedFile> JournalingFileSystem::Touched() {
 }
 
 Status JournalingFileSystem::RecordAfterStates() {
+  if (Status st = Commit(); !st) return st;
   for (const std::string& key : order_) {
     const PathState& s = *states_.at(key);
     JournalRecord r{RecordKind::kAfter, {s.path}, {}, {}};

@@ -5,6 +5,13 @@
 // below the file's first length, since undo cuts the file back to that); a file
 // truncated, replaced, deleted or renamed over, its whole bytes; a file created, that it
 // was absent; a rename, both names. Reads pass straight through.
+//
+// Changes that need a record are grouped so that one sync covers many: writes into a
+// file that existed are held in memory, and deleted files are hidden, until the held
+// bytes pass a limit, the file is read or changed otherwise, or the install ends
+// (Commit): then the records of all of them are made durable at once, and only then are
+// the writes and deletions passed on. A crash loses the held changes, which is the same
+// as never having made them.
 #pragma once
 
 #include <cstdint>
@@ -66,13 +73,9 @@ class JournalingFileSystem final : public FileSystem {
   std::string Absolute(const std::string& path);
 
   Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override;
-  Result<std::uint64_t> FileLength(const std::string& path) override {
-    return inner_.FileLength(path);
-  }
-  Result<LocalDateTime> ModifiedTime(const std::string& path) override {
-    return inner_.ModifiedTime(path);
-  }
-  Result<FileStat> Stat(const std::string& path) override { return inner_.Stat(path); }
+  Result<std::uint64_t> FileLength(const std::string& path) override;
+  Result<LocalDateTime> ModifiedTime(const std::string& path) override;
+  Result<FileStat> Stat(const std::string& path) override;
   Status SetModifiedTime(const std::string& path, const LocalDateTime& time) override;
   Result<bool> IsDirectory(const std::string& path) override { return inner_.IsDirectory(path); }
   Status SyncFolder(const std::string& path) override { return inner_.SyncFolder(path); }
@@ -82,6 +85,7 @@ class JournalingFileSystem final : public FileSystem {
   Status RemoveFile(const std::string& path) override;
   Status MakeDirectory(const std::string& path) override { return inner_.MakeDirectory(path); }
   Result<std::vector<DirEntry>> ListDirectory(const std::string& path) override {
+    if (Status st = Commit(); !st) return st.failure();
     return inner_.ListDirectory(path);
   }
   Result<std::string> CurrentDirectory() override { return inner_.CurrentDirectory(); }
@@ -89,14 +93,28 @@ class JournalingFileSystem final : public FileSystem {
     return inner_.SetCurrentDirectory(path);
   }
 
-  // A write through a file opened here (used by the file objects it hands out).
-  Status BeforeWrite(const std::string& key, std::uint64_t offset, std::size_t size);
+  // Makes the held changes' records durable, then passes the changes on.
+  Status Commit();
+  // Bytes held before a commit is forced.
+  void set_hold_limit(std::uint64_t bytes) { hold_limit_ = bytes; }
+
+  // Used by the file objects handed out: a write (held or passed on), the length as the
+  // held writes leave it, and the commit a read or a truncation needs first.
+  Status Write(const std::string& key, File& file, std::uint64_t offset, const void* data,
+               std::size_t size);
+  Result<std::uint64_t> Length(const std::string& key, File& file);
+  Status Settle(const std::string& key);
+  // Saves the bytes below the file's first length that [offset, offset + size) would lose.
+  Status SaveRange(const std::string& key, std::uint64_t offset, std::uint64_t size);
 
  public:
   struct PathState;
 
  private:
   PathState* Touch(const std::string& path, Status& status);
+  PathState* Held(const std::string& path);
+  Status Settle(PathState* state);
+  Status RecordRange(const std::string& key, std::uint64_t offset, std::uint64_t size);
   Status SaveWhole(PathState& state);
   Status Created(PathState& state);
   Status Record(JournalRecord record);
@@ -106,6 +124,8 @@ class JournalingFileSystem final : public FileSystem {
   std::function<bool(const std::string&)> skip_;
   std::map<std::string, std::unique_ptr<PathState>> states_;  // by folded absolute path
   std::vector<std::string> order_;                            // keys, first touch first
+  std::uint64_t held_ = 0;                                    // bytes held for the next commit
+  std::uint64_t hold_limit_ = std::uint64_t{64} << 20;
 };
 
 }  // namespace dfm
