@@ -27,8 +27,10 @@ enum class RecordKind : char {
   kWhole = 'W',    // texts: path as the host spells it; numbers: the time; data: all bytes
   kRange = 'R',    // texts: path; numbers: offset; data: the bytes a write replaced
   kRenamed = 'M',  // texts: from, to
+  kStashed = 'T',  // texts: path as the host spells it, where the deleted file was moved
   kEntry = 'A',    // texts: archive, entry name, placement; numbers: replaced, old, new size
-  kAfter = 'S',    // texts: path, SHA-256 of what the install wrote; numbers: exists, length
+  kAfter = 'S',    // texts: path, fingerprint of what the install wrote; numbers: exists,
+                   // length, whole, then the written ranges (start, end)...
   kEnd = 'E',      // texts: end time
   kUndone = 'U',   // texts: time, "undone" or "rolled back"
 };

@@ -1,9 +1,11 @@
 #include "restore/journaling_file_system.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 
 #include "base/path_utils.h"
-#include "base/sha256.h"
+
 
 namespace dfm {
 
@@ -53,6 +55,7 @@ struct JournalingFileSystem::PathState {
   std::string moved_to, moved_from;
   std::vector<std::pair<std::uint64_t, Bytes>> held;  // writes waiting for the next commit
   bool delete_held = false;                           // a deletion waiting for it
+  std::string stash;                                  // where the deletion moves the file
   bool HoldsChanges() const { return !held.empty() || delete_held; }
 };
 
@@ -110,8 +113,9 @@ class JournaledFile final : public File {
 }  // namespace
 
 JournalingFileSystem::JournalingFileSystem(FileSystem& inner, JournalWriter& journal,
-                                           std::function<bool(const std::string&)> skip)
-    : inner_(inner), journal_(journal), skip_(std::move(skip)) {}
+                                           std::function<bool(const std::string&)> skip,
+                                           std::string stash)
+    : inner_(inner), journal_(journal), skip_(std::move(skip)), stash_(std::move(stash)) {}
 
 JournalingFileSystem::~JournalingFileSystem() = default;
 
@@ -289,8 +293,16 @@ Status JournalingFileSystem::Commit() {
       if (file) keep((*file)->Close());
       state.held.clear();
     }
-    if (state.delete_held) keep(inner_.RemoveFile(state.path));
+    if (state.delete_held && state.stash.empty()) keep(inner_.RemoveFile(state.path));
+    if (state.delete_held && !state.stash.empty()) {
+      // Moved, not copied; across volumes, copied and then removed.
+      Status moved = inner_.Rename(state.path, state.stash);
+      if (!moved) moved = inner_.CopyFile(state.path, state.stash);
+      if (moved) moved = inner_.FileLength(state.path) ? inner_.RemoveFile(state.path) : Status();
+      keep(moved);
+    }
     state.delete_held = false;
+    state.stash.clear();
   }
   held_ = 0;
   return first;
@@ -391,7 +403,15 @@ Status JournalingFileSystem::RemoveFile(const std::string& path) {
   // Held: the deletion waits for the next commit, and the file is hidden until then.
   auto length = inner_.FileLength(path);
   if (!length) return length.failure();
-  if (status = SaveWhole(*state); !status) return status;
+  if (!stash_.empty()) {
+    auto exact = inner_.ExactPath(state->path);
+    state->stash = AsFolder(stash_) + "deleted-" + std::to_string(++stashed_);
+    state->replaced = state->existed;
+    status = Record({RecordKind::kStashed, {exact ? *exact : state->path, state->stash}, {}, {}});
+  } else {
+    status = SaveWhole(*state);
+  }
+  if (!status) return status;
   state->kind = Kind::kAbsent;
   state->delete_held = true;
   held_ += *length;
@@ -449,7 +469,7 @@ Result<AfterFingerprint> AfterState(FileSystem& fs, const std::string& path, boo
   if (!length) return length.failure();
   out.exists = true;
   out.length = *length;
-  Sha256 sha;
+  std::uint64_t hash = 0x9E3779B97F4A7C15u ^ *length;
   RangeSet all;
   all.Add(0, *length);
   const RangeSet& ranges = whole ? all : written;
@@ -458,9 +478,18 @@ Result<AfterFingerprint> AfterState(FileSystem& fs, const std::string& path, boo
     if (a >= *length) break;
     buffer.resize(static_cast<std::size_t>(std::min(b, *length) - a));
     if (auto st = (*file)->ReadAt(a, buffer.data(), buffer.size()); !st) return st.failure();
-    sha.Update(buffer.data(), buffer.size());
+    hash = (hash ^ a) * 0x100000001B3u;
+    std::size_t i = 0;
+    for (; i + 8 <= buffer.size(); i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, buffer.data() + i, 8);
+      hash = ((hash ^ word) * 0x9E3779B97F4A7C15u) ^ (hash >> 29);
+    }
+    for (; i < buffer.size(); ++i) hash = (hash ^ buffer[i]) * 0x100000001B3u;
   }
-  out.digest = sha.FinishHex();
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  out.digest = hex;
   return out;
 }
 

@@ -49,7 +49,8 @@ struct TouchedFile {
 };
 
 // What a file looked like when the install ended: whether it existed, its length, and
-// the SHA-256 of the bytes the install wrote (of all of them when it wrote the whole file).
+// a 64-bit fingerprint of the bytes the install wrote (of all of them when it wrote the
+// whole file).
 struct AfterFingerprint {
   bool exists = false;
   std::uint64_t length = 0;
@@ -60,9 +61,10 @@ Result<AfterFingerprint> AfterState(FileSystem& fs, const std::string& path, boo
 
 class JournalingFileSystem final : public FileSystem {
  public:
-  // `skip` names paths that pass through unrecorded (the installer's own log).
+  // `skip` names paths that pass through unrecorded (the installer's own log). Deleted
+  // files are moved into `stash` (a folder) rather than copied into the journal.
   JournalingFileSystem(FileSystem& inner, JournalWriter& journal,
-                       std::function<bool(const std::string&)> skip = {});
+                       std::function<bool(const std::string&)> skip = {}, std::string stash = {});
   ~JournalingFileSystem() override;
 
   // Appends the state the install left each file in (kAfter records): later, undo tells
@@ -122,6 +124,8 @@ class JournalingFileSystem final : public FileSystem {
   FileSystem& inner_;
   JournalWriter& journal_;
   std::function<bool(const std::string&)> skip_;
+  std::string stash_;
+  int stashed_ = 0;
   std::map<std::string, std::unique_ptr<PathState>> states_;  // by folded absolute path
   std::vector<std::string> order_;                            // keys, first touch first
   std::uint64_t held_ = 0;                                    // bytes held for the next commit

@@ -58,6 +58,9 @@ Status UndoRecord(FileSystem& fs, const JournalRecord& r) {
     case RecordKind::kRenamed:
       if (Exists(fs, r.Text(0)) || !Exists(fs, r.Text(1))) return {};
       return fs.Rename(r.Text(1), r.Text(0));
+    case RecordKind::kStashed:
+      if (Exists(fs, r.Text(0))) return Exists(fs, r.Text(1)) ? fs.RemoveFile(r.Text(1)) : Status();
+      return fs.Rename(r.Text(1), r.Text(0));
     default:
       return {};
   }
@@ -229,8 +232,8 @@ Result<std::unique_ptr<ActiveRestorePoint>> RestoreStore::Begin(
   if (auto st = point->journal_->Append(begin); !st) return st.failure();
   if (auto st = point->journal_->Flush(); !st) return st.failure();
   point->journal_->set_durable(rehearsal == nullptr);
-  point->fs_ = std::make_unique<JournalingFileSystem>(rehearsal ? *rehearsal : fs_,
-                                                      *point->journal_, std::move(skip));
+  point->fs_ = std::make_unique<JournalingFileSystem>(
+      rehearsal ? *rehearsal : fs_, *point->journal_, std::move(skip), point->folder_);
   return point;
 }
 
