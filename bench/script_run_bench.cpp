@@ -24,8 +24,8 @@
 #include "bench/timing_file_system.h"
 #include "platform/host.h"
 #include "registry/tree_registry.h"
-#include "shell/frm_main.h"
 #include "restore/restore_points.h"
+#include "shell/frm_main.h"
 #include "shell/install_log.h"
 #include "support/fakes.h"
 #include "support/scoped_current_directory.h"
@@ -233,9 +233,9 @@ double Install(const Fixture& f, FileSystem& fs, const std::string& store) {
   s.df_version = 3;
   s.game_folders[3] = f.game.path().string();
   s.control_line_count = 2 * kPairs;
-  window.set_restore_policy({store.empty() ? RestorePolicy::Mode::kOff
-                                           : RestorePolicy::Mode::kRequire,
-                             store, f.program / "Control.ini"});
+  window.set_restore_policy(
+      {store.empty() ? RestorePolicy::Mode::kOff : RestorePolicy::Mode::kRequire, store,
+       f.program / "Control.ini"});
   const auto start = Clock::now();
   window.ClickInstall();
   const double took = Since(start);
@@ -265,7 +265,8 @@ void BM_ScriptRunRestorePoint(benchmark::State& state) {
   for (const JournalRecord& r : journal->records) {
     bytes += static_cast<double>(r.data.size());
     if (r.kind == RecordKind::kRange) archive += static_cast<double>(r.data.size());
-    if (r.kind == RecordKind::kEntry && r.Text(2) != "appended") reused += static_cast<double>(r.Number(2));
+    if (r.kind == RecordKind::kEntry && r.Text(2) != "appended")
+      reused += static_cast<double>(r.Number(2));
   }
   const double directory = kRecords * kStride + 54;
   state.counters["point_MB"] = bytes / 1e6;

@@ -53,6 +53,10 @@ class TimingFileSystem final : public FileSystem {
     return inner_.CopyFile(a, b);
   }
   Status Rename(const std::string& a, const std::string& b) override { return inner_.Rename(a, b); }
+  Status ReplaceFile(const std::string& a, const std::string& b) override {
+    return inner_.ReplaceFile(a, b);
+  }
+  Result<FileIdentity> Identity(const std::string& p) override { return inner_.Identity(p); }
   Status RemoveFile(const std::string& p) override {
     return Time("remove", [&] { return inner_.RemoveFile(p); });
   }

@@ -1,22 +1,27 @@
 #!/usr/bin/env bash
-# The demo: builds everything, makes a demo Land Warrior folder with a generated
-# Dflw.pff, puts the demo mod together (demo/mod plus generated models, pictures, sound
-# and a JPEG texture), builds its installer with `dfmod build`, runs it, and shows what
-# changed: the run's status lines and summary, the install log, and the new entries of
-# the game's archive. Everything it writes goes to demo-out/.
+# The demo: builds the two programs it runs (release, no tests), makes a demo Land Warrior
+# folder with a generated Dflw.pff, puts the demo mod together (demo/mod plus generated
+# models, pictures, sound and a JPEG texture), builds its installer with `dfmod build`,
+# runs it, and shows what changed: the run's status lines and summary, the install log,
+# the files put into the game folder and the records of the game's archive, before and
+# after. Everything it writes goes to demo-out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 OUT=demo-out
-DFMOD=build/dev/dfmod
+DFMOD=build/demo/dfmod
 GAME=$OUT/game
 MOD=$OUT/mod
 SETUP=$OUT/download/DryCreekSetup
 
+# Only what the demo runs: dfmod and the installer program, optimised (the demo preset
+# builds no tests and no benchmarks).
 build() {
-  bash scripts/install-deps.sh
-  cmake --preset dev >/dev/null
-  cmake --build --preset dev -j "${JOBS:-$(nproc)}"
+  bash scripts/install-deps.sh demo
+  echo "=== building dfmod and DFModInstaller (cmake --preset demo)"
+  cmake --preset demo >/dev/null
+  cmake --build --preset demo -j "${JOBS:-$(nproc)}" | grep -v '^\[' || true
+  [ -x "$DFMOD" ] && [ -x build/demo/DFModInstaller ]
 }
 
 prepare() {
@@ -26,6 +31,7 @@ prepare() {
   python3 demo/make_demo_files.py game "$GAME"
   "$DFMOD" pff list "$GAME/Dflw.pff" >"$OUT/pff-before.txt"
   head -n 5 "$OUT/pff-before.txt"
+  "$DFMOD" pff list "$GAME/Dflw.pff" --json >"$OUT/pff-before.json"
   echo "=== the demo mod: demo/mod plus its generated files, in $MOD"
   cp -r demo/mod "$MOD"
   python3 demo/make_demo_files.py mod "$MOD"
@@ -64,12 +70,14 @@ show_changes() {
   tr -d '\r' <"$OUT/download/InstallLog.txt"
   echo "=== files the mod put into the game folder"
   (cd "$GAME" && ls -l --time-style=+ | tail -n +2 | grep -v ' Dflw.pff$')
-  "$DFMOD" pff list "$GAME/Dflw.pff" >"$OUT/pff-after.txt"
-  echo "=== Dflw.pff afterwards"
-  head -n 5 "$OUT/pff-after.txt"
-  echo "=== records of Dflw.pff that are new or changed (dead space reused, an entry replaced)"
-  diff "$OUT/pff-before.txt" "$OUT/pff-after.txt" | grep '^> ' | grep -v -E '^> (file_count|directory_offset) ' |
-    sed 's/^> //' || true
+  echo "=== what the installer left beside itself in $OUT/download"
+  (cd "$OUT/download" && ls -l --time-style=+ | tail -n +2)
+  echo "    Unzip32.dll and ijl15.dll are the installer's two library slots, zero-filled here:"
+  echo "    written out for compatibility with older installers, never loaded (extraction"
+  echo "    and JPEG decoding are built into the program)."
+  echo "=== what changed in Dflw.pff (changed and new records only)"
+  "$DFMOD" pff list "$GAME/Dflw.pff" --json >"$OUT/pff-after.json"
+  python3 demo/pff_changes.py "$OUT/pff-before.json" "$OUT/pff-after.json"
 }
 
 build

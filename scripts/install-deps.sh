@@ -1,29 +1,65 @@
 #!/usr/bin/env bash
-# Installs what the build, the tests, the fuzzers and the demo need, from Debian's archive.
-# Idempotent and non-interactive; does nothing when everything is already there.
+# Installs from Debian's archive what a task needs, by group:
+#   bash scripts/install-deps.sh demo   the release programs and the demo's generator
+#   bash scripts/install-deps.sh test   everything the tests, sanitizers and fuzzers need
+#                                       (the default)
+# Idempotent and non-interactive; one line per step. apt-get and dpkg write into a log
+# whose path is printed ($DFM_DEPS_LOG, default under the temp folder).
 set -euo pipefail
 
-PACKAGES=(
-  build-essential cmake ninja-build pkg-config git
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev clang-format
-  libzip-dev zlib1g-dev zip unzip
-  libturbojpeg0-dev libjpeg62-turbo-dev libjpeg-turbo-progs
-  libfltk1.3-dev xvfb
-  python3
-)
+# A group lists packages and other groups (@name). Add a group here and name it in the
+# groups that need it.
+group_build=(build-essential cmake ninja-build pkg-config libzip-dev zlib1g-dev
+  libturbojpeg0-dev libjpeg62-turbo-dev)
+group_demo=(@build python3)
+group_gui=(libfltk1.3-dev xvfb)
+group_test=(@build @gui git googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev clang-format zip unzip libjpeg-turbo-progs python3)
+
+packages=()
+add_group() {
+  local name=$1 item
+  declare -p "group_$name" >/dev/null 2>&1 || { echo "install-deps: no group '$name'" >&2; exit 2; }
+  local -n members="group_$name"
+  for item in "${members[@]}"; do
+    if [[ $item == @* ]]; then
+      add_group "${item#@}"
+    elif [[ " ${packages[*]} " != *" $item "* ]]; then
+      packages+=("$item")
+    fi
+  done
+}
+groups=("$@")
+[ ${#groups[@]} -gt 0 ] || groups=(test)
+for g in "${groups[@]}"; do add_group "$g"; done
 
 missing=()
-for p in "${PACKAGES[@]}"; do
+for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: ${groups[*]}: all ${#packages[@]} packages are installed"
+  exit 0
+fi
 
+log=${DFM_DEPS_LOG:-${TMPDIR:-/tmp}/dfm-install-deps.log}
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-echo "installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+step() {
+  echo "install-deps: $1"
+  shift
+  if ! "$@" >>"$log" 2>&1; then
+    echo "install-deps: failed; the end of $log:" >&2
+    tail -n 20 "$log" >&2
+    exit 1
+  fi
+}
+: >"$log"
+echo "install-deps: ${groups[*]}: ${#missing[@]} of ${#packages[@]} packages missing; log: $log"
+step "updating the package lists" $SUDO apt-get update
+step "installing ${missing[*]}" \
+  $SUDO apt-get install -y --no-install-recommends -o Dpkg::Use-Pty=0 "${missing[@]}"
+echo "install-deps: done"

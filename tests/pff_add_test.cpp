@@ -2,6 +2,9 @@
 // every placement, the name rule, record sizes, and every failure path.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdlib>
+
 #include "pff/mod_kyv_pff.h"
 #include "support/fakes.h"
 #include "support/memory_file_system.h"
@@ -245,7 +248,11 @@ TEST_P(PffSmallRecordSize, RecordsAre32BytesAndTheDeclaredSizeIsKept) {
   EXPECT_EQ(Archive(), OneFileArchiveWithXyz(declared));
 }
 
-INSTANTIATE_TEST_SUITE_P(Declared, PffSmallRecordSize, ::testing::Values(32, 31, 0, -1));
+INSTANTIATE_TEST_SUITE_P(Declared, PffSmallRecordSize, ::testing::Values(32, 31, 0, -1),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return (info.param < 0 ? "minus" : "") +
+                                  std::to_string(std::abs(info.param));
+                         });
 
 TEST_F(PffAdd, EmptyDirectoryArchive) {
   mem.Put(kArchive, PffHeaderBytes(0, 32, 20));
@@ -390,7 +397,14 @@ INSTANTIATE_TEST_SUITE_P(
                 "Invalid file format: the data of record 0 (long) and of record 1 (short) "
                 "overlap"},
         Refusal{PffHeaderBytes(1, 32, 20) + PffRecordBytes(1, 20, -1, kOld, "neg"),
-                "Invalid file format: record 0 (neg) has a negative size (-1)"}));
+                "Invalid file format: record 0 (neg) has a negative size (-1)"}),
+    // Stable names for ctest -R: the row number and the first words of its description.
+    [](const ::testing::TestParamInfo<Refusal>& info) {
+      std::string name = std::to_string(info.index) + "_";
+      for (char c : info.param.description.substr(0, 40))
+        if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+      return name;
+    });
 
 TEST_F(PffAdd, FailedGetFileHeaderShowsOneBoxWritesNothingAndLaterAddsWork) {
   mem.Put(kArchive, OneFileArchive());

@@ -1,37 +1,171 @@
 #include "dfmod/cli.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <ostream>
+
+#include "dfmod/headless_run.h"
+#include "platform/host.h"
 
 namespace dfm::cli {
 namespace {
 
+// One row per subcommand and per operation of one: adding a subcommand is a row here
+// (its function is declared in cli.h). Rows without a function are operations their
+// subcommand dispatches itself; their help is found by "subcommand operation".
 struct Command {
-  const char* name;
   int (*run)(const Args&, Io&);
-  const char* usage;
+  CommandHelp help;
 };
 
-constexpr Command kCommands[] = {
-    {"lint", Lint, "lint CONTROL.INI [--tokens]"},
-    {"pff", Pff,
-     "pff (list ARCHIVE [--json] | add ARCHIVE FILE... | extract ARCHIVE -o DIR [NAME...])"},
-    {"image", Image, "image (jpg2tga IN.jpg OUT.tga | detailmap IN.tga OUT.pcx)"},
-    {"build", Build,
-     "build (--mod DIR | --zip MAIN.ZIP) [--stub FILE] [--libs-from INSTALLER] -o OUT"},
-    {"inspect", Inspect, "inspect INSTALLER"},
-    {"run", Run,
-     "run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW] "
-     "[--restore-dir DIR] [--no-restore-point]"},
-    {"plan", Plan,
-     "plan INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW] "
-     "[--restore-dir DIR] [--json]"},
-    {"restore", Restore, "restore (--list [GAME-FOLDER] | [ID] [--force]) [--restore-dir DIR]"},
+const Command kCommands[] = {
+    {Lint,
+     {"lint", "reports the lines of a Control.ini that the installer would refuse or ignore",
+      "dfmod lint CONTROL.INI [--tokens]",
+      "  --tokens              print the words of every line as the installer splits them\n",
+      "0 nothing found; 1 findings printed; 2 bad usage or unreadable file",
+      "dfmod lint DryCreek/Control.ini"}},
+    {Pff,
+     {"pff", "lists, adds to and extracts from a game's PFF archive",
+      "dfmod pff list ARCHIVE [--json]\n"
+      "dfmod pff add ARCHIVE FILE...\n"
+      "dfmod pff extract ARCHIVE -o DIR [NAME...]",
+      "", "as each operation says (dfmod pff list --help, ...)", "dfmod pff list Dflw.pff"}},
+    {nullptr,
+     {"pff list", "prints the header and every directory record of a PFF archive",
+      "dfmod pff list ARCHIVE [--json]",
+      "  --json                one line of JSON instead of the table\n",
+      "0 listed; 2 bad usage, or the archive is missing or unreadable",
+      "dfmod pff list Dflw.pff --json"}},
+    {nullptr,
+     {"pff add", "adds files to a PFF archive exactly as the install script's Pack lines do",
+      "dfmod pff add ARCHIVE FILE...", "",
+      "0 every file added; 1 an add failed (the others are still done); 2 bad usage, or the "
+      "archive or a FILE is missing or unreadable (nothing is added)",
+      "dfmod pff add Dflw.pff dc_tent1.3di dc_tent1.pcx"}},
+    {nullptr,
+     {"pff extract", "writes the live entries of a PFF archive, or the NAMEd ones, into DIR",
+      "dfmod pff extract ARCHIVE -o DIR [NAME...]",
+      "  -o DIR                the folder to write into (created when missing)\n",
+      "0 everything extracted; 1 an entry could not be written or a NAME matched nothing; 2 bad "
+      "usage, or the archive is missing or unreadable",
+      "dfmod pff extract Dflw.pff -o out dc_tent1.pcx"}},
+    {Image,
+     {"image", "runs the installer's image conversions on files of this machine",
+      "dfmod image jpg2tga IN.jpg OUT.tga\n"
+      "dfmod image detailmap IN.tga OUT.pcx",
+      "", "as each operation says (dfmod image jpg2tga --help, ...)",
+      "dfmod image jpg2tga drycreek_c.jpg drycreek_c.tga"}},
+    {nullptr,
+     {"image jpg2tga", "converts a JPEG into the installer's 24-bit TGA",
+      "dfmod image jpg2tga IN.jpg OUT.tga", "",
+      "0 written; 1 the conversion failed; 2 bad usage or IN unusable",
+      "dfmod image jpg2tga drycreek_c.jpg drycreek_c.tga"}},
+    {nullptr,
+     {"image detailmap", "derives the effect detail map (PCX) of a TGA",
+      "dfmod image detailmap IN.tga OUT.pcx", "",
+      "0 written; 1 the conversion failed; 2 bad usage or IN unusable",
+      "dfmod image detailmap drycreek_c.tga drycreek_m.pcx"}},
+    {Build,
+     {"build", "writes an installer from a mod folder or a Main.zip",
+      "dfmod build (--mod DIR | --zip MAIN.ZIP) [--stub FILE] [--libs-from INSTALLER] "
+      "[--allow-no-control] -o OUT",
+      "  --mod DIR             every file below DIR, stored flat in Main.zip\n"
+      "  --zip MAIN.ZIP        this archive as Main.zip, byte for byte\n"
+      "  --stub FILE           the program in front (default: DFModInstaller beside dfmod)\n"
+      "  --libs-from INSTALLER copy the two library slots from an installer (default: zeros)\n"
+      "  --allow-no-control    build even without a Control.ini (the installer cannot start)\n"
+      "  -o OUT                the installer to write\n",
+      "0 written; 1 OUT could not be written; 2 bad usage or unusable input",
+      "dfmod build --mod DryCreek -o DryCreekSetup"}},
+    {Inspect,
+     {"inspect", "shows what an installer carries, how its start-up reads it, and lint findings",
+      "dfmod inspect INSTALLER", "",
+      "0 clean; 1 Main.zip unreadable, start-up complained or lint found something; 2 bad usage "
+      "or no payload",
+      "dfmod inspect DryCreekSetup"}},
+    {Run,
+     {"run", "installs a mod from its installer without a window",
+      "dfmod run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW] "
+      "[--restore-dir DIR] [--no-restore-point]",
+      kRunOptionsHelp, kRunExitsHelp,
+      "dfmod run DryCreekSetup --game-folder \"3=/games/Land Warrior\""}},
+    {Plan,
+     {"plan", "rehearses an install in memory and lists what it would change",
+      "dfmod plan INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW] "
+      "[--restore-dir DIR] [--json]",
+      "  --json                one line of JSON instead of the list\n",
+      "0 no errors; 1 the run would count errors; 2 bad usage or unusable installer",
+      "dfmod plan DryCreekSetup --game-folder \"3=/games/Land Warrior\""}},
+    {Restore,
+     {"restore", "lists the restore points of earlier installs, or undoes an install",
+      "dfmod restore --list [GAME-FOLDER] [--restore-dir DIR]\n"
+      "dfmod restore [ID] [--force] [--restore-dir DIR]",
+      "  --list                the installs, newest first\n"
+      "  --force               also put back files changed since the install\n"
+      "  --restore-dir DIR     the folder of restore points (default: DFMOD_RESTORE_DIR, else\n"
+      "                        $XDG_DATA_HOME/dfmod/restore)\n",
+      "0 undone; 1 files left alone, a step failed, or nothing to undo; 2 bad usage or refused "
+      "(a later install changed the same files)",
+      "dfmod restore --list \"/games/Land Warrior\""}},
 };
 
-void PrintUsage(std::ostream& os) {
-  os << "usage:\n";
-  for (const auto& c : kCommands) os << "  dfmod " << c.usage << "\n";
+const Command* FindCommand(std::string_view name) {
+  for (const auto& c : kCommands) {
+    if (name == c.help.name) return &c;
+  }
+  return nullptr;
+}
+
+void PrintOverview(std::ostream& os) {
+  os << "dfmod " << Version()
+     << ": builds, inspects, lints and runs installers of Delta Force mods\n\n"
+        "usage: dfmod SUBCOMMAND ARGS...   (dfmod SUBCOMMAND --help: its usage and options)\n"
+        "       dfmod --version\n\nsubcommands:\n";
+  char line[64];
+  for (const auto& c : kCommands) {
+    std::snprintf(line, sizeof line, "  %-16s ", c.help.name);
+    os << line << c.help.purpose << "\n";
+  }
+  os << "\nV=DIR (run, and the installer program itself) gives the folder of game V:\n"
+        "  1 Delta Force, 2 Delta Force 2, 3 Land Warrior.\n"
+        "exit codes: 0 done; 1 ran, with findings or failures; 2 bad usage or unusable input,\n"
+        "  nothing done; 3 (run) the installer could not start.\n"
+        "Everything in detail: docs/cli.md\n";
+}
+
+// `text` in lines of at most 80 characters, each indented by two blanks.
+std::string Wrapped(std::string_view text) {
+  std::string out, line = " ";
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find(' '), text.size());
+    if (line.size() + 1 + end > 80 && line.size() > 1) {
+      out += line + "\n";
+      line = " ";
+    }
+    line += " ";
+    line += text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+  }
+  return out + line + "\n";
+}
+
+// The row whose help `--help` asks for: "pff list" when such a row exists, else "pff".
+const Command* HelpTarget(const Args& args) {
+  if (args.size() > 1) {
+    if (const Command* c = FindCommand(args[0] + " " + args[1])) return c;
+  }
+  return FindCommand(args[0]);
+}
+
+bool AsksForHelp(const Args& args) {
+  for (const std::string& a : args) {
+    if (a == "--") return false;
+    if (a == "--help" || a == "-h") return true;
+  }
+  return false;
 }
 
 // Length of the UTF-8 sequence starting at s[i], or 0 when it is not valid UTF-8.
@@ -66,9 +200,64 @@ std::size_t Utf8Length(std::string_view s, std::size_t i) {
 
 }  // namespace
 
-int UsageError(Io& io, std::string_view message) {
-  io.err << "dfmod: " << message << "\n";
+const char* Version() {
+  return DFM_VERSION;
+}
+
+void PrintHelp(std::ostream& os, const CommandHelp& h, std::string_view program) {
+  const bool dfmod = program == "dfmod";
+  os << program << (dfmod ? " " : "") << (dfmod ? h.name : "") << ": " << h.purpose << "\n\n";
+  std::string_view usage = h.usage;
+  for (const char* lead = "usage: "; !usage.empty(); lead = "       ") {
+    const std::size_t end = usage.find('\n');
+    os << lead << usage.substr(0, end) << "\n";
+    usage = end == std::string_view::npos ? std::string_view() : usage.substr(end + 1);
+  }
+  os << "\noptions:\n"
+     << h.options << "  -h, --help            this help\n"
+     << (dfmod ? "" : "  --version             the program's version\n") << "\nexit codes:\n"
+     << Wrapped(h.exits) << "\nexample:\n  " << h.example << "\n\nmore: docs/cli.md\n";
+}
+
+int UsageError(Io& io, std::string_view command, std::string_view message) {
+  io.err << "dfmod: " << command << ": " << message << "; see 'dfmod " << command << " --help'\n";
   return kExitUsage;
+}
+
+std::string PathMessage(const std::string& path, const std::string& reason) {
+  const std::string tag = ": " + path;
+  const std::size_t at = reason.find(tag);
+  const std::size_t after = at + tag.size();
+  if (at != std::string::npos && (after == reason.size() || reason.compare(after, 2, " (") == 0)) {
+    return path + ": " + reason.substr(0, at) + reason.substr(after);
+  }
+  if (reason.find(path) != std::string::npos) return reason;
+  return path + ": " + reason;
+}
+
+int InputError(Io& io, std::string_view command, const std::string& path,
+               const std::string& reason) {
+  io.err << "dfmod: " << command << ": " << PathMessage(path, reason) << "\n";
+  return kExitUsage;
+}
+
+std::string InputFileProblem(const std::string& path) {
+  namespace stdfs = std::filesystem;
+  std::error_code ec;
+  const stdfs::file_status st = stdfs::status(path, ec);
+  if (!stdfs::exists(st)) {
+    // Not under this spelling: the installer's own lookup (any letter case, "\") may
+    // still find it, as it finds the files Control.ini names.
+    if (auto fs = MakeHostFileSystem(); !path.empty() && fs->FileLength(path)) {
+      auto is_dir = fs->IsDirectory(path);
+      return is_dir && *is_dir ? "is a folder" : "";
+    }
+    return "not found";
+  }
+  if (stdfs::is_directory(st)) return "is a folder";
+  if (!stdfs::is_regular_file(st)) return "not a regular file";
+  if (!std::ifstream(stdfs::path(path), std::ios::binary)) return "cannot be read";
+  return {};
 }
 
 std::string JsonString(std::string_view s) {
@@ -119,16 +308,28 @@ std::string JsonString(std::string_view s) {
 }
 
 int Main(const Args& args, Io& io) {
-  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-    PrintUsage(args.empty() ? io.err : io.out);
-    return args.empty() ? kExitUsage : kExitOk;
+  if (args.empty()) {
+    PrintOverview(io.err);
+    return kExitUsage;
   }
-  for (const auto& c : kCommands) {
-    if (args[0] == c.name) return c.run(Args(args.begin() + 1, args.end()), io);
+  if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    PrintOverview(io.out);
+    return kExitOk;
   }
-  UsageError(io, "unknown subcommand '" + args[0] + "'");
-  PrintUsage(io.err);
-  return kExitUsage;
+  if (args[0] == "--version") {
+    io.out << "dfmod " << Version() << "\n";
+    return kExitOk;
+  }
+  const Command* command = FindCommand(args[0]);
+  if (command == nullptr || command->run == nullptr) {
+    io.err << "dfmod: unknown subcommand '" << args[0] << "'; see 'dfmod --help'\n";
+    return kExitUsage;
+  }
+  if (AsksForHelp(args)) {
+    PrintHelp(io.out, HelpTarget(args)->help);
+    return kExitOk;
+  }
+  return command->run(Args(args.begin() + 1, args.end()), io);
 }
 
 }  // namespace dfm::cli

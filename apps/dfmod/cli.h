@@ -16,19 +16,51 @@ struct Io {
   std::ostream& err;
 };
 
-// Exit codes shared by all subcommands.
+// Exit codes shared by all subcommands (docs/cli.md, "Exit codes").
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFindings = 1;  // the work ran and found or hit failures
-inline constexpr int kExitUsage = 2;     // bad usage or unusable input
+inline constexpr int kExitUsage = 2;     // bad usage or unusable input: nothing was done
 
-// Prints "dfmod: <message>" on the error stream and returns kExitUsage.
-int UsageError(Io& io, std::string_view message);
+// The project's version, as CMake knows it.
+const char* Version();
+
+// What `--help` prints for one subcommand or operation ("build", "pff list") or for the
+// installer program. Every text is plain ASCII; multi-line texts end each line with \n.
+struct CommandHelp {
+  const char* name;
+  const char* purpose;  // one line, shown in the overview too
+  const char* usage;    // the synopsis lines after "usage: ", one per form
+  const char* options;  // "  --opt VALUE   meaning\n" lines; "" for none
+  const char* exits;    // the exit codes that apply
+  const char* example;
+};
+
+// Prints `help` for `program` ("dfmod" or the installer program's name).
+void PrintHelp(std::ostream& os, const CommandHelp& help, std::string_view program = "dfmod");
+
+// Prints "dfmod: <command>: <message>; see 'dfmod <command> --help'" and returns kExitUsage.
+int UsageError(Io& io, std::string_view command, std::string_view message);
+
+// Prints "dfmod: <command>: <path>: <reason>" (the path once: see PathMessage) and returns
+// kExitUsage.
+int InputError(Io& io, std::string_view command, const std::string& path,
+               const std::string& reason);
+
+// "<path>: <reason>" with the path named once. A reason of the form "Label: <path> (detail)"
+// becomes "<path>: Label (detail)"; a reason that names the path elsewhere is kept as it is.
+std::string PathMessage(const std::string& path, const std::string& reason);
+
+// Empty when `path` names a regular file (symbolic links followed) that can be opened for
+// reading; otherwise why not: "not found", "is a folder", "not a regular file" (a FIFO, a
+// device: reading it could wait for ever) or "cannot be read". Paths use this host's rules
+// exactly (no letter-case lookup): they come from the command line.
+std::string InputFileProblem(const std::string& path);
 
 // A JSON string literal of 8-bit text: valid UTF-8 is kept, every other byte is
 // written as \u00XX of its Latin-1 value.
 std::string JsonString(std::string_view bytes);
 
-// args excludes the subcommand's own name.
+// args excludes the subcommand's own name (and, for pff and image, the operation's).
 int Lint(const Args& args, Io& io);
 int Pff(const Args& args, Io& io);
 int Image(const Args& args, Io& io);
@@ -38,7 +70,8 @@ int Run(const Args& args, Io& io);
 int Restore(const Args& args, Io& io);
 int Plan(const Args& args, Io& io);
 
-// args excludes the program name.
+// args excludes the program name. `--help` or `-h` anywhere before `--` prints the help
+// of the subcommand (and operation) named in front of it.
 int Main(const Args& args, Io& io);
 
 }  // namespace dfm::cli

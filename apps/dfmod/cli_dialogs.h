@@ -19,6 +19,12 @@ struct CliAnswers {
   std::optional<std::string> input;
   // The folder for each folder browser, by its title; any other browser is cancelled.
   std::map<std::string, std::string> folders;
+  // Where the answers come from. When given, each question is followed by a line
+  // "-> <answer> (<source>)" on the error stream: the Yes/No answer's source, the input
+  // text's source, and each folder browser's by its title (for cancelled ones too).
+  std::string yes_no_source;
+  std::string input_source;
+  std::map<std::string, std::string> folder_sources;
 };
 
 class CliDialogs : public Dialogs {
@@ -28,14 +34,18 @@ class CliDialogs : public Dialogs {
       : err_(err), default_title_(std::move(default_title)), answers_(std::move(answers)) {}
 
   // Prints "[title] text" and a line break to the error stream, and answers OK for OK and
-  // OK/Cancel boxes, and the Yes/No answer for the others.
+  // OK/Cancel boxes, and the Yes/No answer for the others (printed when its source is known).
   MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgButtons buttons,
                        MsgIcon icon) override;
+  // Prints the prompt as a question when its answer's source is known.
   std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                       const std::string& default_text) override;
+  // Prints the browser's title as a question when its answer's source is known.
   std::optional<std::string> BrowseForFolder(const std::string& title) override;
 
  private:
+  void Answered(const std::string& answer, const std::string& source);
+
   std::ostream& err_;
   std::string default_title_;
   CliAnswers answers_;

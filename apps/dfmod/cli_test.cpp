@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "support/cli_run.h"
-
 namespace dfm::cli {
 namespace {
 
@@ -14,12 +12,6 @@ TEST(JsonString, KeepsUtf8AndEscapesOtherBytesAsLatin1) {
   EXPECT_EQ(JsonString(std::string("\0\n\x7f", 3)), R"("\u0000\n\u007f")");
   EXPECT_EQ(JsonString("\xc3"), R"("\u00c3")");                      // truncated sequence
   EXPECT_EQ(JsonString("\xed\xa0\x80"), R"("\u00ed\u00a0\u0080")");  // surrogate
-}
-
-TEST(Main, UnknownSubcommandIsUsageError) {
-  const auto r = dfm::testing::RunCli(Main, {"frobnicate"});
-  EXPECT_EQ(r.code, kExitUsage);
-  EXPECT_EQ(r.err.rfind("dfmod: unknown subcommand 'frobnicate'\n", 0), 0u);
 }
 
 }  // namespace

@@ -80,7 +80,7 @@ TEST_F(BuildTest, SlotsComeFromAnExistingInstallerAndAZipIsTakenAsItIs) {
   ASSERT_TRUE(WriteInstaller(*fs, dir / "old.exe", {'M', 'Z'}, slots, MakeZip({{"a", "b"}})));
   dir.Write("Main.zip", AsText(zip));
   ASSERT_EQ(Run({"--zip", dir / "Main.zip", "-o", dir / "new.exe", "--stub", dir / "stub",
-                 "--libs-from", dir / "old.exe"}),
+                 "--libs-from", dir / "old.exe", "--allow-no-control"}),
             kExitOk)
       << err.str();
   const std::string trailer{static_cast<char>(zip.size()), static_cast<char>(zip.size() >> 8),
@@ -92,23 +92,24 @@ TEST_F(BuildTest, UsageAndInputErrorsSayWhatIsWrong) {
   dir.Write("mod2/a/Same.txt", "1");
   dir.Write("mod2/b/same.TXT", "2");
   dir.Write("notzip", "hello");
+  dir.Write("nocontrol.zip", AsText(MakeZip({{"Folder/Control.ini.txt", "x"}})));
   struct Case {
     Args args;
     std::string message;
   };
   const Case cases[] = {
-      {{"-o", "x"}, "build: give exactly one of --mod DIR and --zip MAIN.ZIP"},
+      // the usage mistakes are rows of tests/cli/usage.sh
       {{"--mod", "a", "--zip", "b", "-o", "x"},
-       "build: give exactly one of --mod DIR and --zip MAIN.ZIP"},
-      {{"--mod", "a"}, "build: -o OUT is required"},
-      {{"--mod", "a", "-o"}, "build: -o needs a value"},
-      {{"--mod", "a", "--mod", "b", "-o", "x"}, "build: --mod given twice"},
-      {{"stray", "-o", "x"}, "build: unexpected argument 'stray'"},
+       "build: give exactly one of --mod DIR and --zip MAIN.ZIP; see 'dfmod build --help'"},
       {{"--mod", dir / "mod2", "--stub", dir / "stub", "-o", dir / "x"},
        "build: two files would both become same.TXT in Main.zip: " + dir / "mod2" +
            "/a/Same.txt and " + dir / "mod2" + "/b/same.TXT"},
       {{"--zip", dir / "notzip", "--stub", dir / "stub", "-o", dir / "x"},
-       "build: " + dir / "notzip" + " is not a ZIP archive (Not a zip archive)"},
+       "build: " + dir / "notzip" + ": not a ZIP archive (Not a zip archive)"},
+      {{"--zip", dir / "nocontrol.zip", "--stub", dir / "stub", "-o", dir / "x"},
+       "build: " + dir / "nocontrol.zip" +
+           ": no Control.ini among its entries: the installer could never start "
+           "(--allow-no-control builds it anyway)"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Run(c.args), kExitUsage);

@@ -39,41 +39,17 @@ TEST(ImageCommand, FailuresExitOneWithTheMessage) {
   dir.Write("bad.jpg", "no picture here");
   CliRun r = Image({"image", "jpg2tga", dir / "bad.jpg", dir / "out.tga"});
   EXPECT_EQ(r.code, kExitFindings);
-  EXPECT_EQ(r.err, "[dfmod] Failed to read JPG\ndfmod: Overflow: no picture was decoded from " +
-                       (dir / "bad.jpg") + " (error 6)\n");
+  EXPECT_EQ(
+      r.err,
+      "[dfmod] Failed to read JPG\ndfmod: image jpg2tga: Overflow: no picture was decoded from " +
+          (dir / "bad.jpg") + " (error 6)\n");
   EXPECT_FALSE(dir.Exists("out.tga"));
 
   dir.Write("bad.tga", std::string(18, '\0'));
   r = Image({"image", "detailmap", dir / "bad.tga", dir / "out.pcx"});
   EXPECT_EQ(r.code, kExitFindings);
-  EXPECT_EQ(r.err, "dfmod: Invalid file format: " + (dir / "bad.tga") +
+  EXPECT_EQ(r.err, "dfmod: image detailmap: Invalid file format: " + (dir / "bad.tga") +
                        " gives a picture of 0 x 0 pixels (error 321)\n");
-}
-
-TEST(ImageCommand, UsageErrorsExitTwo) {
-  CliRun r = Image({"image", "jpg2tga", "only-one"});
-  EXPECT_EQ(r.code, kExitUsage);
-  EXPECT_EQ(r.err, "dfmod: image: expected jpg2tga IN.jpg OUT.tga or detailmap IN.tga OUT.pcx\n");
-  r = Image({"image", "resize", "a", "b"});
-  EXPECT_EQ(r.code, kExitUsage);
-  EXPECT_EQ(r.err, "dfmod: image: unknown operation 'resize'\n");
-  EXPECT_EQ(Image({"image"}).code, kExitUsage);
-  testing::TempDir dir;
-  r = Image({"image", "detailmap", dir / "none.tga", dir / "out.pcx"});
-  EXPECT_EQ(r.code, kExitUsage);
-  EXPECT_EQ(r.err.rfind("dfmod: image: File not found: " + (dir / "none.tga"), 0), 0u) << r.err;
-  EXPECT_FALSE(dir.Exists("out.pcx"));
-}
-
-TEST(CliDialogs, PrintsBoxesAndAnswersWithTheFirstButton) {
-  std::ostringstream err;
-  CliDialogs dialogs(err, "dfmod");
-  EXPECT_EQ(dialogs.MessageBox("Hello", "", MsgButtons::kOk, MsgIcon::kNone), MsgAnswer::kOk);
-  EXPECT_EQ(dialogs.MessageBox("Sure?", "Install", MsgButtons::kYesNo, MsgIcon::kQuestion),
-            MsgAnswer::kYes);
-  EXPECT_EQ(err.str(), "[dfmod] Hello\n[Install] Sure?\n");
-  EXPECT_EQ(dialogs.InputBox("Name?", "", "mod"), std::optional<std::string>("mod"));
-  EXPECT_EQ(dialogs.BrowseForFolder("Where?"), std::nullopt);
 }
 
 }  // namespace

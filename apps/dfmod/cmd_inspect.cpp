@@ -1,11 +1,14 @@
 // dfmod inspect INSTALLER: the payload, the entries of Main.zip, the settings header as
-// start-up reads it (start-up itself runs, in a scratch folder), and the lint findings.
+// start-up reads it (start-up itself runs, in a scratch folder that receives only
+// Control.ini and the pictures its header names), and the lint findings.
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
 #include <random>
+#include <set>
 #include <sstream>
 
+#include "base/ascii.h"
 #include "base/path_utils.h"
 #include "dfmod/cli.h"
 #include "dfmod/cli_dialogs.h"
@@ -52,21 +55,6 @@ class ScratchFolder {
   std::error_code ec_;
   stdfs::path saved_cwd_ = stdfs::current_path(ec_);
   stdfs::path path_;
-};
-
-// The host's clock, except that the time of day leaps a second at each look, so start-up's
-// wait is over at once.
-class LeapingClock final : public Clock {
- public:
-  explicit LeapingClock(Clock& host) : host_(host) {}
-  double SecondsSinceMidnight() override { return seconds_ += 1.0; }
-  LocalDateTime Now() override { return host_.Now(); }
-  std::string WeekdayName(int weekday) override { return host_.WeekdayName(weekday); }
-  std::string MonthName(int month) override { return host_.MonthName(month); }
-
- private:
-  Clock& host_;
-  double seconds_ = 0;
 };
 
 const char* FormatName(PictureFormat format) {
@@ -125,21 +113,20 @@ const char* MethodName(std::uint16_t method) {
   }
 }
 
-// Lists the entries of Main.zip; false when it is no ZIP archive.
-bool PrintEntries(std::ostream& out, FileSystem& fs, const std::string& installer,
-                  const PayloadLayout& layout) {
+// Main.zip of the installer, or its failure.
+Result<ZipArchive> OpenMainZip(FileSystem& fs, const std::string& installer,
+                               const PayloadLayout& layout) {
   auto bytes = ReadPayloadPiece(fs, installer, layout.main_zip_offset, layout.main_zip_length);
-  auto archive =
-      bytes ? ZipArchive::FromBytes(std::move(*bytes)) : Result<ZipArchive>(bytes.failure());
-  if (!archive) {
-    out << "Main.zip: not readable as a ZIP archive (" << archive.failure().description << ")\n";
-    return false;
-  }
-  const std::uint64_t count = archive->EntryCount();
+  if (!bytes) return bytes.failure();
+  return ZipArchive::FromBytes(std::move(*bytes));
+}
+
+void PrintEntries(std::ostream& out, const ZipArchive& archive) {
+  const std::uint64_t count = archive.EntryCount();
   out << "Main.zip: " << count << (count == 1 ? " entry" : " entries") << "\n";
   if (count > 0) out << "        size     packed  method    name\n";
   for (std::uint64_t i = 0; i < count; ++i) {
-    auto e = archive->Entry(i);
+    auto e = archive.Entry(i);
     if (!e) {
       out << "  entry " << i << ": " << e.failure().description << "\n";
       continue;
@@ -150,7 +137,61 @@ bool PrintEntries(std::ostream& out, FileSystem& fs, const std::string& installe
                   static_cast<unsigned long long>(e->compressed_size), MethodName(e->compression));
     out << buf << e->name << (e->encryption != 0 ? "  (encrypted)" : "") << "\n";
   }
-  return true;
+}
+
+// Entries larger than this are not unpacked for start-up, whatever the header names.
+constexpr std::uint64_t kLargestUnpacked = 64u << 20;
+
+// Writes the entries whose names without folders are `name` (any letter case) into
+// `folder` under that name, as start-up's extraction would (the last one wins). Entries
+// that cannot be read (encrypted: no password is given here) are left out. Returns what
+// it says about the entries it wrote or left out.
+std::string UnpackNamed(FileSystem& fs, const ZipArchive& archive, const std::string& name,
+                        const std::string& folder) {
+  std::string said;
+  for (std::uint64_t i = 0; i < archive.EntryCount(); ++i) {
+    auto e = archive.Entry(i);
+    if (!e || e->IsFolder()) continue;
+    const std::string file = e->name.substr(e->name.find_last_of("/\\") + 1);
+    if (LowerAscii(file) != LowerAscii(name)) continue;
+    if (e->size > kLargestUnpacked) {
+      said += " " + file + " (" + std::to_string(e->size) + " bytes: left out)";
+      continue;
+    }
+    auto reader = archive.OpenEntry(i, std::nullopt);
+    if (!reader) continue;
+    auto target = fs.Open(folder + file, OpenMode::kCreateFresh);
+    if (!target) continue;
+    unsigned char buf[1 << 16];
+    std::uint64_t at = 0;
+    for (;;) {
+      auto n = (*reader)->Read(buf, sizeof buf);
+      if (!n || *n == 0 || !(*target)->WriteAt(at, buf, *n)) break;
+      at += *n;
+    }
+    said += " " + file;
+  }
+  return said;
+}
+
+// Unpacks Control.ini and the icon and skin pictures its lines name: all that start-up
+// reads. Prints which files it unpacked.
+void UnpackForStartUp(std::ostream& out, FileSystem& fs, const ZipArchive& archive,
+                      const std::string& folder) {
+  std::string said = UnpackNamed(fs, archive, kControlFileName, folder);
+  std::set<std::string> pictures;
+  if (auto lines = ReadControlLines(fs, folder + kControlFileName)) {
+    for (const std::string& line : *lines) {
+      auto words = SplitLine(line);
+      if (!words || words->size() < 2) continue;
+      const std::string key = LowerAscii((*words)[0]);
+      if (key == "icon" || key == "skin") pictures.insert(LowerAscii(GetFileName((*words)[1])));
+    }
+  }
+  for (const std::string& picture : pictures) {
+    if (!picture.empty()) said += UnpackNamed(fs, archive, picture, folder);
+  }
+  out << "unpacked for start-up:" << (said.empty() ? " nothing" : said) << "\n";
 }
 
 void Setting(std::ostream& out, const char* key, const std::string& value) {
@@ -204,23 +245,29 @@ std::string InstallerFolderFor(std::string text, const std::string& scratch,
   return text;
 }
 
-// Runs start-up on the installer in `folder` and prints what it read; false when start-up
-// showed a message or did not make the window ready.
+// Runs start-up on the files unpacked into `folder` and prints what it read; false when
+// start-up showed a message or did not make the window ready.
 bool PrintStartUp(std::ostream& out, FileSystem& fs, const std::string& installer,
                   const std::string& folder) {
-  auto host_clock = MakeHostClock();
+  auto clock = MakeHostClock();
   auto process = MakeHostProcess();
   auto registry = MakeHostRegistry();
   std::ostringstream messages;
-  CliDialogs dialogs(messages, kProgramTitle, CliAnswers{MsgAnswer::kNo, std::nullopt, {}});
+  CliAnswers answers;
+  answers.yes_no = MsgAnswer::kNo;
+  CliDialogs dialogs(messages, kProgramTitle, answers);
   NullEventPump pump;
-  LeapingClock clock(*host_clock);
-  Platform platform{fs, dialogs, pump, clock, *process, *registry};
+  Platform platform{fs, dialogs, pump, *clock, *process, *registry};
   InspectView view;
   frmMain window(platform, view);
   window.state().program_folder = folder;
   window.ShowInitialWindow();
-  const StartUpOutcome outcome = window.RunStartUp(installer);
+  StartUpOutcome outcome = StartUpOutcome::kNoControlFile;
+  if (auto st = fs.SetCurrentDirectory(folder); !st) {
+    dialogs.MessageBox(st.failure().description, "", MsgButtons::kOk, MsgIcon::kNone);
+  } else {
+    outcome = window.StartUpFromProgramFolder();
+  }
 
   PrintHeader(out, outcome, window.state(), view);
   const std::string shown = InstallerFolderFor(messages.str(), folder, ProgramFolderOf(installer));
@@ -246,35 +293,42 @@ bool PrintLint(std::ostream& out, FileSystem& fs, const std::string& folder) {
 }  // namespace
 
 int Inspect(const Args& args, Io& io) {
-  constexpr const char* kUsage = " (usage: dfmod inspect INSTALLER)";
   std::vector<std::string> operands;
   bool options_done = false;
   for (const std::string& a : args) {
     if (!options_done && a == "--") {
       options_done = true;
     } else if (!options_done && a.size() > 1 && a[0] == '-') {
-      return UsageError(io, "inspect: unknown option '" + a + "'" + kUsage);
+      return UsageError(io, "inspect", "unknown option '" + a + "'");
     } else {
       operands.push_back(a);
     }
   }
-  if (operands.size() != 1)
-    return UsageError(io, std::string("inspect: give exactly one INSTALLER") + kUsage);
-  std::error_code ec;
-  const std::string installer = stdfs::absolute(operands[0], ec).string();
+  if (operands.size() != 1) return UsageError(io, "inspect", "give exactly one INSTALLER");
+  const std::string& given = operands[0];
+  if (std::string problem = InputFileProblem(given); !problem.empty())
+    return InputError(io, "inspect", given, problem);
   auto fs = MakeHostFileSystem();
-  auto layout = ReadPayloadLayout(*fs, installer);
-  if (!layout) return UsageError(io, "inspect: " + layout.failure().description);
+  auto layout = ReadPayloadLayout(*fs, given);
+  if (!layout) return InputError(io, "inspect", given, layout.failure().description);
 
   io.out << "payload: " << layout->file_length << " bytes\n";
   PrintPayloadLayout(io.out, *layout);
-  bool clean = PrintEntries(io.out, *fs, installer, *layout);
+  auto archive = OpenMainZip(*fs, given, *layout);
+  if (archive) {
+    PrintEntries(io.out, *archive);
+  } else {
+    io.out << "Main.zip: not readable as a ZIP archive (" << archive.failure().description << ")\n";
+  }
   ScratchFolder scratch;
   if (!scratch.ok()) {
     io.err << "dfmod: inspect: no scratch folder to run start-up in\n";
     return kExitFindings;
   }
-  clean = PrintStartUp(io.out, *fs, installer, scratch.folder()) && clean;
+  if (archive) UnpackForStartUp(io.out, *fs, *archive, scratch.folder());
+  std::error_code ec;
+  const std::string installer = stdfs::absolute(given, ec).string();
+  bool clean = archive.ok() && PrintStartUp(io.out, *fs, installer, scratch.folder());
   clean = PrintLint(io.out, *fs, scratch.folder()) && clean;
   return clean ? kExitOk : kExitFindings;
 }

@@ -13,12 +13,9 @@
 namespace dfm::cli {
 namespace {
 
-constexpr const char* kUsage = "usage: dfmod lint CONTROL.INI [--tokens]";
-
 struct LintOptions {
   std::string path;
   bool tokens = false;
-  bool help = false;
 };
 
 // Parses the arguments; an error message when they are unusable.
@@ -29,21 +26,18 @@ std::variant<LintOptions, std::string> ParseLintArgs(const Args& args) {
   for (const std::string& a : args) {
     if (!options_done && a == "--tokens") {
       options.tokens = true;
-    } else if (!options_done && (a == "--help" || a == "-h")) {
-      options.help = true;
-      return options;
     } else if (!options_done && a == "--") {
       options_done = true;
     } else if (!options_done && a.size() > 1 && a[0] == '-') {
-      return "lint: unknown option '" + a + "' (" + kUsage + ")";
+      return "unknown option '" + a + "'";
     } else if (have_path) {
-      return "lint: more than one control file given (" + std::string(kUsage) + ")";
+      return "more than one control file given";
     } else {
       options.path = a;
       have_path = true;
     }
   }
-  if (!have_path) return "lint: no control file given (" + std::string(kUsage) + ")";
+  if (!have_path) return std::string("no control file given");
   return options;
 }
 
@@ -66,18 +60,15 @@ void PrintTokens(const std::vector<std::string>& lines, std::ostream& out) {
 
 int Lint(const Args& args, Io& io) {
   auto parsed = ParseLintArgs(args);
-  if (auto* message = std::get_if<std::string>(&parsed)) return UsageError(io, *message);
+  if (auto* message = std::get_if<std::string>(&parsed)) return UsageError(io, "lint", *message);
   const LintOptions& options = std::get<LintOptions>(parsed);
-  if (options.help) {
-    io.out << kUsage << '\n';
-    return kExitOk;
-  }
+  if (std::string problem = InputFileProblem(options.path); !problem.empty())
+    return InputError(io, "lint", options.path, problem);
 
   auto fs = MakeHostFileSystem();
   auto lines = ReadControlLines(*fs, options.path);
   if (!lines) {
-    return UsageError(io,
-                      "lint: cannot read '" + options.path + "': " + lines.failure().description);
+    return InputError(io, "lint", options.path, lines.failure().description);
   }
   if (options.tokens) {
     PrintTokens(*lines, io.out);

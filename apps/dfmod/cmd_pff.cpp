@@ -2,15 +2,16 @@
 //   pff list ARCHIVE [--json]
 //   pff add ARCHIVE FILE...            (each file as the installer's pack command adds it)
 //   pff extract ARCHIVE -o DIR [NAME...]
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 
-#include <filesystem>
-#include "base/path_utils.h"
-
+#include "base/ascii.h"
 #include "dfmod/cli.h"
 #include "dfmod/cli_dialogs.h"
 #include "pff/mod_kyv_pff.h"
@@ -18,7 +19,6 @@
 #include "platform/event_pump.h"
 #include "platform/host.h"
 #include "restore/restore_points.h"
-#include "script/file_exists.h"
 
 namespace dfm::cli {
 namespace {
@@ -74,39 +74,69 @@ void PrintTable(const PffDirectory& dir, std::ostream& out) {
   }
 }
 
+bool IsOption(const std::string& a) {
+  return a.size() > 1 && a[0] == '-';
+}
+
+// The archive's directory, or nullopt after reporting why it cannot be used.
+std::optional<PffDirectory> ReadArchive(FileSystem& fs, const std::string& command,
+                                        const std::string& archive, Io& io) {
+  if (std::string problem = InputFileProblem(archive); !problem.empty()) {
+    InputError(io, command, archive, problem);
+    return std::nullopt;
+  }
+  auto dir = ReadPffArchive(fs, archive);
+  if (!dir) {
+    InputError(io, command, archive, dir.failure().description);
+    return std::nullopt;
+  }
+  return std::move(*dir);
+}
+
 int List(const Args& args, Io& io) {
   std::optional<std::string> archive;
   bool json = false;
   for (const auto& a : args) {
     if (a == "--json") {
       json = true;
-    } else if (!a.empty() && a[0] == '-') {
-      return UsageError(io, "pff list: unknown option '" + a + "'");
+    } else if (IsOption(a)) {
+      return UsageError(io, "pff list", "unknown option '" + a + "'");
     } else if (archive) {
-      return UsageError(io, "pff list: one archive at a time");
+      return UsageError(io, "pff list", "one archive at a time");
     } else {
       archive = a;
     }
   }
-  if (!archive) return UsageError(io, "pff list: expected ARCHIVE");
+  if (!archive) return UsageError(io, "pff list", "expected ARCHIVE");
   auto fs = MakeHostFileSystem();
-  auto dir = ReadPffArchive(*fs, *archive);
-  if (!dir) return UsageError(io, "pff: " + *archive + ": " + dir.failure().description);
+  auto dir = ReadArchive(*fs, "pff list", *archive, io);
+  if (!dir) return kExitUsage;
   json ? PrintJson(*dir, io.out) : PrintTable(*dir, io.out);
   return kExitOk;
 }
 
+// Every input is checked before the archive is touched: a missing or unusable FILE
+// leaves the archive as it was.
 int Add(const Args& args, Io& io) {
-  if (args.size() < 2) return UsageError(io, "pff add: expected ARCHIVE FILE...");
+  for (const auto& a : args) {
+    if (IsOption(a)) return UsageError(io, "pff add", "unknown option '" + a + "'");
+  }
+  if (args.size() < 2) return UsageError(io, "pff add", "expected ARCHIVE FILE...");
+  bool unusable = false;
+  for (const auto& path : args) {
+    if (std::string problem = InputFileProblem(path); !problem.empty()) {
+      InputError(io, "pff add", path, problem);
+      unusable = true;
+    }
+  }
+  if (unusable) return kExitUsage;
   auto fs = MakeHostFileSystem();
   CliDialogs dialogs(io.err, "dfmod");
   NullEventPump pump;
-  const std::string& archive = args[0];
-  if (!FileExists(*fs, dialogs, archive)) return UsageError(io, "pff: not found: " + archive);
   // An install that a crash interrupted in the archive's folder is rolled back first.
   if (const std::string store = HostRestoreFolder(); !store.empty()) {
     std::error_code ec;
-    const auto folder = std::filesystem::absolute(archive, ec).parent_path().string();
+    const auto folder = std::filesystem::absolute(args[0], ec).parent_path().string();
     for (const UndoReport& r :
          RestoreStore(*fs, store).RecoverInterrupted({folder}, MakeHostClock()->Now()))
       io.err << "dfmod: " << RolledBackText(r) << "\n";
@@ -114,12 +144,7 @@ int Add(const Args& args, Io& io) {
   PffArchiveTable table(*fs, dialogs, pump);
   bool failed = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
-    if (!FileExists(*fs, dialogs, args[i])) {
-      io.err << "dfmod: pff: not found: " << args[i] << "\n";
-      failed = true;
-      continue;
-    }
-    const int handle = table.OpenFile(archive);
+    const int handle = table.OpenFile(args[0]);
     pump.ProcessPendingEvents();
     if (!table.AddFile(handle, args[i])) failed = true;
   }
@@ -142,9 +167,12 @@ std::optional<ExtractArgs> ParseExtract(const Args& args, Io& io) {
   ExtractArgs x;
   bool have_archive = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "-o") {
-      if (i + 1 == args.size()) break;
+    if (args[i] == "-o" && i + 1 < args.size()) {
       x.out_dir = args[++i];
+    } else if (IsOption(args[i])) {
+      UsageError(io, "pff extract",
+                 args[i] == "-o" ? "-o needs a value" : "unknown option '" + args[i] + "'");
+      return std::nullopt;
     } else if (!have_archive) {
       x.archive = args[i];
       have_archive = true;
@@ -153,52 +181,98 @@ std::optional<ExtractArgs> ParseExtract(const Args& args, Io& io) {
     }
   }
   if (!have_archive || x.out_dir.empty()) {
-    UsageError(io, "pff extract: expected ARCHIVE -o DIR [NAME...]");
+    UsageError(io, "pff extract", "expected ARCHIVE -o DIR [NAME...]");
     return std::nullopt;
   }
   return x;
 }
 
-// Writes one entry's data into the output folder; false after reporting a failure.
-bool ExtractEntry(FileSystem& fs, File& archive, std::uint64_t length, const PffEntry& e,
-                  const std::string& out_dir, Io& io) {
-  const std::string name = PffNameText(e.name);
-  auto fail = [&](const std::string& why) {
-    io.err << "dfmod: pff: " << Printable(name) << ": " << why << "\n";
-    return false;
-  };
-  if (!IsPlainFileName(name)) return fail("not a plain file name; not extracted");
-  if (e.data_offset < 0 || e.data_size < 0 ||
-      static_cast<std::uint64_t>(e.data_offset) + static_cast<std::uint64_t>(e.data_size) >
-          length) {
-    return fail("its data lies outside the archive; not extracted");
+// `name` with "~N" before its extension: the first spelling no entry has taken yet, in
+// any letter case (a case-insensitive file system would put both entries in one file).
+std::string FreeName(const std::string& name, std::set<std::string>& taken) {
+  std::string candidate = name;
+  const std::size_t dot = name.rfind('.');
+  const std::size_t stem = dot == std::string::npos || dot == 0 ? name.size() : dot;
+  for (int n = 2; taken.count(LowerAscii(candidate)) != 0; ++n) {
+    candidate = name.substr(0, stem) + "~" + std::to_string(n) + name.substr(stem);
   }
-  Bytes data(static_cast<std::size_t>(e.data_size));
-  if (!data.empty()) {
-    auto st = archive.ReadAt(static_cast<std::uint64_t>(e.data_offset), data.data(), data.size());
-    if (!st) return fail(st.failure().description);
-  }
-  const char sep = out_dir.back() == '/' || out_dir.back() == '\\' ? '\0' : '/';
-  const std::string target = sep ? out_dir + sep + name : out_dir + name;
-  if (auto st = WriteWholeFile(fs, target, data); !st) return fail(st.failure().description);
-  return true;
+  taken.insert(LowerAscii(candidate));
+  return candidate;
 }
+
+class Extractor {
+ public:
+  Extractor(File& archive, std::uint64_t length, std::string out_dir, Io& io)
+      : archive_(archive), length_(length), out_dir_(std::move(out_dir)), io_(io) {}
+
+  // Writes one entry's data into the output folder; false after reporting a failure.
+  bool Extract(const PffEntry& e) {
+    const std::string name = PffNameText(e.name);
+    if (!IsPlainFileName(name)) return Fail(name, "not a plain file name; not extracted");
+    Bytes data(static_cast<std::size_t>(std::max(e.data_size, 0)));
+    if (e.data_size != 0) {  // an empty entry's offset is never read
+      if (e.data_offset < 0 || e.data_size < 0 ||
+          static_cast<std::uint64_t>(e.data_offset) + static_cast<std::uint64_t>(e.data_size) >
+              length_) {
+        return Fail(name, "its data lies outside the archive; not extracted");
+      }
+      auto st =
+          archive_.ReadAt(static_cast<std::uint64_t>(e.data_offset), data.data(), data.size());
+      if (!st) return Fail(name, st.failure().description);
+    }
+    const std::string file = FreeName(name, taken_);
+    if (file != name) {
+      io_.out << Printable(name) << ": written as " << Printable(file)
+              << ": an entry of the same name in another letter case came first\n";
+    }
+    return Write(name, file, data);
+  }
+
+ private:
+  bool Fail(const std::string& name, const std::string& why) {
+    io_.err << "dfmod: pff extract: " << Printable(name) << ": " << why << "\n";
+    return false;
+  }
+
+  // Writes the exact name (no letter-case lookup), never through what already stands there
+  // other than a regular file.
+  bool Write(const std::string& name, const std::string& file, const Bytes& data) {
+    namespace stdfs = std::filesystem;
+    const stdfs::path target = stdfs::path(out_dir_) / file;
+    std::error_code ec;
+    const stdfs::file_status st = stdfs::symlink_status(target, ec);
+    if (stdfs::is_symlink(st)) return Fail(name, "a symbolic link stands in the way; not written");
+    if (stdfs::exists(st) && !stdfs::is_regular_file(st))
+      return Fail(name, "something other than a file stands in the way; not written");
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
+    out.close();
+    if (!out) return Fail(name, "could not be written to " + target.string());
+    return true;
+  }
+
+  File& archive_;
+  std::uint64_t length_;
+  std::string out_dir_;
+  Io& io_;
+  std::set<std::string> taken_;
+};
 
 int Extract(const Args& args, Io& io) {
   auto x = ParseExtract(args, io);
   if (!x) return kExitUsage;
   auto fs = MakeHostFileSystem();
-  auto dir = ReadPffArchive(*fs, x->archive);
-  if (!dir) return UsageError(io, "pff: " + x->archive + ": " + dir.failure().description);
+  auto dir = ReadArchive(*fs, "pff extract", x->archive, io);
+  if (!dir) return kExitUsage;
   auto file = fs->Open(x->archive, OpenMode::kRead);
-  if (!file) return UsageError(io, "pff: " + file.failure().description);
-  auto length = (*file)->Size();
-  if (!length) return UsageError(io, "pff: " + length.failure().description);
-  if (auto is_dir = fs->IsDirectory(x->out_dir); !is_dir || !*is_dir) {
-    if (auto st = fs->MakeDirectory(x->out_dir); !st) {
-      return UsageError(io, "pff: " + st.failure().description);
-    }
-  }
+  auto length = file ? (*file)->Size() : Result<std::uint64_t>(file.failure());
+  if (!length) return InputError(io, "pff extract", x->archive, length.failure().description);
+  std::error_code ec;
+  std::filesystem::create_directories(x->out_dir, ec);
+  if (!std::filesystem::is_directory(x->out_dir, ec))
+    return InputError(io, "pff extract", x->out_dir, "cannot be made a folder");
+  Extractor extractor(**file, *length, x->out_dir, io);
   bool failed = false;
   std::vector<bool> named_found(x->names.size(), false);
   for (const PffEntry& e : dir->entries()) {
@@ -207,11 +281,11 @@ int Extract(const Args& args, Io& io) {
     for (std::size_t i = 0; i < x->names.size(); ++i) {
       if (PffNamesMatch(e.name, MakePffName(x->names[i]))) wanted = named_found[i] = true;
     }
-    if (wanted && !ExtractEntry(*fs, **file, *length, e, x->out_dir, io)) failed = true;
+    if (wanted && !extractor.Extract(e)) failed = true;
   }
   for (std::size_t i = 0; i < x->names.size(); ++i) {
     if (named_found[i]) continue;
-    io.err << "dfmod: pff: no entry named " << x->names[i] << "\n";
+    io.err << "dfmod: pff extract: no entry named " << x->names[i] << "\n";
     failed = true;
   }
   return failed ? kExitFindings : kExitOk;
@@ -220,12 +294,14 @@ int Extract(const Args& args, Io& io) {
 }  // namespace
 
 int Pff(const Args& args, Io& io) {
-  if (args.empty()) return UsageError(io, "pff: expected list, add or extract");
-  const Args rest(args.begin() + 1, args.end());
-  if (args[0] == "list") return List(rest, io);
-  if (args[0] == "add") return Add(rest, io);
-  if (args[0] == "extract") return Extract(rest, io);
-  return UsageError(io, "pff: unknown command '" + args[0] + "'");
+  const Args rest(args.size() > 1 ? args.begin() + 1 : args.end(), args.end());
+  if (!args.empty() && args[0] == "list") return List(rest, io);
+  if (!args.empty() && args[0] == "add") return Add(rest, io);
+  if (!args.empty() && args[0] == "extract") return Extract(rest, io);
+  return UsageError(io, "pff",
+                    (args.empty() ? std::string("expected an operation")
+                                  : "unknown operation '" + args[0] + "'") +
+                        ": expected list, add or extract");
 }
 
 }  // namespace dfm::cli

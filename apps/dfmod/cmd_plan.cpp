@@ -20,10 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kUsage =
-    " (usage: dfmod plan INSTALLER [--game-folder V=DIR]... [--critical continue|abort] "
-    "[--password PW] [--restore-dir DIR] [--json])";
-
 struct PlanResult {
   RestorePointInfo changes;
   std::int32_t errors = 0;
@@ -125,17 +121,16 @@ int Plan(const Args& args, Io& io) {
   RunOptions options;
   std::vector<std::string> operands;
   if (std::string problem = ParseRunOptions(rest, options, operands); !problem.empty())
-    return UsageError(io, "plan: " + problem + kUsage);
-  if (operands.size() != 1)
-    return UsageError(io, std::string("plan: give exactly one INSTALLER") + kUsage);
+    return UsageError(io, "plan", problem);
+  if (operands.size() != 1) return UsageError(io, "plan", "give exactly one INSTALLER");
   std::error_code ec;
   const fs::path installer = fs::absolute(operands[0], ec);
-  if (!fs::is_regular_file(installer, ec)) return UsageError(io, "plan: not found: " + operands[0]);
+  if (!fs::is_regular_file(installer, ec)) return InputError(io, "plan", operands[0], "not found");
 
   ScratchFolder scratch;
   const fs::path copy = scratch.path() / "installer" / installer.filename();
   fs::create_directories(copy.parent_path(), ec);
-  if (!fs::copy_file(installer, copy, ec)) return UsageError(io, "plan: " + ec.message());
+  if (!fs::copy_file(installer, copy, ec)) return UsageError(io, "plan", ec.message());
   const std::string store = RestoreFolder(options);
   options.restore_dir = (scratch.path() / "points").string();
   options.restore_point = true;
@@ -146,7 +141,8 @@ int Plan(const Args& args, Io& io) {
   Io silent{quiet, quiet};
   PlanResult plan;
   RunResult result;
-  const int rc = RunInstallerUnattended(copy.string(), options, silent, &overlay, &result);
+  const int rc =
+      RunInstallerUnattended(copy.string(), options, silent, "dfmod: plan", &overlay, &result);
   plan.errors = result.errors;
   auto points = RestoreStore(*host, options.restore_dir).List();
   if (!points || points->empty()) {

@@ -10,9 +10,6 @@
 namespace dfm::cli {
 namespace {
 
-constexpr const char* kUsage =
-    " (usage: dfmod restore (--list [GAME-FOLDER] | [ID] [--force]) [--restore-dir DIR])";
-
 bool Touches(const RestorePointInfo& p, const std::string& folder) {
   const std::string f = FoldedPath(folder);
   for (const auto& g : p.game_folders) {
@@ -35,7 +32,7 @@ void PrintReport(const UndoReport& r, Io& io) {
 
 int List(RestoreStore& store, const std::string& folder, Io& io) {
   auto points = store.List();
-  if (!points) return UsageError(io, "restore: " + points.failure().description);
+  if (!points) return UsageError(io, "restore", points.failure().description);
   for (const RestorePointInfo& p : *points) {
     if (!folder.empty() && !Touches(p, folder)) continue;
     if (!p.damage.empty()) {
@@ -62,13 +59,12 @@ int Restore(const Args& args, Io& io) {
     } else if (args[i] == "--restore-dir" && i + 1 < args.size()) {
       dir = args[++i];
     } else if (args[i].size() > 1 && args[i][0] == '-') {
-      return UsageError(io, "restore: unknown option '" + args[i] + "'" + kUsage);
+      return UsageError(io, "restore", "unknown option '" + args[i] + "'");
     } else {
       operands.push_back(args[i]);
     }
   }
-  if (operands.size() > 1)
-    return UsageError(io, std::string("restore: too many arguments") + kUsage);
+  if (operands.size() > 1) return UsageError(io, "restore", "too many arguments");
   if (dir.empty()) dir = HostRestoreFolder();
   auto fs = MakeHostFileSystem();
   auto clock = MakeHostClock();

@@ -10,18 +10,14 @@
 namespace dfm::cli {
 
 int Run(const Args& args, Io& io) {
-  constexpr const char* kUsage =
-      " (usage: dfmod run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] "
-      "[--password PW] [--restore-dir DIR] [--no-restore-point])";
   RunOptions options;
   std::vector<std::string> operands;
   if (std::string problem = ParseRunOptions(args, options, operands); !problem.empty())
-    return UsageError(io, "run: " + problem + kUsage);
-  if (operands.size() != 1)
-    return UsageError(io, std::string("run: give exactly one INSTALLER") + kUsage);
+    return UsageError(io, "run", problem);
+  if (operands.size() != 1) return UsageError(io, "run", "give exactly one INSTALLER");
   const std::string& installer = operands[0];
-  if (auto length = MakeHostFileSystem()->FileLength(installer); !length)
-    return UsageError(io, "run: " + length.failure().description);
+  if (std::string problem = InputFileProblem(installer); !problem.empty())
+    return InputError(io, "run", installer, problem);
   std::error_code ec;
   std::filesystem::path absolute = std::filesystem::absolute(installer, ec);
   return RunInstallerUnattended(ec ? installer : absolute.string(), options, io);

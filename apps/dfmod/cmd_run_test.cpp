@@ -99,7 +99,7 @@ TEST_F(RunTest, ACleanRunPrintsEveryEntryAndExitsZero) {
   Build(kModControl, {{"Art/tent.pcx", "pcx data"}, {"ReadMe.txt", "read me"}});
   auto r = RunInstaller({"--game-folder", "3=" + game});
   EXPECT_EQ(r.code, kRunCompleted) << r.err;
-  const std::vector<std::string> entries = {"Adding tent.pcx To " + game + "\\Dflw.pff",
+  const std::vector<std::string> entries = {"Adding tent.pcx To " + game + "/Dflw.pff",
                                             "Deleting Temporary File ( tent.pcx )",
                                             "Copying ReadMe.txt To " + game + "/ReadMe.txt",
                                             "3 Operations Performed!",
@@ -127,7 +127,7 @@ TEST_F(RunTest, ErrorsInTheRunExitOne) {
   EXPECT_EQ(
       r.out,
       Lines(
-          {"Adding tent.pcx To " + game + "\\Dflw.pff",
+          {"Adding tent.pcx To " + game + "/Dflw.pff",
            "Error: File Not Found! ( " + program + "tent.pcx ), Operation could not be completed!",
            "Deleting Temporary File ( tent.pcx )",
            "Error: File Not Found! ( " + program + "tent.pcx ), Operation could not be completed!",
@@ -143,22 +143,26 @@ TEST_F(RunTest, TheCriticalQuestionIsAnsweredFromTheOption) {
   std::filesystem::remove(dir.path() / "LW/Dflw.pff");
   const std::string question =
       "[Warning: Critical File Missing!] A critical Delta Force file was not found: \r\n( " + game +
-      "\\Dflw.pff )\r\nThis is most likely due to an invalid Delta Force path!\r\n"
+      "/Dflw.pff )\r\nThis is most likely due to an invalid Delta Force path!\r\n"
       "Would you like to abort installation? (so you can select a valid path)\n";
   const std::string first_lines = Lines(
-      {"Adding tent.pcx To " + game + "\\Dflw.pff",
-       "Error: File Not Found! ( " + game + "\\Dflw.pff ), Operation could not be completed!"});
+      {"Adding tent.pcx To " + game + "/Dflw.pff",
+       "Error: File Not Found! ( " + game + "/Dflw.pff ), Operation could not be completed!"});
 
   auto r = RunInstaller({"--game-folder", "3=" + game, "--critical", "abort"});
   EXPECT_EQ(r.code, kRunAborted);
   EXPECT_EQ(r.out, first_lines);
-  EXPECT_EQ(r.err, question);
+  EXPECT_EQ(r.err, question + "-> Yes (--critical abort)\n");
   EXPECT_FALSE(dir.Exists("LW/ReadMe.txt"));
 
   r = RunInstaller({"--game-folder", "3=" + game, "--critical", "continue"});
   EXPECT_EQ(r.code, kRunCompletedWithErrors);
   EXPECT_EQ(r.out.rfind(first_lines + "Deleting Temporary File ( tent.pcx )\n", 0), 0u) << r.out;
-  EXPECT_EQ(r.err.rfind(question + "[DF Mod Installer] Installation Complete!\r\n", 0), 0u);
+  EXPECT_EQ(
+      r.err.rfind(
+          question + "-> No (--critical continue)\n[DF Mod Installer] Installation Complete!\r\n",
+          0),
+      0u);
   EXPECT_EQ(RunInstaller({"--game-folder", "3=" + game}).code, kRunCompletedWithErrors);
 }
 
@@ -186,7 +190,9 @@ TEST_F(RunTest, AnUnknownFolderStopsBeforeInstallAndOtherVersionsAskAndAreCancel
   auto r = RunInstaller({});
   EXPECT_EQ(r.code, kRunAborted);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "[DF Mod Installer] Please Set Valid Delta Force 3 Path First!\n");
+  EXPECT_EQ(r.err,
+            "[DF Mod Installer] Please Set Valid Delta Force 3 Path First!\n"
+            "dfmod: run: no folder for game 3 is known: give it as --game-folder 3=DIR\n");
 
   Build("df_version 3\r\nCopy a.txt Kyv_DF1_Location\r\nCopy a.txt Kyv_DF2_Location\r\n",
         {{"a.txt", "a"}});
@@ -195,6 +201,10 @@ TEST_F(RunTest, AnUnknownFolderStopsBeforeInstallAndOtherVersionsAskAndAreCancel
   EXPECT_EQ(r.code, kRunCompletedWithErrors);
   EXPECT_EQ(r.out.substr(0, r.out.find("\n")), "Copying a.txt To " + (dir / "DF1") + "/a.txt");
   EXPECT_NE(r.out.find("Copying a.txt To Nothing\\a.txt\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err.rfind("[DF Mod Installer] Please Select Your Delta Force 2 Folder!\n"
+                        "-> cancelled (no --game-folder for 2)\n",
+                        0),
+            0u);
   EXPECT_EQ(dir.Read("DF1/a.txt"), "a");
 }
 
@@ -279,20 +289,14 @@ TEST_F(RunTest, ARelativeGameFolderMeansTheFolderItWasGivenIn) {
 }
 
 TEST(RunOptions, BadUsageExitsTwoWithTheReason) {
-  const std::string usage =
-      " (usage: dfmod run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] "
-      "[--password PW] [--restore-dir DIR] [--no-restore-point])\n";
   auto err = [](std::vector<std::string> args) { return RunCli(cli::Run, args).err; };
-  EXPECT_EQ(err({}), "dfmod: run: give exactly one INSTALLER" + usage);
-  EXPECT_EQ(err({"a", "b"}), "dfmod: run: give exactly one INSTALLER" + usage);
+  const std::string see = "; see 'dfmod run --help'\n";
+  EXPECT_EQ(err({"a", "b"}), "dfmod: run: give exactly one INSTALLER" + see);
   EXPECT_EQ(err({"a", "--game-folder", "4=/x"}),
-            "dfmod: run: --game-folder takes V=DIR with V 1, 2 or 3, not '4=/x'" + usage);
+            "dfmod: run: --game-folder takes V=DIR with V 1, 2 or 3, not '4=/x'" + see);
   EXPECT_EQ(err({"a", "--game-folder", "3="}),
-            "dfmod: run: --game-folder takes V=DIR with V 1, 2 or 3, not '3='" + usage);
-  EXPECT_EQ(err({"a", "--critical", "yes"}),
-            "dfmod: run: --critical takes continue or abort, not 'yes'" + usage);
-  EXPECT_EQ(err({"a", "--password"}), "dfmod: run: --password needs a value" + usage);
-  EXPECT_EQ(err({"a", "--quiet"}), "dfmod: run: unknown option '--quiet'" + usage);
+            "dfmod: run: --game-folder takes V=DIR with V 1, 2 or 3, not '3='" + see);
+  EXPECT_EQ(err({"a", "--password"}), "dfmod: run: --password needs a value" + see);
   EXPECT_EQ(RunCli(cli::Run, {"/no/such/Setup.exe"}).code, kExitUsage);
 
   RunOptions o;
@@ -308,13 +312,22 @@ TEST(RunOptions, BadUsageExitsTwoWithTheReason) {
 
 TEST(CliDialogs, AnswersFromTheCommandLine) {
   std::ostringstream err;
-  CliDialogs dialogs(err, "T", CliAnswers{MsgAnswer::kNo, "pw", {{"Where 3?", "/games/lw"}}});
+  CliDialogs dialogs(err, "T",
+                     CliAnswers{MsgAnswer::kNo,
+                                "pw",
+                                {{"Where 3?", "/games/lw"}},
+                                "--no",
+                                "--pw",
+                                {{"Where 3?", "--at 3"}, {"Where 2?", "no --at 2"}}});
   EXPECT_EQ(dialogs.MessageBox("Abort?", "", MsgButtons::kYesNo, MsgIcon::kNone), MsgAnswer::kNo);
   EXPECT_EQ(dialogs.MessageBox("Done", "", MsgButtons::kOk, MsgIcon::kNone), MsgAnswer::kOk);
-  EXPECT_EQ(err.str(), "[T] Abort?\n[T] Done\n");
   EXPECT_EQ(dialogs.InputBox("Password?", "", ""), std::optional<std::string>("pw"));
   EXPECT_EQ(dialogs.BrowseForFolder("Where 3?"), std::optional<std::string>("/games/lw"));
-  EXPECT_EQ(dialogs.BrowseForFolder("Where 1?"), std::nullopt);
+  EXPECT_EQ(dialogs.BrowseForFolder("Where 2?"), std::nullopt);
+  EXPECT_EQ(dialogs.BrowseForFolder("Where 1?"), std::nullopt);  // no source: not shown
+  EXPECT_EQ(err.str(),
+            "[T] Abort?\n-> No (--no)\n[T] Done\n[T] Password?\n-> the text given (--pw)\n"
+            "[T] Where 3?\n-> /games/lw (--at 3)\n[T] Where 2?\n-> cancelled (no --at 2)\n");
 }
 
 class InspectTest : public RunTest {};
@@ -333,6 +346,8 @@ TEST_F(InspectTest, ShowsThePayloadTheEntriesTheHeaderAndTheFindings) {
   ASSERT_NE(entries, std::string::npos) << out;
   EXPECT_EQ(out.rfind("payload: ", 0), 0u);
   EXPECT_NE(out.find("\ntrailer      offset "), std::string::npos);
+  // Only what start-up reads is unpacked: not Credits.txt (nor a missing icon).
+  EXPECT_NE(out.find("\nunpacked for start-up: Control.ini\nsettings header"), std::string::npos);
   EXPECT_EQ(out.substr(out.find("settings header")),
             "settings header, as start-up reads it:\n"
             "  start-up              ready: Install is enabled\n"

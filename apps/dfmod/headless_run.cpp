@@ -30,9 +30,16 @@ class PrintingMainView final : public MainView {
 CliAnswers AnswersFor(const RunOptions& options) {
   CliAnswers answers;
   answers.yes_no = options.abort_at_critical ? MsgAnswer::kYes : MsgAnswer::kNo;
+  answers.yes_no_source = options.abort_at_critical ? "--critical abort" : "--critical continue";
   answers.input = options.password;
-  for (const auto& [version, folder] : options.game_folders) {
-    answers.folders[SelectFolderPrompt(version)] = folder;
+  answers.input_source = options.password ? "--password" : "no --password";
+  for (int version = 1; version <= 3; ++version) {
+    const std::string title = SelectFolderPrompt(version);
+    auto it = options.game_folders.find(version);
+    if (it != options.game_folders.end()) answers.folders[title] = it->second;
+    answers.folder_sources[title] =
+        (it != options.game_folders.end() ? "--game-folder " : "no --game-folder for ") +
+        std::to_string(version);
   }
   return answers;
 }
@@ -95,7 +102,7 @@ std::string RestoreFolder(const RunOptions& options) {
 }
 
 int RunInstallerUnattended(const std::string& program_file, const RunOptions& options, Io& io,
-                           FileSystem* rehearsal, RunResult* result) {
+                           std::string_view who, FileSystem* rehearsal, RunResult* result) {
   auto fs = MakeHostFileSystem();
   auto clock = MakeHostClock();
   auto process = MakeHostProcess();
@@ -117,20 +124,41 @@ int RunInstallerUnattended(const std::string& program_file, const RunOptions& op
   window.ClickInstall();  // with the folder unknown, only tells the user to set it
   if (result) *result = window.last_run();
   if (window.restore_point_failed()) return kRunNoRestorePoint;
+  if (!can_install) {
+    io.err << who << ": no folder for game " << state.df_version
+           << " is known: give it as --game-folder " << state.df_version << "=DIR\n";
+  }
   if (!can_install || window.ended() || window.last_run().outcome != RunOutcome::kCompleted)
     return kRunAborted;
   return window.last_run().errors == 0 ? kRunCompleted : kRunCompletedWithErrors;
 }
 
+const CommandHelp kInstallerHelp = {
+    "DFModInstaller",
+    "installs the mod carried in this program's own file",
+    "DFModInstaller [--game-folder V=DIR]... [--critical continue|abort] [--password PW]",
+    kRunOptionsHelp,
+    kRunExitsHelp,
+    "./DryCreekSetup --game-folder \"3=/games/Land Warrior\""};
+
 int InstallerMain(const Args& args, Io& io) {
+  for (const std::string& a : args) {
+    if (a == "--") break;
+    if (a == "--help" || a == "-h") {
+      PrintHelp(io.out, kInstallerHelp, "DFModInstaller");
+      return kExitOk;
+    }
+    if (a == "--version") {
+      io.out << "DFModInstaller " << Version() << "\n";
+      return kExitOk;
+    }
+  }
   RunOptions options;
   std::vector<std::string> operands;
   std::string problem = ParseRunOptions(args, options, operands);
   if (problem.empty() && !operands.empty()) problem = "unexpected argument '" + operands[0] + "'";
   if (!problem.empty()) {
-    io.err << "DFModInstaller: " << problem
-           << " (usage: DFModInstaller [--game-folder V=DIR]... [--critical continue|abort] "
-              "[--password PW] [--restore-dir DIR] [--no-restore-point])\n";
+    io.err << "DFModInstaller: " << problem << "; see 'DFModInstaller --help'\n";
     return kExitUsage;
   }
   auto self = MakeHostProcess()->ExecutablePath();
@@ -138,7 +166,7 @@ int InstallerMain(const Args& args, Io& io) {
     io.err << "DFModInstaller: " << self.failure().description << "\n";
     return kRunStartUpEnded;
   }
-  return RunInstallerUnattended(*self, options, io);
+  return RunInstallerUnattended(*self, options, io, "DFModInstaller");
 }
 
 }  // namespace dfm::cli

@@ -14,6 +14,20 @@
 
 namespace dfm::cli {
 
+// The options of a run and its exit codes, as `--help` shows them.
+inline constexpr char kRunOptionsHelp[] =
+    "  --game-folder V=DIR   the folder of game V (1 Delta Force, 2 Delta Force 2,\n"
+    "                        3 Land Warrior); repeatable; default: the registry\n"
+    "  --critical ANSWER     the critical-file question: continue (default) or abort\n"
+    "  --password PW         the password of encrypted entries\n"
+    "  --restore-dir DIR     where the restore point goes (default: DFMOD_RESTORE_DIR, else\n"
+    "                        $XDG_DATA_HOME/dfmod/restore)\n"
+    "  --no-restore-point    install even when no restore point can be written\n";
+inline constexpr char kRunExitsHelp[] =
+    "0 completed; 1 completed with errors; 2 bad usage, unusable installer, aborted, or the "
+    "game folder is unknown; 3 the installer could not start (no Control.ini, bad df_version) "
+    "or no restore point could be written";
+
 // Exit codes of a run.
 inline constexpr int kRunCompleted = 0;
 inline constexpr int kRunCompletedWithErrors = 1;
@@ -48,9 +62,13 @@ int InstallerMain(const Args& args, Io& io);
 // folder) and, when start-up left the window ready, presses Install. The game folders come
 // from the host's registry, overridden by the options' folders; a folder question for a
 // version without one is cancelled. Returns one of the run's exit codes.
-// With `rehearsal` (dfmod plan) the install writes through that file system, and its
-// restore point goes to the options' folder; `result` receives the run's counters.
+// A question's answer is printed after it with its source ("-> No (--critical
+// continue)"). When Install cannot start for want of the game's folder, `who` ("dfmod:
+// run") says how to give one. With `rehearsal` (dfmod plan) the install writes through
+// that file system, and its restore point goes to the options' folder; `result` receives
+// the run's counters.
 int RunInstallerUnattended(const std::string& program_file, const RunOptions& options, Io& io,
-                           FileSystem* rehearsal = nullptr, RunResult* result = nullptr);
+                           std::string_view who = "dfmod: run", FileSystem* rehearsal = nullptr,
+                           RunResult* result = nullptr);
 
 }  // namespace dfm::cli

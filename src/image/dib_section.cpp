@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <new>
 #include <random>
 #include <string>
 
@@ -51,8 +51,12 @@ Result<bool> CDibSection::CreateDIB(std::int32_t width, std::int32_t height) {
   header_.bit_count = 24;
   header_.size_image = static_cast<std::int32_t>(image);
   if (width < 1 || height < 1) return false;
-  bits_.reset(new (std::nothrow) unsigned char[static_cast<std::size_t>(image)]());
+  bits_.reset(static_cast<unsigned char*>(std::calloc(static_cast<std::size_t>(image), 1)));
   return bits_ != nullptr;
+}
+
+void CDibSection::FreeBits::operator()(unsigned char* p) const {
+  std::free(p);
 }
 
 void CDibSection::ClearUp() {

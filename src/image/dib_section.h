@@ -83,8 +83,14 @@ class CDibSection {
  private:
   void ResampleInto(CDibSection& target) const;
 
+  // The pixels come from calloc: a large section is mapped as zero pages that take
+  // memory only as rows are written, so a decode that fails early costs little.
+  struct FreeBits {
+    void operator()(unsigned char* p) const;
+  };
+
   BitmapInfoHeader header_;
-  std::unique_ptr<unsigned char[]> bits_;
+  std::unique_ptr<unsigned char[], FreeBits> bits_;
 };
 
 }  // namespace dfm

@@ -209,6 +209,16 @@ TEST(ReadJpeg, UnreadableFilesAndUndecodableDataAreReported) {
   fs.Put("empty.jpg", "");
   Bytes cmyk(8 * 8 * 4, 0x40);
   fs.Put("cmyk.jpg", testing::EncodeJpeg(cmyk, 8, 8, TJPF_CMYK, TJSAMP_444));
+  // Data that ends early; and 1,501 bytes that claim 20,000 x 32,767 pixels, refused before
+  // any picture memory is taken.
+  const Bytes jpeg = testing::SampleJpeg(64, 64);
+  fs.Put("cut.jpg", Bytes(jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() / 2)));
+  Bytes huge(jpeg.begin(), jpeg.begin() + 1501);
+  std::size_t sof = 2;
+  while (!(huge[sof] == 0xFF && huge[sof + 1] == 0xC0)) ++sof;
+  const unsigned char size[] = {0x7F, 0xFF, 0x4E, 0x20};  // height, width
+  std::copy(std::begin(size), std::end(size), huge.begin() + static_cast<long>(sof + 5));
+  fs.Put("huge.jpg", huge);
   struct Case {
     std::string file;
     std::string message;
@@ -220,6 +230,8 @@ TEST(ReadJpeg, UnreadableFilesAndUndecodableDataAreReported) {
       {"missing.jpg", "Failed to read JPG", false},
       {"", "Failed to read JPG", false},
       {"cmyk.jpg", "Cannot read Image Data from file.", true},
+      {"cut.jpg", "Cannot read Image Data from file.", true},
+      {"huge.jpg", "Failed to read JPG", false},
   };
   for (const auto& c : cases) {
     RecordingDialogs dialogs;

@@ -2,7 +2,9 @@
 // by calling error_exit, which must not return; ours jumps back to the call that started
 // the step. Every function that sets a jump point below holds only plain data, so the
 // jump never skips a destructor.
+#include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>  // jpeglib.h expects FILE and size_t to be declared
 #include <cstdlib>
 #include <limits>
@@ -10,6 +12,7 @@
 #include <new>
 #include <vector>
 
+#include <jerror.h>  // the message codes
 #include <jpeglib.h>
 
 #include "image/jpeg_library.h"
@@ -40,6 +43,23 @@ struct Decoder {
 // The library's texts are not shown: the caller reports failures in its own words.
 void IgnoreMessage(j_common_ptr) {}
 
+// A warning about the data (it ends early, a marker or code is damaged, bytes are missing
+// or extraneous) fails the step like an error: the decoder would go on and fill in what
+// it could not read, and a picture made up that way is not the file's. Warnings about
+// metadata alone (an unknown JFIF revision or Adobe transform, a damaged colour profile)
+// leave the pixels alone and pass.
+void FailOnDataWarning(j_common_ptr cinfo, int msg_level) {
+  if (msg_level >= 0) return;  // trace messages
+  switch (cinfo->err->msg_code) {
+    case JWRN_JFIF_MAJOR:
+    case JWRN_ADOBE_XFORM:
+    case JWRN_BOGUS_ICC:
+      return;
+    default:
+      JumpOnError(cinfo);
+  }
+}
+
 void LimitScans(j_common_ptr cinfo) {
   auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
   if (d->input_scan_number > kMaxScans) JumpOnError(cinfo);
@@ -49,11 +69,38 @@ bool CreateDecoder(Decoder* d) {
   d->cinfo.err = jpeg_std_error(&d->err.pub);
   d->err.pub.error_exit = JumpOnError;
   d->err.pub.output_message = IgnoreMessage;
+  d->err.pub.emit_message = FailOnDataWarning;
   if (setjmp(d->err.jump)) return false;
   jpeg_create_decompress(&d->cinfo);
   d->progress.progress_monitor = LimitScans;
   d->cinfo.progress = &d->progress;
   return true;
+}
+
+std::uint64_t DivideUp(std::uint64_t a, std::uint64_t b) {
+  return (a + b - 1) / b;
+}
+
+// Whether the data after the first scan's header can hold that scan at all. With Huffman
+// codes every 8 x 8 block of a scan that begins a component's data (a sequential scan, or
+// a progressive one of DC coefficients) takes at least one bit, so a file whose header
+// claims far more pixels than its bytes can describe is refused before the caller
+// allocates the picture. Arithmetic codes can make a flat block nearly free: those files
+// are decoded, and fail where their data ends.
+bool DataCanHoldFirstScan(const jpeg_decompress_struct& c) {
+  if (c.arith_code || (c.progressive_mode && c.Ss != 0) || c.comps_in_scan < 1) return true;
+  int max_h = 1, max_v = 1;
+  for (int i = 0; i < c.num_components; ++i) {
+    max_h = std::max(max_h, c.comp_info[i].h_samp_factor);
+    max_v = std::max(max_v, c.comp_info[i].v_samp_factor);
+  }
+  const jpeg_component_info& first = *c.cur_comp_info[0];
+  const int h = c.comps_in_scan == 1 ? first.h_samp_factor : 1;
+  const int v = c.comps_in_scan == 1 ? first.v_samp_factor : 1;
+  // Blocks of a lone component, or MCUs (at least one block each) of an interleaved scan.
+  const std::uint64_t units = DivideUp(std::uint64_t{c.image_width} * h, 8u * max_h) *
+                              DivideUp(std::uint64_t{c.image_height} * v, 8u * max_v);
+  return units <= 8 * std::uint64_t{c.src->bytes_in_buffer};
 }
 
 bool ReadHeader(Decoder* d, const unsigned char* data, std::size_t size) {
@@ -63,12 +110,11 @@ bool ReadHeader(Decoder* d, const unsigned char* data, std::size_t size) {
   }
   if (size > std::numeric_limits<unsigned long>::max()) return false;
   jpeg_mem_src(&d->cinfo, data, static_cast<unsigned long>(size));
-  return jpeg_read_header(&d->cinfo, TRUE) == JPEG_HEADER_OK;
+  return jpeg_read_header(&d->cinfo, TRUE) == JPEG_HEADER_OK && DataCanHoldFirstScan(d->cinfo);
 }
 
-// Decodes into `rows`, one pointer per output row, top row first. Warnings about damaged
-// data do not stop the decoder: like the reference decoder it delivers the whole
-// picture, with what it could not recover filled in.
+// Decodes into `rows`, one pointer per output row, top row first. Damaged or missing data
+// fails (FailOnDataWarning) as soon as the decoder meets it.
 bool Decompress(Decoder* d, JSAMPROW* rows, JDIMENSION width, JDIMENSION height) {
   if (setjmp(d->err.jump)) {
     jpeg_abort_decompress(&d->cinfo);

@@ -1,7 +1,9 @@
 #include "image/tga.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -36,51 +38,50 @@ std::array<unsigned char, kTgaTrailerSize> TgaTrailer() {
   return t;
 }
 
-// Opens `file` for writing without truncating it; an existing file longer than 3 bytes
-// is closed, deleted and created afresh.
-Result<std::unique_ptr<File>> OpenTarget(FileSystem& fs, const std::string& file) {
-  auto opened = fs.Open(file, OpenMode::kReadWrite);
-  if (!opened) return opened;
-  auto size = (*opened)->Size();
-  if (!size) return size.failure();
-  if (*size <= 3) return opened;
-  if (auto st = (*opened)->Close(); !st) return st.failure();
-  if (auto st = fs.RemoveFile(file); !st) return st.failure();
-  return fs.Open(file, OpenMode::kReadWrite);
-}
-
 Status Overflow(const std::string& what) {
   return Status::Fail(err::kOverflow, "Overflow: " + what);
 }
 
-// The picture's rows without the section's row padding.
-Bytes UnpaddedPixels(const CDibSection& dib, std::span<const unsigned char> bits) {
+// Writes header, pixels (through `pixels`, which writes `size` bytes from offset 18) and
+// trailer, replacing `file`.
+Status WriteTgaFile(FileSystem& fs, const std::string& file, std::int16_t width,
+                    std::int16_t height, std::size_t size,
+                    const std::function<Status(File&)>& pixels) {
+  return WriteReplacing(fs, file, [&](File& out) -> Status {
+    const auto header = TgaHeader(width, height);
+    const auto trailer = TgaTrailer();
+    if (auto st = out.WriteAt(0, header.data(), header.size()); !st) return st;
+    if (auto st = pixels(out); !st) return st;
+    return out.WriteAt(kTgaHeaderSize + size, trailer.data(), trailer.size());
+  });
+}
+
+// Writes the section's rows without their padding, gathered into pieces of about 1 MiB,
+// so that the picture is never held twice.
+Status WriteUnpaddedRows(File& out, const CDibSection& dib, std::span<const unsigned char> bits) {
   const std::size_t row = 3 * static_cast<std::size_t>(dib.Width());
   const std::size_t line = static_cast<std::size_t>(dib.BytesPerScanLine());
   const std::size_t height = static_cast<std::size_t>(dib.Height());
-  Bytes out(row * height);
-  for (std::size_t y = 0; y < height; ++y) {
-    std::memcpy(out.data() + y * row, bits.data() + y * line, row);
+  const std::size_t rows_per_piece = std::max<std::size_t>(1, (std::size_t{1} << 20) / row);
+  Bytes piece;
+  for (std::size_t y = 0; y < height; y += rows_per_piece) {
+    const std::size_t n = std::min(rows_per_piece, height - y);
+    piece.resize(n * row);
+    for (std::size_t i = 0; i < n; ++i)
+      std::memcpy(piece.data() + i * row, bits.data() + (y + i) * line, row);
+    if (auto st = out.WriteAt(kTgaHeaderSize + y * row, piece.data(), piece.size()); !st) return st;
   }
-  return out;
+  return {};
 }
 
 }  // namespace
 
 Status WriteTga(FileSystem& fs, const std::string& file, std::span<const unsigned char> pixels,
                 std::int16_t width, std::int16_t height) {
-  auto opened = OpenTarget(fs, file);
-  if (!opened) return opened.failure();
-  File& out = **opened;
-  const auto header = TgaHeader(width, height);
-  const auto trailer = TgaTrailer();
-  if (auto st = out.WriteAt(0, header.data(), header.size()); !st) return st;
-  if (!pixels.empty()) {
-    if (auto st = out.WriteAt(kTgaHeaderSize, pixels.data(), pixels.size()); !st) return st;
-  }
-  if (auto st = out.WriteAt(kTgaHeaderSize + pixels.size(), trailer.data(), trailer.size()); !st)
-    return st;
-  return out.Close();
+  return WriteTgaFile(fs, file, width, height, pixels.size(), [&](File& out) -> Status {
+    if (pixels.empty()) return {};
+    return out.WriteAt(kTgaHeaderSize, pixels.data(), pixels.size());
+  });
 }
 
 Status ConvertJpgToTga(JpegLibrary& library, FileSystem& fs, Dialogs& dialogs,
@@ -106,7 +107,9 @@ Status ConvertJpgToTga(JpegLibrary& library, FileSystem& fs, Dialogs& dialogs,
   const auto w16 = static_cast<std::int16_t>(width);
   const auto h16 = static_cast<std::int16_t>(dib.Height());
   if (dib.BytesPerScanLine() == 3 * width) return WriteTga(fs, target, bits, w16, h16);
-  return WriteTga(fs, target, UnpaddedPixels(dib, bits), w16, h16);
+  const std::size_t size = 3 * static_cast<std::size_t>(width) * static_cast<std::size_t>(h16);
+  return WriteTgaFile(fs, target, w16, h16, size,
+                      [&](File& out) { return WriteUnpaddedRows(out, dib, bits); });
 }
 
 Status ConvertJpgToTga(FileSystem& fs, Dialogs& dialogs, const std::string& source,

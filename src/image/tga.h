@@ -21,11 +21,10 @@ inline constexpr std::size_t kTgaHeaderSize = 18;
 inline constexpr std::size_t kTgaTrailerSize = 50;
 inline constexpr char kTgaSignature[] = "Image Created With Kyv Obrik's Image Module!";
 
-// Writes header, `pixels` (whole and unchanged) and trailer to `file`. An existing file
-// longer than 3 bytes is deleted first; a shorter one is overwritten from its start, so
-// either way the file holds exactly what this call wrote. Fails with the file system's
-// failure; a failed deletion leaves the old file as it was, a failed write leaves a
-// partly written file.
+// Writes header, `pixels` (whole and unchanged) and trailer to `file`, replacing what it
+// held: the file holds exactly what this call wrote. Fails with the file system's
+// failure, and then `file` is left as it was (WriteReplacing: nothing partly written
+// ever carries its name).
 Status WriteTga(FileSystem& fs, const std::string& file, std::span<const unsigned char> pixels,
                 std::int16_t width, std::int16_t height);
 

@@ -53,17 +53,18 @@ TEST(WriteTga, ExistingTargetsOfTwoAndTenBytesEndUpAsExactlyTheNewFile) {
   }
 }
 
-TEST(WriteTga, TargetThatCannotBeReplacedIsLeftAsItWas) {
-  MemoryFileSystem memory;
-  testing::FaultyFileSystem fs(memory);
-  memory.Put("t.tga", Bytes(10, 0xEE));
-  fs.Fail({"remove", "t.tga"});
-  auto st = WriteTga(fs, "t.tga", Bytes{1, 2, 3}, 1, 1);
-  ASSERT_FALSE(st);
-  EXPECT_EQ(st.failure(), (Failure{err::kDeviceIoError, "Device I/O error (injected)"}));
-  EXPECT_EQ(*memory.Get("t.tga"), Bytes(10, 0xEE));
-  EXPECT_EQ(fs.log,
-            (std::vector<std::string>{"open t.tga", "size t.tga", "close t.tga", "remove t.tga"}));
+TEST(WriteTga, AFailureOnTheWayLeavesTheTargetAsItWasAndNoTemporaryFile) {
+  const Failure full{err::kDiskFull, "Disk full (injected)"};
+  for (const char* op : {"open", "write", "close", "replace"}) {
+    MemoryFileSystem memory;
+    testing::FaultyFileSystem fs(memory);
+    memory.Put("t.tga", Bytes(10, 0xEE));
+    fs.Fail({op, "t.tga", std::string(op) == "write" ? 1 : 0, -1, full});
+    auto st = WriteTga(fs, "t.tga", Bytes{1, 2, 3}, 1, 1);
+    EXPECT_EQ(st.failure(), full) << op;
+    EXPECT_EQ(*memory.Get("t.tga"), Bytes(10, 0xEE)) << op;
+    EXPECT_FALSE(memory.Exists("t.tga.~dfm")) << op;
+  }
 }
 
 // The section's rows without padding, bottom row first, as ReadJpeg decoded them.

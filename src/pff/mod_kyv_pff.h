@@ -8,9 +8,9 @@
 //   pump.ProcessPendingEvents();
 //   Status added = table.AddFile(handle, source_path);
 //
-// Neither call needs error handling by its caller: every failure has been shown to the
-// user in a message box (OK button, no icon, default title) by the time it returns. The
-// Status of AddFile only tells tools such as `dfmod pff add` whether the file went in.
+// Every failure has been shown to the user in a message box (OK button, no icon, default
+// title) by the time either call returns. The Status of AddFile tells the caller whether
+// the file went in: the pack command counts and logs a failed add as the line's failure.
 #pragma once
 
 #include <cstdint>
@@ -70,7 +70,7 @@ class PffArchiveTable {
   //   unknown handle, a slot whose reading failed, an unreadable source, an overflow of
   //   a count or offset, or a failed write (the archive may then hold some of the
   //   writes; the header is written last).
-  // The failure is returned too; the installer's pack command ignores it.
+  // The failure is returned too.
   Status AddFile(int handle, const std::string& source_path);
 
   // The new directory record for a file: its name (GetFileName, padded or cut to 16

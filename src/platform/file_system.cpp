@@ -1,6 +1,76 @@
 #include "platform/file_system.h"
 
+#include <algorithm>
+
 namespace dfm {
+namespace {
+
+// Appended to a target's name for the file WriteReplacing writes first.
+constexpr char kTempSuffix[] = ".~dfm";
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+    text.replace(at, from.size(), to);
+    at += to.size();
+  }
+}
+
+}  // namespace
+
+std::optional<Failure> BadFileName(const std::string& path) {
+  if (path.find('\0') == std::string::npos) return std::nullopt;
+  std::string shown = path;
+  ReplaceAll(shown, std::string(1, '\0'), "<NUL>");
+  return Failure{err::kBadFileName, "Bad file name or number: " + shown + " holds a NUL byte"};
+}
+
+Status FileSystem::CopyFile(const std::string& from, const std::string& to) {
+  auto src = Open(from, OpenMode::kRead);
+  if (!src) return src.failure();
+  auto size = (*src)->Size();
+  if (!size) return size.failure();
+  return WriteReplacing(*this, to, [&](File& dst) -> Status {
+    constexpr std::uint64_t kChunk = 1 << 20;
+    const auto chunk = static_cast<std::size_t>(std::clamp<std::uint64_t>(*size, 1, kChunk));
+    auto buf = std::make_unique_for_overwrite<unsigned char[]>(chunk);
+    for (std::uint64_t off = 0; off < *size;) {
+      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, *size - off));
+      if (auto st = (*src)->ReadAt(off, buf.get(), n); !st) return st;
+      if (auto st = dst.WriteAt(off, buf.get(), n); !st) return st;
+      off += n;
+    }
+    return {};
+  });
+}
+
+Status FileSystem::ReplaceFile(const std::string& from, const std::string& to) {
+  Status renamed = Rename(from, to);
+  if (renamed || renamed.failure().code != err::kFileAlreadyExists) return renamed;
+  if (auto st = RemoveFile(to); !st) return st;
+  return Rename(from, to);
+}
+
+Status WriteReplacing(FileSystem& fs, const std::string& path,
+                      const std::function<Status(File&)>& write) {
+  if (auto bad = BadFileName(path)) return *bad;  // told as given, not as the temporary name
+  if (auto folder = fs.IsDirectory(path); folder && *folder) {
+    return Status::Fail(err::kPathFileAccessError,
+                        "Path/File access error: " + path + " is a folder");
+  }
+  const std::string temp = path + kTempSuffix;
+  Status written = [&]() -> Status {
+    auto file = fs.Open(temp, OpenMode::kCreateFresh);
+    if (!file) return file.failure();
+    if (auto st = write(**file); !st) return st;
+    if (auto st = (*file)->Close(); !st) return st;
+    return fs.ReplaceFile(temp, path);
+  }();  // the temporary file is closed here, so that it can be removed
+  if (written) return written;
+  (void)fs.RemoveFile(temp);
+  Failure failure = written.failure();
+  ReplaceAll(failure.description, temp, path);
+  return failure;
+}
 
 Result<FileStat> FileSystem::Stat(const std::string& path) {
   auto length = FileLength(path);

@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,12 +53,26 @@ struct DirEntry {
   bool is_directory = false;
 };
 
+// Which file a path names, whatever its spelling: two paths name the same file exactly
+// when their identities are equal. POSIX: device and inode number; Windows: volume serial
+// number and file index.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
 // A file's length and last-modified time, as one query gives them.
 struct FileStat {
   std::uint64_t length = 0;
   LocalDateTime modified;
 };
 
+// Every host refuses a path holding a NUL byte with err::kBadFileName and never hands it
+// to the system, which would read only the part before the NUL (BadFileName below). The
+// POSIX host also refuses a path that begins with two separators: on Windows that is a
+// network path, and POSIX would take it for the root folder.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -84,11 +100,18 @@ class FileSystem {
   // The path as the file system spells the existing file, which may differ in letter
   // case from `path`; `path` itself when the host keeps no other spelling.
   virtual Result<std::string> ExactPath(const std::string& path) { return path; }
-  // Copies a file's bytes; an existing target is replaced.
-  virtual Status CopyFile(const std::string& from, const std::string& to) = 0;
+  // The identity of the file or folder at `path` (symbolic links followed); fails as
+  // FileLength does when nothing is there.
+  virtual Result<FileIdentity> Identity(const std::string& path) = 0;
+  // Copies a file's bytes; an existing target is replaced. The target gets the whole copy
+  // or stays as it was: this default writes through WriteReplacing.
+  virtual Status CopyFile(const std::string& from, const std::string& to);
   // Renames; fails with err::kFileAlreadyExists when the target exists, and with
   // err::kPathFileAccessError (description mentions "different volume") across volumes.
   virtual Status Rename(const std::string& from, const std::string& to) = 0;
+  // Renames, replacing a file at `to`. This default removes it first and then renames;
+  // a host replaces in one step where it can.
+  virtual Status ReplaceFile(const std::string& from, const std::string& to);
   virtual Status RemoveFile(const std::string& path) = 0;
   virtual Status MakeDirectory(const std::string& path) = 0;
   virtual Result<std::vector<DirEntry>> ListDirectory(const std::string& path) = 0;
@@ -96,6 +119,17 @@ class FileSystem {
   virtual Result<std::string> CurrentDirectory() = 0;
   virtual Status SetCurrentDirectory(const std::string& path) = 0;
 };
+
+// err::kBadFileName for a path holding a NUL byte; nullopt for any other path.
+std::optional<Failure> BadFileName(const std::string& path);
+
+// Writes the file at `path` through `write`, which gets an empty temporary file beside it
+// (same folder, so the final rename stays on one volume) and writes it whole; the
+// temporary file then replaces `path`. So `path` holds either the complete new content or
+// what it held before, never a part. A folder at `path` fails before anything is written.
+// On failure the temporary file is removed, and the failure names `path`, not it.
+Status WriteReplacing(FileSystem& fs, const std::string& path,
+                      const std::function<Status(File&)>& write);
 
 // Whole-file helpers over any FileSystem.
 Result<Bytes> ReadWholeFile(FileSystem& fs, const std::string& path);

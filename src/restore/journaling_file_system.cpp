@@ -6,7 +6,6 @@
 
 #include "base/path_utils.h"
 
-
 namespace dfm {
 
 std::vector<std::pair<std::uint64_t, std::uint64_t>> RangeSet::Missing(std::uint64_t start,
@@ -237,8 +236,9 @@ Status JournalingFileSystem::RecordRange(const std::string& key, std::uint64_t o
 Status JournalingFileSystem::Write(const std::string& key, File& file, std::uint64_t offset,
                                    const void* data, std::size_t size) {
   PathState& state = *states_.at(key);
-  const bool needs_record = state.kind == Kind::kKept && offset < state.base_length &&
-                            !state.saved.Missing(offset, std::min(offset + size, state.base_length)).empty();
+  const bool needs_record =
+      state.kind == Kind::kKept && offset < state.base_length &&
+      !state.saved.Missing(offset, std::min(offset + size, state.base_length)).empty();
   if (!needs_record && state.held.empty()) {
     if (auto st = SaveRange(key, offset, size); !st) return st;
     return file.WriteAt(offset, data, size);
@@ -253,7 +253,8 @@ Result<std::uint64_t> JournalingFileSystem::Length(const std::string& key, File&
   auto size = file.Size();
   if (!size) return size;
   std::uint64_t end = *size;
-  for (const auto& [offset, bytes] : states_.at(key)->held) end = std::max(end, offset + bytes.size());
+  for (const auto& [offset, bytes] : states_.at(key)->held)
+    end = std::max(end, offset + bytes.size());
   return end;
 }
 
@@ -357,19 +358,34 @@ Status JournalingFileSystem::CopyFile(const std::string& from, const std::string
   return status;
 }
 
+Result<FileIdentity> JournalingFileSystem::Identity(const std::string& path) {
+  PathState* held = Held(path);
+  if (held && held->delete_held) return NotFound(path);
+  return inner_.Identity(path);
+}
+
 Status JournalingFileSystem::Rename(const std::string& from, const std::string& to) {
+  return Move(from, to, false);
+}
+
+// A rename over an existing target records the target's bytes first, as a deletion would.
+Status JournalingFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
+  return Move(from, to, true);
+}
+
+Status JournalingFileSystem::Move(const std::string& from, const std::string& to, bool replace) {
   Status status = Held(from) || Held(to) ? Commit() : Status();
   if (!status) return status;
   PathState* source = Touch(from, status);
   PathState* target = status ? Touch(to, status) : nullptr;
   if (!status) return status;
-  if (!source || !target) return inner_.Rename(from, to);
+  if (!source || !target) return replace ? inner_.ReplaceFile(from, to) : inner_.Rename(from, to);
   if (status = SaveWhole(*target); status) {
     status = Record({RecordKind::kRenamed, {source->path, target->path}, {}, {}});
   }
   if (status) status = journal_.Flush();
   if (!status) return status;
-  status = inner_.Rename(from, to);
+  status = replace ? inner_.ReplaceFile(from, to) : inner_.Rename(from, to);
   if (!status) return status;
   target->kind = source->kind;
   target->base_length = source->base_length;

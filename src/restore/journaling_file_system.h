@@ -80,10 +80,12 @@ class JournalingFileSystem final : public FileSystem {
   Result<FileStat> Stat(const std::string& path) override;
   Status SetModifiedTime(const std::string& path, const LocalDateTime& time) override;
   Result<bool> IsDirectory(const std::string& path) override { return inner_.IsDirectory(path); }
+  Result<FileIdentity> Identity(const std::string& path) override;
   Status SyncFolder(const std::string& path) override { return inner_.SyncFolder(path); }
   Result<std::string> ExactPath(const std::string& path) override { return inner_.ExactPath(path); }
   Status CopyFile(const std::string& from, const std::string& to) override;
   Status Rename(const std::string& from, const std::string& to) override;
+  Status ReplaceFile(const std::string& from, const std::string& to) override;
   Status RemoveFile(const std::string& path) override;
   Status MakeDirectory(const std::string& path) override { return inner_.MakeDirectory(path); }
   Result<std::vector<DirEntry>> ListDirectory(const std::string& path) override {
@@ -115,6 +117,7 @@ class JournalingFileSystem final : public FileSystem {
  private:
   PathState* Touch(const std::string& path, Status& status);
   PathState* Held(const std::string& path);
+  Status Move(const std::string& from, const std::string& to, bool replace);
   Status Settle(PathState* state);
   Status RecordRange(const std::string& key, std::uint64_t offset, std::uint64_t size);
   Status SaveWhole(PathState& state);

@@ -1,6 +1,7 @@
 #include "restore/overlay_file_system.h"
 
 #include <cstring>
+#include <functional>
 
 #include "base/path_utils.h"
 #include "restore/journaling_file_system.h"
@@ -101,6 +102,13 @@ Status OverlayFileSystem::SetModifiedTime(const std::string& path, const LocalDa
   if (!node) return node.failure();
   (*node)->modified = time;
   return {};
+}
+
+Result<FileIdentity> OverlayFileSystem::Identity(const std::string& path) {
+  auto it = nodes_.find(FoldedPath(AbsolutePath(base_, path)));
+  if (it == nodes_.end()) return base_.Identity(path);
+  if (!it->second.data) return NotFound(path);
+  return FileIdentity{0, std::hash<std::string>{}(it->first)};
 }
 
 Result<std::string> OverlayFileSystem::ExactPath(const std::string& path) {

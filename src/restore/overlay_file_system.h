@@ -21,6 +21,8 @@ class OverlayFileSystem final : public FileSystem {
   Result<LocalDateTime> ModifiedTime(const std::string& path) override;
   Status SetModifiedTime(const std::string& path, const LocalDateTime& time) override;
   Result<bool> IsDirectory(const std::string& path) override { return base_.IsDirectory(path); }
+  // Files kept in memory get an identity of their own on volume 0.
+  Result<FileIdentity> Identity(const std::string& path) override;
   Result<std::string> ExactPath(const std::string& path) override;
   Status CopyFile(const std::string& from, const std::string& to) override;
   Status Rename(const std::string& from, const std::string& to) override;

@@ -40,7 +40,7 @@ const Files& Original(int sources) {
   const char* names[] = {"e0.pcx", "<DEAD SPACE>", "e1.pcx", "<DEAD SPACE>", "e2.pcx"};
   const int at[] = {20, 120, 170, 270, 570}, size[] = {100, 50, 100, 300, 100};
   for (int i = 0; i < 5; ++i) pff += PffRecordBytes(i % 2, at[i], size[i], 7, names[i]);
-  Files f{{"G\\Dflw.pff", pff + PffTrailerBytes()},
+  Files f{{"G/Dflw.pff", pff + PffTrailerBytes()},
           {"G\\readme.txt", "old readme"},
           {"e1.pcx", Fill('x', 50)},
           {"n1.pcx", Fill('y', 120)},
@@ -74,7 +74,7 @@ std::string Control(int sources) {
          "Convert_Jpg_To_Tga pic.jpg Kyv_DF3_Location\\pic.tga\r\n";
 }
 // Files the install creates.
-const char* const kMade[] = {"G\\new.txt", "G\\moved.txt", "pic.tga", "G\\pic_m.pcx", "G\\pic.tga"};
+const char* const kMade[] = {"G\\new.txt", "G\\moved.txt", "pic.tga", "G/pic_m.pcx", "G/pic.tga"};
 
 // A main window ready to install the mod into G, with restore points in kStore.
 struct World {
@@ -103,7 +103,7 @@ struct World {
     for (const char* made : kMade) {
       if (mem.Exists(made)) out.push_back(made);
     }
-    if (auto dir = ReadPffArchive(mem, "G\\Dflw.pff"); !dir || !dir->CheckDataExtents())
+    if (auto dir = ReadPffArchive(mem, "G/Dflw.pff"); !dir || !dir->CheckDataExtents())
       out.push_back("unreadable archive");
     return out;
   }
@@ -179,7 +179,7 @@ TEST(RestorePoints, UndoGoesNewestFirstAndLeavesFilesChangedSinceAlone) {
   EXPECT_EQ((*list)[1].files.size(), 9u);
   EXPECT_EQ((*list)[1].entries.size(), 3u);
   EXPECT_EQ((*list)[1].entries[0].text,
-            "G\\Dflw.pff: e1.pcx replaced, 100 -> 50 bytes, dead space reused whole");
+            "G/Dflw.pff: e1.pcx replaced, 100 -> 50 bytes, dead space reused whole");
   auto refused = w.store().Undo("20261206-154207", false, w.clock.now);
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.failure().description,

@@ -14,18 +14,12 @@ bool IsCrossVolume(const Failure& failure) {
          failure.description.find("different volume") != std::string::npos;
 }
 
-// A path spelled for comparison: "/" as "\", runs of separators as one, ASCII letters
-// in lower case, and a relative path taken against `base`.
-std::string Canonical(const std::string& base, const std::string& path) {
-  const bool absolute =
-      (!path.empty() && (path[0] == '\\' || path[0] == '/')) || (path.size() > 1 && path[1] == ':');
-  std::string out;
-  for (char c : LowerAscii(absolute ? path : base + path)) {
-    if (c == '/') c = '\\';
-    if (c == '\\' && !out.empty() && out.back() == '\\') continue;
-    out += c;
-  }
-  return out;
+// Whether `target` names the file `source` names, however the two are spelled ("." steps,
+// letter case, a linked folder): only the file system can tell.
+bool SameFile(FileSystem& fs, const std::string& source, const std::string& target) {
+  auto a = fs.Identity(source);
+  auto b = a ? fs.Identity(target) : a;
+  return a && b && *a == *b;
 }
 
 std::string TargetPath(RunContext& run) {
@@ -54,8 +48,7 @@ CommandOutcome Transfer(RunContext& run, const char* verb, bool move) {
   // A target that is the source itself (the installer runs from the game's folder) is
   // already in place; removing it first would lose it.
   const std::string existing = TargetPath(run);
-  const std::string& folder = run.env().program_folder;
-  if (Canonical(folder, existing) == Canonical(folder, source)) return CommandOutcome::kContinue;
+  if (SameFile(run.fs(), source, existing)) return CommandOutcome::kContinue;
   RemoveExistingTarget(run, existing);
   const std::string target = TargetPath(run);
   if (!move) {

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
+#include "base/ascii.h"
 #include "support/install_fixture.h"
 
 namespace dfm {
@@ -53,14 +56,58 @@ TEST_F(FileCommandsTest, CopyKeepsTheSubFolderPartOfTheSourceWord) {
   EXPECT_EQ(game.Read("Textures/a.pcx"), "tex");
 }
 
-TEST_F(FileCommandsTest, CopyIntoAMissingFolderFailsThatStep) {
+// Each failure names the path that failed, and a copy that fails part-way (a full disk)
+// leaves nothing under the target's name, nor its temporary file.
+TEST_F(FileCommandsTest, FailuresNameThePathThatFailedAndLeaveNoPartFile) {
   program.Write("a.txt", "a");
-  const std::string target = G() + "\\missing\\a.txt";
-  Entries e = Run("Copy a.txt Kyv_DF3_Location\\missing\r\n", 0, 1);
-  Failure f = fs.CopyFile(P() + "a.txt", target).failure();
-  EXPECT_EQ(e, (Entries{"Copying a.txt To " + target,
-                        Failed(1, "Copy a.txt Kyv_DF3_Location\\missing", f)}));
-  EXPECT_EQ(f.code, err::kFileNotFound);
+  program.Write("big.dat", std::string((1 << 20) + 1, 'x'));
+  std::filesystem::create_directory(game.path() / "a.txt");  // a folder in the way
+  const Failure missing{err::kPathNotFound, "Path not found: " + G() + "\\missing"};
+  const Failure full{err::kDiskFull, "Disk full (injected)"};
+  const Failure cross{err::kPathFileAccessError, "Path/File access error: different volumes"};
+  using Rule = testing::FaultyFileSystem::Rule;
+  struct Case {
+    std::string line, entry;
+    std::vector<Rule> rules;
+    Failure failure;
+  };
+  const Case cases[] = {
+      {"Copy a.txt Kyv_DF3_Location\\missing",
+       "Copying a.txt To " + G() + "\\missing\\a.txt",
+       {},
+       missing},
+      {"Move a.txt Kyv_DF3_Location\\missing",
+       "Moving a.txt To " + G() + "\\missing\\a.txt",
+       {},
+       missing},
+      {"Copy a.txt Kyv_DF3_Location",
+       "Copying a.txt To " + G() + "/a.txt",
+       {},
+       {err::kPathFileAccessError, "Path/File access error: " + G() + "/a.txt is a folder"}},
+      {"Move a.txt // remark",
+       "Moving a.txt To //a.txt",
+       {},  // not the root folder
+       {err::kBadFileName,
+        "Bad file name or number: //a.txt is a network path, not reachable here"}},
+      {"Copy big.dat Kyv_DF3_Location",
+       "Copying big.dat To " + G() + "/big.dat",
+       {{"write", "big.dat", 1, -1, full}},
+       full},
+      {"Move big.dat Kyv_DF3_Location",
+       "Moving big.dat To " + G() + "/big.dat",
+       {{"rename", "", 0, -1, cross}, {"write", "big.dat", 1, -1, full}},
+       full},
+  };
+  for (const Case& c : cases) {
+    fs.Clear();
+    for (const Rule& r : c.rules) fs.Fail(r);
+    EXPECT_EQ(Run(c.line + "\r\n", 0, 1), (Entries{c.entry, Failed(1, c.line, c.failure)}));
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(game.path()))
+      names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"a.txt"}) << c.line;
+    EXPECT_EQ(std::filesystem::file_size(program.path() / "big.dat"), (1u << 20) + 1);
+  }
 }
 
 TEST_F(FileCommandsTest, ReadOnlyExistingTargetIsReportedAndTheCopyStillTried) {
@@ -166,18 +213,31 @@ TEST_F(FileCommandsTest, DeleteTakesOnlyTheFileNameFromTheProgramFolder) {
 }
 
 TEST_F(FileCommandsTest, CopyOrMoveOntoTheSourceItselfLeavesItInPlace) {
-  window.state().game_folders[2] = program.path().string();  // installer in the game folder
   program.Write("a.txt", "a");
   program.Write("b.txt", "b");
-  Entries e =
-      Run("Copy a.txt Kyv_DF2_Location\r\nMove B.TXT Kyv_DF2_Location\\\r\n"
-          "Copy a.txt a.txt\r\n",
-          3, 0);
-  EXPECT_EQ(e, (Entries{"Copying a.txt To " + P() + "a.txt",
-                        "Moving B.TXT To " + program.path().string() + "\\B.TXT",
-                        "Copying a.txt To a.txt"}));
-  EXPECT_EQ(program.Read("a.txt"), "a");
-  EXPECT_EQ(program.Read("b.txt"), "b");
+  const auto link = game.path() / "link";
+  std::filesystem::create_directory_symlink(program.path(), link);
+  // The installer runs from the game folder, given as ".", as an absolute path with a "."
+  // step or without, or through a linked folder: the same files under other spellings.
+  for (const std::string& folder :
+       {std::string("."), P() + ".", program.path().string(), link.string()}) {
+    window.state().game_folders[2] = folder;
+    Entries e =
+        Run("Copy a.txt Kyv_DF2_Location\r\nMove B.TXT Kyv_DF2_Location\\\r\nCopy a.txt a.txt\r\n",
+            3, 0);
+    EXPECT_EQ(e.size(), 3u) << folder;  // the announcements alone
+    EXPECT_EQ(program.Read("a.txt"), "a");
+    EXPECT_EQ(program.Read("b.txt"), "b");
+  }
+  // A folder whose name differs only in letter case is another folder: the copy is made.
+  const auto upper = program.path().parent_path() / UpperAscii(program.path().filename().string());
+  std::filesystem::create_directory(upper);
+  window.state().game_folders[2] = upper.string();
+  EXPECT_EQ(Run("Copy a.txt Kyv_DF2_Location\r\n", 1, 0),
+            Entries{"Copying a.txt To " + upper.string() + "/a.txt"});
+  std::ifstream copied(upper / "a.txt");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copied), {}), "a");
+  std::filesystem::remove_all(upper);
 }
 
 TEST_F(FileCommandsTest, ACancelledFolderQuestionIsAskedAgainByEachStep) {

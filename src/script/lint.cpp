@@ -81,6 +81,29 @@ std::optional<LintFinding> CheckCommand(std::size_t n, const Words& words, const
                   (have < 2 ? ": the script run skips it" : ": the script run refuses it"));
 }
 
+std::optional<LintFinding> CheckNul(std::size_t n, const Words& words) {
+  for (const std::string& w : words) {
+    if (w.find('\0') == std::string::npos) continue;
+    return Make(
+        n, LintIssue::kNulInWord,
+        "word " + Quote(w) + " holds a NUL byte: the installer refuses it as a bad file name");
+  }
+  return std::nullopt;
+}
+
+// A target that cannot be meant: the line is a word short, and an empty word or the
+// remark that follows the source would be taken for the target.
+std::optional<LintFinding> CheckTarget(std::size_t n, const Words& words, const Keyword& k) {
+  if (k.words != 3) return std::nullopt;
+  const std::string& target = words[2];
+  if (!target.empty() && !IsRemark(target)) return std::nullopt;
+  return Make(n, LintIssue::kTargetNotMeant,
+              Quote(words[0]) + " target " +
+                  (target.empty() ? std::string("(word 3) is empty")
+                                  : Quote(target) + " is a remark marker") +
+                  ": the line lacks its target, and the installer would take this word for it");
+}
+
 std::optional<LintFinding> CheckColour(std::size_t n, const Words& words) {
   for (std::size_t i = 1; i <= 3; ++i) {
     if (NumberValue(words[i]) >= 256) {
@@ -143,8 +166,15 @@ std::optional<LintFinding> CheckLine(std::size_t n, const std::string& line,
   }
   const std::string keyword = LowerAscii(words[0]);
   if (keyword.empty() || IsRemark(keyword)) return std::nullopt;
-  if (auto k = FindCommand(keyword)) return CheckCommand(n, words, *k);
-  if (auto k = FindHeaderKey(keyword)) return CheckHeader(n, words, *k);
+  if (auto k = FindCommand(keyword)) {
+    if (auto f = CheckCommand(n, words, *k)) return f;
+    if (auto f = CheckNul(n, words)) return f;
+    return CheckTarget(n, words, *k);
+  }
+  if (auto k = FindHeaderKey(keyword)) {
+    if (auto f = CheckNul(n, words)) return f;
+    return CheckHeader(n, words, *k);
+  }
   return Make(n, LintIssue::kUnknownKeyword,
               "unknown keyword " + Quote(words[0]) + ": both readers ignore the line");
 }

@@ -17,6 +17,8 @@ enum class LintIssue {
   kLineFeedInLine,      // a lone LF does not end a line (file saved with LF line ends)
   kReservedName,        // a word ends with "control.ini" or the credits file: refused
   kCommandTooShort,     // fewer words than the command needs: skipped (1 word) or refused
+  kNulInWord,           // a word holds a NUL byte: the file system refuses the name
+  kTargetNotMeant,      // a command's target (word 3) is empty or a remark marker
   kHeaderTooShort,      // fewer words than the header key needs: passed over
   kColourOutOfRange,    // a colour value of 256 or more: the line is ignored
   kNumberOverflow,      // the whole number does not fit its field: start-up reports an error

@@ -33,8 +33,8 @@ using V = std::vector<std::string>;
 TEST(Lint, LinesBothReadersTakeHaveNoFindings) {
   EXPECT_EQ(Lint({"Mod_Name \"Dry Creek\"", "Credits_Color_Back 0 32 128 // R G B ",
                   "Credits_Color_Fore 255.4 0 -7", "Credits_Font_Size 14pt", "PACK a.pcx b",
-                  "Pack a.pcx ", "Delete Kyv_DF3_Location\\Dflw.pff", "Copy a b // c",
-                  "Credits Control.ini", "Df_Version LW", "Df_Version 0", "Df_Version 2.5"}),
+                  "Delete Kyv_DF3_Location\\Dflw.pff", "Copy a b // c", "Credits Control.ini",
+                  "Df_Version LW", "Df_Version 0", "Df_Version 2.5"}),
             V{});
 }
 
@@ -56,6 +56,22 @@ TEST(Lint, CommandsWithTooFewWordsAreSkippedOrRefused) {
                "4: 'Delete' needs 2 words, the line has 1: the script run skips it",
                "5: 'Create_Detail_Map' needs 3 words, the line has 2: the script run refuses "
                "it"}));
+}
+
+TEST(Lint, TargetsThatCannotBeMeantAndNulBytesInWords) {
+  using namespace std::string_literals;
+  EXPECT_EQ(Lint({"Pack a.pcx ", "Move tex84.3di // remark", "Convert_Jpg_To_Tga a.jpg \"\"",
+                  "Delete Control.ini\0"s, "Mod_Name \"a\0b\""s, "Copy a\0 b"s}),
+            (V{"2: 'Pack' target (word 3) is empty: the line lacks its target, and the installer "
+               "would take this word for it",
+               "3: 'Move' target '//' is a remark marker: the line lacks its target, and the "
+               "installer would take this word for it",
+               "4: 'Convert_Jpg_To_Tga' target (word 3) is empty: the line lacks its target, and "
+               "the installer would take this word for it",
+               "5: word 'Control.ini\\x00' holds a NUL byte: the installer refuses it as a bad "
+               "file name",
+               "6: word 'a\\x00b' holds a NUL byte: the installer refuses it as a bad file name",
+               "7: word 'a\\x00' holds a NUL byte: the installer refuses it as a bad file name"}));
 }
 
 TEST(Lint, HeaderKeysWithTooFewWordsArePassedOver) {

@@ -26,8 +26,13 @@ CommandOutcome RunPack(RunContext& run) {
   PffArchiveTable& archives = run.env().archives;
   const int handle = archives.OpenFile(run.ResolveTarget());
   run.env().platform.pump.ProcessPendingEvents();
-  // The table has shown its own failures; the run goes on whatever the add did.
-  if (handle != PffArchiveTable::kNoSlot) (void)archives.AddFile(handle, source);
+  // The table has shown its own failures in message boxes; the line's failure entry and
+  // error count come on top, so that the summary, the log and the exit code tell of it.
+  if (handle == PffArchiveTable::kNoSlot) {
+    run.ReportFailure(Failure{err::kOverflow, "Overflow"});
+  } else {
+    run.Step(archives.AddFile(handle, source));
+  }
   return CommandOutcome::kContinue;
 }
 

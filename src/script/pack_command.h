@@ -10,7 +10,9 @@
 
 namespace dfm {
 
-// Runs one pack line of at least 3 words.
+// Runs one pack line of at least 3 words. An archive that cannot be read or a failed add
+// shows the archive table's message box and also makes the line's failure entry (one
+// error).
 CommandOutcome RunPack(RunContext& run);
 
 // The critical-file question for a missing archive; true when the user chose to abort.

@@ -50,19 +50,45 @@ TEST_F(PackCommandTest, AddsIntoOneSlotPerArchiveWhateverTheLetterCase) {
   EXPECT_TRUE(program.Exists("b.pcx"));
 }
 
-TEST_F(PackCommandTest, ArchiveFailuresAreShownByTheArchiveCodeAndTheRunGoesOn) {
-  game.Write("Dflw.pff", "short");  // exists, but holds no header
-  program.Write("a.pcx", "A");
-  WriteControl("Pack a.pcx Kyv_DF3_Location\\Dflw.pff\r\nDelete a.pcx\r\n");
-  window.ClickInstall();
-  EXPECT_EQ(Status(), Join({"Adding a.pcx To " + GameFolder() + "\\Dflw.pff",
-                            "Deleting Temporary File ( a.pcx )"},
-                           Summary(2, 0)));
-  ASSERT_EQ(dialogs.boxes.size(), 3u);
-  EXPECT_EQ(dialogs.boxes[0].text.rfind("Error in UpdatePff\r\n", 0), 0u);
-  EXPECT_EQ(
-      dialogs.boxes[1].text.rfind("Error in AddFile, File: \"" + program.str() + "a.pcx\"", 0), 0u);
-  EXPECT_EQ(game.Read("Dflw.pff"), "short");
+// The archive code shows its message box, and the line gets the run's failure entry and
+// one error, so the summary and the log tell of it too.
+TEST_F(PackCommandTest, ArchiveFailuresAreShownCountedAndLoggedAndTheRunGoesOn) {
+  const std::string archive = GameFolder() + "\\Dflw.pff";
+  const std::string empty = testing::PffHeaderBytes(0, 32, 20) + testing::PffTrailerBytes();
+  struct Case {
+    std::string bytes;  // the archive
+    bool full;          // the disk is full when the add writes
+    std::string box;    // the archive code's second box
+    Failure failure;    // the line's failure entry
+  };
+  const Failure full{err::kDiskFull, "Disk full (injected)"};
+  const Case cases[] = {
+      {"short", false, "Error in AddFile, File: \"" + program.str() + "a.pcx\"\r\n",
+       Failure{err::kInputPastEndOfFile, "Input past end of file: " + archive}},
+      {empty, true,
+       "Error in AddFile, File: \"" + program.str() + "a.pcx\"\r\nDisk full (injected)", full},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    game.Write("Dflw.pff", c.bytes);
+    program.Write("a.pcx", "A");
+    fs.Clear();
+    if (c.full) fs.Fail({"write", "Dflw.pff", 0, -1, full});
+    dialogs.boxes.clear();
+    WriteControl("Pack a.pcx Kyv_DF3_Location\\Dflw.pff\r\nDelete a.pcx\r\n");
+    window.ClickInstall();
+    const Entries entries = Join(
+        {"Adding a.pcx To " + archive,
+         "Error Occured In Line #1, LineCode: \"Pack a.pcx Kyv_DF3_Location\\Dflw.pff\" Error: " +
+             c.failure.description + ", #" + std::to_string(c.failure.code),
+         "Deleting Temporary File ( a.pcx )"},
+        Summary(1, 1));
+    EXPECT_EQ(Status(), entries);
+    EXPECT_EQ(Log(), LogOf(entries));
+    ASSERT_EQ(dialogs.boxes.size(), c.full ? 2u : 3u);
+    EXPECT_EQ(dialogs.boxes[dialogs.boxes.size() - 2].text.rfind(c.box, 0), 0u);
+    EXPECT_EQ(game.Read("Dflw.pff"), c.bytes);
+  }
 }
 
 }  // namespace

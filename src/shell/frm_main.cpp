@@ -1,5 +1,7 @@
 #include "shell/frm_main.h"
 
+#include <algorithm>
+
 #include "base/path_utils.h"
 #include "base/sha256.h"
 #include "platform/dialogs.h"
@@ -167,7 +169,9 @@ void frmMain::AddLogEntry(const std::string& message, bool first_entry) {
 }
 
 std::string frmMain::ResolvePathTokens(std::string_view text) {
-  return dfm::ResolvePathTokens(text, state_.game_folders, platform_.dialogs);
+  std::string resolved = dfm::ResolvePathTokens(text, state_.game_folders, platform_.dialogs);
+  if (style_ == PathStyle::kPosix) std::replace(resolved.begin(), resolved.end(), '\\', '/');
+  return resolved;
 }
 
 void frmMain::ClearStatusList() {

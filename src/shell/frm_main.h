@@ -10,6 +10,7 @@
 
 #include <memory>
 
+#include "base/path_style.h"
 #include "pff/mod_kyv_pff.h"
 #include "platform/platform.h"
 #include "restore/restore_points.h"
@@ -38,9 +39,14 @@ struct RestorePolicy {
 
 class frmMain final : public InstallWindow {
  public:
-  // Both references outlive the presenter.
-  frmMain(Platform& platform, MainView& view)
-      : platform_(platform), view_(view), archives_(platform.fs, platform.dialogs, platform.pump) {}
+  // Both references outlive the presenter. `style` is the host's path style: on POSIX a
+  // command's target shows, and is used, with "/" throughout (a token's folder followed
+  // by a Windows-style rest such as "\Dflw.pff" would mix both).
+  frmMain(Platform& platform, MainView& view, PathStyle style = HostPathStyle())
+      : platform_(platform),
+        view_(view),
+        style_(style),
+        archives_(platform.fs, platform.dialogs, platform.pump) {}
   frmMain(const frmMain&) = delete;
   frmMain& operator=(const frmMain&) = delete;
 
@@ -71,6 +77,9 @@ class frmMain final : public InstallWindow {
   // message and start-up goes on; a missing Control.ini leaves the window unusable, and a
   // missing or invalid game version ends the program.
   StartUpOutcome RunStartUp(const std::string& program_file);
+  // RunStartUp after the unpacking: Control.ini and the pictures it names are read from
+  // state().program_folder, which is also the current directory.
+  StartUpOutcome StartUpFromProgramFolder();
 
   // Event handlers.
   // Install: expands the window and runs the install script, unless the target game's
@@ -132,6 +141,7 @@ class frmMain final : public InstallWindow {
 
   Platform& platform_;
   MainView& view_;
+  PathStyle style_;
   WindowState state_;
   PffArchiveTable archives_;
   RunResult last_run_;

@@ -97,8 +97,12 @@ void frmMain::FindGameFolders(const FolderMapper& map) {
 }
 
 StartUpOutcome frmMain::RunStartUp(const std::string& program_file) {
-  state_.control_line_count = 0;
   UnpackPayload(platform_, state_.program_folder, program_file);
+  return StartUpFromProgramFolder();
+}
+
+StartUpOutcome frmMain::StartUpFromProgramFolder() {
+  state_.control_line_count = 0;
   const std::string control = state_.program_folder + kControlFileName;
   if (!FileExists(platform_.fs, platform_.dialogs, control)) {
     platform_.dialogs.MessageBox(MissingControlFileText(control));

@@ -21,6 +21,4 @@ size=$(stat -c %s "$work/Setup.exe")
 n=$(tail -c 4 "$work/Setup.exe" | od -An -tu4 | tr -d ' ')
 [ $((size - 4 - n - 0x7E000)) -eq 4 ] || { echo "layout: size $size, trailer $n"; exit 1; }
 
-if "$dfmod" build --mod "$work/mod" -o "$work/x" --stub 2>"$work/err.txt"; then exit 1; fi
-grep -qx 'dfmod: build: --stub needs a value' "$work/err.txt"
 echo "build: ok"

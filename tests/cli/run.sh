@@ -53,7 +53,8 @@ grep -qx "Removing Existing File: $work/game/Notes.txt" "$work/out" || fail "rer
 rc=0
 "$work/dl/Setup" >"$work/out" 2>"$work/err" || rc=$?
 [ "$rc" -eq 2 ] || fail "no folder: exit $rc"
-[ "$(cat "$work/err")" = "[DF Mod Installer] Please Set Valid Delta Force 3 Path First!" ] || fail "no folder: $(cat "$work/err")"
+[ "$(cat "$work/err")" = "[DF Mod Installer] Please Set Valid Delta Force 3 Path First!
+DFModInstaller: no folder for game 3 is known: give it as --game-folder 3=DIR" ] || fail "no folder: $(cat "$work/err")"
 
 rc=0
 "$work/dl/Setup" extra-word 2>"$work/err" || rc=$?

@@ -100,10 +100,10 @@ class FixedClock : public Clock {
 };
 
 // Wraps a file system and fails chosen operations. Each rule names an operation
-// ("open", "read", "write", "size", "sync", "truncate", "close", "length", "mtime",
-// "isdir", "syncdir", "copy", "rename", "remove", "mkdir", "list", "cwd", "chdir"), an optional
-// path substring and how many matching calls pass before it fails (then it fails every time, or
-// `times` times).
+// ("open", "read", "write", "size", "sync", "truncate", "close", "length", "mtime", "isdir",
+// "syncdir", "identity", "copy", "rename", "replace", "remove", "mkdir", "list", "cwd",
+// "chdir"), an optional path substring and how many matching calls pass before it fails (then
+// it fails every time, or `times` times).
 class FaultyFileSystem : public FileSystem {
  public:
   struct Rule {
@@ -127,8 +127,8 @@ class FaultyFileSystem : public FileSystem {
   int changes() const { return changes_; }
 
   std::optional<Failure> Crash(const std::string& op) {
-    static const std::set<std::string> kChanges{"write",  "truncate", "copy",    "rename",
-                                                "remove", "mkdir",    "settime", "create"};
+    static const std::set<std::string> kChanges{"write", "truncate", "copy",   "rename", "remove",
+                                                "mkdir", "settime",  "create", "replace"};
     if (kChanges.count(op) && changes_++ >= crash_after && crash_after >= 0)
       return Failure{err::kDeviceIoError, "Device I/O error (the program died)"};
     return std::nullopt;
@@ -174,13 +174,22 @@ class FaultyFileSystem : public FileSystem {
     return inner_.SyncFolder(path);
   }
   Result<std::string> ExactPath(const std::string& path) override { return inner_.ExactPath(path); }
+  Result<FileIdentity> Identity(const std::string& path) override {
+    if (auto f = Check("identity", path)) return *f;
+    return inner_.Identity(path);
+  }
+  // The copy itself goes through this wrapper's opens, writes and "replace".
   Status CopyFile(const std::string& from, const std::string& to) override {
     if (auto f = Check("copy", from + " -> " + to)) return *f;
-    return inner_.CopyFile(from, to);
+    return FileSystem::CopyFile(from, to);
   }
   Status Rename(const std::string& from, const std::string& to) override {
     if (auto f = Check("rename", from + " -> " + to)) return *f;
     return inner_.Rename(from, to);
+  }
+  Status ReplaceFile(const std::string& from, const std::string& to) override {
+    if (auto f = Check("replace", from + " -> " + to)) return *f;
+    return inner_.ReplaceFile(from, to);
   }
   Status RemoveFile(const std::string& path) override {
     if (auto f = Check("remove", path)) return *f;

@@ -82,7 +82,9 @@ class InstallFixture : public ::testing::Test {
   TreeRegistry registry{{}, {}};  // an empty registry: the run never reads it
   Platform platform{fs, dialogs, pump, clock, *process, registry};
   RecordingMainView view;
-  frmMain window{platform, view};
+  // Targets keep the separators Control.ini gives them, as the installer shows them on
+  // Windows: these tests compare its texts byte for byte.
+  frmMain window{platform, view, PathStyle::kWindows};
 };
 
 }  // namespace dfm::testing

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -80,6 +82,13 @@ class MemoryFileSystem : public FileSystem {
     return {};
   }
   Result<bool> IsDirectory(const std::string& path) override { return dirs_.count(path) != 0; }
+  // A file is known by its shared bytes, a folder by its path.
+  Result<FileIdentity> Identity(const std::string& path) override {
+    if (auto it = files_.find(path); it != files_.end())
+      return FileIdentity{0, reinterpret_cast<std::uintptr_t>(it->second.get())};
+    if (dirs_.count(path)) return FileIdentity{1, std::hash<std::string>{}(path)};
+    return NotFound(path);
+  }
   Status CopyFile(const std::string& from, const std::string& to) override {
     auto it = files_.find(from);
     if (it == files_.end()) return NotFound(from);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/local_time.h"
@@ -85,6 +86,22 @@ Failure FromErrno(int e, const std::string& path) {
   }
   text += ": " + path + " (" + std::strerror(e) + ")";
   return Failure{code, std::move(text)};
+}
+
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+// A path the host must not hand to the system: one holding a NUL byte, or one beginning
+// with two separators, which Windows reads as a network path ("\\server\share") and
+// POSIX would take for the root folder.
+std::optional<Failure> Refused(const std::string& path) {
+  if (auto bad = BadFileName(path)) return bad;
+  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    return Failure{err::kBadFileName,
+                   "Bad file name or number: " + path + " is a network path, not reachable here"};
+  }
+  return std::nullopt;
 }
 
 class PosixFile final : public File {
@@ -202,6 +219,19 @@ bool StatPath(const std::string& path, struct stat& st) {
   return OnHostPath(path, [&](const std::string& p) { return ::stat(p.c_str(), &st) == 0; });
 }
 
+// The failure for a file that could not be made at `path`: when its folder is missing, the
+// folder is what failed and is named (without its last separator).
+Failure CreateFailure(int e, const std::string& path) {
+  std::size_t end = path.size();
+  while (end > 0 && !IsSeparator(path[end - 1])) --end;
+  while (end > 1 && IsSeparator(path[end - 1])) --end;
+  struct stat st {};
+  if (e == ENOENT && end > 0 && !(StatPath(path.substr(0, end), st) && S_ISDIR(st.st_mode))) {
+    return Failure{err::kPathNotFound, "Path not found: " + path.substr(0, end)};
+  }
+  return FromErrno(e, path);
+}
+
 // The descriptor of `path` opened with `flags`, or -1 with errno set. A file that
 // exists under the exact name is opened without a lookup; otherwise the lookup's
 // spelling is opened, and only then created if O_CREAT asks for it, so that a file
@@ -224,6 +254,7 @@ int OpenHostFile(const std::string& path, int flags) {
 class PosixFileSystem final : public FileSystem {
  public:
   Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override {
+    if (auto bad = Refused(path)) return *bad;
     int flags = O_CLOEXEC;
     switch (mode) {
       case OpenMode::kRead:
@@ -243,7 +274,7 @@ class PosixFileSystem final : public FileSystem {
         break;
     }
     int fd = OpenHostFile(path, flags);
-    if (fd < 0) return FromErrno(errno, path);
+    if (fd < 0) return (flags & O_CREAT) ? CreateFailure(errno, path) : FromErrno(errno, path);
     // Writing modes never get here with a folder: the kernel refuses them (EISDIR).
     struct stat st {};
     if (mode == OpenMode::kRead && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -254,6 +285,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Result<std::uint64_t> FileLength(const std::string& path) override {
+    if (auto bad = Refused(path)) return *bad;
     struct stat st {};
     if (!StatPath(path, st)) return FromErrno(errno, path);
     if (S_ISDIR(st.st_mode)) return Failure{err::kFileNotFound, "File not found: " + path};
@@ -261,6 +293,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Result<LocalDateTime> ModifiedTime(const std::string& path) override {
+    if (auto bad = Refused(path)) return *bad;
     struct stat st {};
     if (!StatPath(path, st)) return FromErrno(errno, path);
     return ToLocal(st.st_mtim);
@@ -268,6 +301,7 @@ class PosixFileSystem final : public FileSystem {
 
   // One stat for both; the same failures as FileLength.
   Result<FileStat> Stat(const std::string& path) override {
+    if (auto bad = Refused(path)) return *bad;
     struct stat st {};
     if (!StatPath(path, st)) return FromErrno(errno, path);
     if (S_ISDIR(st.st_mode)) return Failure{err::kFileNotFound, "File not found: " + path};
@@ -275,6 +309,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status SetModifiedTime(const std::string& path, const LocalDateTime& time) override {
+    if (auto bad = Refused(path)) return *bad;
     struct timespec times[2]{};
     times[0].tv_sec = times[1].tv_sec = ToTimeT(time);
     times[0].tv_nsec = times[1].tv_nsec = time.nanosecond;
@@ -298,6 +333,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Result<bool> IsDirectory(const std::string& path) override {
+    if (auto bad = Refused(path)) return *bad;
     struct stat st {};
     if (!StatPath(path, st)) {
       if (errno == ENOENT || errno == ENOTDIR) return false;
@@ -306,39 +342,25 @@ class PosixFileSystem final : public FileSystem {
     return S_ISDIR(st.st_mode);
   }
 
-  Status CopyFile(const std::string& from, const std::string& to) override {
-    auto src = Open(from, OpenMode::kRead);
-    if (!src) return src.failure();
-    auto size = (*src)->Size();
-    if (!size) return size.failure();
-    auto dst = Open(to, OpenMode::kCreateFresh);
-    if (!dst) return dst.failure();
-    std::unique_ptr<unsigned char[]> buf(new unsigned char[kChunk]);
-    for (std::uint64_t off = 0; off < *size;) {
-      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, *size - off));
-      if (auto st = (*src)->ReadAt(off, buf.get(), n); !st) return st;
-      if (auto st = (*dst)->WriteAt(off, buf.get(), n); !st) return st;
-      off += n;
-    }
-    return (*dst)->Close();
+  Result<FileIdentity> Identity(const std::string& path) override {
+    if (auto bad = Refused(path)) return *bad;
+    struct stat st {};
+    if (!StatPath(path, st)) return FromErrno(errno, path);
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev),
+                        static_cast<std::uint64_t>(st.st_ino)};
   }
 
   Status Rename(const std::string& from, const std::string& to) override {
-    const std::string src = posix::ResolvePath(from);
-    const std::string dst = posix::ResolvePath(to);
-    struct stat st {};
-    if (::lstat(dst.c_str(), &st) == 0)
-      return Status::Fail(err::kFileAlreadyExists, "File already exists: " + to);
-    if (::rename(src.c_str(), dst.c_str()) != 0) {
-      if (errno == EXDEV)
-        return Status::Fail(err::kPathFileAccessError, "Path/File access error: " + from + " and " +
-                                                           to + " are on different volumes");
-      return FromErrno(errno, from);
-    }
-    return {};
+    return Move(from, to, false);
+  }
+
+  // rename(2) replaces the target in one step.
+  Status ReplaceFile(const std::string& from, const std::string& to) override {
+    return Move(from, to, true);
   }
 
   Status RemoveFile(const std::string& path) override {
+    if (auto bad = Refused(path)) return *bad;
     const std::string p = posix::ResolvePath(path);
     const bool indexed = posix::IndexIsCurrent(p);
     if (::unlink(p.c_str()) != 0) return FromErrno(errno, path);
@@ -347,11 +369,13 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status MakeDirectory(const std::string& path) override {
+    if (auto bad = Refused(path)) return *bad;
     if (::mkdir(posix::ResolvePath(path).c_str(), 0755) != 0) return FromErrno(errno, path);
     return {};
   }
 
   Result<std::vector<DirEntry>> ListDirectory(const std::string& path) override {
+    if (auto bad = Refused(path)) return *bad;
     const std::string p = posix::ResolvePath(path);
     std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(p.empty() ? "." : p.c_str()), ::closedir);
     if (!d) return FromErrno(errno, path);
@@ -367,6 +391,29 @@ class PosixFileSystem final : public FileSystem {
     return out;
   }
 
+  // The failure names the side that failed: the source when it is missing or its folder
+  // cannot be written, otherwise the target (its missing folder, if that is what failed).
+  Status Move(const std::string& from, const std::string& to, bool replace) {
+    if (auto bad = Refused(from)) return *bad;
+    if (auto bad = Refused(to)) return *bad;
+    const std::string src = posix::ResolvePath(from);
+    const std::string dst = posix::ResolvePath(to);
+    struct stat st {};
+    if (!replace && ::lstat(dst.c_str(), &st) == 0)
+      return Status::Fail(err::kFileAlreadyExists, "File already exists: " + to);
+    if (::rename(src.c_str(), dst.c_str()) == 0) return {};
+    const int e = errno;
+    if (e == EXDEV)
+      return Status::Fail(err::kPathFileAccessError, "Path/File access error: " + from + " and " +
+                                                         to + " are on different volumes");
+    if (::lstat(src.c_str(), &st) != 0) return FromErrno(errno, from);
+    const std::string src_folder = src.substr(0, src.rfind('/') + 1);
+    if ((e == EACCES || e == EPERM || e == EROFS) &&
+        ::access(src_folder.empty() ? "." : src_folder.c_str(), W_OK) != 0)
+      return FromErrno(e, from);
+    return CreateFailure(e, to);
+  }
+
   Result<std::string> CurrentDirectory() override {
     std::string buf(4096, '\0');
     if (::getcwd(buf.data(), buf.size()) == nullptr) return FromErrno(errno, ".");
@@ -375,12 +422,10 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status SetCurrentDirectory(const std::string& path) override {
+    if (auto bad = Refused(path)) return *bad;
     if (::chdir(posix::ResolvePath(path).c_str()) != 0) return FromErrno(errno, path);
     return {};
   }
-
- private:
-  static constexpr std::size_t kChunk = 1 << 20;
 };
 
 }  // namespace

@@ -209,5 +209,35 @@ TEST(PosixFileSystem, RenameRefusesExistingTarget) {
   EXPECT_EQ(dir.Read("b"), "2");
 }
 
+// Paths the system must never see: a NUL byte would cut the name short, and two leading
+// separators (a network path on Windows) would reach the root folder here.
+TEST(PosixFileSystem, NetworkPathsAndNulBytesAreRefusedByEveryOperation) {
+  TempDir dir;
+  auto fs = MakeHostFileSystem();
+  dir.Write("a.txt", "a");
+  const std::string real = dir / "a.txt";
+  const std::string network = " is a network path, not reachable here";
+  const std::pair<std::string, std::string> cases[] = {
+      {"\\\\server\\share\\x", "\\\\server\\share\\x" + network},
+      {"//x", "//x" + network},
+      {"\\/x", "\\/x" + network},
+      {"/\\x", "/\\x" + network},
+      {real + std::string(1, '\0') + "x", real + "<NUL>x holds a NUL byte"},
+  };
+  for (const auto& [path, text] : cases) {
+    const Failure bad{err::kBadFileName, "Bad file name or number: " + text};
+    EXPECT_EQ(fs->Open(path, OpenMode::kRead).failure(), bad);
+    EXPECT_EQ(fs->Open(path, OpenMode::kCreateFresh).failure(), bad);
+    EXPECT_EQ(fs->FileLength(path).failure(), bad);
+    EXPECT_EQ(fs->CopyFile(real, path).failure(), bad);
+    EXPECT_EQ(fs->CopyFile(path, real).failure(), bad);
+    EXPECT_EQ(fs->Rename(real, path).failure(), bad);
+    EXPECT_EQ(fs->RemoveFile(path).failure(), bad);
+  }
+  EXPECT_EQ(dir.Read("a.txt"), "a");
+  // One leading separator keeps its meaning: the root folder.
+  EXPECT_TRUE(*fs->IsDirectory("\\tmp"));
+}
+
 }  // namespace
 }  // namespace dfm
