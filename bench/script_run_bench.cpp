@@ -144,6 +144,15 @@ class CountingDialogs final : public testing::RecordingDialogs {
   int unexpected = 0;
 };
 
+// The window as start-up leaves it for the fixture's program and game folders.
+void Ready(frmMain& window, const Fixture& f) {
+  WindowState& s = window.state();
+  s.program_folder = f.program.str();
+  s.df_version = 3;
+  s.game_folders[3] = f.game.path().string();
+  s.control_line_count = 2 * kPairs;
+}
+
 double RunScript(const Fixture& f, FileSystem& fs, CountingDialogs& dialogs) {
   f.Prepare();
   dialogs.boxes.clear();
@@ -154,11 +163,7 @@ double RunScript(const Fixture& f, FileSystem& fs, CountingDialogs& dialogs) {
   Platform platform{fs, dialogs, pump, clock, *process, registry};
   NullMainView view;
   frmMain window(platform, view);
-  WindowState& s = window.state();
-  s.program_folder = f.program.str();
-  s.df_version = 3;
-  s.game_folders[3] = f.game.path().string();
-  s.control_line_count = 2 * kPairs;
+  Ready(window, f);
   const auto start = Clock::now();
   const RunOutcome outcome = window.RunInstallScript();
   const double took = Since(start);
@@ -228,11 +233,7 @@ double Install(const Fixture& f, FileSystem& fs, const std::string& store) {
   Platform platform{fs, dialogs, pump, clock, *process, registry};
   NullMainView view;
   frmMain window(platform, view);
-  WindowState& s = window.state();
-  s.program_folder = f.program.str();
-  s.df_version = 3;
-  s.game_folders[3] = f.game.path().string();
-  s.control_line_count = 2 * kPairs;
+  Ready(window, f);
   window.set_restore_policy(
       {store.empty() ? RestorePolicy::Mode::kOff : RestorePolicy::Mode::kRequire, store,
        f.program / "Control.ini"});
