@@ -12,8 +12,15 @@ set -euo pipefail
 group_build=(build-essential cmake ninja-build pkg-config libzip-dev zlib1g-dev
   libturbojpeg0-dev libjpeg62-turbo-dev)
 group_demo=(@build python3)
-group_gui=(libfltk1.3-dev xvfb)
-group_test=(@build @gui git googletest libgtest-dev libgmock-dev libbenchmark-dev
+# the installer's window (FLTK); the release stub links FLTK statically, X11 stays shared
+group_gui=(libfltk1.3-dev libx11-dev libxext-dev libxft-dev libxrender-dev libxfixes-dev
+  libxcursor-dev libxinerama-dev libfontconfig-dev)
+# the window's smoke test (scripts/gui-smoke.sh): virtual screen, window manager, clicks,
+# screenshots
+group_gui_smoke=(xvfb openbox xdotool x11-utils imagemagick)
+# the release stub's static libzip, built from Debian's source package
+group_release=(@build @gui dpkg-dev)
+group_test=(@build @gui @gui_smoke git googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format zip unzip libjpeg-turbo-progs python3)
 
 packages=()

@@ -15,6 +15,9 @@ for preset in dev asan; do
   ctest --preset "$preset" -j "$JOBS"
 done
 
+echo "=== the installer's window under a virtual screen"
+bash scripts/gui-smoke.sh build/dev
+
 if command -v clang++ >/dev/null 2>&1; then
   bash scripts/fuzz-smoke.sh "${FUZZ_SECONDS:-5}"
 else

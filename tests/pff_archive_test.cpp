@@ -34,13 +34,6 @@ TEST(PffTimestamp, SecondsFromTheLocalEveningBefore1970RoundedToTheNearest) {
   EXPECT_FALSE(PffTimestamp({1901, 12, 13, 15, 45, 51, 5, 0}));
 }
 
-TEST(PffDirectory, EmptyDirectoryIsJustTheTrailer) {
-  PffDirectory dir(DecodePffHeader(
-      reinterpret_cast<const unsigned char*>(testing::PffHeaderBytes(0, 32, 20).data())));
-  EXPECT_EQ(std::string(dir.image().begin(), dir.image().end()), testing::PffTrailerBytes());
-  EXPECT_EQ(dir.records_end(), 20u);
-}
-
 TEST(PffDirectory, OverflowOfTheDirectoryOffsetChangesNothing) {
   PffHeader h;
   h.record_size = 32;

@@ -110,6 +110,10 @@ const Command kCommands[] = {
       "0 undone; 1 files left alone, a step failed, or nothing to undo; 2 bad usage or refused "
       "(a later install changed the same files)",
       "dfmod restore --list \"/games/Land Warrior\""}},
+    {Detect,
+     {"detect", "shows where the installer finds each game, and the folders it passed over",
+      "dfmod detect [--json]", "  --json                one line of JSON instead of the text\n",
+      "0 shown; 2 bad usage", "dfmod detect"}},
 };
 
 const Command* FindCommand(std::string_view name) {

@@ -69,6 +69,7 @@ int Inspect(const Args& args, Io& io);
 int Run(const Args& args, Io& io);
 int Restore(const Args& args, Io& io);
 int Plan(const Args& args, Io& io);
+int Detect(const Args& args, Io& io);
 
 // args excludes the program name. `--help` or `-h` anywhere before `--` prints the help
 // of the subcommand (and operation) named in front of it.

@@ -10,6 +10,7 @@
 
 #include "base/ascii.h"
 #include "base/path_utils.h"
+#include "detect/game_search.h"
 #include "dfmod/cli.h"
 #include "dfmod/cli_dialogs.h"
 #include "dfmod/payload_report.h"
@@ -98,8 +99,7 @@ class InspectView final : public MainView {
 };
 
 const char* GameName(int version) {
-  static const char* const kNames[] = {"Delta Force", "Delta Force 2", "Delta Force Land Warrior"};
-  return IsGameVersion(version) ? kNames[version - 1] : "no game: the installer ends";
+  return IsGameVersion(version) ? GameTitle(version).data() : "no game: the installer ends";
 }
 
 const char* MethodName(std::uint16_t method) {

@@ -133,13 +133,17 @@ int Add(const Args& args, Io& io) {
   auto fs = MakeHostFileSystem();
   CliDialogs dialogs(io.err, "dfmod");
   NullEventPump pump;
-  // An install that a crash interrupted in the archive's folder is rolled back first.
-  if (const std::string store = HostRestoreFolder(); !store.empty()) {
+  // An install that a crash interrupted in the archive's folder is rolled back first;
+  // not while another process holds the restore points (its install is under way).
+  const std::string store = HostRestoreFolder();
+  if (auto is_folder = fs->IsDirectory(store); !store.empty() && is_folder && *is_folder) {
+    RestoreStore restore(*fs, store);
     std::error_code ec;
     const auto folder = std::filesystem::absolute(args[0], ec).parent_path().string();
-    for (const UndoReport& r :
-         RestoreStore(*fs, store).RecoverInterrupted({folder}, MakeHostClock()->Now()))
-      io.err << "dfmod: " << RolledBackText(r) << "\n";
+    if (auto lock = restore.Lock()) {
+      for (const UndoReport& r : restore.RecoverInterrupted({folder}, MakeHostClock()->Now()))
+        io.err << "dfmod: " << RolledBackText(r) << "\n";
+    }
   }
   PffArchiveTable table(*fs, dialogs, pump);
   bool failed = false;

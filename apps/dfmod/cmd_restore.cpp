@@ -71,6 +71,12 @@ int Restore(const Args& args, Io& io) {
   RestoreStore store(*fs, dir);
   const std::string operand = operands.empty() ? "" : operands[0];
   if (list) return List(store, operand, io);
+  auto lock = store.Lock();
+  if (!lock && lock.failure().code == err::kFileAlreadyOpen) {
+    io.err << "dfmod: restore: another install or undo is under way with the restore points in "
+           << dir << "\n";
+    return kExitUsage;
+  }
   auto points = store.List();
   if (points) {
     std::vector<std::string> folders;

@@ -4,8 +4,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <map>
 
 #include "dfmod/cli.h"
 #include "dfmod/cli_dialogs.h"
@@ -206,46 +204,6 @@ TEST_F(RunTest, AnUnknownFolderStopsBeforeInstallAndOtherVersionsAskAndAreCancel
                         0),
             0u);
   EXPECT_EQ(dir.Read("DF1/a.txt"), "a");
-}
-
-// Names, bytes and modification times of the files in a folder.
-std::map<std::string, std::pair<std::string, std::filesystem::file_time_type>> Snapshot(
-    const std::filesystem::path& folder) {
-  std::map<std::string, std::pair<std::string, std::filesystem::file_time_type>> out;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) {
-    std::ifstream in(e.path(), std::ios::binary);
-    out[e.path().filename().string()] = {std::string(std::istreambuf_iterator<char>(in), {}),
-                                         std::filesystem::last_write_time(e.path())};
-  }
-  return out;
-}
-
-TEST_F(RunTest, RestoreUndoesTheRunToTheByteNameAndTime) {
-  Build(kModControl, {{"tent.pcx", "pcx data"}, {"ReadMe.txt", "read me"}});
-  dir.Write("LW/README.TXT", "old");  // the copy replaces it under its own spelling
-  for (const char* name : {"LW/README.TXT", "LW/Dflw.pff"}) {
-    std::filesystem::last_write_time(dir.path() / name, std::filesystem::file_time_type{});
-  }
-  const auto before = Snapshot(game);
-  const std::string store = dir / "points";
-  ASSERT_EQ(RunInstaller({"--game-folder", "3=" + game, "--restore-dir", store}).code,
-            kRunCompleted);
-  EXPECT_NE(Snapshot(game), before);
-  auto list = RunCli(Restore, {"--list", game, "--restore-dir", store});
-  const std::string id = list.out.substr(0, list.out.find(' '));
-  EXPECT_NE(list.out.find(id + "  complete  Dry Creek  "), std::string::npos) << list.out;
-  EXPECT_NE(list.out.find("  3 files, 1 archive entries\n"), std::string::npos) << list.out;
-  EXPECT_EQ(RunCli(Restore, {"--list", dir / "elsewhere", "--restore-dir", store}).out, "");
-  auto undo = RunCli(Restore, {"--restore-dir", store});
-  EXPECT_EQ(undo.code, kExitOk) << undo.err;
-  EXPECT_EQ(undo.out, "Undid " + id + " (Dry Creek): 3 files put back\n");
-  EXPECT_EQ(Snapshot(game), before);
-  EXPECT_EQ(dir.Read("Downloads.old/tent.pcx"), "pcx data");
-  EXPECT_NE(RunCli(Restore, {"--list", "--restore-dir", store}).out.find("  undone  "),
-            std::string::npos);
-  auto again = RunCli(Restore, {"--restore-dir", store});
-  EXPECT_EQ(again.err, "dfmod: restore: There is no install to undo\n");
-  EXPECT_EQ(again.code, kExitFindings);
 }
 
 TEST_F(RunTest, TheRegistryGivesTheFolderUnlessAnOptionOverridesIt) {

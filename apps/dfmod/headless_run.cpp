@@ -116,32 +116,37 @@ int RunInstallerUnattended(const std::string& program_file, const RunOptions& op
       {options.restore_point ? RestorePolicy::Mode::kRequire : RestorePolicy::Mode::kOff,
        RestoreFolder(options), program_file, rehearsal});
 
-  if (window.Load(program_file, HostFolderFromRegistry, options.game_folders) !=
-      StartUpOutcome::kReady)
+  auto environment = MakeHostEnvironment();
+  if (window.Load(program_file, *environment, options.game_folders) != StartUpOutcome::kReady)
     return kRunStartUpEnded;
-  const WindowState& state = window.state();
-  const bool can_install = IsFolderKnown(state.game_folders, state.df_version);
   window.ClickInstall();  // with the folder unknown, only tells the user to set it
   if (result) *result = window.last_run();
   if (window.restore_point_failed()) return kRunNoRestorePoint;
-  if (!can_install) {
+  const WindowState& state = window.state();
+  if (window.runs() == 0) {
     io.err << who << ": no folder for game " << state.df_version
            << " is known: give it as --game-folder " << state.df_version << "=DIR\n";
   }
-  if (!can_install || window.ended() || window.last_run().outcome != RunOutcome::kCompleted)
-    return kRunAborted;
-  return window.last_run().errors == 0 ? kRunCompleted : kRunCompletedWithErrors;
+  return ExitCodeOfRun(window);
+}
+
+int ExitCodeOfRun(const frmMain& window) {
+  const RunResult& run = window.last_run();
+  if (window.runs() == 0 || run.outcome != RunOutcome::kCompleted) return kRunAborted;
+  return run.errors == 0 ? kRunCompleted : kRunCompletedWithErrors;
 }
 
 const CommandHelp kInstallerHelp = {
     "DFModInstaller",
-    "installs the mod carried in this program's own file",
-    "DFModInstaller [--game-folder V=DIR]... [--critical continue|abort] [--password PW]",
+    "installs the mod carried in this program's own file, or in OTHER-INSTALLER; in a window "
+    "where a display answers",
+    "DFModInstaller [--game-folder V=DIR]... [--critical continue|abort] [--password PW] "
+    "[OTHER-INSTALLER]",
     kRunOptionsHelp,
     kRunExitsHelp,
     "./DryCreekSetup --game-folder \"3=/games/Land Warrior\""};
 
-int InstallerMain(const Args& args, Io& io) {
+int InstallerMain(const Args& args, Io& io, const WindowRun& window) {
   for (const std::string& a : args) {
     if (a == "--") break;
     if (a == "--help" || a == "-h") {
@@ -156,17 +161,27 @@ int InstallerMain(const Args& args, Io& io) {
   RunOptions options;
   std::vector<std::string> operands;
   std::string problem = ParseRunOptions(args, options, operands);
-  if (problem.empty() && !operands.empty()) problem = "unexpected argument '" + operands[0] + "'";
+  if (problem.empty() && operands.size() > 1) problem = "unexpected argument '" + operands[1] + "'";
   if (!problem.empty()) {
     io.err << "DFModInstaller: " << problem << "; see 'DFModInstaller --help'\n";
     return kExitUsage;
   }
-  auto self = MakeHostProcess()->ExecutablePath();
-  if (!self) {
+  std::string installer;
+  if (!operands.empty()) {
+    std::error_code ec;  // absolute: start-up changes the current directory
+    const std::filesystem::path p = std::filesystem::absolute(operands[0], ec);
+    installer = ec ? operands[0] : p.string();
+  } else if (auto self = MakeHostProcess()->ExecutablePath()) {
+    installer = *self;
+  } else {
     io.err << "DFModInstaller: " << self.failure().description << "\n";
     return kRunStartUpEnded;
   }
-  return RunInstallerUnattended(*self, options, io, "DFModInstaller");
+  if (window) {
+    if (std::optional<int> rc = window(installer, options)) return *rc;
+  }
+  io.err << "DFModInstaller: no display, installing without a window\n" << std::flush;
+  return RunInstallerUnattended(installer, options, io, "DFModInstaller");
 }
 
 }  // namespace dfm::cli

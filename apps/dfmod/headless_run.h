@@ -3,6 +3,7 @@
 // box on the error stream. `dfmod run` and the installer program's headless mode are this.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -11,6 +12,10 @@
 #include "dfmod/cli.h"
 #include "platform/file_system.h"
 #include "script/script_run.h"
+
+namespace dfm {
+class frmMain;
+}
 
 namespace dfm::cli {
 
@@ -26,7 +31,7 @@ inline constexpr char kRunOptionsHelp[] =
 inline constexpr char kRunExitsHelp[] =
     "0 completed; 1 completed with errors; 2 bad usage, unusable installer, aborted, or the "
     "game folder is unknown; 3 the installer could not start (no Control.ini, bad df_version) "
-    "or no restore point could be written";
+    "or no restore point could be written (or another install held the restore points)";
 
 // Exit codes of a run.
 inline constexpr int kRunCompleted = 0;
@@ -54,14 +59,25 @@ std::string RestoreFolder(const RunOptions& options);
 std::string ParseRunOptions(const Args& args, RunOptions& options,
                             std::vector<std::string>& operands);
 
-// The installer program's main without its window: the options as above, no operands, and
-// the program's own file as the installer.
-int InstallerMain(const Args& args, Io& io);
+// Runs the installer `program_file` in a window with the options' folders and returns the
+// run's exit code; nullopt when no window can be opened (no display).
+using WindowRun =
+    std::function<std::optional<int>(const std::string& program_file, const RunOptions&)>;
+
+// The installer program's main: the options as above and at most one operand, another
+// installer file to install from (by default the program's own file). The install runs in
+// a window when `window` can open one, otherwise without, saying so in one line.
+int InstallerMain(const Args& args, Io& io, const WindowRun& window = {});
+
+// The exit code of a window's run: how its latest install ended, or kRunAborted when none
+// completed.
+int ExitCodeOfRun(const frmMain& window);
 
 // Loads `program_file` as the installer's window does (its payload is unpacked into its own
 // folder) and, when start-up left the window ready, presses Install. The game folders come
-// from the host's registry, overridden by the options' folders; a folder question for a
-// version without one is cancelled. Returns one of the run's exit codes.
+// from the host's registry and the search for the games it does not name
+// (FindGameFolders), overridden by the options' folders; a folder question for a version
+// without one is cancelled. Returns one of the run's exit codes.
 // A question's answer is printed after it with its source ("-> No (--critical
 // continue)"). When Install cannot start for want of the game's folder, `who` ("dfmod:
 // run") says how to give one. With `rehearsal` (dfmod plan) the install writes through

@@ -7,70 +7,61 @@ namespace {
 
 using namespace std::string_literals;
 
-constexpr PathStyle kWin = PathStyle::kWindows;
-constexpr PathStyle kPosix = PathStyle::kPosix;
-
-TEST(GetFolder, PathWithoutDotIsAFolderAndGetsABackslash) {
-  for (PathStyle style : {kWin, kPosix}) {
-    EXPECT_EQ(GetFolder("C:\\Games\\DF2", style), "C:\\Games\\DF2\\");
-    EXPECT_EQ(GetFolder("C:\\Games\\DF2\\", style), "C:\\Games\\DF2\\");
-    EXPECT_EQ(GetFolder("", style), "\\");
-    EXPECT_EQ(GetFolder("DF2", style), "DF2\\");
+// GetFolder: a path without a dot is a folder and gets a separator; one with a dot is a
+// file, cut after its last separator; with a dot, a NUL ends the path. "/" separates on
+// POSIX only. GetFileName: the part after the last separator. PadName: NULs up to 16.
+TEST(PathUtils, FoldersFileNamesAndPaddedNames) {
+  struct Case {
+    char function;       // F GetFolder, N GetFileName, P PadName
+    const char* styles;  // w Windows, p POSIX
+    std::string path, expected;
+  };
+  const Case cases[] = {
+      {'F', "wp", "C:\\Games\\DF2", "C:\\Games\\DF2\\"},
+      {'F', "wp", "C:\\Games\\DF2\\", "C:\\Games\\DF2\\"},
+      {'F', "wp", "", "\\"},
+      {'F', "wp", "DF2", "DF2\\"},
+      {'F', "wp", "C:\\Games\\DF2\\df2.exe", "C:\\Games\\DF2\\"},
+      {'F', "wp", "readme.txt", ""},
+      {'F', "wp", "C:\\Games\\Mod.Pack", "C:\\Games\\"},
+      {'F', "wp", "C:\\Games\\Mod.Pack\\", "C:\\Games\\Mod.Pack\\"},
+      {'F', "wp", "C:\\Mod.Pack\\DF2", "C:\\Mod.Pack\\"},
+      {'F', "wp", "C:\\Games\\Mod.Pack\0more\\x"s, "C:\\Games\\Mod.Pack\\"},
+      {'F', "wp", "C:\\DF2\0.x"s, "C:\\DF2\\"},  // the dot after the NUL counts
+      {'F', "wp", "\0a.b"s, "\\"},
+      {'F', "w", "C:\\DF2\0x"s, "C:\\DF2\0x\\"s},  // without a dot the NUL is a character
+      {'F', "p", "/home/pat/DF2", "/home/pat/DF2/"},
+      {'F', "p", "/home/pat/DF2/", "/home/pat/DF2/"},
+      {'F', "p", "/home/pat/DF2/df2.exe", "/home/pat/DF2/"},
+      {'F', "p", "/home/pat/Mod.Pack", "/home/pat/"},
+      {'F', "p", "/games/Mod.Pack\0x"s, "/games/Mod.Pack/"},
+      {'F', "p", "/games\\DF2", "/games\\DF2\\"},  // the last separator is "\"
+      {'F', "p", "Kyv\\Data/x.txt", "Kyv\\Data/"},
+      {'F', "w", "/home/pat/DF2", "/home/pat/DF2\\"},
+      {'F', "w", "/home/pat/df2.exe", ""},
+      {'N', "wp", "Textures\\old.pcx", "old.pcx"},
+      {'N', "wp", "old.pcx", "old.pcx"},
+      {'N', "wp", "Textures\\", ""},
+      {'N', "wp", "", ""},
+      {'N', "wp", "C:\\a\\b\\Credits.txt", "Credits.txt"},
+      {'N', "p", "Textures/old.pcx", "old.pcx"},
+      {'N', "p", "a/b\\c", "c"},
+      {'N', "p", "a\\b/c", "c"},
+      {'N', "w", "Textures/old.pcx", "Textures/old.pcx"},
+      {'P', "w", "abc", "abc" + std::string(13, '\0')},
+      {'P', "w", "", std::string(16, '\0')},
+      {'P', "w", "exactly16chars.x", "exactly16chars.x"},
+      {'P', "w", "longer_than_16.pcx", "longer_than_16.pcx"},
+  };
+  for (const Case& c : cases) {
+    for (const char* s = c.styles; *s; ++s) {
+      const PathStyle style = *s == 'w' ? PathStyle::kWindows : PathStyle::kPosix;
+      const std::string got = c.function == 'F'   ? GetFolder(c.path, style)
+                              : c.function == 'N' ? GetFileName(c.path, style)
+                                                  : PadName(c.path);
+      EXPECT_EQ(got, c.expected) << c.function << " " << *s << " " << c.path;
+    }
   }
-}
-
-TEST(GetFolder, PathWithADotIsAFileAndIsCutAfterItsLastBackslash) {
-  for (PathStyle style : {kWin, kPosix}) {
-    EXPECT_EQ(GetFolder("C:\\Games\\DF2\\df2.exe", style), "C:\\Games\\DF2\\");
-    EXPECT_EQ(GetFolder("readme.txt", style), "");
-    EXPECT_EQ(GetFolder("C:\\Games\\Mod.Pack", style), "C:\\Games\\");
-    EXPECT_EQ(GetFolder("C:\\Games\\Mod.Pack\\", style), "C:\\Games\\Mod.Pack\\");
-    EXPECT_EQ(GetFolder("C:\\Mod.Pack\\DF2", style), "C:\\Mod.Pack\\");
-  }
-}
-
-TEST(GetFolder, PathWithADotAndANulEndsAtTheNul) {
-  for (PathStyle style : {kWin, kPosix}) {
-    EXPECT_EQ(GetFolder("C:\\Games\\Mod.Pack\0more\\x"s, style), "C:\\Games\\Mod.Pack\\");
-    EXPECT_EQ(GetFolder("C:\\DF2\0.x"s, style), "C:\\DF2\\");  // the dot after the NUL counts
-    EXPECT_EQ(GetFolder("\0a.b"s, style), "\\");
-  }
-  // Without a dot the NUL is an ordinary character.
-  EXPECT_EQ(GetFolder("C:\\DF2\0x"s, kWin), "C:\\DF2\0x\\"s);
-}
-
-TEST(GetFolder, SlashSeparatesOnPosixOnly) {
-  EXPECT_EQ(GetFolder("/home/pat/DF2", kPosix), "/home/pat/DF2/");
-  EXPECT_EQ(GetFolder("/home/pat/DF2/", kPosix), "/home/pat/DF2/");
-  EXPECT_EQ(GetFolder("/home/pat/DF2/df2.exe", kPosix), "/home/pat/DF2/");
-  EXPECT_EQ(GetFolder("/home/pat/Mod.Pack", kPosix), "/home/pat/");
-  EXPECT_EQ(GetFolder("/games/Mod.Pack\0x"s, kPosix), "/games/Mod.Pack/");
-  EXPECT_EQ(GetFolder("/games\\DF2", kPosix), "/games\\DF2\\");  // last separator is "\"
-  EXPECT_EQ(GetFolder("Kyv\\Data/x.txt", kPosix), "Kyv\\Data/");
-
-  EXPECT_EQ(GetFolder("/home/pat/DF2", kWin), "/home/pat/DF2\\");
-  EXPECT_EQ(GetFolder("/home/pat/df2.exe", kWin), "");
-}
-
-TEST(GetFileName, PartAfterTheLastSeparator) {
-  for (PathStyle style : {kWin, kPosix}) {
-    EXPECT_EQ(GetFileName("Textures\\old.pcx", style), "old.pcx");
-    EXPECT_EQ(GetFileName("old.pcx", style), "old.pcx");
-    EXPECT_EQ(GetFileName("Textures\\", style), "");
-    EXPECT_EQ(GetFileName("", style), "");
-    EXPECT_EQ(GetFileName("C:\\a\\b\\Credits.txt", style), "Credits.txt");
-  }
-  EXPECT_EQ(GetFileName("Textures/old.pcx", kPosix), "old.pcx");
-  EXPECT_EQ(GetFileName("a/b\\c", kPosix), "c");
-  EXPECT_EQ(GetFileName("a\\b/c", kPosix), "c");
-  EXPECT_EQ(GetFileName("Textures/old.pcx", kWin), "Textures/old.pcx");
-}
-
-TEST(PadName, PadsWithNulsTo16AndNeverCuts) {
-  EXPECT_EQ(PadName("abc"), "abc" + std::string(13, '\0'));
-  EXPECT_EQ(PadName(""), std::string(16, '\0'));
-  EXPECT_EQ(PadName("exactly16chars.x"), "exactly16chars.x");
-  EXPECT_EQ(PadName("longer_than_16.pcx"), "longer_than_16.pcx");
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <optional>
 #include <utility>
 
 namespace dfm {
@@ -41,22 +40,32 @@ Failure BadFormat(const std::string& what) {
   return Failure{err::kInvalidFileFormat, "Invalid file format: " + what};
 }
 
-struct Extent {
-  std::int64_t start, end;
-  std::size_t index;
-};
-
-// Two records whose data overlap, or nullopt. Any record can become dead space when its
-// file is replaced, and reusing that space would then overwrite the other one's data.
-std::optional<std::pair<std::size_t, std::size_t>> FirstOverlap(std::vector<Extent> extents) {
+// For each record, whether another record covers some of its bytes. Records of size 0
+// (and of a negative size, which the checks refuse) cover nothing. Sorted by start, a
+// record overlaps an earlier one when it starts before the furthest end so far, and a
+// later one when the next start lies before its own end.
+std::vector<bool> SharedRecords(const std::vector<PffEntry>& entries) {
+  struct Extent {
+    std::int64_t start, end;
+    std::size_t index;
+  };
+  std::vector<Extent> extents;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const PffEntry& e = entries[i];
+    if (e.data_size > 0)
+      extents.push_back({e.data_offset, std::int64_t{e.data_offset} + e.data_size, i});
+  }
   std::sort(extents.begin(), extents.end(),
             [](const Extent& a, const Extent& b) { return a.start < b.start; });
-  const Extent* reach = nullptr;  // the extent reaching furthest so far
-  for (const Extent& x : extents) {
-    if (reach && x.start < reach->end) return std::pair{reach->index, x.index};
-    if (!reach || x.end > reach->end) reach = &x;
+  std::vector<bool> shared(entries.size(), false);
+  std::int64_t reach = std::numeric_limits<std::int64_t>::min();
+  for (std::size_t k = 0; k < extents.size(); ++k) {
+    const Extent& x = extents[k];
+    if (x.start < reach || (k + 1 < extents.size() && extents[k + 1].start < x.end))
+      shared[x.index] = true;
+    reach = std::max(reach, x.end);
   }
-  return std::nullopt;
+  return shared;
 }
 
 }  // namespace
@@ -176,8 +185,11 @@ PffDirectory PffDirectory::FromRecords(const PffHeader& header, const unsigned c
   PffDirectory dir(header);
   dir.header_ = header;
   const std::size_t count = size / dir.stride_;
+  std::vector<PffEntry> entries(count);
+  for (std::size_t i = 0; i < count; ++i) entries[i] = DecodePffEntry(records + i * dir.stride_);
+  dir.shared_ = SharedRecords(entries);
   dir.entries_.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) dir.Push(DecodePffEntry(records + i * dir.stride_));
+  for (const PffEntry& e : entries) dir.Push(e);
   dir.image_.assign(records, records + size);
   dir.WriteTrailer();
   return dir;
@@ -192,7 +204,6 @@ std::string PffDirectory::Describe(std::size_t index) const {
 }
 
 Status PffDirectory::CheckDataExtents() const {
-  std::vector<Extent> extents;
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     const PffEntry& e = entries_[i];
     if (e.data_size < 0) {
@@ -206,22 +217,21 @@ Status PffDirectory::CheckDataExtents() const {
                        std::to_string(e.data_offset) + ", outside the data area (20 to " +
                        std::to_string(header_.directory_offset) + ")");
     }
-    extents.push_back({e.data_offset, end, i});
-  }
-  if (auto pair = FirstOverlap(std::move(extents))) {
-    return BadFormat("the data of " + Describe(pair->first) + " and of " + Describe(pair->second) +
-                     " overlap");
   }
   return {};
 }
 
+bool PffDirectory::Shared(std::size_t index) const {
+  return index < shared_.size() && shared_[index];
+}
+
 void PffDirectory::Put(std::size_t index, const PffEntry& entry) {
-  lookup_.Set(index, &entries_[index], entry);
+  lookup_.Set(index, &entries_[index], entry, !Shared(index));
   entries_[index] = entry;
 }
 
 void PffDirectory::Push(const PffEntry& entry) {
-  lookup_.Set(entries_.size(), nullptr, entry);
+  lookup_.Set(entries_.size(), nullptr, entry, !Shared(entries_.size()));
   entries_.push_back(entry);
 }
 

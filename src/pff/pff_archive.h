@@ -130,24 +130,29 @@ class PffDirectory {
   // The records and the trailer, as written at header().directory_offset.
   const Bytes& image() const { return image_; }
 
-  // Fails (err::kInvalidFileFormat) when a record has a negative size, places data
-  // outside the space between the header and the directory, or shares bytes with another
-  // record (records of size 0 take no space). Adding into such an archive would write
-  // over the header, the directory or a file that is still in use.
+  // Fails (err::kInvalidFileFormat) when a record has a negative size or places data
+  // outside the space between the header and the directory (records of size 0 take no
+  // space). Adding into such an archive would write over the header or the directory.
+  // Records may share data: see Place.
   Status CheckDataExtents() const;
 
   // Puts a new entry into the directory: the first record whose name matches becomes
   // dead space, then the first dead record large enough takes the data (revived when it
   // fits exactly, else its tail is used and a record is appended), else the data goes to
-  // DirectoryOffset and the directory moves up behind it. `incoming.dead_flag` and
-  // `data_offset` are ignored. Fails with err::kOverflow, leaving everything unchanged,
-  // when a count or offset would leave the signed 32-bit range.
+  // DirectoryOffset and the directory moves up behind it. Dead space whose bytes another
+  // record (live or dead) also covers, as read from the archive, is never taken: writing
+  // there would change that record's data. (Records that an add creates or shrinks never
+  // share bytes, so which records share is known once the archive is read.) `incoming.dead_flag`
+  // and `data_offset` are ignored. Fails with err::kOverflow, leaving everything unchanged, when a
+  // count or offset would leave the signed 32-bit range.
   Result<PffPlacement> Place(const PffEntry& incoming);
   // Undoes the most recent successful Place().
   void Revert(const PffPlacement& placement);
 
  private:
   std::string Describe(std::size_t index) const;
+  // Whether record `index` shares bytes with another record (see Place).
+  bool Shared(std::size_t index) const;
   // entries_ changes only through these three, which keep lookup_ in step.
   void Put(std::size_t index, const PffEntry& entry);
   void Push(const PffEntry& entry);
@@ -159,6 +164,7 @@ class PffDirectory {
   PffHeader header_;
   std::uint32_t stride_ = kPffFieldBytes;
   std::vector<PffEntry> entries_;
+  std::vector<bool> shared_;  // per record read from the archive; records added share nothing
   PffLookup lookup_;
   Bytes image_;
 };

@@ -18,14 +18,14 @@ std::size_t PffLookup::KeyHash::operator()(const Key& key) const noexcept {
   return std::hash<std::string_view>{}(std::string_view(key.data(), key.size()));
 }
 
-void PffLookup::Set(std::size_t index, const PffEntry* before, const PffEntry& now) {
+void PffLookup::Set(std::size_t index, const PffEntry* before, const PffEntry& now, bool reusable) {
   if (before == nullptr) {
     AddName(index, now.name);
   } else if (!PffNamesMatch(before->name, now.name)) {
     RemoveName(index, before->name);
     AddName(index, now.name);
   }
-  SetFree(index, now.IsDeadSpace() ? now.data_size : -1);
+  SetFree(index, now.IsDeadSpace() && reusable ? now.data_size : -1);
 }
 
 void PffLookup::PopBack(const PffEntry& last) {

@@ -18,15 +18,16 @@ class PffLookup {
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
   // Record `index` now holds `now`; `before` is what it held (nullptr when it is new,
-  // which requires index == the number of records so far).
-  void Set(std::size_t index, const PffEntry* before, const PffEntry& now);
+  // which requires index == the number of records so far). Dead space that is not
+  // `reusable` is never offered by FirstFit.
+  void Set(std::size_t index, const PffEntry* before, const PffEntry& now, bool reusable);
   // Forgets the last record, which holds `last`.
   void PopBack(const PffEntry& last);
 
   // Ascending indices of the records whose names match `name` (ASCII letter case
   // ignored, all 16 bytes compared); nullptr when there are none.
   const std::vector<std::size_t>* Named(const std::array<char, 16>& name) const;
-  // The first dead-space record of at least `size` bytes, or kNone.
+  // The first reusable dead-space record of at least `size` bytes, or kNone.
   std::size_t FirstFit(std::int32_t size) const;
 
  private:

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <chrono>
+#include <thread>
+
 namespace dfm {
 
 // Lets the window system process pending messages (repaint, clicks, close requests).
@@ -16,9 +19,13 @@ class EventPump {
   }
 };
 
+// No window system: nothing to process, and a wait is a sleep.
 class NullEventPump final : public EventPump {
  public:
   void ProcessPendingEvents() override {}
+  void WaitForEvents(double max_seconds) override {
+    if (max_seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(max_seconds));
+  }
 };
 
 }  // namespace dfm

@@ -29,6 +29,13 @@ class File {
   // Writes `size` bytes at `offset`, growing the file as needed; never truncates.
   virtual Status WriteAt(std::uint64_t offset, const void* data, std::size_t size) = 0;
   virtual Result<std::uint64_t> Size() = 0;
+  // Sets the last-modified time (local time; weekday and nanoseconds are not used) on the
+  // open file; a later write may change it again. A file that cannot fails with
+  // err::kInvalidProcedureCall: the caller then uses FileSystem::SetModifiedTime.
+  virtual Status SetModifiedTime(const LocalDateTime& time) {
+    (void)time;
+    return Status::Fail(err::kInvalidProcedureCall, "Cannot set the time of an open file");
+  }
   virtual Status Close() = 0;
   // Makes the bytes written so far durable: on the disk, not only in a cache. A file
   // system without a cache has nothing to do.
@@ -38,6 +45,19 @@ class File {
     return Status::Fail(err::kInvalidProcedureCall,
                         "Cannot set the length to " + std::to_string(length));
   }
+};
+
+// Held while many files are created in folders that nothing else changes meanwhile
+// (extracting an archive). See FileSystem::BeginBatch.
+class FileBatch {
+ public:
+  virtual ~FileBatch() = default;
+};
+
+// An exclusive lock on a file, held until the object is destroyed or the process ends.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
 };
 
 enum class OpenMode {
@@ -78,6 +98,11 @@ class FileSystem {
   virtual ~FileSystem() = default;
 
   virtual Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) = 0;
+  // Until the returned object is destroyed, this program alone changes the folders it
+  // writes into, so a host may answer its case-insensitive name lookups from a folder
+  // listing read once instead of checking the folder before every call. Results are the
+  // same as without it. Default: nothing to hold (nullptr); a decorator forwards it.
+  virtual std::unique_ptr<FileBatch> BeginBatch() { return nullptr; }
   // Length in bytes; fails with err::kFileNotFound when there is no such file.
   virtual Result<std::uint64_t> FileLength(const std::string& path) = 0;
   // Last-modified time in local time.
@@ -100,6 +125,13 @@ class FileSystem {
   // The path as the file system spells the existing file, which may differ in letter
   // case from `path`; `path` itself when the host keeps no other spelling.
   virtual Result<std::string> ExactPath(const std::string& path) { return path; }
+  // Takes the exclusive lock of the file `path` (created when missing) without waiting;
+  // fails with err::kFileAlreadyOpen while another holder has it. A process that dies
+  // loses its locks. Default: a lock that keeps nothing out.
+  virtual Result<std::unique_ptr<FileLock>> Lock(const std::string& path) {
+    (void)path;
+    return std::make_unique<FileLock>();
+  }
   // The identity of the file or folder at `path` (symbolic links followed); fails as
   // FileLength does when nothing is there.
   virtual Result<FileIdentity> Identity(const std::string& path) = 0;

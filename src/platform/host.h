@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -14,6 +15,7 @@ namespace dfm {
 std::unique_ptr<FileSystem> MakeHostFileSystem();
 std::unique_ptr<Clock> MakeHostClock();
 std::unique_ptr<Process> MakeHostProcess();
+std::unique_ptr<Environment> MakeHostEnvironment();
 // The registry the games registered in: Windows' own, or on POSIX the Wine prefix's.
 std::unique_ptr<Registry> MakeHostRegistry();
 // A folder as the registry names it, made usable on this host: unchanged on Windows; on

@@ -26,6 +26,18 @@ std::vector<std::string> Components(const std::string& path) {
 
 // "Software\X" as a 32-bit program sees it in a 64-bit prefix: "Software\Wow6432Node\X".
 // Empty when the path is not below Software or names Wow6432Node itself.
+// Larger files are not registry files a prefix would have; they are left unread.
+constexpr std::uint64_t kMaxHiveBytes = 512u << 20;
+
+RegistryHive ReadHive(FileSystem& fs, const std::string& path) {
+  auto length = fs.FileLength(path);
+  if (!length || *length > kMaxHiveBytes) return {};
+  auto bytes = ReadWholeFile(fs, path);
+  if (!bytes) return {};
+  return ParseWineRegistry(
+      std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+}
+
 std::string Wow64Path(const std::string& path) {
   std::vector<std::string> parts = Components(path);
   if (parts.empty() || !SameName(parts[0], "Software")) return {};
@@ -115,6 +127,11 @@ std::int32_t TreeRegistry::EnumValue(RegKey key, std::uint32_t index, std::size_
 
 std::int32_t TreeRegistry::CloseKey(RegKey key) {
   return open_.erase(key) == 1 ? reg::kSuccess : reg::kInvalidHandle;
+}
+
+std::unique_ptr<TreeRegistry> ReadPrefixRegistry(FileSystem& fs, const std::string& prefix) {
+  return std::make_unique<TreeRegistry>(ReadHive(fs, prefix + "/system.reg"),
+                                        ReadHive(fs, prefix + "/user.reg"));
 }
 
 }  // namespace dfm

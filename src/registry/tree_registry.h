@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 
 #include "platform/registry.h"
 #include "registry/wine_registry_file.h"
@@ -35,5 +36,10 @@ class TreeRegistry final : public Registry {
   std::map<RegKey, const RegistryNode*> open_;
   RegKey next_handle_ = 0x100;
 };
+
+// The registry of the Wine prefix in folder `prefix`, read through `fs`: its system.reg
+// (HKEY_LOCAL_MACHINE) and user.reg (HKEY_CURRENT_USER). A missing or unreadable file gives
+// an empty tree.
+std::unique_ptr<TreeRegistry> ReadPrefixRegistry(FileSystem& fs, const std::string& prefix);
 
 }  // namespace dfm

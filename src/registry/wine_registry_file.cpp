@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "base/text_codes.h"
+
 namespace dfm {
 namespace {
 
@@ -18,31 +20,6 @@ bool SameName(std::string_view a, std::string_view b) {
     if (FoldCase(a[i]) != FoldCase(b[i])) return false;
   }
   return true;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 // Turns UTF-16 units into UTF-8, joining surrogate pairs; a lone surrogate becomes "?",
@@ -113,7 +90,7 @@ std::optional<std::uint32_t> ReadDigits(std::string_view s, std::size_t& pos, in
   std::uint32_t v = 0;
   int n = 0;
   while (n < max && pos < s.size()) {
-    int d = HexDigit(s[pos]);
+    int d = HexDigitValue(s[pos]);
     if (d < 0 || d >= base) break;
     v = v * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);
     ++pos;

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <tuple>
 
 #include "registry/kyv_read_reg.h"
 #include "registry/tree_registry.h"
@@ -50,44 +51,41 @@ this line is not a value
 "Path"="C:\\Program Files (x86)\\Land Warrior"
 )";
 
-std::string Text(const RegValue* v) {
-  return v ? std::string(v->data.begin(), v->data.end()) : "?";
-}
-
+// Every kind of value, keys found without regard to case, intermediate keys that exist.
 TEST(WineRegistryFile, ReadsEveryKindOfValue) {
+  using std::string_literals::operator""s;
   RegistryHive hive = ParseWineRegistry(kSystemReg);
   EXPECT_TRUE(hive.win64);
+  EXPECT_FALSE(ParseWineRegistry("WINE REGISTRY Version 2\n#arch=win32\n").win64);
   const RegistryNode* key = FindRegistryKey(hive.root, "software\\TEST");
   ASSERT_NE(key, nullptr);
-  using std::string_literals::operator""s;
-  EXPECT_EQ(Text(key->FindValue("")), "default\0"s);
-  EXPECT_EQ(Text(key->FindValue("text")), "C:\\Games\\DF2\0"s);
-  EXPECT_EQ(Text(key->FindValue("Empty")), "\0"s);
-  EXPECT_EQ(key->FindValue("Bin")->type, reg::kBinary);
-  EXPECT_EQ(Text(key->FindValue("Bin")), "\x0a\x1f\xff");
-  EXPECT_EQ(key->FindValue("Num")->type, reg::kDword);
-  EXPECT_EQ(Text(key->FindValue("Num")), "\x04\0\0\0"s);
-  EXPECT_EQ(key->FindValue("Exp")->type, reg::kExpandString);
-  EXPECT_EQ(Text(key->FindValue("Exp")), "%SystemRoot%\\x\0"s);
-  EXPECT_EQ(Text(key->FindValue("Multi")), "A\0B\0\0"s);
-  EXPECT_EQ(Text(key->FindValue("Quote")), "say \"hi\"\tend\\\0"s);
-  EXPECT_EQ(Text(key->FindValue("Accent")), "caf\xc3\xa9 \xe2\x98\xba\x41\0"s);
-  EXPECT_EQ(key->FindValue("Wide")->type, reg::kString);
-  EXPECT_EQ(Text(key->FindValue("Wide")), "C:\\\xc3\xa9\0"s);
-  EXPECT_EQ(key->FindValue("Long")->data.size(), 32u);
+  const std::tuple<const char*, std::uint32_t, std::string> values[] = {
+      {"", reg::kString, "default\0"s},
+      {"text", reg::kString, "C:\\Games\\DF2\0"s},
+      {"Empty", reg::kString, "\0"s},
+      {"Bin", reg::kBinary, "\x0a\x1f\xff"},
+      {"Num", reg::kDword, "\x04\0\0\0"s},
+      {"Exp", reg::kExpandString, "%SystemRoot%\\x\0"s},
+      {"Multi", reg::kMultiString, "A\0B\0\0"s},
+      {"Quote", reg::kString, "say \"hi\"\tend\\\0"s},
+      {"Accent", reg::kString, "caf\xc3\xa9 \xe2\x98\xba\x41\0"s},
+      {"Wide", reg::kString, "C:\\\xc3\xa9\0"s},
+      {"Long", reg::kBinary,
+       "\0\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f"s +
+           "\0\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f"s},
+  };
+  for (const auto& [name, type, bytes] : values) {
+    const RegValue* v = key->FindValue(name);
+    ASSERT_NE(v, nullptr) << name;
+    EXPECT_EQ(v->type, type) << name;
+    EXPECT_EQ(std::string(v->data.begin(), v->data.end()), bytes) << name;
+  }
   EXPECT_EQ(key->FindValue("Broken"), nullptr);
   EXPECT_EQ(key->values.size(), 11u);  // "Text" twice is one value
-}
-
-TEST(WineRegistryFile, KeysIgnoreCaseAndIntermediateKeysExist) {
-  RegistryHive hive = ParseWineRegistry(kSystemReg);
-  const RegistryNode* key = FindRegistryKey(hive.root, "Software\\Test");
-  ASSERT_NE(key, nullptr);
   ASSERT_EQ(key->children.size(), 2u);
   EXPECT_EQ(key->children.begin()->first, "sub a");
   EXPECT_NE(FindRegistryKey(hive.root, "Software\\Implicit\\Deep"), nullptr);
   EXPECT_EQ(FindRegistryKey(hive.root, "Software\\Missing"), nullptr);
-  EXPECT_FALSE(ParseWineRegistry("WINE REGISTRY Version 2\n#arch=win32\n").win64);
 }
 
 // Records the handles opened and closed through it.

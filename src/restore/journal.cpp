@@ -184,9 +184,11 @@ Status JournalWriter::Append(const JournalRecord& record) {
 }
 
 Status JournalWriter::Flush() {
-  if (!dirty_ || !durable_) return {};
-  if (auto st = file_->Sync(); !st) return st;
+  if (dirty_ && durable_) {
+    if (auto st = file_->Sync(); !st) return st;
+  }
   dirty_ = false;
+  synced_ = bytes_;
   return {};
 }
 

@@ -77,6 +77,8 @@ class JournalWriter {
   Status Append(const JournalRecord& record);
   // Makes every record appended so far durable (nothing to do when they are).
   Status Flush();
+  // Makes the records in the journal's first `end` bytes durable: a flush unless they are.
+  Status FlushTo(std::uint64_t end) { return end <= synced_ ? Status() : Flush(); }
   Status Close();
   // A journal of a rehearsal (dfmod plan) is never synced.
   void set_durable(bool durable) { durable_ = durable; }
@@ -84,9 +86,10 @@ class JournalWriter {
 
  private:
   explicit JournalWriter(std::unique_ptr<File> file, std::uint64_t size)
-      : file_(std::move(file)), bytes_(size) {}
+      : file_(std::move(file)), bytes_(size), synced_(size) {}
   std::unique_ptr<File> file_;
   std::uint64_t bytes_ = 0;
+  std::uint64_t synced_ = 0;  // bytes durable (all of them when the journal is not synced)
   bool dirty_ = false;
   bool durable_ = true;
 };

@@ -55,6 +55,7 @@ struct JournalingFileSystem::PathState {
   std::vector<std::pair<std::uint64_t, Bytes>> held;  // writes waiting for the next commit
   bool delete_held = false;                           // a deletion waiting for it
   std::string stash;                                  // where the deletion moves the file
+  std::uint64_t record_end = 0;  // the journal's length after this path's latest record
   bool HoldsChanges() const { return !held.empty() || delete_held; }
 };
 
@@ -129,8 +130,16 @@ std::string JournalingFileSystem::Absolute(const std::string& path) {
   return AbsolutePath(inner_, path);
 }
 
-Status JournalingFileSystem::Record(JournalRecord record) {
-  return journal_.Append(record);
+Status JournalingFileSystem::Record(PathState& state, const JournalRecord& record) {
+  Status st = journal_.Append(record);
+  state.record_end = journal_.bytes_written();
+  return st;
+}
+
+// Before a change to a file, the records about it must be on the disk; records about
+// other files may wait for their own changes.
+Status JournalingFileSystem::Durable(const PathState& state) {
+  return journal_.FlushTo(state.record_end);
 }
 
 JournalingFileSystem::PathState* JournalingFileSystem::Touch(const std::string& path,
@@ -152,7 +161,7 @@ JournalingFileSystem::PathState* JournalingFileSystem::Touch(const std::string& 
   JournalRecord r{
       RecordKind::kTouched, {absolute}, {state->existed ? 1u : 0u, state->base_length}, {}};
   AppendTime(r.numbers, stat ? stat->modified : LocalDateTime{});
-  if (status = Record(std::move(r)); !status) return nullptr;
+  if (status = Record(*state, r); !status) return nullptr;
   order_.push_back(key);
   return states_.emplace(key, std::move(state)).first->second.get();
 }
@@ -168,12 +177,12 @@ Status JournalingFileSystem::SaveWhole(PathState& state) {
   JournalRecord r{RecordKind::kWhole, {exact ? *exact : state.path}, {}, std::move(*bytes)};
   AppendTime(r.numbers, *time);
   state.replaced = state.existed;
-  return Record(std::move(r));
+  return Record(state, r);
 }
 
 Status JournalingFileSystem::Created(PathState& state) {
   if (state.kind != Kind::kAbsent) return {};
-  return Record({RecordKind::kCreated, {state.path}, {}, {}});
+  return Record(state, {RecordKind::kCreated, {state.path}, {}, {}});
 }
 
 Result<std::unique_ptr<File>> JournalingFileSystem::Open(const std::string& path, OpenMode mode) {
@@ -192,7 +201,7 @@ Result<std::unique_ptr<File>> JournalingFileSystem::Open(const std::string& path
   if (mode != OpenMode::kUpdate) {
     if (status = Created(*state); !status) return status.failure();
   }
-  if (status = journal_.Flush(); !status) return status.failure();
+  if (status = Durable(*state); !status) return status.failure();
   auto file = inner_.Open(path, mode);
   if (!file) return file.failure();
   if (mode == OpenMode::kCreateFresh) {
@@ -207,7 +216,7 @@ Result<std::unique_ptr<File>> JournalingFileSystem::Open(const std::string& path
 Status JournalingFileSystem::SaveRange(const std::string& key, std::uint64_t offset,
                                        std::uint64_t size) {
   if (Status st = RecordRange(key, offset, size); !st) return st;
-  return journal_.Flush();
+  return Durable(*states_.at(key));
 }
 
 Status JournalingFileSystem::RecordRange(const std::string& key, std::uint64_t offset,
@@ -226,7 +235,7 @@ Status JournalingFileSystem::RecordRange(const std::string& key, std::uint64_t o
       }
       JournalRecord r{RecordKind::kRange, {state.path}, {from}, Bytes(to - from)};
       if (auto st = reader->ReadAt(from, r.data.data(), r.data.size()); !st) return st;
-      if (auto st = Record(std::move(r)); !st) return st;
+      if (auto st = Record(state, r); !st) return st;
       state.saved.Add(from, to);
     }
   }
@@ -243,6 +252,13 @@ Status JournalingFileSystem::Write(const std::string& key, File& file, std::uint
     if (auto st = SaveRange(key, offset, size); !st) return st;
     return file.WriteAt(offset, data, size);
   }
+  // A held write that this one covers whole is dropped (each add rewrites the directory).
+  const std::uint64_t end = offset + size;
+  std::erase_if(state.held, [&](const std::pair<std::uint64_t, Bytes>& w) {
+    const bool covered = w.first >= offset && w.first + w.second.size() <= end;
+    if (covered) held_ -= w.second.size();
+    return covered;
+  });
   const auto* p = static_cast<const unsigned char*>(data);
   state.held.emplace_back(offset, Bytes(p, p + size));
   held_ += size;
@@ -282,6 +298,7 @@ Status JournalingFileSystem::Commit() {
     PathState& state = *states_.at(key);
     for (const auto& [offset, bytes] : state.held) keep(RecordRange(key, offset, bytes.size()));
   }
+  if (!first) return first;  // a change whose record is missing is never made
   if (Status flushed = journal_.Flush(); !flushed) return flushed;  // nothing is passed on
   for (const std::string& key : order_) {
     PathState& state = *states_.at(key);
@@ -298,8 +315,10 @@ Status JournalingFileSystem::Commit() {
     if (state.delete_held && !state.stash.empty()) {
       // Moved, not copied; across volumes, copied and then removed.
       Status moved = inner_.Rename(state.path, state.stash);
-      if (!moved) moved = inner_.CopyFile(state.path, state.stash);
-      if (moved) moved = inner_.FileLength(state.path) ? inner_.RemoveFile(state.path) : Status();
+      if (!moved) {
+        moved = inner_.CopyFile(state.path, state.stash);
+        if (moved) moved = inner_.RemoveFile(state.path);
+      }
       keep(moved);
     }
     state.delete_held = false;
@@ -337,8 +356,8 @@ Result<LocalDateTime> JournalingFileSystem::ModifiedTime(const std::string& path
 Status JournalingFileSystem::SetModifiedTime(const std::string& path, const LocalDateTime& time) {
   Status status = Held(path) ? Commit() : Status();
   if (!status) return status;
-  Touch(path, status);
-  if (status) status = journal_.Flush();
+  PathState* state = Touch(path, status);
+  if (status && state) status = Durable(*state);
   if (!status) return status;
   return inner_.SetModifiedTime(path, time);
 }
@@ -350,7 +369,7 @@ Status JournalingFileSystem::CopyFile(const std::string& from, const std::string
   if (!status) return status;
   if (!state) return inner_.CopyFile(from, to);
   if (status = SaveWhole(*state); status) status = Created(*state);
-  if (status) status = journal_.Flush();
+  if (status) status = Durable(*state);
   if (!status) return status;
   status = inner_.CopyFile(from, to);
   state->kind = Kind::kFresh;
@@ -381,9 +400,9 @@ Status JournalingFileSystem::Move(const std::string& from, const std::string& to
   if (!status) return status;
   if (!source || !target) return replace ? inner_.ReplaceFile(from, to) : inner_.Rename(from, to);
   if (status = SaveWhole(*target); status) {
-    status = Record({RecordKind::kRenamed, {source->path, target->path}, {}, {}});
+    status = Record(*target, {RecordKind::kRenamed, {source->path, target->path}, {}, {}});
   }
-  if (status) status = journal_.Flush();
+  if (status) status = journal_.FlushTo(std::max(source->record_end, target->record_end));
   if (!status) return status;
   status = replace ? inner_.ReplaceFile(from, to) : inner_.Rename(from, to);
   if (!status) return status;
@@ -411,7 +430,7 @@ Status JournalingFileSystem::RemoveFile(const std::string& path) {
   if (!state) return inner_.RemoveFile(path);
   if (state->kind == Kind::kAbsent) return inner_.RemoveFile(path);  // fails as it should
   if (state->kind == Kind::kFresh) {
-    if (status = journal_.Flush(); !status) return status;
+    if (status = Durable(*state); !status) return status;
     status = inner_.RemoveFile(path);
     if (status) state->kind = Kind::kAbsent;
     return status;
@@ -423,7 +442,8 @@ Status JournalingFileSystem::RemoveFile(const std::string& path) {
     auto exact = inner_.ExactPath(state->path);
     state->stash = AsFolder(stash_) + "deleted-" + std::to_string(++stashed_);
     state->replaced = state->existed;
-    status = Record({RecordKind::kStashed, {exact ? *exact : state->path, state->stash}, {}, {}});
+    status = Record(*state,
+                    {RecordKind::kStashed, {exact ? *exact : state->path, state->stash}, {}, {}});
   } else {
     status = SaveWhole(*state);
   }
@@ -468,7 +488,7 @@ Status JournalingFileSystem::RecordAfterStates() {
     r.texts.push_back(fp->digest);
     r.numbers = {fp->exists ? 1u : 0u, fp->length, s.whole ? 1u : 0u};
     for (const auto& [a, b] : s.written.ranges()) r.numbers.insert(r.numbers.end(), {a, b});
-    if (auto st = Record(std::move(r)); !st) return st;
+    if (auto st = journal_.Append(r); !st) return st;
   }
   return journal_.Flush();
 }

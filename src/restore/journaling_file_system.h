@@ -6,6 +6,8 @@
 // truncated, replaced, deleted or renamed over, its whole bytes; a file created, that it
 // was absent; a rename, both names. Reads pass straight through.
 //
+// A change waits only for the records about its own file (the journal is synced up to
+// the latest of them), so records about other files wait for their own changes.
 // Changes that need a record are grouped so that one sync covers many: writes into a
 // file that existed are held in memory, and deleted files are hidden, until the held
 // bytes pass a limit, the file is read or changed otherwise, or the install ends
@@ -75,6 +77,7 @@ class JournalingFileSystem final : public FileSystem {
   std::string Absolute(const std::string& path);
 
   Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override;
+  std::unique_ptr<FileBatch> BeginBatch() override { return inner_.BeginBatch(); }
   Result<std::uint64_t> FileLength(const std::string& path) override;
   Result<LocalDateTime> ModifiedTime(const std::string& path) override;
   Result<FileStat> Stat(const std::string& path) override;
@@ -122,7 +125,8 @@ class JournalingFileSystem final : public FileSystem {
   Status RecordRange(const std::string& key, std::uint64_t offset, std::uint64_t size);
   Status SaveWhole(PathState& state);
   Status Created(PathState& state);
-  Status Record(JournalRecord record);
+  Status Record(PathState& state, const JournalRecord& record);
+  Status Durable(const PathState& state);
 
   FileSystem& inner_;
   JournalWriter& journal_;

@@ -195,22 +195,30 @@ void ApplyUndo(FileSystem& fs, const std::vector<JournalRecord>& records,
   }
 }
 
+Status RestoreStore::MakeFolder() {
+  auto is_folder = fs_.IsDirectory(folder_);
+  if (!is_folder) return is_folder.failure();
+  if (*is_folder) return {};
+  // The store's parents are made as needed: "~/.local/share" may not exist yet.
+  std::string path;
+  for (char c : folder_) {
+    if ((c == '/' || c == '\\') && !path.empty() && !*fs_.IsDirectory(path)) {
+      if (auto st = fs_.MakeDirectory(path); !st) return st;
+    }
+    path += c;
+  }
+  return fs_.MakeDirectory(folder_);
+}
+
+Result<std::unique_ptr<FileLock>> RestoreStore::Lock() {
+  if (Status st = MakeFolder(); !st) return st.failure();
+  return fs_.Lock(Join(folder_, kLockName));
+}
+
 Result<std::unique_ptr<ActiveRestorePoint>> RestoreStore::Begin(
     const InstallDescription& install, const LocalDateTime& now,
     std::function<bool(const std::string&)> skip, FileSystem* rehearsal) {
-  auto is_folder = fs_.IsDirectory(folder_);
-  if (!is_folder) return is_folder.failure();
-  if (!*is_folder) {
-    // The store's parents are made as needed: "~/.local/share" may not exist yet.
-    std::string path;
-    for (char c : folder_) {
-      if ((c == '/' || c == '\\') && !path.empty() && !*fs_.IsDirectory(path)) {
-        if (auto st = fs_.MakeDirectory(path); !st) return st.failure();
-      }
-      path += c;
-    }
-    if (auto st = fs_.MakeDirectory(folder_); !st) return st.failure();
-  }
+  if (Status st = MakeFolder(); !st) return st.failure();
   auto point = std::unique_ptr<ActiveRestorePoint>(new ActiveRestorePoint());
   point->host_ = &fs_;
   const std::string base = IdFor(now);
@@ -221,8 +229,10 @@ Result<std::unique_ptr<ActiveRestorePoint>> RestoreStore::Begin(
     if (made) break;
     if (n >= 100) return made.failure();
   }
-  auto journal = JournalWriter::Create(fs_, folder_, Join(point->folder_, kJournalName));
+  // The journal's name in the point's folder, and the point's folder in the store.
+  auto journal = JournalWriter::Create(fs_, point->folder_, Join(point->folder_, kJournalName));
   if (!journal) return journal.failure();
+  if (Status st = fs_.SyncFolder(folder_); !st) return st.failure();
   point->journal_ = std::move(*journal);
   JournalRecord begin{RecordKind::kBegin,
                       {install.mod, install.installer, install.installer_sha, FormatTime(now)},

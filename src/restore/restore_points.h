@@ -20,6 +20,7 @@ namespace dfm {
 
 inline constexpr char kJournalName[] = "journal.bin";
 inline constexpr char kManifestName[] = "manifest.txt";
+inline constexpr char kLockName[] = "install.lock";
 
 // What a restore point says of its install.
 struct RestorePointInfo {
@@ -84,6 +85,11 @@ class RestoreStore {
   RestoreStore(FileSystem& fs, std::string folder) : fs_(fs), folder_(std::move(folder)) {}
   const std::string& folder() const { return folder_; }
 
+  // Takes the store's lock (creating the store's folder first), which one install, undo
+  // or roll-back holds at a time: another process would take the journal of an install
+  // under way for an interrupted one. Fails with err::kFileAlreadyOpen while another
+  // process holds it.
+  Result<std::unique_ptr<FileLock>> Lock();
   // Creates the folder of a new restore point and its journal; nothing else is written.
   // `skip` names files the journal ignores. With `rehearsal`, the install writes through
   // that file system instead (dfmod plan), and the journal is not made durable.
@@ -102,6 +108,7 @@ class RestoreStore {
 
  private:
   Result<UndoReport> Revert(const RestorePointInfo& point, bool force, const LocalDateTime& now);
+  Status MakeFolder();
   FileSystem& fs_;
   std::string folder_;
 };

@@ -1,10 +1,11 @@
 // Restore points over whole install runs in memory: a run stopped after each of its
-// changes in turn is rolled back to the original bytes, with every record made durable
-// before its change; undo in LIFO order, the out-of-order refusal, files changed since.
+// changes in turn, keeping only the journal bytes synced before, is rolled back to the
+// original bytes; undo in LIFO order, the out-of-order refusal, files changed since.
 #include "restore/restore_points.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "pff/pff_archive.h"
@@ -127,18 +128,6 @@ TEST(RestorePoints, ARunStoppedAfterAnyChangeIsRolledBackToTheOriginal) {
   World full(control, kSources);
   full.window.ClickInstall();
   ASSERT_EQ(full.window.last_run().errors, 0) << ::testing::PrintToString(full.view.status);
-  // Each change waits until every journal record written before it is durable.
-  bool unsynced = false;
-  for (const std::string& line : full.fs.log) {
-    const bool journal = line.find("journal.bin") != std::string::npos;
-    if (journal && line.rfind("write ", 0) == 0) unsynced = true;
-    if (journal && line.rfind("sync ", 0) == 0) unsynced = false;
-    for (const char* op : {"write ", "remove ", "rename ", "copy ", "truncate "}) {
-      if (!journal && line.rfind(op, 0) == 0 && line.find("InstallLog") == std::string::npos) {
-        EXPECT_FALSE(unsynced) << line;
-      }
-    }
-  }
   // With restore points on, the install leaves the same files as without.
   World plain(control, kSources, false);
   plain.window.ClickInstall();
@@ -151,6 +140,11 @@ TEST(RestorePoints, ARunStoppedAfterAnyChangeIsRolledBackToTheOriginal) {
     World w(control, kSources);
     w.fs.crash_after = k;
     w.window.ClickInstall();
+    // The crash keeps of the journal what was synced: each change's records must be in it.
+    for (const auto& [path, size] : w.fs.synced) {
+      if (path.find("journal.bin") != std::string::npos)
+        w.mem.Put(path, w.mem.Text(path).substr(0, size));
+    }
     // Once the end mark is written the install counts as complete and stays.
     auto points = w.store().List();
     if (!points->empty() && points->front().state == RestorePointInfo::State::kComplete) {
@@ -197,26 +191,44 @@ TEST(RestorePoints, UndoGoesNewestFirstAndLeavesFilesChangedSinceAlone) {
             "There is no install to undo");
 }
 
+// A restore point that cannot be written, held by another process, or not finished.
 TEST(RestorePoints, WithoutARestorePointTheWindowAsksAndARunStops) {
   struct Row {
+    FaultyFileSystem::Rule fault;
     RestorePolicy::Mode mode;
     MsgAnswer answer;
     bool installed;
     std::string box;
   };
+  const FaultyFileSystem::Rule no_store{
+      "isdir", kStore, 0, -1, {err::kPathFileAccessError, "Path/File access error: M/R"}};
   const std::string why = "The restore point could not be written:\r\nPath/File access error: M/R";
-  for (const Row& row : {Row{RestorePolicy::Mode::kAsk, MsgAnswer::kYes, true,
-                             why + "\r\nInstall without a restore point?"},
-                         Row{RestorePolicy::Mode::kAsk, MsgAnswer::kNo, false,
-                             why + "\r\nInstall without a restore point?"},
-                         Row{RestorePolicy::Mode::kRequire, MsgAnswer::kYes, false, why}}) {
+  const std::string ask = why + "\r\nInstall without a restore point?";
+  for (const Row& row :
+       {Row{no_store, RestorePolicy::Mode::kAsk, MsgAnswer::kYes, true, ask},
+        Row{no_store, RestorePolicy::Mode::kAsk, MsgAnswer::kNo, false, ask},
+        Row{no_store, RestorePolicy::Mode::kRequire, MsgAnswer::kYes, false, why},
+        Row{{"lock", "install.lock", 0, -1, {err::kFileAlreadyOpen, "File already open"}},
+            RestorePolicy::Mode::kOff,
+            MsgAnswer::kYes,
+            false,
+            "Another install or undo is under way with the restore points in M/R.\r\nInstall "
+            "again once it has finished."},
+        Row{{"open", "manifest.txt", 0, -1, {err::kDiskFull, "Disk full"}},
+            RestorePolicy::Mode::kRequire,
+            MsgAnswer::kYes,
+            true,
+            "The restore point could not be finished:\r\nDisk full\r\nThis install may not be "
+            "undone from it."}}) {
     World w(Control(0));
-    w.fs.Fail({"isdir", kStore, 0, -1, {err::kPathFileAccessError, "Path/File access error: M/R"}});
+    w.fs.Fail(row.fault);
     w.dialogs.answers.push_back(row.answer);
     w.window.set_restore_policy({row.mode, kStore, "Control.ini"});
     w.window.ClickInstall();
-    ASSERT_FALSE(w.dialogs.boxes.empty());
-    EXPECT_EQ(w.dialogs.boxes[0].text, row.box);
+    std::vector<std::string> boxes;
+    for (const auto& box : w.dialogs.boxes) boxes.push_back(box.text);
+    EXPECT_NE(std::find(boxes.begin(), boxes.end(), row.box), boxes.end())
+        << ::testing::PrintToString(boxes);
     EXPECT_EQ(w.window.restore_point_failed(), !row.installed);
     EXPECT_EQ(w.Changed(0).empty(), !row.installed);
     EXPECT_EQ(w.window.controls().install.visible, !row.installed);

@@ -13,47 +13,38 @@ using testing::FaultyFileSystem;
 using testing::RecordingDialogs;
 using testing::TempDir;
 
-struct FileExistsTest : ::testing::Test {
+// Files of any length and letter case exist; missing files and folders are quietly not
+// there; only the length is asked for.
+TEST(FileExists, AsksForTheLengthOnly) {
   TempDir dir;
-  std::unique_ptr<FileSystem> host = MakeHostFileSystem();
+  auto host = MakeHostFileSystem();
+  FaultyFileSystem fs(*host);
   RecordingDialogs dialogs;
-};
-
-TEST_F(FileExistsTest, ExistingFilesOfAnyLengthAndLetterCase) {
   dir.Write("Data/ReadMe.txt", "hello");
   dir.Write("empty.bin", "");
-  EXPECT_TRUE(FileExists(*host, dialogs, dir / "Data/ReadMe.txt"));
-  EXPECT_TRUE(FileExists(*host, dialogs, dir.str() + "DATA\\README.TXT"));
-  EXPECT_TRUE(FileExists(*host, dialogs, dir / "empty.bin"));
+  const std::pair<std::string, bool> cases[] = {
+      {dir / "Data/ReadMe.txt", true},
+      {dir.str() + "DATA\\README.TXT", true},
+      {dir / "empty.bin", true},
+      {dir / "missing.txt", false},
+      {dir / "no/such/folder.txt", false},
+      {dir / "Data/ReadMe.txt/below.txt", false},
+      {dir.str(), false},
+  };
+  for (const auto& [path, exists] : cases) {
+    fs.log.clear();
+    EXPECT_EQ(FileExists(fs, dialogs, path), exists) << path;
+    EXPECT_EQ(fs.log, std::vector<std::string>{"length " + path});
+  }
   EXPECT_TRUE(dialogs.boxes.empty());
-}
 
-TEST_F(FileExistsTest, MissingFilesAndFoldersAreQuietlyFalse) {
-  dir.Write("file.txt", "x");
-  EXPECT_FALSE(FileExists(*host, dialogs, dir / "missing.txt"));
-  EXPECT_FALSE(FileExists(*host, dialogs, dir / "no/such/folder.txt"));
-  EXPECT_FALSE(FileExists(*host, dialogs, dir / "file.txt/below.txt"));
-  EXPECT_FALSE(FileExists(*host, dialogs, dir.str()));  // a folder is not a file
-  EXPECT_TRUE(dialogs.boxes.empty());
-}
-
-TEST_F(FileExistsTest, OtherFailuresShowTheirDescriptionAndGiveFalse) {
-  dir.Write("locked.txt", "x");
-  FaultyFileSystem faulty(*host);
-  faulty.Fail({.op = "length", .failure = {err::kPermissionDenied, "Permission denied: locked"}});
-  EXPECT_FALSE(FileExists(faulty, dialogs, dir / "locked.txt"));
+  fs.Fail({.op = "length", .failure = {err::kPermissionDenied, "Permission denied: locked"}});
+  EXPECT_FALSE(FileExists(fs, dialogs, dir / "empty.bin"));
   ASSERT_EQ(dialogs.boxes.size(), 1u);
   EXPECT_EQ(dialogs.boxes[0].text, "Error in FileExists\r\nPermission denied: locked");
   EXPECT_EQ(dialogs.boxes[0].title, "");
   EXPECT_EQ(dialogs.boxes[0].buttons, MsgButtons::kOk);
   EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::kNone);
-}
-
-TEST_F(FileExistsTest, AsksForTheLengthOnlyAndReadsNothing) {
-  dir.Write("a.txt", "x");
-  FaultyFileSystem faulty(*host);
-  EXPECT_TRUE(FileExists(faulty, dialogs, dir / "a.txt"));
-  EXPECT_EQ(faulty.log, std::vector<std::string>{"length " + (dir / "a.txt")});
 }
 
 }  // namespace

@@ -18,10 +18,15 @@ void frmMain::ClickInstall() {
                                  " Path First!");
     return;
   }
+  if (!LockRestorePoints()) return;
   RecoverInterrupted();
-  if (!BeginRestorePoint()) return;
+  if (!BeginRestorePoint()) {
+    store_lock_.reset();
+    return;
+  }
   ExpandForInstall();
   const RunOutcome outcome = RunInstallScript();
+  store_lock_.reset();
   if (outcome == RunOutcome::kProgramEnded) {
     EndProgram();
     return;
@@ -54,10 +59,27 @@ void frmMain::ClickChange() {
   }
   const int version = state_.df_version;
   if (!IsGameVersion(version)) return;
+  // Cancelling keeps the folder that was known; an unknown one stays "Nothing".
   std::string& folder = state_.game_folders[version];
-  folder = BrowseForFolder(platform_.dialogs, SelectFolderPrompt(version));
+  if (auto chosen = platform_.dialogs.BrowseForFolder(SelectFolderPrompt(version)))
+    folder = *chosen;
   state_.controls.folder = folder;
   ShowControls();
+}
+
+void frmMain::ClickAbout() {
+  if (credits_window_) {
+    credits_window_->BringToFront();
+    return;
+  }
+  std::unique_ptr<CreditsCanvas> canvas = view_.OpenCreditsWindow();
+  if (!canvas) return;
+  credits_window_ = canvas.get();
+  canvas->Show();
+  platform_.pump.ProcessPendingEvents();
+  frmCredits credits(platform_, state_.credits, state_.program_folder, *canvas);
+  credits.StartUp();
+  credits_window_ = nullptr;
 }
 
 bool frmMain::RequestClose() {
@@ -67,6 +89,22 @@ bool frmMain::RequestClose() {
       "Are You Sure You Want To Quit?",
       {}, MsgButtons::kYesNo);
   if (answer == MsgAnswer::kYes) state_.quit_requested = true;
+  return false;
+}
+
+bool frmMain::LockRestorePoints() {
+  restore_point_failed_ = false;
+  if (restore_.folder.empty()) return true;
+  auto lock = RestoreStore(platform_.fs, restore_.folder).Lock();
+  if (lock) {
+    store_lock_ = std::move(*lock);
+    return true;
+  }
+  // Any other trouble with the folder is the restore point's to report.
+  if (lock.failure().code != err::kFileAlreadyOpen) return true;
+  platform_.dialogs.MessageBox("Another install or undo is under way with the restore points in " +
+                               restore_.folder + ".\r\nInstall again once it has finished.");
+  restore_point_failed_ = true;
   return false;
 }
 
@@ -83,7 +121,6 @@ void frmMain::RecoverInterrupted() {
 }
 
 bool frmMain::BeginRestorePoint() {
-  restore_point_failed_ = false;
   if (restore_.mode == RestorePolicy::Mode::kOff || restore_.folder.empty()) return true;
   InstallDescription install{state_.controls.mod_name, restore_.installer, {}, {}};
   if (auto bytes = ReadWholeFile(platform_.fs, restore_.installer)) {
@@ -117,6 +154,7 @@ bool frmMain::BeginRestorePoint() {
 
 RunOutcome frmMain::RunInstallScript() {
   log_failure_reported_ = false;
+  ++runs_;
   if (point_) {
     Platform journaled{point_->fs(),    platform_.dialogs, platform_.pump,
                        platform_.clock, platform_.process, platform_.registry};
@@ -134,9 +172,14 @@ RunOutcome frmMain::RunInstallScript() {
     last_run_ = dfm::RunInstallScript(env);
     archives_.UseFileSystem(platform_.fs);
     archives_.set_add_observer({});
-    if (Status st = point_->Finish(platform_.clock.Now()); !st)
+    if (Status st = point_->Finish(platform_.clock.Now()); !st) {
+      // Said in the log too: the install stays, but without a restore point to trust.
+      AddLogEntry("Restore Point " + point_->id() + " Not Finished: " + st.failure().description,
+                  false);
       platform_.dialogs.MessageBox("The restore point could not be finished:\r\n" +
-                                   st.failure().description);
+                                   st.failure().description +
+                                   "\r\nThis install may not be undone from it.");
+    }
     point_.reset();
     return last_run_.outcome;
   }
@@ -153,6 +196,7 @@ bool frmMain::IsLineAllowed(const std::vector<std::string>& words) const {
 
 void frmMain::EndProgram() {
   ended_ = true;
+  if (credits_window_) credits_window_->Close();
   view_.EndProgram();
 }
 

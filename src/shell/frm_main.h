@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "base/path_style.h"
+#include "credits/frm_credits.h"
 #include "pff/mod_kyv_pff.h"
 #include "platform/platform.h"
 #include "restore/restore_points.h"
@@ -67,11 +68,17 @@ class frmMain final : public InstallWindow {
   // registry.
   StartUpOutcome Load(const std::string& program_file, const FolderMapper& map = {},
                       const std::map<int, std::string>& chosen = {});
+  // Load, with the games the registry does not name searched for as FindGameFolders does
+  // with `environment`.
+  StartUpOutcome Load(const std::string& program_file, Environment& environment,
+                      const std::map<int, std::string>& chosen = {});
   // Load, step by step. The window with its initial captions and the default credits
   // settings, shown and painted.
   void ShowInitialWindow();
   // The three games' folders from the registry.
   void FindGameFolders(const FolderMapper& map = {});
+  // The same, then the search for the games still unknown.
+  void FindGameFolders(Environment& environment);
   // Unpacks `program_file`'s payload into state().program_folder, reads the settings
   // header of its Control.ini and makes the window ready. A failed operation shows a
   // message and start-up goes on; a missing Control.ini leaves the window unusable, and a
@@ -88,6 +95,9 @@ class frmMain final : public InstallWindow {
   // Change: asks for the target game's folder; once the button reads "Finished" it ends
   // the program instead.
   void ClickChange();
+  // About: opens the credits window and scrolls the credits until it is closed. While
+  // they scroll, a second press only brings that window to the front.
+  void ClickAbout();
   // A request to close the window: true when it may close. During an installation the
   // user is asked and the window stays; a confirmed quit ends the program before the
   // next line of Control.ini.
@@ -97,10 +107,12 @@ class frmMain final : public InstallWindow {
   // Runs Control.ini's command lines (Install has prepared the window).
   RunOutcome RunInstallScript();
   void set_restore_policy(RestorePolicy policy) { restore_ = std::move(policy); }
-  // True when Install was refused because no restore point could be written.
+  // True when Install was refused because no restore point could be written (or another
+  // install held the restore points).
   bool restore_point_failed() const { return restore_point_failed_; }
-  // How the latest run ended and what it counted.
+  // How the latest run ended and what it counted; how many runs started.
   const RunResult& last_run() const { return last_run_; }
+  int runs() const { return runs_; }
   bool IsLineAllowed(const std::vector<std::string>& words) const;
   // Ends the program at once.
   void EndProgram();
@@ -119,13 +131,19 @@ class frmMain final : public InstallWindow {
 
  private:
   void ExpandForInstall();
+  // Takes the restore points' lock for the install; false (and the user told) when
+  // another process holds it.
+  bool LockRestorePoints();
   // Rolls back installs a crash interrupted in the game folders, and tells the user.
   void RecoverInterrupted();
   // Starts the restore point of the next run as the policy says; false when the user
   // (or the policy) chose not to install.
   bool BeginRestorePoint();
 
-  // Start-up (start_up.cpp): the header lines, each key's setter returning the failure of
+  // Start-up (start_up.cpp): Load's end (the folders given beforehand, then RunStartUp).
+  StartUpOutcome StartUpWith(const std::string& program_file,
+                             const std::map<int, std::string>& chosen);
+  // The header lines, each key's setter returning the failure of
   // its line, if any.
   void ReadSettingsHeader(const std::string& control_path);
   Status ApplyHeaderLine(const std::string& line);
@@ -147,9 +165,12 @@ class frmMain final : public InstallWindow {
   RunResult last_run_;
   RestorePolicy restore_;
   std::unique_ptr<ActiveRestorePoint> point_;
+  std::unique_ptr<FileLock> store_lock_;
   bool restore_point_failed_ = false;
+  int runs_ = 0;
   bool ended_ = false;
   bool log_failure_reported_ = false;
+  CreditsCanvas* credits_window_ = nullptr;  // while the credits scroll
 };
 
 }  // namespace dfm

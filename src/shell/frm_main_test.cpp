@@ -37,6 +37,43 @@ class FrmMainTest : public testing::InstallFixture {
   }
 };
 
+// Install, Change and the status frame as a row of the window's state table.
+std::string StateRow(const MainControls& c) {
+  auto button = [](const ButtonState& b) {
+    return b.caption + (b.visible ? "" : " hidden") + (b.enabled ? "" : " disabled");
+  };
+  return button(c.install) + " | " + button(c.change) + " | frame " +
+         std::to_string(c.status_frame_left) + " height " + std::to_string(c.window_height) +
+         (c.pointer == MousePointer::kWait ? " wait" : "");
+}
+
+TEST_F(FrmMainTest, TheWindowMovesThroughItsStates) {
+  std::vector<std::pair<std::string, std::string>> seen;
+  seen.emplace_back("starting", StateRow(MainControls{}));
+  seen.emplace_back("ready", StateRow(window.controls()));
+  program.Write("a.pcx", "A");
+  WriteControl("Pack a.pcx Kyv_DF3_Location\\Dflw.pff\r\n");
+  dialogs.answers = {MsgAnswer::kYes};  // abort at the missing archive
+  window.ClickInstall();
+  seen.emplace_back("ready after abort", StateRow(view.last));
+  WriteControl("Delete a.txt\r\n");
+  pump.on_pump = [&] {
+    if (seen.size() == 3 && window.state().installing)
+      seen.emplace_back("installing", StateRow(view.last));
+  };
+  window.ClickInstall();
+  seen.emplace_back("finished", StateRow(view.last));
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"starting", "Install disabled | Change hidden | frame -20000 height 2115"},
+      {"ready", "Install | Change | frame -20000 height 2115"},
+      {"ready after abort", "Install | Change! | frame -20000 height 2115"},
+      {"installing", "Install hidden | Working! disabled | frame 0 height 4710 wait"},
+      {"finished", "Install hidden | Finished | frame 0 height 4710"},
+  };
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(window.controls().progress_width, kStatusListWidth);
+}
+
 TEST_F(FrmMainTest, InstallWithAnUnknownFolderOnlyTellsTheUser) {
   window.state().game_folders[3] = std::string(kNothing);
   WriteControl("Delete a.txt\r\n");
@@ -59,17 +96,20 @@ TEST_F(FrmMainTest, ChangeAsksForTheFolderAndEndsTheProgramOnceFinished) {
   EXPECT_EQ(window.state().game_folders[3], "D:\\LW");
   EXPECT_EQ(view.last.folder, "D:\\LW");
   EXPECT_EQ(view.last.change.caption, "Set");
-  window.ClickChange();  // cancelled: the folder becomes unknown
-  EXPECT_EQ(window.state().game_folders[3], "Nothing");
+  window.ClickChange();  // cancelled: the known folder stays
+  EXPECT_EQ(window.state().game_folders[3], "D:\\LW");
+  EXPECT_EQ(window.controls().folder, "D:\\LW");
+  window.state().game_folders[3] = "Nothing";
+  window.ClickChange();  // cancelled with none known
   EXPECT_EQ(window.controls().folder, "Nothing");
-  EXPECT_EQ(dialogs.prompts, Entries(2, "Please Select Your Delta Force 3 Folder!"));
+  EXPECT_EQ(dialogs.prompts, Entries(3, "Please Select Your Delta Force 3 Folder!"));
   EXPECT_FALSE(window.ended());
 
   window.state().controls.change.caption = "Finished";
   window.ClickChange();
   EXPECT_TRUE(window.ended());
   EXPECT_TRUE(view.ended);
-  EXPECT_EQ(dialogs.prompts.size(), 2u);
+  EXPECT_EQ(dialogs.prompts.size(), 3u);
 }
 
 TEST_F(FrmMainTest, CloseRequestsAsksOnlyDuringAnInstallation) {
@@ -120,16 +160,8 @@ TEST_F(FrmMainTest, AbortRestoresTheWindowAndTheNextRunStartsANewLog) {
   EXPECT_EQ(Log(), LogOf(first));
   EXPECT_EQ(dialogs.boxes.size(), 1u);  // the question; no closing message
   EXPECT_TRUE(program.Exists("a.pcx"));
-  const MainControls& c = window.controls();
-  EXPECT_EQ(c.change.caption, "Change!");
-  EXPECT_TRUE(c.change.enabled);
-  EXPECT_TRUE(c.install.visible);
-  EXPECT_EQ(c.status_frame_left, kStatusFrameHidden);
-  EXPECT_EQ(c.window_height, kCollapsedHeight);
-  EXPECT_EQ(c.pointer, MousePointer::kDefault);
-  EXPECT_EQ(c.progress_width, 0);
+  EXPECT_EQ(window.controls().progress_width, 0);
   EXPECT_FALSE(window.state().installing);
-  EXPECT_EQ(view.last.change.caption, "Change!");
 
   // The user picks the right folder with "Change!" and installs again.
   testing::TempDir other;

@@ -3,17 +3,6 @@
 #include "registry/kyv_read_reg.h"
 
 namespace dfm {
-namespace {
-
-constexpr const char* kGamePrograms[] = {"df.exe", "df2.exe", "dflw.exe"};
-
-}  // namespace
-
-std::string GameRegistryKey(int version) {
-  assert(version >= 1 && version <= 3);
-  return std::string("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\") +
-         kGamePrograms[version - 1];
-}
 
 GameFolders FindGameFolders(Registry& registry, const FolderMapper& map) {
   GameFolders folders;
@@ -24,6 +13,26 @@ GameFolders FindGameFolders(Registry& registry, const FolderMapper& map) {
     folders[version] = (map && !folder.empty()) ? map(folder) : folder;
     reader.CloseRegistry();
   }
+  return folders;
+}
+
+GameFolders FindGameFolders(Registry& registry, FileSystem& fs, Environment& env,
+                            GameSearchOutcomes* report) {
+  GameFolders folders = FindGameFolders(registry, [&](const std::string& folder) {
+    return env.HostFolder(folder, "").value_or(folder);
+  });
+  std::array<bool, 3> wanted{};
+  for (int v = 1; v <= 3; ++v) wanted[v - 1] = folders[v] == kNothing;
+  GameSearchOutcomes outcomes = SearchGameFolders(fs, registry, env, wanted);
+  for (int v = 1; v <= 3; ++v) {
+    std::optional<FolderCandidate>& found = outcomes[v - 1].found;
+    if (!wanted[v - 1]) {
+      found = FolderCandidate{folders[v], FolderSource::kAppPaths};
+    } else if (found) {
+      folders[v] = found->folder;
+    }
+  }
+  if (report != nullptr) *report = std::move(outcomes);
   return folders;
 }
 

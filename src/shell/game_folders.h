@@ -1,4 +1,4 @@
-// The three games' folders: read from the registry, or "Nothing" while unknown.
+// The three games' folders: read from the registry, searched for, or "Nothing" while unknown.
 #pragma once
 
 #include <array>
@@ -6,7 +6,10 @@
 #include <functional>
 #include <string>
 
+#include "detect/game_search.h"
 #include "platform/dialogs.h"
+#include "platform/environment.h"
+#include "platform/file_system.h"
 #include "platform/registry.h"
 
 namespace dfm {
@@ -33,9 +36,6 @@ class GameFolders {
   std::array<std::string, 3> folders_;
 };
 
-// The registry key under HKEY_LOCAL_MACHINE where the game of `version` (1..3) registered.
-std::string GameRegistryKey(int version);
-
 // Turns a folder as the registry names it into one this host can use.
 using FolderMapper = std::function<std::string(const std::string&)>;
 
@@ -44,6 +44,13 @@ using FolderMapper = std::function<std::string(const std::string&)>;
 // a readable "Path" gives an empty folder); a key that cannot be opened leaves "Nothing".
 // A non-empty folder passes through `map` when one is given.
 GameFolders FindGameFolders(Registry& registry, const FolderMapper& map = {});
+
+// FindGameFolders above, its folders mapped through env.HostFolder, then for every version
+// still "Nothing" the search of SearchGameFolders: its first match becomes the folder.
+// `report`, when given, receives what was found (an App Paths folder as the found one) and
+// what was passed over.
+GameFolders FindGameFolders(Registry& registry, FileSystem& fs, Environment& env,
+                            GameSearchOutcomes* report = nullptr);
 
 // Asks for a folder with `title` above the tree: the chosen folder as the host gives
 // it, or "Nothing" when the user cancels.

@@ -3,9 +3,11 @@
 // presenter's event handlers.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "base/result.h"
+#include "credits/credits_canvas.h"
 #include "shell/picture_file.h"
 #include "shell/window_state.h"
 
@@ -33,6 +35,9 @@ class MainView {
     (void)picture;
     return {};
   }
+  // Opens the credits window, owned by the main window and not yet shown; nullptr for a
+  // view that shows no windows.
+  virtual std::unique_ptr<CreditsCanvas> OpenCreditsWindow() { return nullptr; }
   // The program ends at once: close the windows and leave the event loop. The presenter
   // does nothing more after this call.
   virtual void EndProgram() = 0;

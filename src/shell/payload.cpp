@@ -134,7 +134,12 @@ std::string UnpackErrorText(const Failure& failure) {
 
 void WaitSeconds(Clock& clock, EventPump& pump, double seconds) {
   const double start = clock.SecondsSinceMidnight();
-  while (std::abs(clock.SecondsSinceMidnight() - start) < seconds) pump.ProcessPendingEvents();
+  for (;;) {
+    // A clock that passed midnight reads far from `start`: the wait ends at once.
+    const double passed = std::abs(clock.SecondsSinceMidnight() - start);
+    if (passed >= seconds) return;
+    pump.WaitForEvents(seconds - passed);
+  }
 }
 
 void UnpackPayload(Platform& p, const std::string& program_folder,

@@ -71,8 +71,9 @@ std::string ProgramFolderOf(std::string_view program_file, PathStyle style = Hos
 // "An Error Occurred, Error: " + description + " #" + code.
 std::string UnpackErrorText(const Failure& failure);
 
-// Returns once the time of day has moved at least `seconds` away from the start,
-// processing pending window events meanwhile. Across midnight it returns at once.
+// Returns once the time of day has moved at least `seconds` away from the start, waiting
+// on the event pump for the time that is left (events are handled meanwhile; nothing
+// spins). Across midnight it returns at once.
 void WaitSeconds(Clock& clock, EventPump& pump, double seconds);
 inline void WaitSeconds(Platform& platform, double seconds) {
   WaitSeconds(platform.clock, platform.pump, seconds);

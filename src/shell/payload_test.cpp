@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "base/path_utils.h"
@@ -148,18 +149,26 @@ TEST(ProgramFolder, IsTheFolderOfTheProgramFileWhateverDotsItHolds) {
   EXPECT_EQ(ProgramFolderOf("a/b\\Setup.exe", PathStyle::kWindows), "a/b\\");
 }
 
-TEST(WaitSeconds, PumpsUntilTheTimeHasPassedAndEndsAtOnceAcrossMidnight) {
-  testing::FixedClock clock;
-  testing::CountingPump pump;
-  clock.step = 0.25;
-  WaitSeconds(clock, pump, 1.0);
-  EXPECT_EQ(pump.count, 3);
-
-  pump.count = 0;
-  clock.seconds_since_midnight = 86399.9;
-  clock.step = -86399.8;  // the next reading is 0.1, just after midnight
-  WaitSeconds(clock, pump, 1.0);
-  EXPECT_EQ(pump.count, 0);
+TEST(WaitSeconds, WaitsOnThePumpForTheTimeLeftAndEndsAtOnceAcrossMidnight) {
+  struct Row {
+    double start, step, advance;  // clock reading, its move per reading, most per wait
+    std::vector<double> waits;
+  };
+  const Row rows[] = {
+      {100, 0, 5, {1.0}},                      // a wait that sleeps the whole time
+      {100, 0, 0.25, {1.0, 0.75, 0.5, 0.25}},  // woken early by events: wait again
+      {100, 0.25, 0, {0.75, 0.5, 0.25}},       // time passes while events are handled
+      {86399.9, -86399.8, 0, {}},              // the next reading is 0.1, after midnight
+  };
+  for (const Row& row : rows) {
+    testing::FixedClock clock;
+    testing::CountingPump pump;
+    clock.seconds_since_midnight = row.start;
+    clock.step = row.step;
+    pump.on_wait = [&](double s) { clock.seconds_since_midnight += std::min(s, row.advance); };
+    WaitSeconds(clock, pump, 1.0);
+    EXPECT_EQ(pump.waits, row.waits) << row.start << " " << row.step << " " << row.advance;
+  }
 }
 
 TEST(WriteInstaller, RefusesSlotsOfAnotherSize) {

@@ -38,4 +38,9 @@ Result<Picture> LoadPicture(FileSystem& fs, const std::string& path);
 // err::kInvalidPropertyValue ("Invalid property value"), as a window icon takes no other.
 Result<Picture> LoadIconPicture(FileSystem& fs, const std::string& path);
 
+// The biggest picture of an icon or cursor file that is an uncompressed bitmap, as the
+// bytes of a bitmap file (its colour rows only; the transparency mask is dropped);
+// nullopt when the file holds none.
+std::optional<Bytes> IconAsBitmapFile(const Bytes& icon);
+
 }  // namespace dfm

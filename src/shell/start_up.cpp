@@ -79,6 +79,19 @@ StartUpOutcome frmMain::Load(const std::string& program_file, const FolderMapper
   state_.program_folder = ProgramFolderOf(program_file);
   ShowInitialWindow();
   FindGameFolders(map);
+  return StartUpWith(program_file, chosen);
+}
+
+StartUpOutcome frmMain::Load(const std::string& program_file, Environment& environment,
+                             const std::map<int, std::string>& chosen) {
+  state_.program_folder = ProgramFolderOf(program_file);
+  ShowInitialWindow();
+  FindGameFolders(environment);
+  return StartUpWith(program_file, chosen);
+}
+
+StartUpOutcome frmMain::StartUpWith(const std::string& program_file,
+                                    const std::map<int, std::string>& chosen) {
   for (const auto& [version, folder] : chosen) {
     if (IsGameVersion(version)) state_.game_folders[version] = folder;
   }
@@ -94,6 +107,10 @@ void frmMain::ShowInitialWindow() {
 
 void frmMain::FindGameFolders(const FolderMapper& map) {
   state_.game_folders = dfm::FindGameFolders(platform_.registry, map);
+}
+
+void frmMain::FindGameFolders(Environment& environment) {
+  state_.game_folders = dfm::FindGameFolders(platform_.registry, platform_.fs, environment);
 }
 
 StartUpOutcome frmMain::RunStartUp(const std::string& program_file) {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <sstream>
 
 #include "platform/host.h"
 #include "registry/tree_registry.h"
@@ -52,91 +54,180 @@ class StartUpTest : public testing::ProgramFolderFixture {
     return window->Load(program, {}, chosen);
   }
 
-  const WindowState& state() const { return window->state(); }
-  const MainControls& controls() const { return window->controls(); }
+  // What start-up left in the window and the view, as key=value pairs.
+  std::map<std::string, std::string> Summary() const {
+    const WindowState& st = window->state();
+    const MainControls& k = st.controls;
+    const CreditsSettings& c = st.credits;
+    auto rgb = [](Rgb x) { return Join({x.red, x.green, x.blue}); };
+    auto on = [](bool b) { return std::string(b ? "on" : "off"); };
+    std::string icons, skins;
+    for (const auto& i : view.icons) icons += i + " ";
+    for (const auto& i : view.backgrounds) skins += i + " ";
+    return {{"version", std::to_string(st.df_version)},
+            {"lines", std::to_string(st.control_line_count)},
+            {"program", st.program_folder},
+            {"title", k.title + " " + view.last.title},
+            {"mod", k.mod_name},
+            {"folder", k.folder},
+            {"change", k.change.caption + " " + on(k.change.visible)},
+            {"install", on(k.install.enabled) + " " + on(view.last.install.enabled)},
+            {"about", on(k.about.visible)},
+            {"credits", c.file + "|" + c.font + "|" + std::to_string(c.font_size) + "|" +
+                            rgb(c.back) + "|" + rgb(c.fore) + "|" + rgb(c.shadow)},
+            {"pictures", icons + "| " + skins},
+            {"ended", on(window->ended()) + " " + on(view.ended)},
+            {"games", st.game_folders[1] + "|" + st.game_folders[2]}};
+  }
+  static std::string Join(std::initializer_list<int> v) {
+    std::string out;
+    for (int x : v) out += (out.empty() ? "" : ",") + std::to_string(x);
+    return out;
+  }
 
   testing::RecordingMainView view;
   std::unique_ptr<frmMain> window;  // a fresh one for each Load
 };
 
-TEST_F(StartUpTest, EveryHeaderKeySetsItsPartOfTheWindow) {
-  const std::string control =
-      "Mod_Name \"Operation Dry Creek\"\r\n"
-      "Window_Caption \"Dry Creek Setup\"\r\n"
-      "Df_Version 3 // Land Warrior\r\n"
-      "Icon Graphics\\DryCreek.ico\r\n"
-      "Skin Skin.bmp\r\n"
-      "Credits Docs\\Credits.txt\r\n"
-      "Credits_Font \"Lucida Sans\"\r\n"
-      "Credits_Font_Size 12.5\r\n"
-      "Credits_Color_Back 0 32 128\r\n"
-      "Credits_Color_Fore 255 255 192\r\n"
-      "Credits_Color_Shadow 10 20 30\r\n"
-      "Pack a.pcx Kyv_DF3_Location\\Dflw.pff\r\n"
-      "\r\n";
-  ASSERT_EQ(Load(control, {{"Art/DryCreek.ico", std::string(kIcon, sizeof kIcon)},
-                           {"Skin.bmp", std::string(kBitmap, 6)}}),
-            StartUpOutcome::kReady);
+// One start-up each: Control.ini (none when null) and other files in Main.zip, the folders
+// chosen before, the outcome, the boxes shown and what the window shows ("key=value;...",
+// only the keys named; {folder} is the program folder).
+struct Start {
+  const char* control;
+  std::vector<ZipSpec> files;
+  StartUpOutcome outcome;
+  Entries boxes;
+  std::string shows;
+  std::map<int, std::string> chosen{};
+};
 
-  EXPECT_EQ(dialogs.Texts(), Entries{});
-  EXPECT_EQ(state().program_folder, folder);  // the dot in "player.one" is no file name
-  EXPECT_EQ(state().df_version, 3);
-  EXPECT_EQ(state().control_line_count, 13);
-  EXPECT_EQ(controls().title, "Dry Creek Setup");
-  EXPECT_EQ(controls().mod_name, "Operation Dry Creek");
-  EXPECT_EQ(controls().folder, "C:\\Games\\DFLW");
-  EXPECT_EQ(controls().change.caption, "Change");
-  EXPECT_TRUE(controls().change.visible);
-  EXPECT_TRUE(controls().install.enabled);
-  EXPECT_TRUE(controls().about.visible);
-  const CreditsSettings& c = state().credits;
-  EXPECT_EQ(c.file, "Credits.txt");
-  EXPECT_EQ(c.font, "Lucida Sans");
-  EXPECT_EQ(c.font_size, 12);  // halves go to the even neighbour
-  EXPECT_EQ(c.back, (Rgb{0, 32, 128}));
-  EXPECT_EQ(c.fore, (Rgb{255, 255, 192}));
-  EXPECT_EQ(c.shadow, (Rgb{10, 20, 30}));
-  EXPECT_EQ(view.icons, Entries{folder + "DryCreek.ico"});  // its file name, in the folder
-  EXPECT_EQ(view.backgrounds, Entries{"Skin.bmp"});         // as written: relative
-  EXPECT_EQ(view.last.title, "Dry Creek Setup");
-  EXPECT_TRUE(view.last.install.enabled);
+TEST_F(StartUpTest, ReadsTheSettingsHeaderAndShowsWhatItFound) {
+  const std::string defaults =
+      "title=Kyv Obrik's DF Mod Installer Kyv Obrik's DF Mod Installer;mod=Please Wait, Extracting Files!;about=off;"
+      "credits=|Comic Sans MS|14|0,0,255|0,255,0|0,0,0;pictures=| ";
+  const std::string invalid = InvalidVersionText();
+  const std::string line = "An Error Occurred Processing The Control File On Line #";
+  const std::string too_long = "Mod_Name " + std::string(kMaxLineLength, 'x') + "\r\n";
+  std::string many = "df_version 3\r\n";
+  for (int i = 1; i < 200; ++i) many += i % 3 ? "Delete x.txt\r\n" : "\r\n";
+  const std::string failing =
+      "df_version 3\r\nIcon Missing.ico\r\nIcon NotAnIcon.bmp\r\nSkin "
+      "Junk.jpg\r\nCredits_Font_Size 3e9\r\n" +
+      too_long + "Mod_Name Still Read\r\n";
+  const std::vector<Start> rows = {
+      {"Mod_Name \"Operation Dry Creek\"\r\nWindow_Caption \"Dry Creek Setup\"\r\n"
+       "Df_Version 3 // Land Warrior\r\nIcon Graphics\\DryCreek.ico\r\nSkin Skin.bmp\r\n"
+       "Credits Docs\\Credits.txt\r\nCredits_Font \"Lucida Sans\"\r\nCredits_Font_Size 12.5\r\n"
+       "Credits_Color_Back 0 32 128\r\nCredits_Color_Fore 255 255 192\r\n"
+       "Credits_Color_Shadow 10 20 30\r\nPack a.pcx Kyv_DF3_Location\\Dflw.pff\r\n\r\n",
+       {{"Art/DryCreek.ico", std::string(kIcon, sizeof kIcon)},
+        {"Skin.bmp", std::string(kBitmap, 6)}},
+       StartUpOutcome::kReady,
+       {},
+       // The dot in "player.one" is no file name; the icon is taken from the program folder
+       // by its file name, the skin as written; font size halves go to the even neighbour.
+       "version=3;lines=13;program={folder};title=Dry Creek Setup Dry Creek Setup;"
+       "mod=Operation Dry Creek;folder=C:\\Games\\DFLW;change=Change on;install=on on;"
+       "about=on;credits=Credits.txt|Lucida Sans|12|0,32,128|255,255,192|10,20,30;"
+       "pictures={folder}DryCreek.ico | Skin.bmp "},
+      {"df_version 3\r\n", {}, StartUpOutcome::kReady, {}, defaults},
+      {"MOD_NAME First\r\nDF_VERSION 3\r\nmod_name \"Second Name\"\r\ncredits_font_size 20\r\n"
+       "CREDITS_FONT_SIZE 9\r\n",
+       {},
+       StartUpOutcome::kReady,
+       {},
+       "mod=Second Name;credits=|Comic Sans MS|9|0,0,255|0,255,0|0,0,0"},
+      {"df_version 3\r\nCredits\r\nMod_Name\r\nCredits_Color_Back 0 32\r\nCredits_Color_Fore 0 32 "
+       "300\r\nCredits_Color_Shadow 256 0 0\r\nWindow_Caption\r\nIcon\r\n",
+       {},
+       StartUpOutcome::kReady,
+       {},
+       defaults + ";lines=8"},
+      {"df_version 0\r\n", {}, StartUpOutcome::kReady, {}, "version=3"},
+      {"df_version LW\r\n", {}, StartUpOutcome::kReady, {}, "version=3"},
+      {"Mod_Name Before\r\nDf_Version 4\r\nMod_Name After\r\n",
+       {},
+       StartUpOutcome::kEnded,
+       {invalid},
+       "ended=on on;mod=Before;lines=2;install=off off"},
+      {"Mod_Name X\r\n", {}, StartUpOutcome::kEnded, {invalid}, "ended=on on"},
+      {"Mod_Name X\r\ndf_version\r\n", {}, StartUpOutcome::kEnded, {invalid}, ""},
+      {"df_version 2\r\ndf_version -1\r\n", {}, StartUpOutcome::kEnded, {invalid}, ""},
+      {"df_version 40000\r\n",
+       {},
+       StartUpOutcome::kEnded,
+       {line + "1, Error: Overflow #6", invalid},
+       ""},
+      {"df_version 2\r\ndf_version 40000\r\n",
+       {},
+       StartUpOutcome::kReady,
+       {line + "2, Error: Overflow #6"},
+       "version=2"},
+      {"df_version 2\r\n",
+       {},
+       StartUpOutcome::kReady,
+       {},
+       "folder=Please Select Your Delta Force 2 Folder!;change=Set on"},
+      {"df_version 3\r\n",
+       {},
+       StartUpOutcome::kReady,
+       {},
+       "folder=/games/lw;games=/games/df|Nothing",
+       {{3, "/games/lw"}, {1, "/games/df"}}},
+      {nullptr,
+       {{"readme.txt", "x"}},
+       StartUpOutcome::kNoControlFile,
+       {"Error: File Not Found! ( {folder}Control.ini ), Installation could not be completed!"},
+       "ended=off off;install=off off;change=Change off;" + defaults + ";lines=0"},
+      {failing.c_str(),
+       {{"NotAnIcon.bmp", std::string(kBitmap, 6)}, {"Junk.jpg", "not a picture"}},
+       StartUpOutcome::kReady,
+       {line + "2, Error: File not found: {folder}Missing.ico (No such file or directory) #53",
+        line + "3, Error: Invalid property value #380", line + "4, Error: Invalid picture #481",
+        line + "5, Error: Overflow #6",
+        line + "6, Error: Overflow: the line is longer than 32766 characters #6"},
+       "mod=Still;credits=|Comic Sans MS|14|0,0,255|0,255,0|0,0,0;pictures=| ;install=on on"},
+      {many.c_str(), {}, StartUpOutcome::kReady, {}, "lines=200"},
+  };
+  auto fill = [&](std::string text) {
+    for (auto at = text.find("{folder}"); at != std::string::npos; at = text.find("{folder}"))
+      text.replace(at, 8, folder);
+    return text;
+  };
+  for (const Start& row : rows) {
+    SCOPED_TRACE(row.control ? std::string(row.control).substr(0, 60) : "no Control.ini");
+    dialogs.boxes.clear();
+    view.icons.clear(), view.backgrounds.clear(), view.ended = false;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directory(folder);
+    ASSERT_EQ(Load(row.control ? std::optional<std::string>(row.control) : std::nullopt, row.files,
+                   row.chosen),
+              row.outcome);
+    Entries boxes;
+    for (const auto& b : row.boxes) boxes.push_back(fill(b));
+    EXPECT_EQ(dialogs.Texts(), boxes);
+    const auto summary = Summary();
+    std::istringstream shows(fill(row.shows));
+    for (std::string kv; std::getline(shows, kv, ';');) {
+      if (kv.empty()) continue;
+      const auto eq = kv.find('=');
+      EXPECT_EQ(summary.at(kv.substr(0, eq)), kv.substr(eq + 1)) << kv.substr(0, eq);
+    }
+  }
 }
 
-TEST_F(StartUpTest, WithoutSettingsTheInitialTextsAndDefaultsRemain) {
-  ASSERT_EQ(Load("df_version 3\r\n"), StartUpOutcome::kReady);
-  EXPECT_EQ(controls().title, "Kyv Obrik's DF Mod Installer");
-  EXPECT_EQ(controls().mod_name, "Please Wait, Extracting Files!");
-  EXPECT_FALSE(controls().about.visible);
-  const CreditsSettings& c = state().credits;
-  EXPECT_EQ(c.file, "");
-  EXPECT_EQ(c.font, "Comic Sans MS");
-  EXPECT_EQ(c.font_size, 14);
-  EXPECT_EQ(c.back, (Rgb{0, 0, 255}));
-  EXPECT_EQ(c.fore, (Rgb{0, 255, 0}));
-  EXPECT_EQ(c.shadow, (Rgb{0, 0, 0}));
-  EXPECT_EQ(view.icons.size() + view.backgrounds.size(), 0u);
-}
-
-TEST_F(StartUpTest, KeysIgnoreCaseValuesKeepTheirsAndTheLastLineWins) {
-  ASSERT_EQ(Load("MOD_NAME First\r\nDF_VERSION 3\r\nmod_name \"Second Name\"\r\n"
-                 "credits_font_size 20\r\nCREDITS_FONT_SIZE 9\r\n"),
+// A picture the view refuses, and an unreadable Control.ini (reported as line 0).
+TEST_F(StartUpTest, FailuresOfTheViewAndTheFileSystemAreFailuresOfTheirLine) {
+  const std::string line = "An Error Occurred Processing The Control File On Line #";
+  view.picture_answer = Status::Fail(err::kInvalidPicture, "Invalid picture");
+  ASSERT_EQ(Load("Skin Skin.bmp\r\ndf_version 3\r\n", {{"Skin.bmp", std::string(kBitmap, 6)}}),
             StartUpOutcome::kReady);
-  EXPECT_EQ(controls().mod_name, "Second Name");
-  EXPECT_EQ(state().credits.font_size, 9);
-}
-
-TEST_F(StartUpTest, LinesShortOfTheirKeysWordsChangeNothing) {
-  ASSERT_EQ(Load("df_version 3\r\nCredits\r\nMod_Name\r\nCredits_Color_Back 0 32\r\n"
-                 "Credits_Color_Fore 0 32 300\r\nCredits_Color_Shadow 256 0 0\r\n"
-                 "Window_Caption\r\nIcon\r\n"),
-            StartUpOutcome::kReady);
-  EXPECT_EQ(dialogs.Texts(), Entries{});
-  EXPECT_FALSE(controls().about.visible);
-  EXPECT_EQ(controls().mod_name, "Please Wait, Extracting Files!");
-  EXPECT_EQ(state().credits.back, (Rgb{0, 0, 255}));
-  EXPECT_EQ(state().credits.fore, (Rgb{0, 255, 0}));
-  EXPECT_EQ(state().credits.shadow, (Rgb{0, 0, 0}));
-  EXPECT_EQ(state().control_line_count, 8);
+  EXPECT_EQ(dialogs.Texts(), Entries{line + "1, Error: Invalid picture #481"});
+  dialogs.boxes.clear();
+  fs.Fail({"read", "Control.ini", 0, -1, {err::kDeviceIoError, "Device I/O error"}});
+  ASSERT_EQ(Load("df_version 3\r\n"), StartUpOutcome::kEnded);
+  EXPECT_EQ(dialogs.Texts(),
+            (Entries{line + "0, Error: Device I/O error #57", InvalidVersionText()}));
 }
 
 TEST(ColourOf, RoundsAndKeepsComponentsWithinAByte) {
@@ -164,123 +255,6 @@ TEST(GameVersionOf, ZeroAndNonNumbersMeanLandWarriorLargeValuesOverflow) {
   EXPECT_EQ(WholeNumber32("2147483647.5").failure(), (Failure{err::kOverflow, "Overflow"}));
 }
 
-TEST_F(StartUpTest, VersionZeroOrAWordSelectsLandWarrior) {
-  for (const char* control : {"df_version 0\r\n", "df_version LW\r\n"}) {
-    ASSERT_EQ(Load(control), StartUpOutcome::kReady) << control;
-    EXPECT_EQ(state().df_version, 3);
-  }
-}
-
-TEST_F(StartUpTest, AnInvalidVersionEndsTheProgramAtThatLine) {
-  ASSERT_EQ(Load("Mod_Name Before\r\nDf_Version 4\r\nMod_Name After\r\n"), StartUpOutcome::kEnded);
-  EXPECT_EQ(
-      dialogs.Texts(),
-      Entries{"Invalid Or Missing Delta Force Version In Control.ini!\r\nInstaller Will Exit!"});
-  EXPECT_TRUE(window->ended());
-  EXPECT_TRUE(view.ended);
-  EXPECT_EQ(controls().mod_name, "Before");
-  EXPECT_EQ(state().control_line_count, 2);
-  EXPECT_FALSE(controls().install.enabled);
-}
-
-TEST_F(StartUpTest, AMissingVersionEndsTheProgramAfterTheLastLine) {
-  for (const char* control :
-       {"Mod_Name X\r\n", "Mod_Name X\r\ndf_version\r\n", "df_version 2\r\ndf_version -1\r\n"}) {
-    dialogs.boxes.clear();
-    ASSERT_EQ(Load(control), StartUpOutcome::kEnded) << control;
-    EXPECT_EQ(dialogs.Texts(), Entries{InvalidVersionText()}) << control;
-  }
-}
-
-TEST_F(StartUpTest, AnOverflowingVersionIsAnErrorOfItsLineAndLeavesTheVersion) {
-  ASSERT_EQ(Load("df_version 40000\r\n"), StartUpOutcome::kEnded);
-  EXPECT_EQ(dialogs.Texts(),
-            (Entries{"An Error Occurred Processing The Control File On Line #1, Error: Overflow #6",
-                     InvalidVersionText()}));
-
-  dialogs.boxes.clear();
-  ASSERT_EQ(Load("df_version 2\r\ndf_version 40000\r\n"), StartUpOutcome::kReady);
-  EXPECT_EQ(state().df_version, 2);
-  EXPECT_EQ(
-      dialogs.Texts(),
-      Entries{"An Error Occurred Processing The Control File On Line #2, Error: Overflow #6"});
-}
-
-TEST_F(StartUpTest, AnUnknownFolderAsksToBeSetAndAChosenOneWinsOverTheRegistry) {
-  ASSERT_EQ(Load("df_version 2\r\n"), StartUpOutcome::kReady);
-  EXPECT_EQ(controls().folder, "Please Select Your Delta Force 2 Folder!");
-  EXPECT_EQ(controls().change.caption, "Set");
-  EXPECT_TRUE(controls().change.visible);
-
-  ASSERT_EQ(Load("df_version 3\r\n", {}, {{3, "/games/lw"}, {1, "/games/df"}}),
-            StartUpOutcome::kReady);
-  EXPECT_EQ(controls().folder, "/games/lw");
-  EXPECT_EQ(state().game_folders[1], "/games/df");
-  EXPECT_EQ(state().game_folders[2], "Nothing");
-}
-
-TEST_F(StartUpTest, NoControlFileLeavesTheWindowUnusable) {
-  ASSERT_EQ(Load(std::nullopt, {{"readme.txt", "x"}}), StartUpOutcome::kNoControlFile);
-  EXPECT_EQ(dialogs.Texts(), Entries{"Error: File Not Found! ( " + folder +
-                                     "Control.ini ), Installation could not be completed!"});
-  EXPECT_FALSE(window->ended());
-  EXPECT_FALSE(controls().install.enabled);
-  EXPECT_FALSE(controls().change.visible);
-  EXPECT_FALSE(controls().about.visible);
-  EXPECT_EQ(controls().mod_name, "Please Wait, Extracting Files!");
-  EXPECT_EQ(state().control_line_count, 0);
-}
-
-TEST_F(StartUpTest, AFailedLineIsReportedWithItsNumberAndStartUpGoesOn) {
-  const std::string too_long = "Mod_Name " + std::string(kMaxLineLength, 'x');
-  ASSERT_EQ(Load("df_version 3\r\n"
-                 "Icon Missing.ico\r\n"
-                 "Icon NotAnIcon.bmp\r\n"
-                 "Skin Junk.jpg\r\n"
-                 "Credits_Font_Size 3e9\r\n" +
-                     too_long +
-                     "\r\n"
-                     "Mod_Name Still Read\r\n",
-                 {{"NotAnIcon.bmp", std::string(kBitmap, 6)}, {"Junk.jpg", "not a picture"}}),
-            StartUpOutcome::kReady);
-  const std::string line = "An Error Occurred Processing The Control File On Line #";
-  EXPECT_EQ(dialogs.Texts(),
-            (Entries{line + "2, Error: File not found: " + folder +
-                         "Missing.ico (No such file or directory) #53",
-                     line + "3, Error: Invalid property value #380",
-                     line + "4, Error: Invalid picture #481", line + "5, Error: Overflow #6",
-                     line + "6, Error: Overflow: the line is longer than 32766 characters #6"}));
-  EXPECT_EQ(controls().mod_name, "Still");
-  EXPECT_EQ(state().credits.font_size, 14);
-  EXPECT_TRUE(view.icons.empty());
-  EXPECT_TRUE(controls().install.enabled);
-}
-
-TEST_F(StartUpTest, APictureTheViewRefusesIsAFailureOfItsLine) {
-  view.picture_answer = Status::Fail(err::kInvalidPicture, "Invalid picture");
-  ASSERT_EQ(Load("Skin Skin.bmp\r\ndf_version 3\r\n", {{"Skin.bmp", std::string(kBitmap, 6)}}),
-            StartUpOutcome::kReady);
-  EXPECT_EQ(dialogs.Texts(),
-            Entries{"An Error Occurred Processing The Control File On Line #1, Error: "
-                    "Invalid picture #481"});
-}
-
-TEST_F(StartUpTest, AnUnreadableControlFileIsReportedAsLineZero) {
-  fs.Fail({"read", "Control.ini", 0, -1, {err::kDeviceIoError, "Device I/O error"}});
-  ASSERT_EQ(Load("df_version 3\r\n"), StartUpOutcome::kEnded);
-  EXPECT_EQ(dialogs.Texts(),
-            (Entries{"An Error Occurred Processing The Control File On Line #0, Error: "
-                     "Device I/O error #57",
-                     InvalidVersionText()}));
-}
-
-TEST_F(StartUpTest, EveryLineIsCounted) {
-  std::string control = "df_version 3\r\n";
-  for (int i = 1; i < 200; ++i) control += i % 3 ? "Delete x.txt\r\n" : "\r\n";
-  ASSERT_EQ(Load(control), StartUpOutcome::kReady);
-  EXPECT_EQ(state().control_line_count, 200);
-}
-
 TEST(PictureFiles, RecognisesThePictureKindsByTheirFirstBytes) {
   auto kind = [](std::string s) { return SniffPictureFormat(Bytes(s.begin(), s.end())); };
   EXPECT_EQ(kind("BM...."), PictureFormat::kBitmap);
@@ -296,6 +270,35 @@ TEST(PictureFiles, RecognisesThePictureKindsByTheirFirstBytes) {
   EXPECT_EQ(kind(""), std::nullopt);
   EXPECT_EQ(kind("GIF90a"), std::nullopt);
   EXPECT_EQ(kind(std::string("\0\0\3\0", 4)), std::nullopt);
+}
+
+TEST(PictureFiles, AnIconsBiggestBitmapBecomesABitmapFileOfItsColourRows) {
+  // One 1 x 1 picture of 8 bits (a 256-colour palette) and one 2 x 2 of 24 bits.
+  auto entry = [](int side, int bits, int size, int at) {
+    std::string e = {char(side), char(side), 0, 0, 1, 0, char(bits), 0};
+    for (int v : {size, at}) e += {char(v), char(v >> 8), 0, 0};
+    return e;
+  };
+  auto info = [](int side, int bits) {
+    std::string h = {40, 0, 0, 0, char(side), 0,          0, 0, char(2 * side),
+                     0,  0, 0, 1, 0,          char(bits), 0};
+    return h + std::string(24, '\0');
+  };
+  std::string small = info(1, 8) + std::string(1024 + 8, 'p'),
+              big = info(2, 24) + "rgbrgbxxRGBRGBXXmmmm";
+  std::string ico = std::string("\0\0\1\0\2\0", 6) + entry(1, 8, int(small.size()), 38) +
+                    entry(2, 24, int(big.size()), 38 + int(small.size())) + small + big;
+  auto bmp = IconAsBitmapFile(Bytes(ico.begin(), ico.end()));
+  ASSERT_TRUE(bmp);
+  std::string expected = std::string("BM\x4a\0\0\0\0\0\0\0\x36\0\0\0", 14) + big;
+  expected[14 + 8] = 2;  // the height of the colour rows
+  EXPECT_EQ(std::string(bmp->begin(), bmp->end()), expected);
+  ico[6 + 16 + 12] = char(250);  // the big one points at no bitmap header: the small one
+  bmp = IconAsBitmapFile(Bytes(ico.begin(), ico.end()));
+  ASSERT_TRUE(bmp);
+  EXPECT_EQ(bmp->size(), 14 + small.size());
+  EXPECT_EQ((*bmp)[10] + 256 * (*bmp)[11], 14 + 40 + 1024);  // past the palette
+  EXPECT_FALSE(IconAsBitmapFile(Bytes(6, 0)));
 }
 
 }  // namespace

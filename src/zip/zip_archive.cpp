@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <deque>
 
@@ -35,6 +36,9 @@ struct FileSource {
   std::unique_ptr<File> file;
   std::uint64_t size = 0;
   std::uint64_t pos = 0;
+  static constexpr std::size_t kWindow = 64 * 1024;
+  Bytes window;  // bytes of the file from window_start on
+  std::uint64_t window_start = 0;
   zip_error_t error;
 
   FileSource() { zip_error_init(&error); }
@@ -78,16 +82,32 @@ struct FileSource {
     }
   }
 
+  // libzip asks for a few dozen bytes at a time (each directory record, each local
+  // header): small reads are served from one buffered window of the file.
   zip_int64_t ReadTo(void* data, zip_uint64_t len) {
     std::size_t n =
         static_cast<std::size_t>(std::min<std::uint64_t>(len, size - std::min(pos, size)));
     if (n == 0) return 0;
-    if (!file->ReadAt(pos, data, n)) {
-      zip_error_set(&error, ZIP_ER_READ, EIO);
-      return -1;
+    auto* out = static_cast<unsigned char*>(data);
+    if (pos < window_start || pos + n > window_start + window.size()) {
+      if (n >= kWindow) {
+        if (!file->ReadAt(pos, out, n)) return ReadFailed();
+        pos += n;
+        return static_cast<zip_int64_t>(n);
+      }
+      window.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, size - pos)));
+      window_start = pos;
+      if (!file->ReadAt(pos, window.data(), window.size())) return ReadFailed();
     }
+    std::memcpy(out, window.data() + (pos - window_start), n);
     pos += n;
     return static_cast<zip_int64_t>(n);
+  }
+
+  zip_int64_t ReadFailed() {
+    window.clear();
+    zip_error_set(&error, ZIP_ER_READ, EIO);
+    return -1;
   }
 
   static zip_int64_t Callback(void* self, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {

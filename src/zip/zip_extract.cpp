@@ -8,23 +8,19 @@
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <set>
 
 #include "zip/zip_archive.h"
 #include "zip/zip_entry_path.h"
+#include "zip/zip_write.h"
 
 namespace dfm {
 namespace {
 
 using namespace unzip;  // NOLINT: the run's result and answer codes
+using zip_write::EntryWriter;
+using zip_write::Level;
 
 constexpr std::size_t kChunk = 256 * 1024;
-
-enum class Level {
-  kProgress,  // what is being done: quiet level 0 only
-  kWarning,   // something was left alone on purpose: quiet levels 0 and 1
-  kAlways,    // an entry was not extracted, or what the run was asked to print
-};
 
 char Fold(char c, bool case_sensitive) {
   return case_sensitive ? c : AsciiLower(c);
@@ -77,29 +73,8 @@ UnzipEntryNote MakeNote(const ZipEntryInfo& info) {
   return note;
 }
 
-// Line feeds not preceded by a carriage return get one. `last_cr` carries across chunks.
-Bytes ToCrLf(const unsigned char* data, std::size_t size, bool& last_cr) {
-  Bytes out;
-  out.reserve(size + size / 16);
-  for (std::size_t i = 0; i < size; ++i) {
-    if (data[i] == '\n' && !last_cr) out.push_back('\r');
-    out.push_back(data[i]);
-    last_cr = data[i] == '\r';
-  }
-  return out;
-}
-
 bool IsPasswordFailure(const Failure& f) {
   return f.code == ZIP_ER_WRONGPASSWD || f.code == ZIP_ER_NOPASSWD;
-}
-
-// Whether the entry's time is later than the file's, to the 2 seconds an entry can tell.
-bool Later(const LocalDateTime& entry, LocalDateTime file) {
-  file.second &= ~1;
-  auto key = [](const LocalDateTime& t) {
-    return std::array<int, 6>{t.year, t.month, t.day, t.hour, t.minute, t.second};
-  };
-  return key(entry) > key(file);
 }
 
 class Unzipper {
@@ -129,14 +104,6 @@ class Unzipper {
   std::unique_ptr<ZipEntryReader> AskPassword(std::uint64_t index, const ZipEntryInfo& info,
                                               int& rc);
   bool ShouldWrite(const std::string& path, const ZipEntryInfo& info);
-  bool Exists(const std::string& path);
-  bool EntryIsNewer(const std::string& path, const ZipEntryInfo& info);
-  int WriteEntry(ZipEntryReader& reader, const std::string& path, const ZipEntryInfo& info);
-  int WriteFailed(const std::string& path, const Failure& failure, const char* what);
-  bool MakeFolder(const std::string& path);
-  bool MakeFolders(const std::vector<std::string>& components, std::size_t count);
-  std::string Join(const std::string& folder, const std::string& name) const;
-  std::string Target(const std::vector<std::string>& components, std::size_t count) const;
 
   FileSystem& fs_;
   const UnzipOptionRecord& r_;
@@ -148,7 +115,7 @@ class Unzipper {
   std::vector<bool> pattern_used_;
   std::optional<ZipArchive> archive_;
   std::optional<std::string> password_;
-  std::set<std::string> folders_made_;
+  std::optional<EntryWriter> writer_;  // while extracting
   int result_ = kOk;
   int chosen_ = 0;
   int password_skips_ = 0;
@@ -204,8 +171,11 @@ int Unzipper::Run() {
     return kWarning;
   }
   if (r_.list || r_.verbose) return List();
-  bool extracting = !r_.test && !r_.to_stdout;
-  if (extracting && !r_.extract_dir.empty() && !MakeFolder(r_.extract_dir)) return kError;
+  if (!r_.test && !r_.to_stdout) {
+    writer_.emplace(fs_, r_, target_,
+                    [this](Level level, std::string_view line) { Say(level, line); });
+    if (!r_.extract_dir.empty() && !writer_->MakeFolder(r_.extract_dir)) return kError;
+  }
   for (std::uint64_t i = 0; i < archive_->EntryCount(); ++i) {
     auto info = archive_->Entry(i);
     if (!info) {
@@ -376,24 +346,24 @@ int Unzipper::Extract(std::uint64_t index, const ZipEntryInfo& info) {
   const auto& parts = place.components;
   if (place.is_folder) {
     if (parts.empty()) return kOk;
-    if (!MakeFolders(parts, parts.size())) return kError;
-    Say(Level::kProgress, "   creating: " + Target(parts, parts.size()));
+    if (!writer_->MakeFolders(parts, parts.size())) return kError;
+    Say(Level::kProgress, "   creating: " + writer_->Target(parts, parts.size()));
     return kOk;
   }
-  if (!MakeFolders(parts, parts.size() - 1)) return kError;
-  std::string path = Target(parts, parts.size());
+  if (!writer_->MakeFolders(parts, parts.size() - 1)) return kError;
+  std::string path = writer_->Target(parts, parts.size());
   if (!ShouldWrite(path, info)) return kOk;
   int rc = kOk;
   auto reader = OpenEntry(index, info, rc);
   if (!reader) return rc;
-  return WriteEntry(*reader, path, info);
+  return writer_->Write(*reader, path, info);
 }
 
 bool Unzipper::ShouldWrite(const std::string& path, const ZipEntryInfo& info) {
   const bool newer_only = r_.extract_only_newer || r_.freshen;
   if (overwrite_all_ && !newer_only) return true;  // no need to look
-  if (!Exists(path)) return !r_.freshen;
-  if (newer_only) return EntryIsNewer(path, info);
+  if (!writer_->Exists(path)) return !r_.freshen;
+  if (newer_only) return writer_->EntryIsNewer(path, info);
   if (overwrite_all_) return true;
   if (!replace_none_ && r_.prompt_overwrite) {
     switch (cb_.Replace(path)) {
@@ -411,111 +381,6 @@ bool Unzipper::ShouldWrite(const std::string& path, const ZipEntryInfo& info) {
   }
   Say(Level::kWarning, "skipping: " + path + "  (file exists)");
   return false;
-}
-
-bool Unzipper::Exists(const std::string& path) {
-  auto length = fs_.FileLength(path);
-  if (length) return true;
-  int code = length.failure().code;
-  return code != err::kFileNotFound && code != err::kPathNotFound;
-}
-
-bool Unzipper::EntryIsNewer(const std::string& path, const ZipEntryInfo& info) {
-  if (!info.modified) return true;
-  auto file_time = fs_.ModifiedTime(path);
-  return !file_time || Later(*info.modified, *file_time);
-}
-
-int Unzipper::WriteFailed(const std::string& path, const Failure& failure, const char* what) {
-  Say(Level::kAlways,
-      std::string("error: ") + what + " " + path + " (" + failure.description + ")");
-  return failure.code == err::kDiskFull ? kDiskFull : kError;
-}
-
-int Unzipper::WriteEntry(ZipEntryReader& reader, const std::string& path,
-                         const ZipEntryInfo& info) {
-  // A file being replaced is deleted and written anew rather than truncated: file systems
-  // that guard truncated-and-rewritten files write them out at once, which makes replacing
-  // many small files slow. When it cannot be deleted, creating it reports why.
-  if (Exists(path)) (void)fs_.RemoveFile(path);
-  auto file = fs_.Open(path, OpenMode::kCreateFresh);
-  if (!file) return WriteFailed(path, file.failure(), "cannot create");
-  Say(Level::kProgress,
-      (info.compression == ZIP_CM_STORE ? " extracting: " : "  inflating: ") + path);
-  // A file that could not be completed is removed rather than left half written.
-  auto abandon = [&](const Failure& failure, const char* what) {
-    (void)(*file)->Close();
-    (void)fs_.RemoveFile(path);
-    return WriteFailed(path, failure, what);
-  };
-  std::vector<unsigned char> buf(kChunk);
-  std::uint64_t offset = 0;
-  bool first = true, text = false, last_cr = false;
-  for (;;) {
-    auto n = reader.Read(buf.data(), buf.size());
-    if (!n) return abandon(n.failure(), "cannot extract");
-    if (*n == 0) break;
-    const unsigned char* data = buf.data();
-    std::size_t size = *n;
-    Bytes converted;
-    if (r_.text_crlf) {
-      if (first) text = std::memchr(data, 0, size) == nullptr;
-      if (text) {
-        converted = ToCrLf(data, size, last_cr);
-        data = converted.data();
-        size = converted.size();
-      }
-    }
-    first = false;
-    if (auto st = (*file)->WriteAt(offset, data, size); !st)
-      return abandon(st.failure(), "cannot write");
-    offset += size;
-  }
-  if (auto st = (*file)->Close(); !st) {
-    (void)fs_.RemoveFile(path);
-    return WriteFailed(path, st.failure(), "cannot write");
-  }
-  if (info.modified) (void)fs_.SetModifiedTime(path, *info.modified);
-  return kOk;
-}
-
-bool Unzipper::MakeFolder(const std::string& path) {
-  if (folders_made_.count(path)) return true;
-  auto is_dir = fs_.IsDirectory(path);
-  if (!is_dir || !*is_dir) {
-    if (auto st = fs_.MakeDirectory(path); !st) {
-      WriteFailed(path, st.failure(), "cannot create folder");
-      return false;
-    }
-  }
-  folders_made_.insert(path);
-  return true;
-}
-
-bool Unzipper::MakeFolders(const std::vector<std::string>& components, std::size_t count) {
-  std::string path = r_.extract_dir;
-  for (std::size_t i = 0; i < count; ++i) {
-    path = Join(path, components[i]);
-    if (!MakeFolder(path)) return false;
-  }
-  return true;
-}
-
-std::string Unzipper::Join(const std::string& folder, const std::string& name) const {
-  if (folder.empty()) return name;
-  char last = folder.back();
-  if (last == '\\' || last == '/') return folder + name;
-  std::size_t slash = folder.rfind('/');
-  std::size_t backslash = folder.rfind('\\');
-  bool use_slash = target_ == PathStyle::kPosix && slash != std::string::npos &&
-                   (backslash == std::string::npos || slash > backslash);
-  return folder + (use_slash ? '/' : '\\') + name;
-}
-
-std::string Unzipper::Target(const std::vector<std::string>& components, std::size_t count) const {
-  std::string path = r_.extract_dir;
-  for (std::size_t i = 0; i < count; ++i) path = Join(path, components[i]);
-  return path;
 }
 
 }  // namespace

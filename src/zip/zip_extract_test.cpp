@@ -4,7 +4,9 @@
 #include <zip.h>
 
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <sstream>
 
 #include "platform/host.h"
 #include "support/fakes.h"
@@ -157,45 +159,136 @@ TEST_F(UnzipTest, ArgumentsReplaceNamesOnlyWhenGivenAndNumbersMustFit16Bits) {
   EXPECT_FALSE(OutHas("a.txt"));
 }
 
-TEST_F(UnzipTest, WithoutFoldersEveryEntryLandsInTheFolderByItsLastComponent) {
-  Archive({{"Textures/a.pcx", "pcx"},
-           {"Sounds\\b.wav", "wav"},
-           {"Docs/", ""},
-           {"../../c.txt", "up"},
-           {"Control.ini", "ini"}});
-  auto u = Unzip();
-  u.SetHonorDirectories(false);
-  EXPECT_EQ(*u.Unzip(), 0);
-  EXPECT_EQ(Out("a.pcx"), "pcx");
-  EXPECT_EQ(Out("b.wav"), "wav");
-  EXPECT_EQ(Out("c.txt"), "up");
-  EXPECT_EQ(Out("Control.ini"), "ini");
-  EXPECT_FALSE(OutHas("Textures") || OutHas("Docs") || OutHas("Sounds"));
-  EXPECT_FALSE(dir.Exists("c.txt"));
-  EXPECT_EQ(u.GetLastMessage(), "");
+// One run each: the archive, the option record's changes ("field=value ..."), the result,
+// the files in the extraction folder after the run ("name=bytes|...", folders end in "/";
+// nothing lands outside it) and the message text ({zip} and {out} stand for the paths).
+struct Extraction {
+  const char* what;
+  std::vector<ZipSpec> entries;
+  std::string options;
+  int rc;
+  std::string files, message;
+  PathStyle style = PathStyle::kPosix;
+  std::string fault_path{};  // writes to it fail
+  UnzipNameLists lists{};
+};
+
+TEST_F(UnzipTest, ExtractsWhatTheOptionsAskAndSaysWhatItDid) {
+  const std::string damaged_data(50000, 'x');
+  const std::vector<ZipSpec> damaged = {{"a.txt", "fine"}, {"b.txt", damaged_data, Stored()}};
+  const std::vector<ZipSpec> folders = {{"Textures/a.pcx", "pcx"},
+                                        {"Sounds\\b.wav", "wav"},
+                                        {"Empty/", ""},
+                                        {"/abs.txt", "abs"},
+                                        {"../evil.txt", "evil"},
+                                        {"Textures/../../evil2.txt", "evil"},
+                                        {"", "noname"},
+                                        {"Textures/..", "dots"}};
+  const std::vector<ZipSpec> flat = {{"Textures/a.pcx", "pcx"},
+                                     {"Sounds\\b.wav", "wav"},
+                                     {"Docs/", ""},
+                                     {"../../c.txt", "up"},
+                                     {"Control.ini", "ini"}};
+  const std::vector<ZipSpec> two = {{"a.txt", "line1\nline2", At(kMay6)},
+                                    {"Sub/b.bin", std::string(1000, 'b'), At(kMay6)}};
+  const std::vector<ZipSpec> text = {
+      {"Read Me.txt", "a\nb\r\nc\n"}, {"data.BIN", std::string("a\n\0b", 4)}, {"x.pcx", "p"}};
+  const std::vector<ZipSpec> abc = {{"a.txt", "A"}, {"b.txt", "B"}, {"c.txt", "C"}};
+  const std::vector<ZipSpec> windows = {
+      {"C:evil.dll", "x"}, {"CON", "x"}, {"nul.txt", "x"}, {"ok.txt", "ok"}};
+  const std::string out_of = "  (leads outside the extraction folder)\r\n";
+  const std::vector<Extraction> rows = {
+      {"without folders every entry lands in the folder by its last component", flat,
+       "honor_folders=0", 0, "a.pcx=pcx|b.wav=wav|c.txt=up|Control.ini=ini", ""},
+      {"with folders nothing lands outside the extraction folder", folders, "", unzip::kWarning,
+       "Textures/|Textures/a.pcx=pcx|Sounds/|Sounds/b.wav=wav|Empty/|abs.txt=abs",
+       "skipping: ../evil.txt" + out_of + "skipping: Textures/../../evil2.txt" + out_of +
+           "skipping:   (has no usable file name)\r\nskipping: Textures/.." + out_of},
+      {"unsafe Windows names are skipped", windows, "", unzip::kWarning, "ok.txt=ok",
+       "skipping: C:evil.dll  (names a drive or holds a colon)\r\nskipping: CON  (names a "
+       "device)\r\nskipping: nul.txt  (names a device)\r\n",
+       PathStyle::kWindows},
+      {"test", two, "test=1 quiet=0", 0, "",
+       "Archive:  {zip}\r\n    testing: a.txt   OK\r\n    testing: Sub/b.bin   OK\r\nNo errors "
+       "detected in compressed data of {zip}.\r\n"},
+      {"list", two, "list=1 quiet=1", 0, "",
+       "       11  2024-05-06 07:08   a.txt\r\n     1000  2024-05-06 07:08   Sub/b.bin\r\n"},
+      {"print", two, "to_stdout=1", 0, "", "line1\r\nline2" + std::string(1000, 'b')},
+      {"a damaged entry leaves no half-written file", damaged, "quiet=0", unzip::kError,
+       "a.txt=fine",
+       "Archive:  {zip}\r\n  inflating: {out}a.txt\r\n extracting: {out}b.txt\r\nerror: cannot "
+       "extract {out}b.txt (CRC error)\r\n"},
+      {"testing a damaged entry", damaged, "test=1", unzip::kError, "",
+       "    testing: b.txt   CRC error\r\nAt least one error was detected in {zip}.\r\n"},
+      {"write failures leave the other entries extracted", abc, "", unzip::kError,
+       "a.txt=A|c.txt=C", "error: cannot write {out}b.txt (Device I/O error (injected))\r\n",
+       PathStyle::kPosix, "b.txt"},
+      {"text conversion, spaces and name patterns", text,
+       "text_crlf=1 space_to_underscore=1 case_sensitive=0", 0,
+       "Read_Me.txt=a\r\nb\r\nc\r\n|data.BIN=" + std::string("a\n\0b", 4), "", PathStyle::kPosix,
+       "", Take({"*.txt", "*.bin"})},
+      {"case-sensitive patterns", text, "", unzip::kNoMatch, "",
+       "caution: filename not matched:  *.bin\r\n", PathStyle::kPosix, "", Take({"*.bin"})},
+  };
+  const std::map<std::string, std::int32_t UnzipOptionRecord::*> fields = {
+      {"quiet", &UnzipOptionRecord::quiet},
+      {"test", &UnzipOptionRecord::test},
+      {"list", &UnzipOptionRecord::list},
+      {"to_stdout", &UnzipOptionRecord::to_stdout},
+      {"honor_folders", &UnzipOptionRecord::honor_folders},
+      {"text_crlf", &UnzipOptionRecord::text_crlf},
+      {"space_to_underscore", &UnzipOptionRecord::space_to_underscore},
+      {"case_sensitive", &UnzipOptionRecord::case_sensitive}};
+  for (const Extraction& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::filesystem::remove_all(dir.path() / "out");
+    std::filesystem::create_directory(dir.path() / "out");
+    std::string zip = AsText(MakeZip(row.entries));
+    if (row.entries.size() == 2 && row.entries[1].data == damaged_data)
+      zip[zip.find("xxxx") + 100] = 'y';  // stored data: the checksum no longer matches
+    dir.Write("Main.zip", zip);
+    fs.Clear();
+    if (!row.fault_path.empty()) fs.Fail({.op = "write", .path_contains = row.fault_path});
+    UnzipOptionRecord r;  // the glue's defaults
+    r.quiet = 2, r.honor_folders = 1, r.overwrite = 1, r.case_sensitive = 1;
+    std::istringstream options(row.options);
+    for (std::string o; options >> o;)
+      r.*fields.at(o.substr(0, o.find('='))) = std::stoi(o.substr(o.find('=') + 1));
+    EXPECT_EQ(Run(r, row.lists, row.style), row.rc);
+    std::map<std::string, std::string> want = {{"Main.zip", zip}, {"out/", ""}};
+    std::istringstream files(row.files);
+    for (std::string f; std::getline(files, f, '|');) {
+      const auto eq = f.find('=');
+      want["out/" + f.substr(0, eq)] = eq == std::string::npos ? "" : f.substr(eq + 1);
+    }
+    EXPECT_EQ(dir.Tree(), want);
+    std::string message = row.message;
+    for (const auto& [key, value] : {std::pair{"{zip}", dir / "Main.zip"}, {"{out}", out}}) {
+      for (auto at = message.find(key); at != std::string::npos; at = message.find(key))
+        message.replace(at, std::string(key).size(), value);
+    }
+    EXPECT_EQ(LastUnzipMessage(), message);
+  }
+  EXPECT_EQ(*Unzip().Unzip(dir / "Missing.zip"), unzip::kNoZip);
+  EXPECT_TRUE(MatchesPattern("Tex*/a?.PCX", "textures/ab.pcx", false));
+  EXPECT_FALSE(MatchesPattern("Tex*/a?.PCX", "textures/ab.pcx", true));
+  EXPECT_FALSE(MatchesPattern("*.pcx", "a.pcx.bak", false));
 }
 
-TEST_F(UnzipTest, WithFoldersNothingLandsOutsideTheExtractionFolder) {
-  Archive({{"Textures/a.pcx", "pcx"},
-           {"Sounds\\b.wav", "wav"},
-           {"Empty/", ""},
-           {"/abs.txt", "abs"},
-           {"../evil.txt", "evil"},
-           {"Textures/../../evil2.txt", "evil"},
-           {"", "noname"},
-           {"Textures/..", "dots"}});
+// The message text is the last run's; the glue's line feeds become CR LF, a NUL ends a piece.
+TEST_F(UnzipTest, MessageTextIsTheLastRunsAndLineFeedPiecesBecomeCrLf) {
+  Archive({{"a.txt", "A"}});
   auto u = Unzip();
-  EXPECT_EQ(*u.Unzip(), unzip::kWarning);
-  EXPECT_EQ(Out("Textures/a.pcx"), "pcx");
-  EXPECT_EQ(Out("Sounds/b.wav"), "wav");
-  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "out" / "Empty"));
-  EXPECT_EQ(Out("abs.txt"), "abs");
-  EXPECT_FALSE(dir.Exists("evil.txt") || dir.Exists("evil2.txt"));
-  EXPECT_EQ(u.GetLastMessage(),
-            "skipping: ../evil.txt  (leads outside the extraction folder)\r\n"
-            "skipping: Textures/../../evil2.txt  (leads outside the extraction folder)\r\n"
-            "skipping:   (has no usable file name)\r\n"
-            "skipping: Textures/..  (leads outside the extraction folder)\r\n");
+  u.SetMessageLevel(0);
+  EXPECT_EQ(*u.Unzip(), 0);
+  u.SetMessageLevel(2);
+  EXPECT_EQ(*u.Unzip(), 0);
+  EXPECT_EQ(u.GetLastMessage(), "");
+  UnzipDialogCallbacks glue(dialogs);
+  glue.Print("\n");
+  glue.Print("\nmore text");
+  glue.Print(std::string_view("cut\0here", 8));
+  EXPECT_EQ(LastUnzipMessage(), "\r\n\r\ncut");
 }
 
 TEST(PlaceEntry, WindowsTargetsRefuseDrivesColonsDevicesAndDotNames) {
@@ -226,20 +319,6 @@ TEST(PlaceEntry, WindowsTargetsRefuseDrivesColonsDevicesAndDotNames) {
   EXPECT_EQ(PlaceEntry("C:evil.dll", false, false, PathStyle::kPosix).problem, "");
   auto place = PlaceEntry("My Textures\\a b.pcx", true, true, PathStyle::kWindows);
   EXPECT_EQ(place.components, (std::vector<std::string>{"My_Textures", "a_b.pcx"}));
-}
-
-TEST_F(UnzipTest, UnsafeWindowsNamesAreSkippedWithAMessage) {
-  Archive({{"C:evil.dll", "x"}, {"CON", "x"}, {"nul.txt", "x"}, {"ok.txt", "ok"}});
-  UnzipOptionRecord r;
-  r.quiet = 2;
-  r.overwrite = 1;
-  EXPECT_EQ(Run(r, {}, PathStyle::kWindows), unzip::kWarning);
-  EXPECT_EQ(Out("ok.txt"), "ok");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "out"), {}), 1);
-  EXPECT_EQ(LastUnzipMessage(),
-            "skipping: C:evil.dll  (names a drive or holds a colon)\r\n"
-            "skipping: CON  (names a device)\r\n"
-            "skipping: nul.txt  (names a device)\r\n");
 }
 
 TEST_F(UnzipTest, ExistingFilesAreReplacedKeptOrAskedAbout) {
@@ -301,106 +380,6 @@ TEST_F(UnzipTest, NewerOnlyAndFreshenCompareTimesAndExtractedFilesKeepTheirEntry
   EXPECT_EQ(Out("old.txt"), "entry");
   EXPECT_EQ(Out("new.txt"), "file");
   EXPECT_EQ(Out("absent.txt"), "entry");
-}
-
-TEST_F(UnzipTest, TestListAndPrintModesWriteNoFileAndPrintWhatTheyFound) {
-  Archive({{"a.txt", "line1\nline2", At(kMay6)}, {"Sub/b.bin", std::string(1000, 'b'), At(kMay6)}});
-  UnzipOptionRecord r;
-  r.test = 1;
-  EXPECT_EQ(Run(r), 0);
-  EXPECT_EQ(LastUnzipMessage(), "Archive:  " + dir / "Main.zip" + "\r\n" +
-                                    "    testing: a.txt   OK\r\n"
-                                    "    testing: Sub/b.bin   OK\r\n"
-                                    "No errors detected in compressed data of " +
-                                    dir / "Main.zip" + ".\r\n");
-  r = {};
-  r.list = 1;
-  r.quiet = 1;
-  EXPECT_EQ(Run(r), 0);
-  EXPECT_EQ(LastUnzipMessage(),
-            "       11  2024-05-06 07:08   a.txt\r\n"
-            "     1000  2024-05-06 07:08   Sub/b.bin\r\n");
-  r = {};
-  r.to_stdout = 1;
-  r.quiet = 2;
-  EXPECT_EQ(Run(r), 0);
-  EXPECT_EQ(LastUnzipMessage(), "line1\r\nline2" + std::string(1000, 'b'));
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "out"));
-}
-
-TEST_F(UnzipTest, DamagedEntryIsReportedAndLeavesNoHalfWrittenFile) {
-  std::string data(50000, 'x');
-  Bytes zip = MakeZip({{"a.txt", "fine"}, {"b.txt", data, Stored()}});
-  std::string text = AsText(zip);
-  text[text.find("xxxx") + 100] = 'y';  // stored data: the checksum no longer matches
-  dir.Write("Main.zip", text);
-  auto u = Unzip();
-  u.SetMessageLevel(0);
-  EXPECT_EQ(*u.Unzip(), unzip::kError);
-  EXPECT_EQ(Out("a.txt"), "fine");
-  EXPECT_FALSE(OutHas("b.txt"));
-  EXPECT_EQ(u.GetLastMessage(), "Archive:  " + dir / "Main.zip" + "\r\n" + "  inflating: " + out +
-                                    "a.txt\r\n" + " extracting: " + out + "b.txt\r\n" +
-                                    "error: cannot extract " + out + "b.txt (CRC error)\r\n");
-
-  u.SetMessageLevel(2);
-  u.SetTestZip(true);
-  EXPECT_EQ(*u.Unzip(), unzip::kError);
-  EXPECT_EQ(u.GetLastMessage(),
-            "    testing: b.txt   CRC error\r\n"
-            "At least one error was detected in " +
-                dir / "Main.zip" + ".\r\n");
-}
-
-TEST_F(UnzipTest, WriteFailuresAreReportedAndTheOtherEntriesStillExtracted) {
-  Archive({{"a.txt", "A"}, {"b.txt", "B"}, {"c.txt", "C"}});
-  fs.Fail({.op = "write", .path_contains = "b.txt"});
-  auto u = Unzip();
-  EXPECT_EQ(*u.Unzip(), unzip::kError);
-  EXPECT_EQ(Out("a.txt"), "A");
-  EXPECT_EQ(Out("c.txt"), "C");
-  EXPECT_FALSE(OutHas("b.txt"));
-  EXPECT_EQ(u.GetLastMessage(),
-            "error: cannot write " + out + "b.txt (Device I/O error (injected))\r\n");
-  EXPECT_EQ(*Unzip().Unzip(dir / "Missing.zip"), unzip::kNoZip);
-}
-
-TEST_F(UnzipTest, MessageTextIsTheLastRunsAndLineFeedPiecesBecomeCrLf) {
-  Archive({{"a.txt", "A"}});
-  auto u = Unzip();
-  u.SetMessageLevel(0);
-  EXPECT_EQ(*u.Unzip(), 0);
-  EXPECT_EQ(u.GetLastMessage(),
-            "Archive:  " + dir / "Main.zip" + "\r\n  inflating: " + out + "a.txt\r\n");
-  u.SetMessageLevel(2);
-  EXPECT_EQ(*u.Unzip(), 0);
-  EXPECT_EQ(u.GetLastMessage(), "");
-
-  UnzipDialogCallbacks glue(dialogs);
-  glue.Print("\n");
-  glue.Print("\nmore text");
-  glue.Print(std::string_view("cut\0here", 8));
-  EXPECT_EQ(LastUnzipMessage(), "\r\n\r\ncut");
-}
-
-TEST_F(UnzipTest, TextConversionSpacesAndNamePatterns) {
-  Archive({{"Read Me.txt", "a\nb\r\nc\n"}, {"data.BIN", std::string("a\n\0b", 4)}, {"x.pcx", "p"}});
-  UnzipOptionRecord r;
-  r.overwrite = 1;
-  r.text_crlf = 1;
-  r.space_to_underscore = 1;
-  EXPECT_EQ(Run(r, Take({"*.txt", "*.bin"})), 0);
-  EXPECT_EQ(Out("Read_Me.txt"), "a\r\nb\r\nc\r\n");
-  EXPECT_EQ(Out("data.BIN"), std::string("a\n\0b", 4));
-  EXPECT_FALSE(OutHas("x.pcx"));
-
-  r.case_sensitive = 1;
-  r.quiet = 2;
-  EXPECT_EQ(Run(r, Take({"*.bin"})), unzip::kNoMatch);
-  EXPECT_EQ(LastUnzipMessage(), "caution: filename not matched:  *.bin\r\n");
-  EXPECT_TRUE(MatchesPattern("Tex*/a?.PCX", "textures/ab.pcx", false));
-  EXPECT_FALSE(MatchesPattern("Tex*/a?.PCX", "textures/ab.pcx", true));
-  EXPECT_FALSE(MatchesPattern("*.pcx", "a.pcx.bak", false));
 }
 
 // Encrypted archives whose `wrong` password is refused when an entry is opened (a

@@ -8,6 +8,8 @@ build_dir=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export WINEPREFIX="$work/no-prefix"  # no registry: the folder comes from the options
+export HOME="$work/home"             # no Steam, Lutris or Bottles games either
+unset DISPLAY                         # the installer runs without its window
 
 fail() { echo "run.sh: $*" >&2; exit 1; }
 
@@ -34,7 +36,9 @@ rc=0
 "$work/dl/Setup" --game-folder "3=$work/game" >"$work/out" 2>"$work/err" || rc=$?
 [ "$rc" -eq 0 ] || fail "installer exit $rc: $(cat "$work/err")"
 [ "$(cat "$work/out")" = "$expected_out" ] || fail "installer stdout: $(cat "$work/out")"
-[ "$(cat "$work/err")" = "[DF Mod Installer] Installation Complete!" ] || fail "stderr: $(cat "$work/err")"
+no_window="DFModInstaller: no display, installing without a window"
+[ "$(cat "$work/err")" = "$no_window
+[DF Mod Installer] Installation Complete!" ] || fail "stderr: $(cat "$work/err")"
 [ "$(cat "$work/game/Notes.txt")" = notes ] || fail "Notes.txt not copied"
 [ -e "$work/dl/Extra.txt" ] && fail "Extra.txt not moved"
 [ -e "$work/dl/Main.zip" ] && fail "Main.zip left behind"
@@ -53,13 +57,21 @@ grep -qx "Removing Existing File: $work/game/Notes.txt" "$work/out" || fail "rer
 rc=0
 "$work/dl/Setup" >"$work/out" 2>"$work/err" || rc=$?
 [ "$rc" -eq 2 ] || fail "no folder: exit $rc"
-[ "$(cat "$work/err")" = "[DF Mod Installer] Please Set Valid Delta Force 3 Path First!
+[ "$(cat "$work/err")" = "$no_window
+[DF Mod Installer] Please Set Valid Delta Force 3 Path First!
 DFModInstaller: no folder for game 3 is known: give it as --game-folder 3=DIR" ] || fail "no folder: $(cat "$work/err")"
 
 rc=0
-"$work/dl/Setup" extra-word 2>"$work/err" || rc=$?
+"$work/dl/Setup" "$work/dl/Setup" extra-word 2>"$work/err" || rc=$?
 [ "$rc" -eq 2 ] || fail "bad usage: exit $rc"
 grep -q "^DFModInstaller: unexpected argument 'extra-word'" "$work/err" || fail "usage: $(cat "$work/err")"
+
+# The installer program installs from another installer's payload, into that one's folder.
+rm "$work/game/Notes.txt"
+rc=0
+(cd "$work" && "$build_dir/DFModInstaller" dl/Setup --game-folder "3=$work/game" >"$work/out" 2>&1) || rc=$?
+[ "$rc" -eq 0 ] || fail "other installer: exit $rc: $(cat "$work/out")"
+[ "$(cat "$work/game/Notes.txt")" = notes ] || fail "other installer: Notes.txt not copied"
 
 # inspect reads the same installer.
 "$dfmod" inspect "$work/dl/Setup" >"$work/out"

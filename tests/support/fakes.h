@@ -3,6 +3,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -64,13 +65,22 @@ class RecordingDialogs : public Dialogs {
   }
 };
 
+// Counts what is pumped. A wait counts as one pump, is recorded in `waits` and returns at
+// once, after `on_wait` (which may move a FixedClock on by the time waited).
 class CountingPump : public EventPump {
  public:
   int count = 0;
   std::function<void()> on_pump;
+  std::vector<double> waits;
+  std::function<void(double)> on_wait;
   void ProcessPendingEvents() override {
     ++count;
     if (on_pump) on_pump();
+  }
+  void WaitForEvents(double max_seconds) override {
+    waits.push_back(max_seconds);
+    if (on_wait) on_wait(max_seconds);
+    ProcessPendingEvents();
   }
 };
 
@@ -101,7 +111,7 @@ class FixedClock : public Clock {
 
 // Wraps a file system and fails chosen operations. Each rule names an operation
 // ("open", "read", "write", "size", "sync", "truncate", "close", "length", "mtime", "isdir",
-// "syncdir", "identity", "copy", "rename", "replace", "remove", "mkdir", "list", "cwd",
+// "syncdir", "lock", "identity", "copy", "rename", "replace", "remove", "mkdir", "list", "cwd",
 // "chdir"), an optional path substring and how many matching calls pass before it fails (then
 // it fails every time, or `times` times).
 class FaultyFileSystem : public FileSystem {
@@ -125,6 +135,9 @@ class FaultyFileSystem : public FileSystem {
   // died there. -1: never.
   int crash_after = -1;
   int changes() const { return changes_; }
+  bool crashed() const { return crash_after >= 0 && changes_ > crash_after; }
+  // Each file's length at its latest sync: what a crash keeps of what was appended.
+  std::map<std::string, std::uint64_t> synced;
 
   std::optional<Failure> Crash(const std::string& op) {
     static const std::set<std::string> kChanges{"write", "truncate", "copy",   "rename", "remove",
@@ -174,6 +187,10 @@ class FaultyFileSystem : public FileSystem {
     return inner_.SyncFolder(path);
   }
   Result<std::string> ExactPath(const std::string& path) override { return inner_.ExactPath(path); }
+  Result<std::unique_ptr<FileLock>> Lock(const std::string& path) override {
+    if (auto f = Check("lock", path)) return *f;
+    return inner_.Lock(path);
+  }
   Result<FileIdentity> Identity(const std::string& path) override {
     if (auto f = Check("identity", path)) return *f;
     return inner_.Identity(path);
@@ -236,7 +253,10 @@ class FaultyFile : public File {
   }
   Status Sync() override {
     if (auto f = fs_.Check("sync", path_)) return *f;
-    return inner_->Sync();
+    if (fs_.crashed()) return Failure{err::kDeviceIoError, "Device I/O error (the program died)"};
+    Status st = inner_->Sync();
+    if (auto size = inner_->Size(); st && size) fs_.synced[path_] = *size;
+    return st;
   }
   Status SetLength(std::uint64_t length) override {
     if (auto f = fs_.Check("truncate", path_)) return *f;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "shell/main_view.h"
+#include "support/recording_canvas.h"
 
 namespace dfm::testing {
 
@@ -19,6 +20,7 @@ class RecordingMainView : public MainView {
   std::vector<std::string> icons;        // paths of the icons shown, in order
   std::vector<std::string> backgrounds;  // paths of the background pictures shown
   Status picture_answer;                 // what the view answers for every picture
+  CanvasLog credits;                     // what the credits windows showed
 
   void ControlsChanged(const MainControls& controls) override {
     if (progress.empty() || progress.back() != controls.progress_width) {
@@ -35,6 +37,9 @@ class RecordingMainView : public MainView {
     ++clears;
   }
   void EndProgram() override { ended = true; }
+  std::unique_ptr<CreditsCanvas> OpenCreditsWindow() override {
+    return std::make_unique<RecordingCanvas>(credits);
+  }
   Status ShowIcon(const Picture& picture) override {
     icons.push_back(picture.path);
     return picture_answer;

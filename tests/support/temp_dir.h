@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
 
@@ -43,6 +44,16 @@ class TempDir {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
   bool Exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
+  // Everything below the folder: files as path -> bytes, folders as path + "/" -> "".
+  std::map<std::string, std::string> Tree() const {
+    std::map<std::string, std::string> out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(path_)) {
+      const std::string rel = std::filesystem::relative(e.path(), path_).generic_string();
+      if (e.is_directory()) out[rel + "/"] = "";
+      if (e.is_regular_file()) out[rel] = Read(rel);
+    }
+    return out;
+  }
 
  private:
   std::filesystem::path path_;

@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -166,6 +167,15 @@ class PosixFile final : public File {
     return {};
   }
 
+  // On the descriptor: no second lookup of the path.
+  Status SetModifiedTime(const LocalDateTime& time) override {
+    if (fd_ < 0) return Status::Fail(err::kBadFileName, "File is closed: " + path_);
+    struct timespec times[2]{};
+    times[0].tv_sec = times[1].tv_sec = ToTimeT(time);
+    if (::futimens(fd_, times) != 0) return FromErrno(errno, path_);
+    return {};
+  }
+
   Status Close() override {
     if (fd_ < 0) return {};
     int fd = fd_;
@@ -237,6 +247,13 @@ Failure CreateFailure(int e, const std::string& path) {
 // spelling is opened, and only then created if O_CREAT asks for it, so that a file
 // existing under another spelling is found rather than made anew.
 int OpenHostFile(const std::string& path, int flags) {
+  if ((flags & O_CREAT) && posix::InBatch()) {
+    // The folder's listing is trusted: look the name up first and open once.
+    const std::string resolved = posix::ResolvePath(path);
+    int fd = ::open(resolved.c_str(), flags, 0644);
+    if (fd >= 0) posix::NoteCreated(resolved);
+    return fd;
+  }
   const std::string mapped = posix::MappedPath(path);
   int fd = ::open(mapped.c_str(), flags & ~O_CREAT, 0644);
   if (fd >= 0 || (errno != ENOENT && errno != ENOTDIR)) return fd;
@@ -251,8 +268,31 @@ int OpenHostFile(const std::string& path, int flags) {
   return fd;
 }
 
+class PosixBatch final : public FileBatch {
+ public:
+  PosixBatch() { posix::BeginBatch(); }
+  ~PosixBatch() override { posix::EndBatch(); }
+  PosixBatch(const PosixBatch&) = delete;
+  PosixBatch& operator=(const PosixBatch&) = delete;
+};
+
+// flock(2): the lock belongs to the open file, so a second open of the same file, in
+// this process or another, is refused until this one is closed.
+class PosixLock final : public FileLock {
+ public:
+  explicit PosixLock(int fd) : fd_(fd) {}
+  ~PosixLock() override { ::close(fd_); }
+  PosixLock(const PosixLock&) = delete;
+  PosixLock& operator=(const PosixLock&) = delete;
+
+ private:
+  int fd_;
+};
+
 class PosixFileSystem final : public FileSystem {
  public:
+  std::unique_ptr<FileBatch> BeginBatch() override { return std::make_unique<PosixBatch>(); }
+
   Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override {
     if (auto bad = Refused(path)) return *bad;
     int flags = O_CLOEXEC;
@@ -332,6 +372,19 @@ class PosixFileSystem final : public FileSystem {
     return posix::ResolvePath(path);
   }
 
+  Result<std::unique_ptr<FileLock>> Lock(const std::string& path) override {
+    if (auto bad = Refused(path)) return *bad;
+    const int fd = OpenHostFile(path, O_RDWR | O_CREAT | O_CLOEXEC);
+    if (fd < 0) return CreateFailure(errno, path);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int e = errno;
+      ::close(fd);
+      if (e == EWOULDBLOCK) return Failure{err::kFileAlreadyOpen, "File already open: " + path};
+      return FromErrno(e, path);
+    }
+    return std::unique_ptr<FileLock>(std::make_unique<PosixLock>(fd));
+  }
+
   Result<bool> IsDirectory(const std::string& path) override {
     if (auto bad = Refused(path)) return *bad;
     struct stat st {};
@@ -370,7 +423,9 @@ class PosixFileSystem final : public FileSystem {
 
   Status MakeDirectory(const std::string& path) override {
     if (auto bad = Refused(path)) return *bad;
-    if (::mkdir(posix::ResolvePath(path).c_str(), 0755) != 0) return FromErrno(errno, path);
+    const std::string p = posix::ResolvePath(path);
+    if (::mkdir(p.c_str(), 0755) != 0) return FromErrno(errno, path);
+    posix::NoteCreated(p);
     return {};
   }
 
@@ -401,7 +456,12 @@ class PosixFileSystem final : public FileSystem {
     struct stat st {};
     if (!replace && ::lstat(dst.c_str(), &st) == 0)
       return Status::Fail(err::kFileAlreadyExists, "File already exists: " + to);
-    if (::rename(src.c_str(), dst.c_str()) == 0) return {};
+    // The folder listing follows the rename when it was current for either folder.
+    const bool indexed = posix::IndexIsCurrent(src) || posix::IndexIsCurrent(dst);
+    if (::rename(src.c_str(), dst.c_str()) == 0) {
+      posix::NoteRenamed(src, dst, indexed);
+      return {};
+    }
     const int e = errno;
     if (e == EXDEV)
       return Status::Fail(err::kPathFileAccessError, "Path/File access error: " + from + " and " +

@@ -37,6 +37,12 @@ struct FolderIndex {
 };
 
 thread_local FolderIndex index_;
+thread_local int batches_ = 0;
+
+// The remembered listing is `folder`'s and, inside a batch, trusted as it is.
+bool TrustedIndexOf(const std::string& folder) {
+  return batches_ > 0 && index_.valid && index_.dir == folder;
+}
 
 bool SameTime(const struct stat& a, const struct stat& b) {
   return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
@@ -66,12 +72,21 @@ std::string NameOf(const std::string& path) {
   return path.substr(path.rfind('/') + 1);
 }
 
+// `name` in a folder as FolderOf spells it.
+std::string InFolder(const std::string& folder, const std::string& name) {
+  return folder == "." ? name : folder + name;
+}
+
 // Finds `name` in `dir` without regard to case; empty when absent.
 std::string FindInsensitive(const std::string& dir, std::string_view name) {
   const std::string folder = dir.empty() ? "." : dir;
   struct stat st {};
   index_.just_checked = false;
-  if (::stat(folder.c_str(), &st) != 0) return {};
+  if (TrustedIndexOf(folder)) {
+    st = index_.st;
+  } else if (::stat(folder.c_str(), &st) != 0) {
+    return {};
+  }
   if (!index_.valid || index_.dir != folder || !SameTime(index_.st, st)) {
     index_.valid = false;
     std::unique_ptr<DIR, DirCloser> d(::opendir(folder.c_str()));
@@ -89,39 +104,77 @@ std::string FindInsensitive(const std::string& dir, std::string_view name) {
 
 }  // namespace
 
+void BeginBatch() {
+  ++batches_;
+}
+
+bool InBatch() {
+  return batches_ > 0;
+}
+
+void EndBatch() {
+  if (--batches_ == 0) index_.valid = false;  // other programs may change the folder now
+}
+
 void NoteCreated(const std::string& path) {
   const std::string folder = FolderOf(path);
-  bool fresh = index_.valid && index_.just_checked && index_.dir == folder;
+  bool fresh = index_.valid && (index_.just_checked || batches_ > 0) && index_.dir == folder &&
+               !NameOf(path).empty();
   index_.just_checked = false;
   if (!fresh) return;
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0) {
+  struct stat st = index_.st;
+  if (batches_ == 0 && ::stat(folder.c_str(), &st) != 0) {
     index_.valid = false;
     return;
   }
-  AddName(index_.names, NameOf(path));
+  // A file opened for creating may have existed under this very spelling.
+  if (!index_.names.count(LowerAscii(NameOf(path)))) AddName(index_.names, NameOf(path));
   index_.st = st;
 }
 
 bool IndexIsCurrent(const std::string& path) {
   const std::string folder = FolderOf(path);
+  if (TrustedIndexOf(folder)) return true;
   struct stat st {};
   return index_.valid && index_.dir == folder && ::stat(folder.c_str(), &st) == 0 &&
          SameTime(index_.st, st);
 }
 
 void NoteRemoved(const std::string& path) {
-  struct stat st {};
+  struct stat st = index_.st;
   auto it = index_.names.find(LowerAscii(NameOf(path)));
   bool known =
       it != index_.names.end() && it->second.second == 1 && it->second.first == NameOf(path);
   if (!index_.valid || index_.dir != FolderOf(path) || !known ||
-      ::stat(FolderOf(path).c_str(), &st) != 0) {
+      (batches_ == 0 && ::stat(FolderOf(path).c_str(), &st) != 0)) {
     index_.valid = false;
     return;
   }
   index_.names.erase(it);
   index_.st = st;
+}
+
+void NoteRenamed(const std::string& from, const std::string& to, bool current) {
+  if (!index_.valid) return;
+  const std::string from_folder = FolderOf(from), to_folder = FolderOf(to);
+  const bool inside = index_.dir.compare(0, from.size() + 1, from + "/") == 0;  // a folder moved
+  if (inside || (!current && (index_.dir == from_folder || index_.dir == to_folder))) {
+    index_.valid = false;
+    return;
+  }
+  if (index_.dir == from_folder) NoteRemoved(from);
+  if (!index_.valid || index_.dir != to_folder) return;
+  const std::string name = NameOf(to);
+  auto it = index_.names.find(LowerAscii(name));
+  if (it != index_.names.end() && (it->second.second != 1 || it->second.first != name)) {
+    index_.valid = false;  // replaced a file spelled otherwise: left to a rescan
+    return;
+  }
+  if (batches_ == 0 && ::stat(to_folder.c_str(), &index_.st) != 0) {
+    index_.valid = false;
+    return;
+  }
+  if (it == index_.names.end()) AddName(index_.names, name);
 }
 
 std::string MappedPath(const std::string& path) {
@@ -135,7 +188,19 @@ std::string MappedPath(const std::string& path) {
 std::string ResolvePath(const std::string& path) {
   index_.just_checked = false;
   std::string p = MappedPath(path);
+  const std::string folder = FolderOf(p), name = NameOf(p);
+  const bool plain = !name.empty() && name != "." && name != "..";
+  if (plain && TrustedIndexOf(folder)) {
+    auto it = index_.names.find(LowerAscii(name));
+    if (it == index_.names.end()) return p;                                 // a new name
+    if (it->second.second == 1) return InFolder(folder, it->second.first);  // its one spelling
+  }
   if (p.empty() || Exists(p)) return p;
+  // When the folder exists as written, only the name needs looking up.
+  if (plain && (folder == "." || folder == "/" || Exists(folder))) {
+    std::string found = FindInsensitive(folder, name);
+    return found.empty() ? p : InFolder(folder, found);
+  }
 
   std::string out;
   std::size_t pos = 0;

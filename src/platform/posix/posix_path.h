@@ -18,9 +18,20 @@ std::string ResolvePath(const std::string& path);
 // right after resolving it: the folder's remembered listing stays valid.
 void NoteCreated(const std::string& path);
 
+// While at least one batch is open, a remembered folder listing is trusted without
+// checking the folder's time, and ResolvePath answers names in that folder from it
+// without a system call (see FileSystem::BeginBatch).
+void BeginBatch();
+void EndBatch();
+bool InBatch();
+
 // Whether the remembered listing of `path`'s folder is current; if so, NoteRemoved right
 // after removing `path` keeps it so.
 bool IndexIsCurrent(const std::string& path);
 void NoteRemoved(const std::string& path);
+// After renaming `from` to `to` (both as ResolvePath gave them): with `current` (the
+// listing was current for one of their folders just before), the listing follows the
+// rename; otherwise a listing of either folder is dropped.
+void NoteRenamed(const std::string& from, const std::string& to, bool current);
 
 }  // namespace dfm::posix

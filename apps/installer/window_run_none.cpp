@@ -1,0 +1,10 @@
+// A build without a window toolkit: the installer always runs without a window.
+#include "installer/window_run.h"
+
+namespace dfm::installer {
+
+std::optional<int> RunInWindow(const std::string&, const cli::RunOptions&) {
+  return std::nullopt;
+}
+
+}  // namespace dfm::installer

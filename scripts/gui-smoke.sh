@@ -1,0 +1,183 @@
+#!/usr/bin/env bash
+# The installer's window under a virtual X server: installs the demo mod by clicking
+# Install, checks that the log and the game folder equal what `dfmod run` makes of the same
+# installer, watches the credits scroll, and tries the quit guard during an install (No,
+# then Yes). Screenshots go to BUILD/gui-smoke/. Every wait is bounded.
+# Usage: bash scripts/gui-smoke.sh [BUILD_DIR]   (default build/dev)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD=${1:-build/dev}
+OUT=$PWD/$BUILD/gui-smoke
+DFMOD=$PWD/$BUILD/dfmod
+rm -rf "$OUT"
+mkdir -p "$OUT/shots"
+# The game folders live in a temp folder: their paths show in the window.
+GAMES=$(mktemp -d "${TMPDIR:-/tmp}/gui-smoke.XXXXXX")
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$GAMES"
+}
+trap cleanup EXIT
+fail() {
+  echo "gui-smoke: $*" >&2
+  import -window root "$OUT/shots/failure.png" 2>/dev/null || true
+  for f in "$OUT"/*.out; do [ -s "$f" ] && { echo "--- $f"; tail -n 5 "$f"; } >&2; done
+  echo "--- visible windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|')" >&2
+  exit 1
+}
+
+# Polls `$@` every 0.1 s until it succeeds; fails after `secs` seconds.
+wait_for() {
+  local secs=$1 what=$2
+  shift 2
+  for _ in $(seq $((secs * 10))); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  fail "timed out after ${secs}s waiting for $what"
+}
+# The id of the visible window whose title is exactly $1 (waits up to 60 s: CI machines
+# may be busy). A window mapped while the window manager was still starting can be left
+# unmapped by it: after 10 s without it, such windows are mapped again.
+window() {
+  local id w
+  for _ in 1 2 3 4 5 6; do
+    id=$(timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) || true
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    for w in $(xdotool search --name "^$1\$"); do xdotool windowmap "$w" || true; done
+  done
+  fail "timed out waiting for the window '$1'"
+}
+gone() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+grab() { import -window root "ppm:$1"; }
+# A screenshot once the screen has stopped changing (at most 4 s).
+shot() {
+  grab "$OUT/a.ppm"
+  for _ in $(seq 40); do
+    sleep 0.1
+    grab "$OUT/b.ppm"
+    cmp -s "$OUT/a.ppm" "$OUT/b.ppm" && break
+    mv "$OUT/b.ppm" "$OUT/a.ppm"
+  done
+  import -window root "$OUT/shots/$1.png"
+}
+click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+# Clicks button $2 (0 = the first) of the $3 buttons of message box $1 until the box has
+# gone: a click that comes before the box takes input is lost, so it is given again.
+# shellcheck disable=SC2153 # WIDTH and HEIGHT come from getwindowgeometry
+answer() {
+  for _ in $(seq 10); do
+    eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null)" || return 0
+    local x0=$(((WIDTH - ($3 * 85 - 10)) / 2))
+    xdotool windowraise "$1" || true  # the window manager may have put it below the main window
+    click "$1" $((x0 + $2 * 85 + 37)) $((HEIGHT - 21)) || true
+    for _ in $(seq 20); do
+      xdotool search --onlyvisible --name "^DF Mod Installer\$" | grep -qx "$1" || return 0
+      sleep 0.1
+    done
+  done
+  fail "message box $1 does not take the answer"
+}
+# Clicks the close button of window $1's title bar (the window manager's default theme puts
+# it 11 pixels left of the right edge and 11 above the client area).
+close_window() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  xdotool mousemove --window "$1" "$((WIDTH - 11))" -11 click 1
+}
+# Closes window $1 during an install and prints the id of the question this asks; a click
+# that comes while the window is busy repainting may be lost, so it is given again.
+close_and_ask() {
+  local id
+  for _ in 1 2 3; do
+    close_window "$1"
+    id=$(timeout 10 xdotool search --sync --onlyvisible --name "^DF Mod Installer\$" | head -n 1) || true
+    if [ -n "$id" ]; then
+      grep -qs "Installation Completed!" "$GAMES/slow/InstallLog.txt" &&
+        fail "the install ended before the close request"
+      echo "$id"
+      return 0
+    fi
+  done
+  fail "closing the window asks nothing"
+}
+running() { kill -0 "$1" 2>/dev/null; }
+
+# The demo mod's installer, twice, and a slow mod for the quit guard: 50,000 lines, so that
+# even an idle machine is still installing when the close request comes.
+cp -r demo/mod "$OUT/mod"
+python3 demo/make_demo_files.py mod "$OUT/mod" >/dev/null
+mkdir -p "$OUT/ref" "$OUT/win" "$OUT/slow-mod" "$GAMES/slow"
+"$DFMOD" build --mod "$OUT/mod" -o "$OUT/ref/Setup" >/dev/null
+cp "$OUT/ref/Setup" "$OUT/win/Setup"
+{
+  printf 'Window_Caption "Slow Mod Setup"\r\nDf_Version 3\r\n'
+  awk 'BEGIN { for (i = 0; i < 50000; i++) printf "Delete gone.txt\r\n" }'
+} >"$OUT/slow-mod/Control.ini"
+"$DFMOD" build --mod "$OUT/slow-mod" -o "$GAMES/slow/Setup" >/dev/null
+
+# What `dfmod run` does, in the game folder the window will use afterwards.
+python3 demo/make_demo_files.py game "$GAMES/game" >/dev/null
+(cd "$OUT" && "$DFMOD" run ref/Setup --game-folder "3=$GAMES/game" >/dev/null 2>&1)
+mv "$GAMES/game" "$GAMES/game-ref"
+python3 demo/make_demo_files.py game "$GAMES/game" >/dev/null
+
+# A virtual screen with a window manager (title bars with a close button).
+exec 5>"$OUT/display"
+Xvfb -displayfd 5 -screen 0 800x600x24 -nolisten tcp >"$OUT/xvfb.log" 2>&1 &
+pids+=($!)
+wait_for 60 "the X server" test -s "$OUT/display"
+export DISPLAY=":$(cat "$OUT/display")"
+openbox --sm-disable >"$OUT/openbox.log" 2>&1 &
+pids+=($!)
+wait_for 60 "the window manager" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+
+# Install the demo mod through the window.
+"$OUT/win/Setup" --game-folder "3=$GAMES/game" >"$OUT/win.out" 2>&1 &
+installer=$!
+pids+=($installer)
+main=$(window "Operation Dry Creek - Mod Installer")
+shot 1-ready
+click "$main" 436 100  # Install
+box=$(window "DF Mod Installer")
+shot 2-installed
+answer "$box" 0 1
+cmp <(tail -n +3 "$OUT/win/InstallLog.txt") <(tail -n +3 "$OUT/ref/InstallLog.txt") ||
+  fail "the window's log differs from dfmod run's"
+"$DFMOD" pff list "$GAMES/game/Dflw.pff" | awk '{$5=""; print}' >"$OUT/pff-win.txt"
+"$DFMOD" pff list "$GAMES/game-ref/Dflw.pff" | awk '{$5=""; print}' >"$OUT/pff-ref.txt"
+cmp -s "$OUT/pff-win.txt" "$OUT/pff-ref.txt" || fail "Dflw.pff's directories differ"
+"$DFMOD" pff extract "$GAMES/game/Dflw.pff" -o "$OUT/x-win" >/dev/null
+"$DFMOD" pff extract "$GAMES/game-ref/Dflw.pff" -o "$OUT/x-ref" >/dev/null
+diff -r "$OUT/x-win" "$OUT/x-ref" >/dev/null || fail "Dflw.pff's entries differ"
+diff -r -x Dflw.pff "$GAMES/game" "$GAMES/game-ref" >/dev/null || fail "the game folders differ"
+
+# About: the credits scroll.
+click "$main" 458 22
+credits=$(window "Credits:")
+grab "$OUT/c1.ppm"
+wait_for 30 "the credits to move" sh -c "sleep 0.5; import -window root ppm:'$OUT/c2.ppm'; ! cmp -s '$OUT/c1.ppm' '$OUT/c2.ppm'"
+import -window root "$OUT/shots/3-credits.png"
+close_window "$credits"
+wait_for 30 "the credits to close" gone "Credits:"
+click "$main" 444 66  # Finished
+wait_for 30 "the installer to end after Finished" sh -c "! kill -0 $installer"
+wait "$installer" || fail "the installer ended with $? after Finished"
+
+# The quit guard: closing during an install asks; No goes on, Yes ends before the next line.
+mkdir -p "$GAMES/game2"
+"$GAMES/slow/Setup" --game-folder "3=$GAMES/game2" >"$OUT/slow.out" 2>&1 &
+installer=$!
+pids+=($installer)
+main=$(window "Slow Mod Setup")
+click "$main" 436 100
+wait_for 60 "the window to expand" sh -c "xdotool getwindowgeometry --shell $main | grep -qx HEIGHT=289"
+box=$(close_and_ask "$main")
+shot 4-quit-question
+answer "$box" 1 2  # No
+running "$installer" || fail "No ended the installer"
+box=$(close_and_ask "$main")
+answer "$box" 0 2  # Yes
+wait_for 60 "the installer to end after Yes" sh -c "! kill -0 $installer"
+rc=0
+wait "$installer" || rc=$?
+[ "$rc" -eq 2 ] || fail "the quit installer ended with $rc"
+grep -q "Installation Completed!" "$GAMES/slow/InstallLog.txt" && fail "the install ran to its end"
+echo "gui-smoke: ok (screenshots in $OUT/shots)"
