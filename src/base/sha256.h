@@ -19,6 +19,8 @@ class Sha256 {
   std::string FinishHex();
 
  private:
+  // Whole 64-byte blocks: with the processor's SHA instructions where it has them.
+  void Blocks(const unsigned char* p, std::size_t blocks);
   void Block(const unsigned char* p);
   std::array<std::uint32_t, 8> h_;
   std::array<unsigned char, 64> buffer_{};

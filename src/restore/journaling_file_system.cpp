@@ -188,7 +188,12 @@ Status JournalingFileSystem::Created(PathState& state) {
 Result<std::unique_ptr<File>> JournalingFileSystem::Open(const std::string& path, OpenMode mode) {
   if (PathState* held = Held(path)) {
     if (held->delete_held && mode == OpenMode::kRead) return NotFound(path);
-    if (Status st = Commit(); !st) return st.failure();
+    // A file opened to update keeps its held writes: its reads settle them, and its
+    // length counts them.
+    const bool keeps = mode != OpenMode::kRead && mode != OpenMode::kCreateFresh;
+    if (held->delete_held || !keeps) {
+      if (Status st = Commit(); !st) return st.failure();
+    }
   }
   if (mode == OpenMode::kRead) return inner_.Open(path, mode);
   Status status;
@@ -242,23 +247,44 @@ Status JournalingFileSystem::RecordRange(const std::string& key, std::uint64_t o
   return {};
 }
 
+// Held bytes that a later write replaces are cut out of the held writes, so that no held
+// write, passed on at the commit, brings older bytes back over newer ones.
+void JournalingFileSystem::Supersede(PathState& state, std::uint64_t start, std::uint64_t end) {
+  std::vector<std::pair<std::uint64_t, Bytes>> kept;
+  for (auto& [at, bytes] : state.held) {
+    const std::uint64_t stop = at + bytes.size();
+    if (stop <= start || at >= end) {
+      kept.emplace_back(at, std::move(bytes));
+      continue;
+    }
+    held_ -= bytes.size();
+    if (stop > end) {
+      kept.emplace_back(end,
+                        Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(end - at), bytes.end()));
+      held_ += stop - end;
+    }
+    if (at < start) {
+      bytes.resize(static_cast<std::size_t>(start - at));
+      held_ += bytes.size();
+      kept.emplace_back(at, std::move(bytes));
+    }
+  }
+  state.held = std::move(kept);
+}
+
+// A write whose replaced bytes are in the journal already (or that lies past the file's
+// first length) is passed on at once; one that needs a record is held for the commit.
 Status JournalingFileSystem::Write(const std::string& key, File& file, std::uint64_t offset,
                                    const void* data, std::size_t size) {
   PathState& state = *states_.at(key);
-  const bool needs_record =
-      state.kind == Kind::kKept && offset < state.base_length &&
-      !state.saved.Missing(offset, std::min(offset + size, state.base_length)).empty();
-  if (!needs_record && state.held.empty()) {
+  const std::uint64_t end = offset + size;
+  const bool needs_record = state.kind == Kind::kKept && offset < state.base_length &&
+                            !state.saved.Missing(offset, std::min(end, state.base_length)).empty();
+  if (!state.held.empty()) Supersede(state, offset, end);
+  if (!needs_record) {
     if (auto st = SaveRange(key, offset, size); !st) return st;
     return file.WriteAt(offset, data, size);
   }
-  // A held write that this one covers whole is dropped (each add rewrites the directory).
-  const std::uint64_t end = offset + size;
-  std::erase_if(state.held, [&](const std::pair<std::uint64_t, Bytes>& w) {
-    const bool covered = w.first >= offset && w.first + w.second.size() <= end;
-    if (covered) held_ -= w.second.size();
-    return covered;
-  });
   const auto* p = static_cast<const unsigned char*>(data);
   state.held.emplace_back(offset, Bytes(p, p + size));
   held_ += size;
@@ -436,8 +462,7 @@ Status JournalingFileSystem::RemoveFile(const std::string& path) {
     return status;
   }
   // Held: the deletion waits for the next commit, and the file is hidden until then.
-  auto length = inner_.FileLength(path);
-  if (!length) return length.failure();
+  if (auto length = inner_.FileLength(path); !length) return length.failure();
   if (!stash_.empty()) {
     auto exact = inner_.ExactPath(state->path);
     state->stash = AsFolder(stash_) + "deleted-" + std::to_string(++stashed_);
@@ -449,9 +474,8 @@ Status JournalingFileSystem::RemoveFile(const std::string& path) {
   }
   if (!status) return status;
   state->kind = Kind::kAbsent;
-  state->delete_held = true;
-  held_ += *length;
-  return held_ > hold_limit_ ? Commit() : Status();
+  state->delete_held = true;  // holds no bytes in memory: waits for the next commit
+  return {};
 }
 
 std::vector<TouchedFile> JournalingFileSystem::Touched() {
@@ -483,7 +507,9 @@ Status JournalingFileSystem::RecordAfterStates() {
   for (const std::string& key : order_) {
     const PathState& s = *states_.at(key);
     JournalRecord r{RecordKind::kAfter, {s.path}, {}, {}};
-    auto fp = AfterState(inner_, s.path, s.whole, s.written);
+    // A file the install removed is known to be absent without asking the host.
+    auto fp = s.kind == Kind::kAbsent ? AfterFingerprint{}
+                                      : AfterState(inner_, s.path, s.whole, s.written);
     if (!fp) return fp.failure();
     r.texts.push_back(fp->digest);
     r.numbers = {fp->exists ? 1u : 0u, fp->length, s.whole ? 1u : 0u};

@@ -8,12 +8,13 @@
 //
 // A change waits only for the records about its own file (the journal is synced up to
 // the latest of them), so records about other files wait for their own changes.
-// Changes that need a record are grouped so that one sync covers many: writes into a
-// file that existed are held in memory, and deleted files are hidden, until the held
-// bytes pass a limit, the file is read or changed otherwise, or the install ends
-// (Commit): then the records of all of them are made durable at once, and only then are
-// the writes and deletions passed on. A crash loses the held changes, which is the same
-// as never having made them.
+// Changes that need a record are grouped so that one sync covers many: writes over bytes
+// not yet saved are held in memory, and deleted files are hidden, until the held bytes
+// pass a limit, the file is read or cut, or the install ends (Commit): then the records
+// of all of them are made durable at once, and only then are the writes and deletions
+// passed on. Writes that need no record (over bytes saved already, or past the file's
+// first length) go straight through, replacing what the held writes had for those bytes.
+// A crash loses the held changes, which is the same as never having made them.
 #pragma once
 
 #include <cstdint>
@@ -121,6 +122,7 @@ class JournalingFileSystem final : public FileSystem {
   PathState* Touch(const std::string& path, Status& status);
   PathState* Held(const std::string& path);
   Status Move(const std::string& from, const std::string& to, bool replace);
+  void Supersede(PathState& state, std::uint64_t start, std::uint64_t end);
   Status Settle(PathState* state);
   Status RecordRange(const std::string& key, std::uint64_t offset, std::uint64_t size);
   Status SaveWhole(PathState& state);

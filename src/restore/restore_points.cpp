@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/path_utils.h"
+#include "base/sha256.h"
 
 namespace dfm {
 namespace {
@@ -101,6 +102,21 @@ const char* StateName(RestorePointInfo::State state) {
 std::string RolledBackText(const UndoReport& r) {
   return "Rolled back the interrupted install " + r.id + " (" + r.mod +
          "): " + std::to_string(r.files) + " files put back";
+}
+
+Result<std::string> FileSha256(FileSystem& fs, const std::string& path) {
+  auto file = fs.Open(path, OpenMode::kRead);
+  if (!file) return file.failure();
+  auto size = (*file)->Size();
+  if (!size) return size.failure();
+  Sha256 sha;
+  Bytes buffer(std::size_t{1} << 20);
+  for (std::uint64_t at = 0; at < *size; at += buffer.size()) {
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), *size - at));
+    if (auto st = (*file)->ReadAt(at, buffer.data(), n); !st) return st.failure();
+    sha.Update(buffer.data(), n);
+  }
+  return sha.FinishHex();
 }
 
 ActiveRestorePoint::~ActiveRestorePoint() = default;

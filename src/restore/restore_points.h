@@ -113,6 +113,9 @@ class RestoreStore {
   std::string folder_;
 };
 
+// The SHA-256 of a file's bytes (64 lowercase hexadecimal digits), read in pieces.
+Result<std::string> FileSha256(FileSystem& fs, const std::string& path);
+
 // The manifest of a restore point, from its journal.
 std::string ManifestText(const RestorePointInfo& info);
 RestorePointInfo DescribeJournal(const std::string& id, const std::vector<JournalRecord>& records);

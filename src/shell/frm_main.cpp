@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "base/path_utils.h"
-#include "base/sha256.h"
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
 #include "shell/install_log.h"
@@ -123,11 +122,7 @@ void frmMain::RecoverInterrupted() {
 bool frmMain::BeginRestorePoint() {
   if (restore_.mode == RestorePolicy::Mode::kOff || restore_.folder.empty()) return true;
   InstallDescription install{state_.controls.mod_name, restore_.installer, {}, {}};
-  if (auto bytes = ReadWholeFile(platform_.fs, restore_.installer)) {
-    Sha256 sha;
-    sha.Update(bytes->data(), bytes->size());
-    install.installer_sha = sha.FinishHex();
-  }
+  if (auto sha = FileSha256(platform_.fs, restore_.installer)) install.installer_sha = *sha;
   for (int v = 1; v <= 3; ++v) {
     if (IsFolderKnown(state_.game_folders, v))
       install.game_folders.push_back(state_.game_folders[v]);

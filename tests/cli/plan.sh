@@ -42,6 +42,8 @@ flock "$points/install.lock" "$dfmod" run "$work/download/Setup" --game-folder "
   >/dev/null 2>&1 || fail "run exit $?"
 diff <(grep -E '^(File|Entry): ' "$points"/*/manifest.txt) <(grep -E '^(File|Entry): ' "$work/plan.txt") \
   || fail "the plan differs from what the run did"
+grep -qx "Installer SHA-256: $(sha256sum <"$work/download/Setup" | cut -c1-64)" "$points"/*/manifest.txt \
+  || fail "installer SHA-256: $(grep SHA "$points"/*/manifest.txt)"
 "$dfmod" plan "$work/download/Setup" --game-folder "3=$work/game" --restore-dir "$points" --json \
   | grep -q '"conflicts":\[".*was changed by install ' || fail "no conflicts with the install"
 
