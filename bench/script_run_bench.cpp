@@ -153,17 +153,26 @@ void Ready(frmMain& window, const Fixture& f) {
   s.control_line_count = 2 * kPairs;
 }
 
+// The main window over `fs`, as start-up leaves it for the fixture's folders.
+struct BenchWindow {
+  BenchWindow(const Fixture& f, FileSystem& fs, CountingDialogs& dialogs)
+      : platform{fs, dialogs, pump, clock, *process, registry}, window(platform, view) {
+    Ready(window, f);
+  }
+  std::unique_ptr<Process> process = MakeHostProcess();
+  NullEventPump pump;
+  testing::FixedClock clock;
+  TreeRegistry registry{{}, {}};
+  Platform platform;
+  NullMainView view;
+  frmMain window;
+};
+
 double RunScript(const Fixture& f, FileSystem& fs, CountingDialogs& dialogs) {
   f.Prepare();
   dialogs.boxes.clear();
-  auto process = MakeHostProcess();
-  NullEventPump pump;
-  testing::FixedClock clock;
-  TreeRegistry registry({}, {});
-  Platform platform{fs, dialogs, pump, clock, *process, registry};
-  NullMainView view;
-  frmMain window(platform, view);
-  Ready(window, f);
+  BenchWindow bench(f, fs, dialogs);
+  frmMain& window = bench.window;
   const auto start = Clock::now();
   const RunOutcome outcome = window.RunInstallScript();
   const double took = Since(start);
@@ -226,14 +235,8 @@ void BM_ScriptRunBreakdown(benchmark::State& state) {
 double Install(const Fixture& f, FileSystem& fs, const std::string& store) {
   f.Prepare();
   CountingDialogs dialogs;
-  auto process = MakeHostProcess();
-  NullEventPump pump;
-  testing::FixedClock clock;
-  TreeRegistry registry({}, {});
-  Platform platform{fs, dialogs, pump, clock, *process, registry};
-  NullMainView view;
-  frmMain window(platform, view);
-  Ready(window, f);
+  BenchWindow bench(f, fs, dialogs);
+  frmMain& window = bench.window;
   window.set_restore_policy(
       {store.empty() ? RestorePolicy::Mode::kOff : RestorePolicy::Mode::kRequire, store,
        f.program / "Control.ini"});
