@@ -12,16 +12,22 @@ set -euo pipefail
 group_build=(build-essential cmake ninja-build pkg-config libzip-dev zlib1g-dev
   libturbojpeg0-dev libjpeg62-turbo-dev)
 group_demo=(@build python3)
-# the installer's window (FLTK); the release stub links FLTK statically, X11 stays shared
+# the installer's window (FLTK) in the dev and test builds
 group_gui=(libfltk1.3-dev libx11-dev libxext-dev libxft-dev libxrender-dev libxfixes-dev
   libxcursor-dev libxinerama-dev libfontconfig-dev)
 # the window's smoke test (scripts/gui-smoke.sh): virtual screen, window manager, clicks,
 # screenshots
 group_gui_smoke=(xvfb openbox xdotool x11-utils imagemagick)
-# the release stub's static libzip, built from Debian's source package
-group_release=(@build @gui dpkg-dev)
-group_test=(@build @gui @gui_smoke git googletest libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev clang-format zip unzip libjpeg-turbo-progs python3)
+# the release programs: clang against Debian 11's libraries (scripts/linux-sysroot.sh) and
+# libzip built from Debian's source package
+group_release=(build-essential cmake ninja-build pkg-config clang dpkg-dev)
+# windows: the MinGW-w64 cross build (scripts/build-windows-deps.sh fetches sources with
+# apt-get source, dpkg-dev unpacks them), the tests under Wine, and the installer's window
+# under Wine on a virtual screen (the Linux build's dfmod makes and checks the installer)
+group_windows=(@build @gui_smoke g++-mingw-w64-x86-64-posix nasm dpkg-dev wine wine64 fonts-wine
+  xauth python3 googletest)
+group_test=(@build @gui @gui_smoke @release @windows git googletest libgtest-dev libgmock-dev
+  libbenchmark-dev clang libclang-rt-14-dev clang-format zip unzip libjpeg-turbo-progs python3)
 
 packages=()
 add_group() {

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the Debug build, the sanitizer build, and a short
-# libFuzzer smoke run of each fuzz target. Usage: bash scripts/test.sh
+# Builds and runs every test: the Debug build, the sanitizer build, the window under a
+# virtual screen, the release programs' needs, the Windows programs (cross-built, tested
+# under Wine), and a short libFuzzer smoke run of each fuzz target.
+# Usage: bash scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +19,11 @@ done
 
 echo "=== the installer's window under a virtual screen"
 bash scripts/gui-smoke.sh build/dev
+
+echo "=== the release programs: what they need of a player's system"
+bash scripts/release-check.sh
+
+bash scripts/windows-test.sh
 
 if command -v clang++ >/dev/null 2>&1; then
   bash scripts/fuzz-smoke.sh "${FUZZ_SECONDS:-5}"

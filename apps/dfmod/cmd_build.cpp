@@ -182,8 +182,10 @@ Result<std::string> DefaultStub(FileSystem& fs) {
   return stub;
 }
 
-// The output runs like the stub: its execute permissions are copied.
+// The output runs like the stub: its execute permissions are copied (POSIX only: Windows
+// runs a program by its name).
 void CopyExecuteBits(const std::string& from, const std::string& to) {
+  if (HostPathStyle() == PathStyle::kWindows) return;
   namespace fs = std::filesystem;
   std::error_code ec;
   auto perms = fs::status(from, ec).permissions();

@@ -115,6 +115,14 @@ int List(const Args& args, Io& io) {
   return kExitOk;
 }
 
+// A file named on the command line, as the installer's path rules read it: Windows takes
+// "/" as a separator too, which those rules (made for Control.ini) do not, so a file given
+// as "mod/one.pcx" would enter the archive as "mod/one.pcx".
+std::string CommandLinePath(std::string path) {
+  if (HostPathStyle() == PathStyle::kWindows) std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
 // Every input is checked before the archive is touched: a missing or unusable FILE
 // leaves the archive as it was.
 int Add(const Args& args, Io& io) {
@@ -150,7 +158,7 @@ int Add(const Args& args, Io& io) {
   for (std::size_t i = 1; i < args.size(); ++i) {
     const int handle = table.OpenFile(args[0]);
     pump.ProcessPendingEvents();
-    if (!table.AddFile(handle, args[i])) failed = true;
+    if (!table.AddFile(handle, CommandLinePath(args[i]))) failed = true;
   }
   return failed ? kExitFindings : kExitOk;
 }

@@ -29,18 +29,21 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, const std::string& value) : name_(name) {
     if (const char* old = std::getenv(name)) saved_ = old;
-    ::setenv(name, value.c_str(), 1);
+    Set(value.c_str());
   }
-  ~ScopedEnv() {
-    if (saved_)
-      ::setenv(name_, saved_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
+  ~ScopedEnv() { Set(saved_ ? saved_->c_str() : nullptr); }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
+  void Set(const char* value) {
+#ifdef _WIN32
+    ::_putenv_s(name_, value ? value : "");
+#else
+    value ? ::setenv(name_, value, 1) : ::unsetenv(name_);
+#endif
+  }
+
   const char* name_;
   std::optional<std::string> saved_;
 };

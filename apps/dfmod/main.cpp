@@ -1,8 +1,17 @@
 #include <iostream>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include "dfmod/cli.h"
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // Lines end in "\n" on every host, so scripts read the same output.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
   dfm::cli::Args args(argv + 1, argv + argc);
   dfm::cli::Io io{std::cout, std::cerr};
   int rc = dfm::cli::Main(args, io);

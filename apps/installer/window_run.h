@@ -5,11 +5,38 @@
 #include <string>
 
 #include "dfmod/headless_run.h"
+#include "platform/dialogs.h"
+#include "platform/event_pump.h"
+#include "platform/host.h"
+#include "platform/platform.h"
+#include "shell/frm_main.h"
 
 namespace dfm::installer {
 
 // Loads `program_file` in the main window and runs the window until the program ends;
 // nullopt when no window can be opened.
 std::optional<int> RunInWindow(const std::string& program_file, const cli::RunOptions& options);
+
+// RunInWindow once the toolkit has made `view` (a MainView with Attach(frmMain&) and Run(),
+// the message loop) and its dialogs and event pump; the other services are the host's.
+template <class View>
+int RunMainWindow(View& view, Dialogs& dialogs, EventPump& pump, const std::string& program_file,
+                  const cli::RunOptions& options) {
+  auto fs = MakeHostFileSystem();
+  auto clock = MakeHostClock();
+  auto process = MakeHostProcess();
+  auto registry = MakeHostRegistry();
+  Platform platform{*fs, dialogs, pump, *clock, *process, *registry};
+  frmMain window(platform, view);
+  view.Attach(window);
+  window.set_restore_policy(
+      {options.restore_point ? RestorePolicy::Mode::kAsk : RestorePolicy::Mode::kOff,
+       cli::RestoreFolder(options), program_file});
+  auto environment = MakeHostEnvironment();
+  const StartUpOutcome outcome = window.Load(program_file, *environment, options.game_folders);
+  if (!window.ended()) view.Run();
+  if (outcome != StartUpOutcome::kReady) return cli::kRunStartUpEnded;
+  return cli::ExitCodeOfRun(window);
+}
 
 }  // namespace dfm::installer

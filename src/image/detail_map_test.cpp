@@ -39,18 +39,14 @@ PixelGrid RandomPicture(int width, int height, unsigned seed) {
   return g;
 }
 
-TEST(BuildDetailCodes, EqualsThePerPixelReferenceOnRandomPictures) {
-  const int widths[] = {1, 5, 15, 16, 17, 255, 256, 257, 1000};
+// Random pictures of widths around the 16-pixel blocks, and every colour with channels in
+// steps of 3, far corners included: distances from the palette run from 0 past 300.
+TEST(BuildDetailCodes, EqualsThePerPixelReference) {
   unsigned seed = 1;
-  for (int w : widths) {
+  for (int w : {1, 5, 15, 16, 17, 255, 256, 257, 1000}) {
     const PixelGrid pixels = RandomPicture(w, 37, seed++);
     EXPECT_EQ(BuildDetailCodes(pixels), testing::ReferenceDetailCodes(pixels)) << "width " << w;
   }
-}
-
-TEST(BuildDetailCodes, EqualsTheReferenceAcrossTheColourCube) {
-  // Every colour with channels in steps of 3, far corners included: distances from
-  // the palette run from 0 past 300.
   PixelGrid pixels(86 * 86, 86);
   std::size_t k = 0;
   for (int r = 0; r < 256; r += 3)
@@ -66,50 +62,30 @@ TEST(BuildDetailCodes, EqualsTheReferenceAcrossTheColourCube) {
             (std::set<unsigned char>{1, 2, 3, 4, 5, 6, 8, 10}));
 }
 
-TEST(BuildDetailCodes, FirstStoredRowBecomesTheLastRow) {
-  PixelGrid pixels(3, 2);
-  auto px = pixels.bytes();
-  // Stored row 0 (bottom): white, black, black. Stored row 1 (top): black, black, grey.
-  px[0] = px[1] = px[2] = 255;
-  px[15] = px[16] = px[17] = 128;
-  const ByteGrid codes = BuildDetailCodes(pixels);
-  EXPECT_EQ(codes.cells(), (Bytes{2, 2, 10, 3, 2, 2}));
-}
-
 TEST(ReadTgaPixels, RefusesSizesBelowOneAndShortFilesBeforeReadingPixels) {
   testing::MemoryFileSystem fs;
-  auto header = [](int w, int h) {
-    Bytes b(18, 0);
+  auto tga = [](int w, int h, std::size_t pixel_bytes) {
+    Bytes b(18 + pixel_bytes, 0);
     b[12] = static_cast<unsigned char>(w & 0xFF);
     b[13] = static_cast<unsigned char>((w >> 8) & 0xFF);
     b[14] = static_cast<unsigned char>(h & 0xFF);
     b[15] = static_cast<unsigned char>((h >> 8) & 0xFF);
     return b;
   };
-  auto failure = [&](const Bytes& file) {
-    fs.Put("in.tga", file);
-    auto r = ReadTgaPixels(fs, "in.tga");
-    return r ? Failure{} : r.failure();
+  const std::string bad = "Invalid file format: in.tga ";
+  const std::pair<Bytes, std::string> cases[] = {
+      {tga(0, 5, 0), bad + "gives a picture of 0 x 5 pixels"},
+      {tga(4, -1, 0), bad + "gives a picture of 4 x -1 pixels"},
+      {tga(32767, 32767, 0),
+       bad + "holds 18 bytes, fewer than the 3221028885 of its 32767 x 32767 pixels"},
+      {tga(2, 2, 11), bad + "holds 29 bytes, fewer than the 30 of its 2 x 2 pixels"},
+      {Bytes(17, 1), bad + "is too short for a TGA header"},
   };
-  const int kBad = err::kInvalidFileFormat;
-  EXPECT_EQ(failure(header(0, 5)),
-            (Failure{kBad, "Invalid file format: in.tga gives a picture of 0 x 5 pixels"}));
-  EXPECT_EQ(failure(header(4, -1)),
-            (Failure{kBad, "Invalid file format: in.tga gives a picture of 4 x -1 pixels"}));
-  EXPECT_EQ(failure(header(32767, 32767)),
-            (Failure{kBad,
-                     "Invalid file format: in.tga holds 18 bytes, fewer than the "
-                     "3221028885 of its 32767 x 32767 pixels"}));
-  Bytes short_by_one = header(2, 2);
-  short_by_one.resize(18 + 11);
-  EXPECT_EQ(failure(short_by_one),
-            (Failure{kBad,
-                     "Invalid file format: in.tga holds 29 bytes, fewer than the 30 of "
-                     "its 2 x 2 pixels"}));
-  EXPECT_EQ(failure(Bytes(17, 1)),
-            (Failure{kBad, "Invalid file format: in.tga is too short for a TGA header"}));
-
-  Bytes exact = header(1, 2);
+  for (const auto& [file, message] : cases) {
+    fs.Put("in.tga", file);
+    EXPECT_EQ(ReadTgaPixels(fs, "in.tga").failure(), (Failure{err::kInvalidFileFormat, message}));
+  }
+  Bytes exact = tga(1, 2, 0);
   exact.insert(exact.end(), {1, 2, 3, 4, 5, 6});
   fs.Put("in.tga", exact);
   auto ok = ReadTgaPixels(fs, "in.tga");

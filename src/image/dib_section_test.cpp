@@ -32,8 +32,14 @@ TEST(CDibSection, CreateSizesRowsToFourBytesAndMapsThePixels) {
   EXPECT_EQ(Bytes(view.begin(), view.end()), Bytes(32, 0));
 }
 
-TEST(CDibSection, FailedCreateKeepsTheRequestedHeaderButNoPixels) {
+// A failed Create, like ClearUp, keeps the header but no pixels.
+TEST(CDibSection, FailedCreateAndClearUpKeepTheHeaderButNoPixels) {
   CDibSection dib;
+  ASSERT_TRUE(*dib.Create(3, 3));
+  dib.ClearUp();
+  EXPECT_EQ(dib.DIBSectionBitsPtr(), nullptr);
+  EXPECT_EQ(dib.Width(), 3);
+  EXPECT_EQ(dib.Header().size_image, 36);
   ASSERT_TRUE(*dib.Create(4, 4));
   auto r = dib.Create(0, 7);
   ASSERT_TRUE(r);
@@ -50,15 +56,6 @@ TEST(CDibSection, FailedCreateKeepsTheRequestedHeaderButNoPixels) {
   EXPECT_EQ(r.failure(), (Failure{err::kOverflow,
                                   "Overflow: a picture of 30000 x 30000 pixels does not fit "
                                   "in memory"}));
-}
-
-TEST(CDibSection, ClearUpReleasesPixelsAndKeepsTheHeader) {
-  CDibSection dib;
-  ASSERT_TRUE(*dib.Create(3, 3));
-  dib.ClearUp();
-  EXPECT_EQ(dib.DIBSectionBitsPtr(), nullptr);
-  EXPECT_EQ(dib.Width(), 3);
-  EXPECT_EQ(dib.Header().size_image, 36);
 }
 
 TEST(CDibSection, RandomiseBitsFillsPixelsNotPadding) {

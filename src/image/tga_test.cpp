@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "image/jpeg.h"
+#include "platform/host.h"
 #include "support/fakes.h"
 #include "support/jpeg_samples.h"
 #include "support/memory_file_system.h"
+#include "support/temp_dir.h"
 
 namespace dfm {
 namespace {
@@ -28,87 +30,84 @@ Bytes Tga(Bytes header, const Bytes& pixels) {
   return header;
 }
 
-TEST(WriteTga, HeaderPixelsAndSignatureTrailer) {
+// Sizes are written as given, as signed 16-bit numbers; an existing target of any size
+// ends up as exactly the new file; a failure on the way leaves it as it was and no
+// temporary file.
+TEST(WriteTga, HeaderPixelsAndSignatureTrailerReplaceTheTarget) {
   MemoryFileSystem fs;
   const Bytes pixels = {1, 2, 3, 4, 5, 6};
   ASSERT_TRUE(WriteTga(fs, "a.tga", pixels, 2, 1));
   EXPECT_EQ(*fs.Get("a.tga"), Tga({0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0}, pixels));
-
-  // Sizes are written as given, as signed 16-bit numbers.
   ASSERT_TRUE(WriteTga(fs, "b.tga", {}, -2, 300));
   EXPECT_EQ(*fs.Get("b.tga"),
             Tga({0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFE, 0xFF, 0x2C, 0x01, 24, 0}, {}));
-}
 
-TEST(WriteTga, ExistingTargetsOfTwoAndTenBytesEndUpAsExactlyTheNewFile) {
-  MemoryFileSystem fs;
-  const Bytes pixels = {9, 9, 9};
-  const Bytes expected = Tga({0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 24, 0}, pixels);
+  const Bytes nines = {9, 9, 9};
+  const Bytes expected = Tga({0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 24, 0}, nines);
   for (std::size_t old_size : {2u, 3u, 10u, 500u}) {
     fs.Put("t.tga", Bytes(old_size, 0xEE));
-    ASSERT_TRUE(WriteTga(fs, "t.tga", pixels, 1, 1));
+    ASSERT_TRUE(WriteTga(fs, "t.tga", nines, 1, 1));
     EXPECT_EQ(*fs.Get("t.tga"), expected) << old_size;
   }
-}
 
-TEST(WriteTga, AFailureOnTheWayLeavesTheTargetAsItWasAndNoTemporaryFile) {
   const Failure full{err::kDiskFull, "Disk full (injected)"};
   for (const char* op : {"open", "write", "close", "replace"}) {
     MemoryFileSystem memory;
-    testing::FaultyFileSystem fs(memory);
+    testing::FaultyFileSystem faulty(memory);
     memory.Put("t.tga", Bytes(10, 0xEE));
-    fs.Fail({op, "t.tga", std::string(op) == "write" ? 1 : 0, -1, full});
-    auto st = WriteTga(fs, "t.tga", Bytes{1, 2, 3}, 1, 1);
-    EXPECT_EQ(st.failure(), full) << op;
+    faulty.Fail({op, "t.tga", std::string(op) == "write" ? 1 : 0, -1, full});
+    EXPECT_EQ(WriteTga(faulty, "t.tga", Bytes{1, 2, 3}, 1, 1).failure(), full) << op;
     EXPECT_EQ(*memory.Get("t.tga"), Bytes(10, 0xEE)) << op;
     EXPECT_FALSE(memory.Exists("t.tga.~dfm")) << op;
   }
 }
 
-// The section's rows without padding, bottom row first, as ReadJpeg decoded them.
-Bytes DecodedPixels(FileSystem& fs, const std::string& jpg) {
+// Pictures of even and odd widths (rows of the section padded), each sampling, grey and
+// progressive: the header, the reference decoder's pixels bottom row first as BGR (grey
+// as three equal bytes) without padding, and the trailer.
+TEST(ConvertJpgToTga, PixelsEqualTheReferenceDecoderBottomRowFirst) {
+  struct Sample {
+    int width, height, subsampling, flags;
+  };
+  const Sample samples[] = {
+      {1024, 1024, TJSAMP_420, 0}, {5, 2, TJSAMP_420, 0},
+      {37, 23, TJSAMP_422, 0},     {37, 23, TJSAMP_444, 0},
+      {64, 33, TJSAMP_GRAY, 0},    {50, 41, TJSAMP_420, TJFLAG_PROGRESSIVE},
+  };
+  testing::TempDir dir;
+  auto fs = MakeHostFileSystem();
   RecordingDialogs dialogs;
-  CDibSection dib;
-  EXPECT_TRUE(*ReadJpeg(fs, dialogs, dib, jpg));
-  Bytes out;
-  const unsigned char* p = dib.DIBSectionBitsPtr();
-  for (int y = 0; y < dib.Height(); ++y, p += dib.BytesPerScanLine())
-    out.insert(out.end(), p, p + 3 * dib.Width());
-  return out;
-}
-
-// The pixels as ReadJpeg decoded them (bottom row first), without the section's padding.
-TEST(ConvertJpgToTga, GivesHeaderPixelsBottomRowFirstWithoutPaddingAndTrailer) {
-  for (const auto& [width, height] : {std::pair{1024, 1024}, {5, 2}}) {
-    MemoryFileSystem fs;
-    fs.Put("in.jpg", testing::SampleJpeg(width, height, TJSAMP_444));
-    RecordingDialogs dialogs;
-    ASSERT_TRUE(ConvertJpgToTga(fs, dialogs, "in.jpg", "out.tga"));
-    EXPECT_TRUE(dialogs.boxes.empty());
-    const Bytes tga = *fs.Get("out.tga");
-    ASSERT_EQ(tga.size(), 18u + 3 * width * height + 50);
-    EXPECT_EQ(Bytes(tga.begin(), tga.begin() + 18),
-              (Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<unsigned char>(width),
-                     static_cast<unsigned char>(width >> 8), static_cast<unsigned char>(height),
-                     static_cast<unsigned char>(height >> 8), 0x18, 0x00}));
-    EXPECT_EQ(Bytes(tga.end() - 50, tga.end()), Trailer());
-    EXPECT_TRUE(Bytes(tga.begin() + 18, tga.end() - 50) == DecodedPixels(fs, "in.jpg"));
+  for (const auto& [width, height, subsampling, flags] : samples) {
+    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + " sampling " +
+                 std::to_string(subsampling));
+    const std::string path = dir / "in.jpg";
+    ASSERT_TRUE(WriteWholeFile(*fs, path, testing::SampleJpeg(width, height, subsampling, flags)));
+    int channels = 0;
+    auto reference = testing::DecodeWithDjpeg(path, &channels);
+    if (!reference) GTEST_SKIP() << "djpeg is not available";
+    ASSERT_EQ(channels, subsampling == TJSAMP_GRAY ? 1 : 3);
+    const auto w = static_cast<unsigned char>(width), h = static_cast<unsigned char>(height);
+    Bytes expected = {0,    0,
+                      2,    0,
+                      0,    0,
+                      0,    0,
+                      0,    0,
+                      0,    0,
+                      w,    static_cast<unsigned char>(width >> 8),
+                      h,    static_cast<unsigned char>(height >> 8),
+                      0x18, 0x00};
+    for (int y = height - 1; y >= 0; --y) {
+      for (int x = 0; x < width; ++x) {
+        const unsigned char* p = reference->data() + (std::size_t(y) * width + x) * channels;
+        expected.insert(expected.end(), {p[channels - 1], p[channels / 2], p[0]});
+      }
+    }
+    const Bytes trailer = Trailer();
+    expected.insert(expected.end(), trailer.begin(), trailer.end());
+    ASSERT_TRUE(ConvertJpgToTga(*fs, dialogs, path, dir / "out.tga"));
+    EXPECT_TRUE(*ReadWholeFile(*fs, dir / "out.tga") == expected);
   }
-}
-
-TEST(ConvertJpgToTga, GreyscalePictureArrivesAsThreeEqualBytes) {
-  MemoryFileSystem fs;
-  Bytes grey = {0, 40, 80, 120, 160, 200, 240, 255};
-  fs.Put("g.jpg", testing::EncodeJpeg(grey, 8, 1, TJPF_GRAY, TJSAMP_GRAY, 100));
-  RecordingDialogs dialogs;
-  ASSERT_TRUE(ConvertJpgToTga(fs, dialogs, "g.jpg", "g.tga"));
-  const Bytes tga = *fs.Get("g.tga");
-  ASSERT_EQ(tga.size(), 18u + 24 + 50);
-  for (std::size_t i = 18; i < 42; i += 3) {
-    EXPECT_EQ(tga[i], tga[i + 1]);
-    EXPECT_EQ(tga[i], tga[i + 2]);
-    EXPECT_NEAR(tga[i], grey[(i - 18) / 3], 2);
-  }
+  EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 TEST(ConvertJpgToTga, FailedDecodeWritesNothingAndFails) {
@@ -134,44 +133,6 @@ TEST(ConvertJpgToTga, FailedDecodeWritesNothingAndFails) {
   check("cmyk.jpg",
         {err::kInvalidFileFormat, "Invalid file format: cannot read the image data of cmyk.jpg"},
         "Cannot read Image Data from file.");
-}
-
-// A library that claims a picture of the given size and decodes nothing into it.
-class SizeOnlyLibrary : public JpegLibrary {
- public:
-  SizeOnlyLibrary(std::int32_t w, std::int32_t h) : w_(w), h_(h) {}
-  int Init(JpegProperties&) override { return 0; }
-  int Read(JpegProperties& p, JpegReadMode mode) override {
-    if (mode == JpegReadMode::kReadParams) {
-      p.jpg_width = w_;
-      p.jpg_height = h_;
-      p.jpg_channels = 3;
-    }
-    return 0;
-  }
-  int Free(JpegProperties&) override { return 0; }
-
- private:
-  std::int32_t w_, h_;
-};
-
-TEST(ConvertJpgToTga, PicturesBeyond32767PixelsOverflowBeforeWriting) {
-  MemoryFileSystem fs;
-  RecordingDialogs dialogs;
-  SizeOnlyLibrary wide(32768, 1), high(1, 32768), largest(32767, 2);
-  auto st = ConvertJpgToTga(wide, fs, dialogs, "w.jpg", "out.tga");
-  ASSERT_FALSE(st);
-  EXPECT_EQ(st.failure(), (Failure{err::kOverflow,
-                                   "Overflow: a TGA picture is at most 32767 "
-                                   "pixels wide, w.jpg is 32768"}));
-  st = ConvertJpgToTga(high, fs, dialogs, "h.jpg", "out.tga");
-  ASSERT_FALSE(st);
-  EXPECT_EQ(st.failure(), (Failure{err::kOverflow,
-                                   "Overflow: a TGA picture is at most 32767 "
-                                   "pixels high, h.jpg is 32768"}));
-  EXPECT_FALSE(fs.Exists("out.tga"));
-  ASSERT_TRUE(ConvertJpgToTga(largest, fs, dialogs, "l.jpg", "out.tga"));
-  EXPECT_EQ(fs.Get("out.tga")->size(), 18u + 3 * 32767 * 2 + 50);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "pff/mod_kyv_pff.h"
 #include "base/ascii.h"
+#include "base/byte_buffer.h"
 
 #include <limits>
 
@@ -116,7 +117,7 @@ Result<PffArchiveTable::SourceData> PffArchiveTable::ReadSource(const std::strin
                                                                 std::int32_t size) {
   auto file = fs_->Open(path, OpenMode::kRead);
   if (!file) return file.failure();
-  SourceData data{std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(size)),
+  SourceData data{UninitializedBytes(static_cast<std::size_t>(size)),
                   static_cast<std::size_t>(size)};
   if (data.size > 0) {
     if (auto st = (*file)->ReadAt(0, data.bytes.get(), data.size); !st) return st.failure();

@@ -1,5 +1,7 @@
 #include "platform/file_system.h"
 
+#include "base/byte_buffer.h"
+
 #include <algorithm>
 
 namespace dfm {
@@ -32,7 +34,7 @@ Status FileSystem::CopyFile(const std::string& from, const std::string& to) {
   return WriteReplacing(*this, to, [&](File& dst) -> Status {
     constexpr std::uint64_t kChunk = 1 << 20;
     const auto chunk = static_cast<std::size_t>(std::clamp<std::uint64_t>(*size, 1, kChunk));
-    auto buf = std::make_unique_for_overwrite<unsigned char[]>(chunk);
+    auto buf = UninitializedBytes(chunk);
     for (std::uint64_t off = 0; off < *size;) {
       const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, *size - off));
       if (auto st = (*src)->ReadAt(off, buf.get(), n); !st) return st;
@@ -70,6 +72,27 @@ Status WriteReplacing(FileSystem& fs, const std::string& path,
   Failure failure = written.failure();
   ReplaceAll(failure.description, temp, path);
   return failure;
+}
+
+std::string FileErrorText(int code) {
+  switch (code) {
+    case err::kFileNotFound:
+      return "File not found";
+    case err::kPathNotFound:
+      return "Path not found";
+    case err::kPermissionDenied:
+      return "Permission denied";
+    case err::kFileAlreadyExists:
+      return "File already exists";
+    case err::kDiskFull:
+      return "Disk full";
+    case err::kBadFileName:
+      return "Bad file name or number";
+    case err::kDeviceIoError:
+      return "Device I/O error";
+    default:
+      return "Path/File access error";
+  }
 }
 
 Result<FileStat> FileSystem::Stat(const std::string& path) {

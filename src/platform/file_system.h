@@ -152,6 +152,10 @@ class FileSystem {
   virtual Status SetCurrentDirectory(const std::string& path) = 0;
 };
 
+// The description a host's file failure starts with: "File not found" for
+// err::kFileNotFound and so on; "Path/File access error" for any other code.
+std::string FileErrorText(int code);
+
 // err::kBadFileName for a path holding a NUL byte; nullopt for any other path.
 std::optional<Failure> BadFileName(const std::string& path);
 

@@ -5,6 +5,10 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#if !defined(__cpp_lib_to_chars)
+#include <locale>
+#include <sstream>
+#endif
 
 namespace dfm {
 
@@ -162,9 +166,19 @@ double NumberValue(std::string_view s) {
   bool negative = !text.empty() && text[0] == '-';
   std::size_t first = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
   double value = 0;
+#if defined(__cpp_lib_to_chars)
   auto [ptr, ec] = std::from_chars(text.data() + first, text.data() + text.size(), value);
   (void)ptr;
-  if (ec == std::errc::result_out_of_range) {
+  const bool out_of_range = ec == std::errc::result_out_of_range;
+#else
+  // The older C++ library of the release build reads floating point only through a stream;
+  // the classic locale keeps it independent of the user's. Too large fails the stream.
+  std::istringstream in(text.substr(first));
+  in.imbue(std::locale::classic());
+  in >> value;
+  const bool out_of_range = in.fail();
+#endif
+  if (out_of_range) {
     value = DecimalMagnitude(text) > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   }
   return negative ? -value : value;

@@ -30,8 +30,10 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  // The folder as a string with a trailing "/".
-  std::string str() const { return path_.string() + "/"; }
+  // The folder as a string with a trailing separator ("/", on Windows "\\").
+  std::string str() const {
+    return path_.string() + static_cast<char>(std::filesystem::path::preferred_separator);
+  }
   std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
   void Write(const std::string& name, const std::string& bytes) const {

@@ -58,33 +58,7 @@ Failure FromErrno(int e, const std::string& path) {
     default:
       break;
   }
-  std::string text;
-  switch (code) {
-    case err::kFileNotFound:
-      text = "File not found";
-      break;
-    case err::kPathNotFound:
-      text = "Path not found";
-      break;
-    case err::kPermissionDenied:
-      text = "Permission denied";
-      break;
-    case err::kFileAlreadyExists:
-      text = "File already exists";
-      break;
-    case err::kDiskFull:
-      text = "Disk full";
-      break;
-    case err::kBadFileName:
-      text = "Bad file name or number";
-      break;
-    case err::kDeviceIoError:
-      text = "Device I/O error";
-      break;
-    default:
-      text = "Path/File access error";
-      break;
-  }
+  std::string text = FileErrorText(code);
   text += ": " + path + " (" + std::strerror(e) + ")";
   return Failure{code, std::move(text)};
 }

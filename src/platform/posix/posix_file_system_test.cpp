@@ -4,6 +4,7 @@
 
 #include "platform/host.h"
 #include "platform/posix/posix_path.h"
+#include "support/scoped_current_directory.h"
 #include "support/temp_dir.h"
 
 namespace dfm {
@@ -11,65 +12,30 @@ namespace {
 
 using testing::TempDir;
 
-TEST(PosixPath, BackslashesBecomeSlashesAndCaseIsFound) {
+// Backslashes become slashes and each existing name is found in any letter case: the
+// exact name first, else the byte-wise smallest spelling, whatever the folder's order;
+// missing names, "." and ".." steps and doubled separators keep their spelling; relative
+// paths start at the current directory.
+TEST(PosixPath, ResolvesEachNameToAnExistingSpelling) {
   TempDir dir;
-  dir.Write("Textures/Old.PCX", "x");
-  EXPECT_EQ(posix::ResolvePath(dir.str() + "textures\\old.pcx"), dir.str() + "Textures/Old.PCX");
-  EXPECT_EQ(posix::ResolvePath(dir.str() + "TEXTURES/OLD.pcx"), dir.str() + "Textures/Old.PCX");
-}
-
-TEST(PosixPath, ExactNameWinsOverOtherSpellings) {
-  TempDir dir;
-  dir.Write("a.txt", "lower");
-  dir.Write("A.txt", "upper");
-  EXPECT_EQ(posix::ResolvePath(dir.str() + "A.txt"), dir.str() + "A.txt");
-  EXPECT_EQ(posix::ResolvePath(dir.str() + "a.txt"), dir.str() + "a.txt");
-}
-
-TEST(PosixPath, MissingComponentsKeepTheirSpelling) {
-  TempDir dir;
-  dir.Write("Data/x", "");
-  EXPECT_EQ(posix::ResolvePath(dir.str() + "data\\New\\File.TXT"), dir.str() + "Data/New/File.TXT");
-}
-
-TEST(PosixPath, SeveralSpellingsResolveToTheSameOneEveryTime) {
-  TempDir dir;
-  dir.Write("b.TXT", "1");
-  dir.Write("B.txt", "2");
-  dir.Write("b.Txt", "3");
-  // No exact match: the byte-wise smallest spelling, whatever the folder's order.
-  EXPECT_EQ(posix::ResolvePath(dir.str() + "b.txt"), dir.str() + "B.txt");
-  EXPECT_EQ(posix::ResolvePath(dir.str() + "B.TXT"), dir.str() + "B.txt");
-}
-
-TEST(PosixPath, FoldersTrailingSeparatorsAndDotComponents) {
-  TempDir dir;
-  dir.Write("Maps/Desert/m.bms", "");
-  EXPECT_EQ(posix::ResolvePath(dir.str() + "maps\\desert\\"), dir.str() + "Maps/Desert/");
-  EXPECT_EQ(posix::ResolvePath(dir.str() + "MAPS\\.\\DESERT\\..\\desert\\M.BMS"),
-            dir.str() + "Maps/./Desert/../Desert/m.bms");
-  EXPECT_EQ(posix::ResolvePath(dir.str() + "maps\\\\M"), dir.str() + "Maps//M");
-}
-
-// Runs a test body with the current directory set to `dir`, restoring it afterwards.
-class ScopedCurrentDirectory {
- public:
-  explicit ScopedCurrentDirectory(const std::filesystem::path& dir)
-      : saved_(std::filesystem::current_path()) {
-    std::filesystem::current_path(dir);
-  }
-  ~ScopedCurrentDirectory() { std::filesystem::current_path(saved_); }
-  ScopedCurrentDirectory(const ScopedCurrentDirectory&) = delete;
-  ScopedCurrentDirectory& operator=(const ScopedCurrentDirectory&) = delete;
-
- private:
-  std::filesystem::path saved_;
-};
-
-TEST(PosixPath, RelativePathsResolveAgainstTheCurrentDirectory) {
-  TempDir dir;
-  dir.Write("Textures/Old.PCX", "x");
-  ScopedCurrentDirectory cd(dir.path());
+  for (const char* file : {"Textures/Old.PCX", "a.txt", "A.txt", "b.TXT", "B.txt", "b.Txt",
+                           "Data/x", "Maps/Desert/m.bms"})
+    dir.Write(file, "");
+  const std::pair<std::string, std::string> cases[] = {
+      {"textures\\old.pcx", "Textures/Old.PCX"},
+      {"TEXTURES/OLD.pcx", "Textures/Old.PCX"},
+      {"A.txt", "A.txt"},
+      {"a.txt", "a.txt"},
+      {"b.txt", "B.txt"},
+      {"B.TXT", "B.txt"},
+      {"data\\New\\File.TXT", "Data/New/File.TXT"},
+      {"maps\\desert\\", "Maps/Desert/"},
+      {"MAPS\\.\\DESERT\\..\\desert\\M.BMS", "Maps/./Desert/../Desert/m.bms"},
+      {"maps\\\\M", "Maps//M"},
+  };
+  for (const auto& [path, resolved] : cases)
+    EXPECT_EQ(posix::ResolvePath(dir.str() + path), dir.str() + resolved) << path;
+  testing::ScopedCurrentDirectory cd(dir.path());
   EXPECT_EQ(posix::ResolvePath("textures\\old.pcx"), "Textures/Old.PCX");
   EXPECT_EQ(posix::ResolvePath("TEXTURES"), "Textures");
   EXPECT_EQ(posix::ResolvePath("new.pcx"), "new.pcx");
@@ -79,6 +45,9 @@ TEST(PosixFileSystem, EveryOperationFindsNamesInAnyLetterCase) {
   TempDir dir;
   auto fs = MakeHostFileSystem();
   dir.Write("Data/ReadMe.txt", "hello");
+  dir.Write("Data/Old.TXT", "0123");
+  dir.Write("a.txt", "lower");
+  dir.Write("A.txt", "UPPER!");
   const std::string base = dir.str();
 
   auto bytes = ReadWholeFile(*fs, base + "DATA\\readme.TXT");
@@ -86,127 +55,79 @@ TEST(PosixFileSystem, EveryOperationFindsNamesInAnyLetterCase) {
   EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "hello");
   EXPECT_EQ(*fs->FileLength(base + "data\\README.txt"), 5u);
   EXPECT_TRUE(*fs->IsDirectory(base + "DATA"));
+  // Exact names win; without one, the lookup's choice.
+  EXPECT_EQ(*fs->FileLength(dir / "a.txt"), 5u);
+  EXPECT_EQ(*fs->FileLength(dir / "A.txt"), 6u);
+  ASSERT_TRUE(fs->SetModifiedTime(dir / "A.txt", LocalDateTime{2001, 2, 3, 4, 5, 6}));
+  auto stat = fs->Stat(dir.str() + "A.TXT");
+  ASSERT_TRUE(stat);
+  EXPECT_EQ(stat->length, 6u);
+  auto time = fs->ModifiedTime(dir.str() + "A.TXT");
+  ASSERT_TRUE(time);
+  for (const LocalDateTime& t : {stat->modified, *time})
+    EXPECT_EQ((std::vector<int>{t.year, t.month, t.day, t.hour, t.minute, t.second}),
+              (std::vector<int>{2001, 2, 3, 4, 5, 6}));
 
-  // A new file in an existing folder spelled differently lands in that folder, with
-  // the new file's name as written.
+  // A new file in an existing folder spelled differently lands in that folder, with the
+  // new file's name as written; writing modes open a file of another spelling instead of
+  // making one, and writing at offsets never truncates.
   ASSERT_TRUE(WriteWholeFile(*fs, base + "data\\New.TXT", Bytes{'n'}));
-  EXPECT_EQ(dir.Read("Data/New.TXT"), "n");
   ASSERT_TRUE(fs->CopyFile(base + "DATA\\README.TXT", base + "data\\Copy.txt"));
-  EXPECT_EQ(dir.Read("Data/Copy.txt"), "hello");
   ASSERT_TRUE(fs->Rename(base + "data\\copy.TXT", base + "DATA\\Moved.txt"));
-  EXPECT_EQ(dir.Read("Data/Moved.txt"), "hello");
-  ASSERT_TRUE(fs->RemoveFile(base + "data\\MOVED.TXT"));
-  EXPECT_FALSE(dir.Exists("Data/Moved.txt"));
-}
-
-TEST(PosixFileSystem, WritingModesOpenAFileOfAnotherSpellingInsteadOfMakingOne) {
-  TempDir dir;
-  auto fs = MakeHostFileSystem();
-  dir.Write("Data/Old.TXT", "0123");
-  const std::string other = dir.str() + "Data\\old.txt";
+  ASSERT_TRUE(fs->CopyFile(base + "DATA\\README.TXT", base + "data\\Gone.txt"));
+  ASSERT_TRUE(fs->RemoveFile(base + "data\\GONE.TXT"));
   for (OpenMode mode : {OpenMode::kReadWrite, OpenMode::kAppend, OpenMode::kCreateFresh}) {
-    auto file = fs->Open(other, mode);
+    auto file = fs->Open(base + "Data\\old.txt", mode);
     ASSERT_TRUE(file);
     ASSERT_TRUE((*file)->WriteAt(2, "ab", 2));
     ASSERT_TRUE((*file)->Close());
   }
-  EXPECT_EQ(dir.Read("Data/Old.TXT"), std::string("\0\0ab", 4));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "Data"),
-                          std::filesystem::directory_iterator()),
-            1);
+  auto file = fs->Open(base + "DATA\\README.txt", OpenMode::kReadWrite);
+  ASSERT_TRUE(file && (*file)->WriteAt(2, "LL", 2) && (*file)->WriteAt(7, "Z", 1));
+  ASSERT_TRUE((*file)->Close());
+  EXPECT_EQ(dir.Tree(), (std::map<std::string, std::string>{
+                            {"A.txt", "UPPER!"},
+                            {"Data/", ""},
+                            {"Data/Moved.txt", "hello"},
+                            {"Data/New.TXT", "n"},
+                            {"Data/Old.TXT", std::string("\0\0ab", 4)},
+                            {"Data/ReadMe.txt", std::string("heLLo\0\0Z", 8)},
+                            {"a.txt", "lower"},
+                        }));
 }
 
-TEST(PosixFileSystem, ExactNamesWinAndStatGivesLengthAndTimeOfEither) {
-  TempDir dir;
-  auto fs = MakeHostFileSystem();
-  dir.Write("a.txt", "lower");
-  dir.Write("A.txt", "UPPER!");
-  auto upper = ReadWholeFile(*fs, dir / "A.txt");
-  ASSERT_TRUE(upper);
-  EXPECT_EQ(std::string(upper->begin(), upper->end()), "UPPER!");
-  EXPECT_EQ(*fs->FileLength(dir / "a.txt"), 5u);
-
-  LocalDateTime when{2001, 2, 3, 4, 5, 6};
-  ASSERT_TRUE(fs->SetModifiedTime(dir / "A.txt", when));
-  auto stat = fs->Stat(dir.str() + "A.TXT");  // no exact name: the lookup's choice
-  ASSERT_TRUE(stat);
-  EXPECT_EQ(stat->length, 6u);
-  EXPECT_EQ(stat->modified.year, 2001);
-  EXPECT_EQ(stat->modified.second, 6);
-  auto time = fs->ModifiedTime(dir.str() + "A.TXT");
-  ASSERT_TRUE(time);
-  EXPECT_EQ(time->day, 3);
-  EXPECT_EQ(time->minute, 5);
-}
-
-TEST(PosixFileSystem, FoldersAndMissingFilesFailWithTheirMessages) {
+TEST(PosixFileSystem, FailuresGiveTheirCodesAndMessages) {
   TempDir dir;
   auto fs = MakeHostFileSystem();
   dir.Write("Sub/x", "");
+  dir.Write("f.bin", "abc");
+  dir.Write("b", "2");
   const std::string folder = dir.str() + "sub";
-  auto read = fs->Open(folder, OpenMode::kRead);
-  ASSERT_FALSE(read);
-  EXPECT_EQ(read.failure(), (Failure{err::kPathFileAccessError,
-                                     "Path/File access error: " + folder + " is a folder"}));
-  auto write = fs->Open(folder, OpenMode::kReadWrite);
-  ASSERT_FALSE(write);
-  EXPECT_EQ(write.failure(), (Failure{err::kPathFileAccessError,
-                                      "Path/File access error: " + folder + " (Is a directory)"}));
-  auto stat = fs->Stat(folder);
-  ASSERT_FALSE(stat);
-  EXPECT_EQ(stat.failure(), (Failure{err::kFileNotFound, "File not found: " + folder}));
+  EXPECT_EQ(
+      fs->Open(folder, OpenMode::kRead).failure(),
+      (Failure{err::kPathFileAccessError, "Path/File access error: " + folder + " is a folder"}));
+  EXPECT_EQ(fs->Open(folder, OpenMode::kReadWrite).failure(),
+            (Failure{err::kPathFileAccessError,
+                     "Path/File access error: " + folder + " (Is a directory)"}));
+  EXPECT_EQ(fs->Stat(folder).failure(), (Failure{err::kFileNotFound, "File not found: " + folder}));
 
   const std::string missing = dir.str() + "SUB\\none.bin";
-  auto none = fs->Stat(missing);
-  ASSERT_FALSE(none);
-  EXPECT_EQ(none.failure(), (Failure{err::kFileNotFound, "File not found: " + missing +
-                                                             " (No such file or directory)"}));
-  EXPECT_EQ(fs->FileLength(missing).failure(), none.failure());
-  EXPECT_EQ(fs->Open(missing, OpenMode::kRead).failure(), none.failure());
+  const Failure none{err::kFileNotFound,
+                     "File not found: " + missing + " (No such file or directory)"};
+  EXPECT_EQ(fs->Stat(missing).failure(), none);
+  EXPECT_EQ(fs->FileLength(missing).failure(), none);
+  EXPECT_EQ(fs->Open(missing, OpenMode::kRead).failure(), none);
+  EXPECT_EQ(fs->Open(missing, OpenMode::kUpdate).failure().code, err::kFileNotFound);
   EXPECT_FALSE(*fs->IsDirectory(missing));
-  EXPECT_FALSE(dir.Exists("Sub/none.bin"));
-}
 
-TEST(PosixFileSystem, ReadWriteAtOffsetsNeverTruncates) {
-  TempDir dir;
-  auto fs = MakeHostFileSystem();
-  dir.Write("f.bin", "0123456789");
-  auto file = fs->Open(dir / "F.BIN", OpenMode::kReadWrite);
-  ASSERT_TRUE(file);
-  ASSERT_TRUE((*file)->WriteAt(2, "ab", 2));
-  ASSERT_TRUE((*file)->WriteAt(12, "Z", 1));
-  ASSERT_TRUE((*file)->Close());
-  EXPECT_EQ(dir.Read("f.bin"), std::string("01ab456789\0\0Z", 13));
-}
-
-TEST(PosixFileSystem, ReadPastEndAndMissingFilesFailWithTheirCodes) {
-  TempDir dir;
-  auto fs = MakeHostFileSystem();
-  dir.Write("f.bin", "abc");
   auto file = fs->Open(dir / "f.bin", OpenMode::kRead);
   ASSERT_TRUE(file);
   char buf[4];
-  auto st = (*file)->ReadAt(1, buf, 3);
-  ASSERT_FALSE(st);
-  EXPECT_EQ(st.failure().code, err::kInputPastEndOfFile);
-  auto len = fs->FileLength(dir / "missing.bin");
-  ASSERT_FALSE(len);
-  EXPECT_EQ(len.failure().code, err::kFileNotFound);
-  auto update = fs->Open(dir / "missing.bin", OpenMode::kUpdate);  // never creates
-  ASSERT_FALSE(update);
-  EXPECT_EQ(update.failure().code, err::kFileNotFound);
-  EXPECT_FALSE(dir.Exists("missing.bin"));
-}
-
-TEST(PosixFileSystem, RenameRefusesExistingTarget) {
-  TempDir dir;
-  auto fs = MakeHostFileSystem();
-  dir.Write("a", "1");
-  dir.Write("b", "2");
-  auto st = fs->Rename(dir / "a", dir / "b");
-  ASSERT_FALSE(st);
-  EXPECT_EQ(st.failure().code, err::kFileAlreadyExists);
-  EXPECT_EQ(dir.Read("b"), "2");
+  EXPECT_EQ((*file)->ReadAt(1, buf, 3).failure().code, err::kInputPastEndOfFile);
+  EXPECT_EQ(fs->Rename(dir / "f.bin", dir / "b").failure().code, err::kFileAlreadyExists);
+  // Nothing was made or changed.
+  EXPECT_EQ(dir.Tree(), (std::map<std::string, std::string>{
+                            {"Sub/", ""}, {"Sub/x", ""}, {"b", "2"}, {"f.bin", "abc"}}));
 }
 
 // Paths the system must never see: a NUL byte would cut the name short, and two leading
