@@ -28,7 +28,28 @@ unsigned char RoundToByte(float v) {
   return static_cast<unsigned char>(std::clamp(r, 0.0f, 255.0f));
 }
 
+// The pixels come from calloc: a large section is mapped as zero pages that take memory
+// only as rows are written, so a decode that fails early costs little.
+class HeapPixels : public PixelMemory {
+ public:
+  explicit HeapPixels(unsigned char* bits) : bits_(bits) {}
+  ~HeapPixels() override { std::free(bits_); }
+  HeapPixels(const HeapPixels&) = delete;
+  HeapPixels& operator=(const HeapPixels&) = delete;
+  unsigned char* data() override { return bits_; }
+
+ private:
+  unsigned char* bits_;
+};
+
 }  // namespace
+
+std::unique_ptr<PixelMemory> AllocateHeapPixels(const BitmapInfoHeader& header) {
+  auto* bits =
+      static_cast<unsigned char*>(std::calloc(static_cast<std::size_t>(header.size_image), 1));
+  if (bits == nullptr) return nullptr;
+  return std::make_unique<HeapPixels>(bits);
+}
 
 Result<bool> CDibSection::Create(std::int32_t width, std::int32_t height) {
   ClearUp();
@@ -42,7 +63,7 @@ Result<bool> CDibSection::CreateDIB(std::int32_t width, std::int32_t height) {
     return Failure{err::kOverflow, "Overflow: a picture of " + std::to_string(width) + " x " +
                                        std::to_string(height) + " pixels does not fit in memory"};
   }
-  bits_.reset();
+  memory_.reset();
   header_ = BitmapInfoHeader{};
   header_.size = 40;
   header_.width = width;
@@ -51,16 +72,12 @@ Result<bool> CDibSection::CreateDIB(std::int32_t width, std::int32_t height) {
   header_.bit_count = 24;
   header_.size_image = static_cast<std::int32_t>(image);
   if (width < 1 || height < 1) return false;
-  bits_.reset(static_cast<unsigned char*>(std::calloc(static_cast<std::size_t>(image), 1)));
-  return bits_ != nullptr;
-}
-
-void CDibSection::FreeBits::operator()(unsigned char* p) const {
-  std::free(p);
+  memory_ = allocate_(header_);
+  return memory_ != nullptr;
 }
 
 void CDibSection::ClearUp() {
-  bits_.reset();
+  memory_.reset();
 }
 
 std::int32_t CDibSection::BytesPerScanLine() const {
@@ -68,18 +85,20 @@ std::int32_t CDibSection::BytesPerScanLine() const {
 }
 
 std::int32_t CDibSection::MapArray(std::span<unsigned char>& view) {
-  view = bits_ ? std::span<unsigned char>(bits_.get(), static_cast<std::size_t>(header_.size_image))
-               : std::span<unsigned char>();
-  return bits_ ? header_.width : 0;
+  unsigned char* bits = Bits();
+  view = bits ? std::span<unsigned char>(bits, static_cast<std::size_t>(header_.size_image))
+              : std::span<unsigned char>();
+  return bits ? header_.width : 0;
 }
 
 void CDibSection::RandomiseBits(bool grey, std::uint32_t seed) {
-  if (!bits_) return;
+  unsigned char* bits = Bits();
+  if (!bits) return;
   std::mt19937 rng(seed);
   auto next = [&rng] { return RoundToByte(std::generate_canonical<float, 24>(rng) * 255.0f); };
   const std::size_t line = static_cast<std::size_t>(BytesPerScanLine());
   for (std::int32_t y = 0; y < header_.height; ++y) {
-    unsigned char* p = bits_.get() + line * static_cast<std::size_t>(y);
+    unsigned char* p = bits + line * static_cast<std::size_t>(y);
     for (std::int32_t x = 0; x < header_.width; ++x, p += 3) {
       if (grey) {
         p[0] = p[1] = p[2] = next();
@@ -94,15 +113,15 @@ void CDibSection::RandomiseBits(bool grey, std::uint32_t seed) {
 
 Result<std::optional<CDibSection>> CDibSection::Resample(std::int32_t new_height,
                                                          std::int32_t new_width) const {
-  CDibSection target;
+  CDibSection target(allocate_);
   auto created = target.Create(new_width, new_height);
   if (!created) return created.failure();
   if (!*created) return std::optional<CDibSection>();
   if (new_width == header_.width && new_height == header_.height) {
-    if (bits_) {
-      std::memcpy(target.bits_.get(), bits_.get(), static_cast<std::size_t>(header_.size_image));
+    if (Bits()) {
+      std::memcpy(target.Bits(), Bits(), static_cast<std::size_t>(header_.size_image));
     }
-  } else if (bits_) {
+  } else if (Bits()) {
     ResampleInto(target);
   }
   return std::optional<CDibSection>(std::move(target));
@@ -118,14 +137,16 @@ void CDibSection::ResampleInto(CDibSection& target) const {
   const float y_scale = static_cast<float>(h - 1) / static_cast<float>(target.header_.height);
   const std::size_t src_line = static_cast<std::size_t>(BytesPerScanLine());
   const std::size_t dst_line = static_cast<std::size_t>(target.BytesPerScanLine());
+  const unsigned char* src = Bits();
+  unsigned char* dst = target.Bits();
   for (std::int32_t y = 0; y < target.header_.height; ++y) {
     const float sy = static_cast<float>(y) * y_scale;
     const std::int32_t j = std::min(static_cast<std::int32_t>(sy), h - 1);
     const std::int32_t j1 = std::min(j + 1, h - 1);
     const float fy = sy - static_cast<float>(j);
-    const unsigned char* row0 = bits_.get() + src_line * static_cast<std::size_t>(j);
-    const unsigned char* row1 = bits_.get() + src_line * static_cast<std::size_t>(j1);
-    unsigned char* out = target.bits_.get() + dst_line * static_cast<std::size_t>(y);
+    const unsigned char* row0 = src + src_line * static_cast<std::size_t>(j);
+    const unsigned char* row1 = src + src_line * static_cast<std::size_t>(j1);
+    unsigned char* out = dst + dst_line * static_cast<std::size_t>(y);
     for (std::int32_t x = 0; x < target.header_.width; ++x) {
       const float sx = static_cast<float>(x) * x_scale;
       const std::int32_t i = std::min(static_cast<std::int32_t>(sx), w - 1);

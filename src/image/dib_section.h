@@ -4,7 +4,9 @@
 // straight into this memory and the TGA writer reads it back.
 //
 // The drawing and clipboard operations need a window system and live with the Windows
-// host; this class holds what works without one.
+// host; this class holds what works without one. A host with a window system hands the
+// class a pixel allocator, so that the memory the decoder writes is the very bitmap the
+// system draws from and into.
 #pragma once
 
 #include <cstdint>
@@ -33,9 +35,23 @@ struct BitmapInfoHeader {
   friend bool operator==(const BitmapInfoHeader&, const BitmapInfoHeader&) = default;
 };
 
+// A section's pixel memory: zero-filled, image size bytes, released with the object.
+class PixelMemory {
+ public:
+  virtual ~PixelMemory() = default;
+  virtual unsigned char* data() = 0;
+};
+
+// Makes the pixel memory for a filled header; nullptr when none can be had.
+using PixelAllocator = std::unique_ptr<PixelMemory> (*)(const BitmapInfoHeader& header);
+
+// Zero pages from the heap: the default allocator.
+std::unique_ptr<PixelMemory> AllocateHeapPixels(const BitmapInfoHeader& header);
+
 class CDibSection {
  public:
   CDibSection() = default;
+  explicit CDibSection(PixelAllocator allocate) : allocate_(allocate) {}
   ~CDibSection() { ClearUp(); }
   CDibSection(CDibSection&&) noexcept = default;
   CDibSection& operator=(CDibSection&&) noexcept = default;
@@ -62,8 +78,11 @@ class CDibSection {
   const BitmapInfoHeader& Header() const { return header_; }
 
   // Start of the pixel memory; nullptr when there is no section.
-  unsigned char* DIBSectionBitsPtr() { return bits_.get(); }
-  const unsigned char* DIBSectionBitsPtr() const { return bits_.get(); }
+  unsigned char* DIBSectionBitsPtr() { return Bits(); }
+  const unsigned char* DIBSectionBitsPtr() const { return Bits(); }
+
+  // The memory the allocator made, for the host that supplied it; nullptr when none.
+  PixelMemory* Memory() const { return memory_.get(); }
 
   // Points `view` at the whole pixel memory (image size bytes, empty when there is no
   // section) and returns the header's width. The view owns nothing and must not be
@@ -76,21 +95,18 @@ class CDibSection {
   void RandomiseBits(bool grey, std::uint32_t seed);
 
   // A new picture of new_width × new_height (height first, as callers name them) by
-  // bilinear interpolation; nullopt when it cannot be created. The same size copies.
+  // bilinear interpolation, its memory from this object's allocator; nullopt when it
+  // cannot be created. The same size copies.
   Result<std::optional<CDibSection>> Resample(std::int32_t new_height,
                                               std::int32_t new_width) const;
 
  private:
   void ResampleInto(CDibSection& target) const;
+  unsigned char* Bits() const { return memory_ ? memory_->data() : nullptr; }
 
-  // The pixels come from calloc: a large section is mapped as zero pages that take
-  // memory only as rows are written, so a decode that fails early costs little.
-  struct FreeBits {
-    void operator()(unsigned char* p) const;
-  };
-
+  PixelAllocator allocate_ = AllocateHeapPixels;
   BitmapInfoHeader header_;
-  std::unique_ptr<unsigned char[], FreeBits> bits_;
+  std::unique_ptr<PixelMemory> memory_;
 };
 
 }  // namespace dfm
