@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <set>
 
 #include "dfmod/cli.h"
@@ -12,94 +11,60 @@
 namespace dfm::cli {
 namespace {
 
-using dfm::testing::TempDir;
+using dfm::testing::RunCli;
 
-using Outcome = dfm::testing::CliOutcome;
+// One dfmod lint call each: the file's bytes, the arguments ({file} is its path), the exit
+// code and stdout. Unreadable files and the simple cases are rows of tests/cli/lint.sh.
+struct LintCall {
+  std::string bytes;
+  std::vector<std::string> args;
+  int code;
+  std::string out;
+};
 
-Outcome RunLint(const Args& args) {
-  return dfm::testing::RunCli(Lint, args);
-}
-
-TEST(LintCommand, UnreadableFileIsExit2) {
-  TempDir dir;
-  for (const auto& [path, why] :
-       {std::pair{dir / "missing.ini", "not found"}, std::pair{dir / "Sub/", "is a folder"}}) {
-    std::filesystem::create_directories(dir / "Sub");
-    Outcome o = RunLint({path});
-    EXPECT_EQ(o.code, kExitUsage);
-    EXPECT_EQ(o.out, "");
-    EXPECT_EQ(o.err, "dfmod: lint: " + path + ": " + why + "\n");
+TEST(LintCommand, PrintsFindingsOrTheWordsOfEveryLine) {
+  testing::TempDir dir;
+  const std::string file = dir / "Mod/CONTROL.INI";
+  const LintCall calls[] = {
+      {"Mod_Name x\r\n\r\nPack a.pcx\rDelete Control.ini\r\nFoo",
+       {"{file}"},
+       kExitFindings,
+       "{file}:3: 'Pack' needs 3 words, the line has 2: the script run refuses it\n"
+       "{file}:4: word 'Control.ini' ends with \"control.ini\": the script run refuses the line\n"
+       "{file}:5: unknown keyword 'Foo': both readers ignore the line\n"
+       "{file}:0: no df_version line with a value: the installer stops at start-up\n"},
+      // Found as the installer finds it, in any letter case; options may come first.
+      {"Df_Version 3\r\nPack a.pcx Kyv_DF3_Location\\Dflw.pff\r\n",
+       {"--", dir.str() + "mod\\control.ini"},
+       kExitOk,
+       ""},
+      {std::string("  Copy \"my file.pcx\"  b \r\n\r\n\xe9t\xe9 \"a\\b\"\rx\ny\r\n") +
+           std::string(kMaxLineLength + 1, 'z') + "\r\nlast",
+       {"--tokens", "{file}"},
+       kExitOk,
+       "[\"Copy\",\"my file.pcx\",\"b\",\"\"]\n[\"\"]\n[\"\\u00e9t\\u00e9\",\"a\\\\b\"]\n"
+       "[\"x\\ny\"]\n[]\n[\"last\"]\n"},  // a line longer than the tokenizer takes: no words
+      {"", {"{file}", "--tokens"}, kExitOk, ""},
+  };
+  for (const LintCall& call : calls) {
+    SCOPED_TRACE(call.bytes.substr(0, 20));
+    dir.Write("Mod/CONTROL.INI", call.bytes);
+    Args args;
+    for (const auto& a : call.args) args.push_back(a == "{file}" ? file : a);
+    auto r = RunCli(Lint, args);
+    EXPECT_EQ(r.code, call.code);
+    std::string out = call.out;
+    for (auto at = out.find("{file}"); at != std::string::npos; at = out.find("{file}"))
+      out.replace(at, 6, file);
+    EXPECT_EQ(r.out, out);
+    EXPECT_EQ(r.err, "");
   }
 }
 
-TEST(LintCommand, FindingsGoToStdoutAsFileLineMessageAndExit1) {
-  TempDir dir;
-  const std::string path = dir / "Control.ini";
-  dir.Write("Control.ini", "Mod_Name x\r\n\r\nPack a.pcx\rDelete Control.ini\r\nFoo");
-  Outcome o = RunLint({path});
-  EXPECT_EQ(o.code, kExitFindings);
-  EXPECT_EQ(o.err, "");
-  EXPECT_EQ(o.out,
-            path + ":3: 'Pack' needs 3 words, the line has 2: the script run refuses it\n" + path +
-                ":4: word 'Control.ini' ends with \"control.ini\": the script run refuses the "
-                "line\n" +
-                path + ":5: unknown keyword 'Foo': both readers ignore the line\n" + path +
-                ":0: no df_version line with a value: the installer stops at start-up\n");
-}
-
-TEST(LintCommand, CleanFileIsSilentAndExit0AndOptionsMayComeFirst) {
-  TempDir dir;
-  dir.Write("Mod/CONTROL.INI", "Df_Version 3\r\nPack a.pcx Kyv_DF3_Location\\Dflw.pff\r\n");
-  Outcome o = RunLint({dir.str() + "mod\\control.ini"});  // found as the installer finds it
-  EXPECT_EQ(o.code, kExitOk);
-  EXPECT_EQ(o.out, "");
-  EXPECT_EQ(o.err, "");
-  EXPECT_EQ(RunLint({"--", dir / "Mod/CONTROL.INI"}).code, kExitOk);
-}
-
-TEST(LintCommand, TokensPrintsOneJsonArrayPerPhysicalLine) {
-  TempDir dir;
-  dir.Write("c.ini", std::string("  Copy \"my file.pcx\"  b \r\n\r\n\xe9t\xe9 \"a\\b\"\rx\ny\r\n") +
-                         std::string(kMaxLineLength + 1, 'z') + "\r\nlast");
-  Outcome o = RunLint({"--tokens", dir / "c.ini"});
-  EXPECT_EQ(o.code, kExitOk);
-  EXPECT_EQ(o.err, "");
-  EXPECT_EQ(o.out,
-            "[\"Copy\",\"my file.pcx\",\"b\",\"\"]\n"
-            "[\"\"]\n"
-            "[\"\\u00e9t\\u00e9\",\"a\\\\b\"]\n"
-            "[\"x\\ny\"]\n"
-            "[]\n"  // longer than the tokenizer takes: no words
-            "[\"last\"]\n");
-}
-
-TEST(LintCommand, TokensOfAnEmptyFileIsNothingAndFindingsDoNotChangeTheExitCode) {
-  TempDir dir;
-  dir.Write("empty.ini", "");
-  Outcome o = RunLint({dir / "empty.ini", "--tokens"});
-  EXPECT_EQ(o.code, kExitOk);
-  EXPECT_EQ(o.out, "");
-  EXPECT_EQ(RunLint({dir / "empty.ini"}).code, kExitFindings);  // no df_version line
-}
-
-// The demo mod's Control.ini shows every key and command, and the installer takes every
-// line of it.
-TEST(LintCommand, DemoControlFileUsesEveryKeywordAndIsClean) {
-  const std::string path = std::string(DFM_SOURCE_DIR) + "/demo/mod/Control.ini";
-  Outcome o = RunLint({path});
-  EXPECT_EQ(o.code, kExitOk) << o.out;
-  EXPECT_EQ(o.out, "");
-
+// The demo mod's Control.ini shows every key and command (tests/cli/lint.sh: and is clean).
+TEST(LintCommand, DemoControlFileUsesEveryKeyword) {
   auto fs = MakeHostFileSystem();
-  auto bytes = ReadWholeFile(*fs, path);
-  ASSERT_TRUE(bytes);
-  for (std::size_t i = 0; i < bytes->size(); ++i) {
-    bool cr = (*bytes)[i] == '\r', lf = (*bytes)[i] == '\n';
-    bool cr_before_lf = i + 1 < bytes->size() && (*bytes)[i + 1] == '\n';
-    bool lf_after_cr = i > 0 && (*bytes)[i - 1] == '\r';
-    EXPECT_TRUE((!cr || cr_before_lf) && (!lf || lf_after_cr)) << "not CR LF at " << i;
-  }
-  auto lines = ReadControlLines(*fs, path);
+  auto lines = ReadControlLines(*fs, std::string(DFM_SOURCE_DIR) + "/demo/mod/Control.ini");
   ASSERT_TRUE(lines);
   std::set<std::string> used;
   for (const std::string& line : *lines) used.insert(LowerAscii((*SplitLine(line))[0]));

@@ -7,47 +7,36 @@
 namespace dfm {
 namespace {
 
-using testing::RecordingDialogs;
-
-TEST(ResolvePathTokens, ReplacesTheTokenByTheFolderAsItIs) {
-  RecordingDialogs dialogs;
-  GameFolders folders;
-  folders[3] = "C:\\Games\\DFLW";
-  EXPECT_EQ(ResolvePathTokens("Kyv_DF3_Location\\Dflw.pff", folders, dialogs),
-            "C:\\Games\\DFLW\\Dflw.pff");
-  folders[3] = "C:\\";
-  EXPECT_EQ(ResolvePathTokens("Kyv_DF3_Location\\Dflw.pff", folders, dialogs), "C:\\\\Dflw.pff");
-  folders[1] = "";  // a key without a readable path: known, and empty
-  EXPECT_EQ(ResolvePathTokens("xKyv_DF1_Locationy", folders, dialogs), "xy");
-  EXPECT_TRUE(dialogs.prompts.empty());
-}
-
-TEST(ResolvePathTokens, OnlyTheFirstOccurrenceOfTheLowestVersionInExactCase) {
-  RecordingDialogs dialogs;
-  GameFolders folders;
-  folders[2] = "D2";
-  folders[3] = "D3";
-  EXPECT_EQ(
-      ResolvePathTokens("Kyv_DF3_Location\\Kyv_DF2_Location\\Kyv_DF2_Location", folders, dialogs),
-      "Kyv_DF3_Location\\D2\\Kyv_DF2_Location");
-  EXPECT_EQ(ResolvePathTokens("kyv_df3_location\\Dflw.pff", folders, dialogs),
-            "kyv_df3_location\\Dflw.pff");
-  EXPECT_EQ(ResolvePathTokens("Kyv_DF3_Locatio", folders, dialogs), "Kyv_DF3_Locatio");
-  EXPECT_TRUE(dialogs.prompts.empty());
-}
-
-TEST(ResolvePathTokens, AsksForAnUnknownFolderUntilOneIsChosen) {
-  RecordingDialogs dialogs;
-  GameFolders folders;
+// One resolution each, in order on the same folders (3 and 1 known at first) and dialogs,
+// which choose nothing and then E:\LW: the text, what it becomes, the folders asked for.
+TEST(ResolvePathTokens, ReplacesTheFirstTokenOfTheLowestVersionAndAsksForUnknownFolders) {
+  testing::RecordingDialogs dialogs;
   dialogs.folders = {std::nullopt, "E:\\LW"};
-  EXPECT_EQ(ResolvePathTokens("Kyv_DF3_Location\\Dflw.pff", folders, dialogs), "Nothing\\Dflw.pff");
-  EXPECT_EQ(folders[3], "Nothing");
-  EXPECT_EQ(ResolvePathTokens("Kyv_DF3_Location\\Dflw.pff", folders, dialogs), "E:\\LW\\Dflw.pff");
-  EXPECT_EQ(ResolvePathTokens("Kyv_DF3_Location", folders, dialogs), "E:\\LW");
-  EXPECT_EQ(dialogs.prompts,
-            (std::vector<std::string>{"Please Select Your Delta Force 3 Folder!",
-                                      "Please Select Your Delta Force 3 Folder!"}));
-  EXPECT_EQ(folders[1], "Nothing");  // other games untouched
+  GameFolders folders;
+  folders[1] = "";  // a key without a readable path: known, and empty
+  folders[3] = "C:\\";
+  const std::string ask2 = "Please Select Your Delta Force 2 Folder!";
+  const struct {
+    const char* text;
+    std::string resolved;
+    std::vector<std::string> asked;
+  } rows[] = {
+      {"Kyv_DF3_Location\\Dflw.pff", "C:\\\\Dflw.pff", {}},
+      {"xKyv_DF1_Locationy", "xy", {}},
+      {"kyv_df3_location\\Dflw.pff", "kyv_df3_location\\Dflw.pff", {}},
+      {"Kyv_DF3_Locatio", "Kyv_DF3_Locatio", {}},
+      {"Kyv_DF3_Location\\Kyv_DF2_Location\\Kyv_DF2_Location",
+       "Kyv_DF3_Location\\Nothing\\"
+       "Kyv_DF2_Location",
+       {ask2}},
+      {"Kyv_DF2_Location\\Dflw.pff", "E:\\LW\\Dflw.pff", {ask2, ask2}},
+      {"Kyv_DF2_Location", "E:\\LW", {ask2, ask2}},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(ResolvePathTokens(row.text, folders, dialogs), row.resolved) << row.text;
+    EXPECT_EQ(dialogs.prompts, row.asked) << row.text;
+  }
+  EXPECT_EQ(folders[3], "C:\\");
 }
 
 }  // namespace

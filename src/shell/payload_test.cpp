@@ -44,6 +44,12 @@ TEST(PayloadLayout, OffsetsCountFromTheEndOfTheFile) {
   ASSERT_TRUE(exact);
   EXPECT_EQ(exact->jpeg_library_offset, 0u);
   EXPECT_FALSE(ComputePayloadLayout(4 + 0x7E000 + 10, 11, "x"));
+
+  TempDir dir;
+  auto fs = MakeHostFileSystem();
+  EXPECT_EQ(WriteInstaller(*fs, dir / "x", {}, Bytes(10), {}).failure().code,
+            err::kInvalidProcedureCall);  // slots of another size
+  EXPECT_FALSE(dir.Exists("x"));
 }
 
 TEST_F(UnpackTest, WritesThePiecesExtractsWithoutFoldersAndDeletesMainZip) {
@@ -74,14 +80,14 @@ TEST_F(UnpackTest, AnImpossibleTrailerIsOneMessageAndTouchesNoFile) {
     return body + std::string{static_cast<char>(u), static_cast<char>(u >> 8),
                               static_cast<char>(u >> 16), static_cast<char>(u >> 24)};
   };
-  const std::string l = std::to_string(body.size() + 4);
+  auto too_long = [&](const char* n) {
+    return "the trailer announces " + std::string(n) + " bytes of Main.zip, but the " +
+           std::to_string(body.size() + 4) + "-byte file cannot hold them with the library slots";
+  };
   const Case cases[] = {
-      {with_trailer(-1), "the trailer announces -1 bytes of Main.zip, but the " + l +
-                             "-byte file cannot hold them with the library slots"},
-      {with_trailer(101), "the trailer announces 101 bytes of Main.zip, but the " + l +
-                              "-byte file cannot hold them with the library slots"},
-      {with_trailer(0x7FFFFFFF), "the trailer announces 2147483647 bytes of Main.zip, but the " +
-                                     l + "-byte file cannot hold them with the library slots"},
+      {with_trailer(-1), too_long("-1")},
+      {with_trailer(101), too_long("101")},
+      {with_trailer(0x7FFFFFFF), too_long("2147483647")},
       {"MZ", "the file is 2 bytes long, too short for a payload"},
   };
   for (const auto& c : cases) {
@@ -169,15 +175,6 @@ TEST(WaitSeconds, WaitsOnThePumpForTheTimeLeftAndEndsAtOnceAcrossMidnight) {
     WaitSeconds(clock, pump, 1.0);
     EXPECT_EQ(pump.waits, row.waits) << row.start << " " << row.step << " " << row.advance;
   }
-}
-
-TEST(WriteInstaller, RefusesSlotsOfAnotherSize) {
-  TempDir dir;
-  auto fs = MakeHostFileSystem();
-  auto st = WriteInstaller(*fs, dir / "x", {}, Bytes(10), {});
-  ASSERT_FALSE(st);
-  EXPECT_EQ(st.failure().code, err::kInvalidProcedureCall);
-  EXPECT_FALSE(dir.Exists("x"));
 }
 
 }  // namespace

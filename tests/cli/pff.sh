@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# dfmod pff through the real program: add a file to a tiny archive, compare the archive
+# dfmod pff through the real program: add two files to a tiny archive, compare the archive
 # byte for byte, list it as JSON and extract the file again.
 # Usage: bash pff.sh DFMOD SOURCE_DIR BUILD_DIR
 set -euo pipefail
@@ -14,26 +14,30 @@ fail() {
 
 # An archive with no records: HeaderSize 20, "PFF3", FileCount 0, RecordSize 32, directory at 20.
 printf '\x14\0\0\0PFF3\0\0\0\0\x20\0\0\0\x14\0\0\0' >"$tmp/a.pff"
+mkdir "$tmp/sub"
 printf 'hello' >"$tmp/a.pcx"
+printf 'hi' >"$tmp/sub/A.PCX"
 # 2001-09-09 01:46:40 local time is 1,000,018,000 s after 1969-12-31 19:00:00 local time.
-touch -d '2001-09-09 01:46:40' "$tmp/a.pcx"
+touch -d '2001-09-09 01:46:40' "$tmp/a.pcx" "$tmp/sub/A.PCX"
 
-"$dfmod" pff add "$tmp/a.pff" "$tmp/a.pcx" || fail "pff add exited $?"
+# Both through one open archive: A.PCX replaces a.pcx in the tail of its space.
+"$dfmod" pff add "$tmp/a.pff" "$tmp/a.pcx" "$tmp/sub/A.PCX" || fail "pff add exited $?"
 
 {
-  printf '\x14\0\0\0PFF3\x01\0\0\0\x20\0\0\0\x19\0\0\0'     # header: 1 record, directory at 25
-  printf 'hello'                                           # the data at 20
-  printf '\0\0\0\0\x14\0\0\0\x05\0\0\0\x50\x10\x9b\x3b'  # live, offset 20, size 5, timestamp
-  printf 'a.pcx\0\0\0\0\0\0\0\0\0\0\0'                     # name, 16 bytes
+  printf '\x14\0\0\0PFF3\x02\0\0\0\x20\0\0\0\x19\0\0\0'     # header: 2 records, directory at 25
+  printf 'helhi'                                           # the data at 20
+  printf '\x01\0\0\0\x14\0\0\0\x03\0\0\0\x50\x10\x9b\x3b'  # dead, offset 20, size 3, timestamp
+  printf '<DEAD SPACE>\0\0\0\0'                              # name, 16 bytes
+  printf '\0\0\0\0\x17\0\0\0\x02\0\0\0\x50\x10\x9b\x3bA.PCX\0\0\0\0\0\0\0\0\0\0\0'
   printf '\0\0\0\0\0\0\0\0DADE, Modified By Kyv Obrik'"'"'s Pff Utility v0.7'
 } >"$tmp/expected.pff"
 cmp "$tmp/a.pff" "$tmp/expected.pff" || fail "archive bytes differ"
 
 json=$("$dfmod" pff list "$tmp/a.pff" --json)
-[ "$json" = '{"header_size":20,"signature":"PFF3","file_count":1,"record_size":32,"directory_offset":25,"entries":[{"index":0,"dead":0,"offset":20,"size":5,"timestamp":1000018000,"name":"a.pcx"}]}' ] ||
+[ "$json" = '{"header_size":20,"signature":"PFF3","file_count":2,"record_size":32,"directory_offset":25,"entries":[{"index":0,"dead":1,"offset":20,"size":3,"timestamp":1000018000,"name":"<DEAD SPACE>"},{"index":1,"dead":0,"offset":23,"size":2,"timestamp":1000018000,"name":"A.PCX"}]}' ] ||
   fail "list --json printed: $json"
 
-"$dfmod" pff extract "$tmp/a.pff" -o "$tmp/out" A.PCX || fail "pff extract exited $?"
-[ "$(cat "$tmp/out/a.pcx")" = hello ] || fail "extracted bytes differ"
+"$dfmod" pff extract "$tmp/a.pff" -o "$tmp/out" a.pcx || fail "pff extract exited $?"
+[ "$(cat "$tmp/out/A.PCX")" = hi ] || fail "extracted bytes differ"
 
 echo "pff: ok"

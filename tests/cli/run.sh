@@ -66,10 +66,11 @@ rc=0
 [ "$rc" -eq 2 ] || fail "bad usage: exit $rc"
 grep -q "^DFModInstaller: unexpected argument 'extra-word'" "$work/err" || fail "usage: $(cat "$work/err")"
 
-# The installer program installs from another installer's payload, into that one's folder.
+# The installer program installs from another installer's payload, into that one's folder;
+# a relative game folder means the folder it was given in.
 rm "$work/game/Notes.txt"
 rc=0
-(cd "$work" && "$build_dir/DFModInstaller" dl/Setup --game-folder "3=$work/game" >"$work/out" 2>&1) || rc=$?
+(cd "$work" && "$build_dir/DFModInstaller" dl/Setup --game-folder 3=game >"$work/out" 2>&1) || rc=$?
 [ "$rc" -eq 0 ] || fail "other installer: exit $rc: $(cat "$work/out")"
 [ "$(cat "$work/game/Notes.txt")" = notes ] || fail "other installer: Notes.txt not copied"
 
