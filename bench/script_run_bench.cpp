@@ -24,6 +24,7 @@
 #include "bench/timing_file_system.h"
 #include "platform/host.h"
 #include "registry/tree_registry.h"
+#include "restore/restore_points.h"
 #include "shell/frm_main.h"
 #include "shell/install_log.h"
 #include "support/fakes.h"
@@ -143,21 +144,35 @@ class CountingDialogs final : public testing::RecordingDialogs {
   int unexpected = 0;
 };
 
-double RunScript(const Fixture& f, FileSystem& fs, CountingDialogs& dialogs) {
-  f.Prepare();
-  dialogs.boxes.clear();
-  auto process = MakeHostProcess();
-  NullEventPump pump;
-  testing::FixedClock clock;
-  TreeRegistry registry({}, {});
-  Platform platform{fs, dialogs, pump, clock, *process, registry};
-  NullMainView view;
-  frmMain window(platform, view);
+// The window as start-up leaves it for the fixture's program and game folders.
+void Ready(frmMain& window, const Fixture& f) {
   WindowState& s = window.state();
   s.program_folder = f.program.str();
   s.df_version = 3;
   s.game_folders[3] = f.game.path().string();
   s.control_line_count = 2 * kPairs;
+}
+
+// The main window over `fs`, as start-up leaves it for the fixture's folders.
+struct BenchWindow {
+  BenchWindow(const Fixture& f, FileSystem& fs, CountingDialogs& dialogs)
+      : platform{fs, dialogs, pump, clock, *process, registry}, window(platform, view) {
+    Ready(window, f);
+  }
+  std::unique_ptr<Process> process = MakeHostProcess();
+  NullEventPump pump;
+  testing::FixedClock clock;
+  TreeRegistry registry{{}, {}};
+  Platform platform;
+  NullMainView view;
+  frmMain window;
+};
+
+double RunScript(const Fixture& f, FileSystem& fs, CountingDialogs& dialogs) {
+  f.Prepare();
+  dialogs.boxes.clear();
+  BenchWindow bench(f, fs, dialogs);
+  frmMain& window = bench.window;
   const auto start = Clock::now();
   const RunOutcome outcome = window.RunInstallScript();
   const double took = Since(start);
@@ -213,6 +228,58 @@ void BM_ScriptRunBreakdown(benchmark::State& state) {
   }
 }
 
+// The same run through Install, without and with a restore point (fresh each time), one
+// after the other so both see the same load; the reported time is the run with one.
+// Counters: the run without (plain_ms), the ratio, the restore point's bytes, and for the
+// archive the bytes it saved against its directory plus the dead-space bytes reused.
+double Install(const Fixture& f, FileSystem& fs, const std::string& store) {
+  f.Prepare();
+  CountingDialogs dialogs;
+  BenchWindow bench(f, fs, dialogs);
+  frmMain& window = bench.window;
+  window.set_restore_policy(
+      {store.empty() ? RestorePolicy::Mode::kOff : RestorePolicy::Mode::kRequire, store,
+       f.program / "Control.ini"});
+  const auto start = Clock::now();
+  window.ClickInstall();
+  const double took = Since(start);
+  if (dialogs.unexpected != 0 || window.last_run().errors != 0) std::abort();
+  return took;
+}
+
+void BM_ScriptRunRestorePoint(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  testing::ScopedCurrentDirectory cwd(f.program.path());
+  auto fs = MakeHostFileSystem();
+  const std::string store = f.program / "points";
+  double plain = 0, with = 0;
+  for (auto _ : state) {
+    std::filesystem::remove_all(store);
+    plain += Install(f, *fs, "");
+    const double took = Install(f, *fs, store);
+    with += took;
+    state.SetIterationTime(took);
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["plain_ms"] = plain / n * 1000;
+  state.counters["ratio"] = with / plain;
+  auto points = RestoreStore(*fs, store).List();
+  auto journal = ReadJournal(*fs, store + "/" + points->front().id + "/" + kJournalName);
+  double bytes = 0, archive = 0, reused = 0;
+  for (const JournalRecord& r : journal->records) {
+    bytes += static_cast<double>(r.data.size());
+    if (r.kind == RecordKind::kRange) archive += static_cast<double>(r.data.size());
+    if (r.kind == RecordKind::kEntry && r.Text(2) != "appended")
+      reused += static_cast<double>(r.Number(2));
+  }
+  const double directory = kRecords * kStride + 54;
+  state.counters["point_MB"] = bytes / 1e6;
+  state.counters["archive_saved_MB"] = archive / 1e6;
+  state.counters["dir_plus_reused_MB"] = (directory + reused) / 1e6;
+  state.counters["archive_ratio"] = archive / (directory + reused);
+}
+
+BENCHMARK(BM_ScriptRunRestorePoint)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(BM_ScriptRunVsFloor)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 BENCHMARK(BM_ScriptRunBreakdown)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 

@@ -41,6 +41,11 @@ class TimingFileSystem final : public FileSystem {
   Result<FileStat> Stat(const std::string& p) override {
     return Time("stat", [&] { return inner_.Stat(p); });
   }
+  Status SetModifiedTime(const std::string& p, const LocalDateTime& t) override {
+    return inner_.SetModifiedTime(p, t);
+  }
+  Status SyncFolder(const std::string& p) override { return inner_.SyncFolder(p); }
+  Result<std::string> ExactPath(const std::string& p) override { return inner_.ExactPath(p); }
   Result<bool> IsDirectory(const std::string& p) override {
     return Time("isdir", [&] { return inner_.IsDirectory(p); });
   }
@@ -81,6 +86,10 @@ class TimingFileSystem final : public FileSystem {
     Status Close() override {
       return fs_.Time("close", [&] { return inner_->Close(); });
     }
+    Status Sync() override {
+      return fs_.Time("sync", [&] { return inner_->Sync(); });
+    }
+    Status SetLength(std::uint64_t n) override { return inner_->SetLength(n); }
 
    private:
     TimingFileSystem& fs_;

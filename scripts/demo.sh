@@ -57,10 +57,11 @@ build_installer() {
 
 run_installer() {
   # No windowed installer exists yet, so the install runs without a window either way.
-  echo "=== dfmod run $SETUP --game-folder 3=$GAME"
+  # The restore point goes into demo-out/ too, not into the user's data folder.
+  echo "=== dfmod run $SETUP --game-folder 3=$GAME --restore-dir $OUT/restore-points"
   echo "    (status lines on stdout, message boxes on stderr as [title] text)"
   local rc=0
-  "$DFMOD" run "$SETUP" --game-folder "3=$GAME" || rc=$?
+  "$DFMOD" run "$SETUP" --game-folder "3=$GAME" --restore-dir "$OUT/restore-points" || rc=$?
   echo "=== exit code $rc (0: completed without errors)"
   return "$rc"
 }

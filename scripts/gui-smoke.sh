@@ -12,6 +12,8 @@ OUT=$PWD/$BUILD/gui-smoke
 DFMOD=$PWD/$BUILD/dfmod
 rm -rf "$OUT"
 mkdir -p "$OUT/shots"
+# The window's installs keep their restore points here, not in the user's data folder.
+export DFMOD_RESTORE_DIR=$OUT/restore-points
 # The game folders live in a temp folder: their paths show in the window.
 GAMES=$(mktemp -d "${TMPDIR:-/tmp}/gui-smoke.XXXXXX")
 pids=()

@@ -88,9 +88,28 @@ const Command kCommands[] = {
       "dfmod inspect DryCreekSetup"}},
     {Run,
      {"run", "installs a mod from its installer without a window",
-      "dfmod run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW]",
+      "dfmod run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW] "
+      "[--restore-dir DIR] [--no-restore-point]",
       kRunOptionsHelp, kRunExitsHelp,
       "dfmod run DryCreekSetup --game-folder \"3=/games/Land Warrior\""}},
+    {Plan,
+     {"plan", "rehearses an install in memory and lists what it would change",
+      "dfmod plan INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW] "
+      "[--restore-dir DIR] [--json]",
+      "  --json                one line of JSON instead of the list\n",
+      "0 no errors; 1 the run would count errors; 2 bad usage or unusable installer",
+      "dfmod plan DryCreekSetup --game-folder \"3=/games/Land Warrior\""}},
+    {Restore,
+     {"restore", "lists the restore points of earlier installs, or undoes an install",
+      "dfmod restore --list [GAME-FOLDER] [--restore-dir DIR]\n"
+      "dfmod restore [ID] [--force] [--restore-dir DIR]",
+      "  --list                the installs, newest first\n"
+      "  --force               also put back files changed since the install\n"
+      "  --restore-dir DIR     the folder of restore points (default: DFMOD_RESTORE_DIR, else\n"
+      "                        $XDG_DATA_HOME/dfmod/restore)\n",
+      "0 undone; 1 files left alone, a step failed, or nothing to undo; 2 bad usage or refused "
+      "(a later install changed the same files)",
+      "dfmod restore --list \"/games/Land Warrior\""}},
     {Detect,
      {"detect", "shows where the installer finds each game, and the folders it passed over",
       "dfmod detect [--json]", "  --json                one line of JSON instead of the text\n",

@@ -67,6 +67,8 @@ int Image(const Args& args, Io& io);
 int Build(const Args& args, Io& io);
 int Inspect(const Args& args, Io& io);
 int Run(const Args& args, Io& io);
+int Restore(const Args& args, Io& io);
+int Plan(const Args& args, Io& io);
 int Detect(const Args& args, Io& io);
 
 // args excludes the program name. `--help` or `-h` anywhere before `--` prints the help

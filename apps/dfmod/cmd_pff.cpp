@@ -18,6 +18,7 @@
 #include "pff/pff_archive.h"
 #include "platform/event_pump.h"
 #include "platform/host.h"
+#include "restore/restore_points.h"
 
 namespace dfm::cli {
 namespace {
@@ -140,6 +141,18 @@ int Add(const Args& args, Io& io) {
   auto fs = MakeHostFileSystem();
   CliDialogs dialogs(io.err, "dfmod");
   NullEventPump pump;
+  // An install that a crash interrupted in the archive's folder is rolled back first;
+  // not while another process holds the restore points (its install is under way).
+  const std::string store = HostRestoreFolder();
+  if (auto is_folder = fs->IsDirectory(store); !store.empty() && is_folder && *is_folder) {
+    RestoreStore restore(*fs, store);
+    std::error_code ec;
+    const auto folder = std::filesystem::absolute(args[0], ec).parent_path().string();
+    if (auto lock = restore.Lock()) {
+      for (const UndoReport& r : restore.RecoverInterrupted({folder}, MakeHostClock()->Now()))
+        io.err << "dfmod: " << RolledBackText(r) << "\n";
+    }
+  }
   PffArchiveTable table(*fs, dialogs, pump);
   bool failed = false;
   for (std::size_t i = 1; i < args.size(); ++i) {

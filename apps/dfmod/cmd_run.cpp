@@ -1,4 +1,5 @@
-// dfmod run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW]:
+// dfmod run INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW]
+// [--restore-dir DIR] [--no-restore-point]:
 // runs an installer's start-up and install without a window.
 #include <filesystem>
 

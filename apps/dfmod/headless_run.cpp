@@ -56,6 +56,12 @@ std::string ParseGameFolder(const std::string& value, RunOptions& options) {
 
 std::string ParseOption(const std::string& name, const std::string& value, RunOptions& options) {
   if (name == "--game-folder") return ParseGameFolder(value, options);
+  if (name == "--restore-dir") {
+    std::error_code ec;
+    std::filesystem::path dir = std::filesystem::absolute(value, ec);
+    options.restore_dir = ec ? value : dir.string();
+    return {};
+  }
   if (name == "--password") {
     options.password = value;
     return {};
@@ -77,7 +83,10 @@ std::string ParseRunOptions(const Args& args, RunOptions& options,
       operands.push_back(a);
     } else if (a == "--") {
       options_done = true;
-    } else if (a == "--game-folder" || a == "--critical" || a == "--password") {
+    } else if (a == "--no-restore-point") {
+      options.restore_point = false;
+    } else if (a == "--game-folder" || a == "--critical" || a == "--password" ||
+               a == "--restore-dir") {
       if (i + 1 >= args.size()) return a + " needs a value";
       if (std::string problem = ParseOption(a, args[++i], options); !problem.empty())
         return problem;
@@ -88,8 +97,12 @@ std::string ParseRunOptions(const Args& args, RunOptions& options,
   return {};
 }
 
+std::string RestoreFolder(const RunOptions& options) {
+  return options.restore_dir.empty() ? HostRestoreFolder() : options.restore_dir;
+}
+
 int RunInstallerUnattended(const std::string& program_file, const RunOptions& options, Io& io,
-                           std::string_view who) {
+                           std::string_view who, FileSystem* rehearsal, RunResult* result) {
   auto fs = MakeHostFileSystem();
   auto clock = MakeHostClock();
   auto process = MakeHostProcess();
@@ -99,11 +112,16 @@ int RunInstallerUnattended(const std::string& program_file, const RunOptions& op
   Platform platform{*fs, dialogs, pump, *clock, *process, *registry};
   PrintingMainView view(io.out);
   frmMain window(platform, view);
+  window.set_restore_policy(
+      {options.restore_point ? RestorePolicy::Mode::kRequire : RestorePolicy::Mode::kOff,
+       RestoreFolder(options), program_file, rehearsal});
 
   auto environment = MakeHostEnvironment();
   if (window.Load(program_file, *environment, options.game_folders) != StartUpOutcome::kReady)
     return kRunStartUpEnded;
   window.ClickInstall();  // with the folder unknown, only tells the user to set it
+  if (result) *result = window.last_run();
+  if (window.restore_point_failed()) return kRunNoRestorePoint;
   const WindowState& state = window.state();
   if (window.runs() == 0) {
     io.err << who << ": no folder for game " << state.df_version

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "dfmod/cli.h"
+#include "platform/file_system.h"
+#include "script/script_run.h"
 
 namespace dfm {
 class frmMain;
@@ -22,28 +24,38 @@ inline constexpr char kRunOptionsHelp[] =
     "  --game-folder V=DIR   the folder of game V (1 Delta Force, 2 Delta Force 2,\n"
     "                        3 Land Warrior); repeatable; default: the registry\n"
     "  --critical ANSWER     the critical-file question: continue (default) or abort\n"
-    "  --password PW         the password of encrypted entries\n";
+    "  --password PW         the password of encrypted entries\n"
+    "  --restore-dir DIR     where the restore point goes (default: DFMOD_RESTORE_DIR, else\n"
+    "                        $XDG_DATA_HOME/dfmod/restore)\n"
+    "  --no-restore-point    install even when no restore point can be written\n";
 inline constexpr char kRunExitsHelp[] =
     "0 completed; 1 completed with errors; 2 bad usage, unusable installer, aborted, or the "
-    "game folder is unknown; 3 the installer could not start (no Control.ini, bad df_version)";
+    "game folder is unknown; 3 the installer could not start (no Control.ini, bad df_version) "
+    "or no restore point could be written (or another install held the restore points)";
 
 // Exit codes of a run.
 inline constexpr int kRunCompleted = 0;
 inline constexpr int kRunCompletedWithErrors = 1;
-inline constexpr int kRunAborted = 2;       // the user aborted, or Install could not start
-inline constexpr int kRunStartUpEnded = 3;  // no Control.ini, or an invalid or missing version
+inline constexpr int kRunAborted = 2;         // the user aborted, or Install could not start
+inline constexpr int kRunStartUpEnded = 3;    // no Control.ini, or an invalid or missing version
+inline constexpr int kRunNoRestorePoint = 3;  // the restore point could not be written
 
 // The answers an unattended run gives to the installer's questions.
 struct RunOptions {
   std::map<int, std::string> game_folders;  // by game version; absolute folders
   bool abort_at_critical = false;           // the critical-file question: Yes (abort) or No
   std::optional<std::string> password;      // for encrypted entries of Main.zip
+  std::string restore_dir;                  // empty: the host's folder of restore points
+  bool restore_point = true;                // false: --no-restore-point
 };
 
+// The folder of restore points the options name, or the host's.
+std::string RestoreFolder(const RunOptions& options);
+
 // Parses "--game-folder V=DIR" (repeatable; the last one for a version wins), "--critical
-// continue|abort" and "--password PW"; other words are passed back in `operands`. A
-// relative DIR is made absolute here, since start-up changes the current directory.
-// Returns an error message, or an empty text when the options are usable.
+// continue|abort", "--password PW", "--restore-dir DIR" and "--no-restore-point"; other words are
+// passed back in `operands`. A relative DIR is made absolute here, since start-up changes the
+// current directory. Returns an error message, or an empty text when the options are usable.
 std::string ParseRunOptions(const Args& args, RunOptions& options,
                             std::vector<std::string>& operands);
 
@@ -68,8 +80,11 @@ int ExitCodeOfRun(const frmMain& window);
 // without one is cancelled. Returns one of the run's exit codes.
 // A question's answer is printed after it with its source ("-> No (--critical
 // continue)"). When Install cannot start for want of the game's folder, `who` ("dfmod:
-// run") says how to give one.
+// run") says how to give one. With `rehearsal` (dfmod plan) the install writes through
+// that file system, and its restore point goes to the options' folder; `result` receives
+// the run's counters.
 int RunInstallerUnattended(const std::string& program_file, const RunOptions& options, Io& io,
-                           std::string_view who = "dfmod: run");
+                           std::string_view who = "dfmod: run", FileSystem* rehearsal = nullptr,
+                           RunResult* result = nullptr);
 
 }  // namespace dfm::cli

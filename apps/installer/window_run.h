@@ -29,6 +29,9 @@ int RunMainWindow(View& view, Dialogs& dialogs, EventPump& pump, const std::stri
   Platform platform{*fs, dialogs, pump, *clock, *process, *registry};
   frmMain window(platform, view);
   view.Attach(window);
+  window.set_restore_policy(
+      {options.restore_point ? RestorePolicy::Mode::kAsk : RestorePolicy::Mode::kOff,
+       cli::RestoreFolder(options), program_file});
   auto environment = MakeHostEnvironment();
   const StartUpOutcome outcome = window.Load(program_file, *environment, options.game_folders);
   if (!window.ended()) view.Run();

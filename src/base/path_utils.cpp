@@ -1,5 +1,9 @@
 #include "base/path_utils.h"
 
+#include <vector>
+
+#include "base/ascii.h"
+
 namespace dfm {
 namespace {
 
@@ -52,6 +56,31 @@ std::string PadName(std::string_view text) {
   std::string out(text);
   if (out.size() < 16) out.resize(16, '\0');
   return out;
+}
+
+std::string FoldedPath(std::string_view path) {
+  auto is_separator = [](char c) { return c == '\\' || c == '/'; };
+  std::vector<std::string> parts;
+  std::string part;
+  auto flush = [&] {
+    if (part == ".." && !parts.empty() && parts.back() != "..") {
+      parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    part.clear();
+  };
+  for (char c : path) {
+    if (is_separator(c)) {
+      flush();
+    } else {
+      part += AsciiUpper(c);
+    }
+  }
+  flush();
+  std::string key = !path.empty() && is_separator(path[0]) ? "\\" : "";
+  for (std::size_t i = 0; i < parts.size(); ++i) key += (i ? "\\" : "") + parts[i];
+  return key;
 }
 
 }  // namespace dfm

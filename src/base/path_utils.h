@@ -24,6 +24,11 @@ std::string AsFolder(std::string_view path, PathStyle style = HostPathStyle());
 // The part after the last separator; the whole path when it has none.
 std::string GetFileName(std::string_view path, PathStyle style = HostPathStyle());
 
+// The key that spellings of one path share: ASCII letters upper-cased, components
+// joined by "\" (both "\" and "/" separate), empty and "." components dropped, ".."
+// taking the previous component away.
+std::string FoldedPath(std::string_view path);
+
 // Pads with NULs to 16 characters; longer texts are returned unchanged.
 std::string PadName(std::string_view text);
 

@@ -11,38 +11,10 @@ namespace {
 
 const std::string kCrLf = "\r\n";
 
-// The path as the table compares it: components upper-cased (ASCII), joined by "\",
-// empty and "." components dropped, ".." taking the previous component away. Both "\"
-// and "/" separate, as they do for the file systems of both hosts.
-std::string ArchiveKey(const std::string& path) {
-  auto is_separator = [](char c) { return c == '\\' || c == '/'; };
-  std::vector<std::string> parts;
-  std::string part;
-  auto flush = [&] {
-    if (part == ".." && !parts.empty() && parts.back() != "..") {
-      parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
-    }
-    part.clear();
-  };
-  for (char c : path) {
-    if (is_separator(c)) {
-      flush();
-    } else {
-      part += AsciiUpper(c);
-    }
-  }
-  flush();
-  std::string key = !path.empty() && is_separator(path[0]) ? "\\" : "";
-  for (std::size_t i = 0; i < parts.size(); ++i) key += (i ? "\\" : "") + parts[i];
-  return key;
-}
-
 }  // namespace
 
 PffArchiveTable::PffArchiveTable(FileSystem& fs, Dialogs& dialogs, EventPump& pump, PathStyle style)
-    : fs_(fs), dialogs_(dialogs), pump_(pump), style_(style) {}
+    : fs_(&fs), dialogs_(dialogs), pump_(pump), style_(style) {}
 
 const PffSlot* PffArchiveTable::Slot(int handle) const {
   if (handle < 0 || handle >= size()) return nullptr;
@@ -51,7 +23,7 @@ const PffSlot* PffArchiveTable::Slot(int handle) const {
 
 const std::string& PffArchiveTable::KeyOf(const std::string& path) {
   auto it = keys_.find(path);
-  if (it == keys_.end()) it = keys_.emplace(path, ArchiveKey(path)).first;
+  if (it == keys_.end()) it = keys_.emplace(path, FoldedPath(path)).first;
   return it->second;
 }
 
@@ -78,7 +50,7 @@ int PffArchiveTable::OpenFile(const std::string& path) {
 }
 
 void PffArchiveTable::UpdatePff(PffSlot& slot) {
-  auto read = ReadPffArchive(fs_, slot.path);
+  auto read = ReadPffArchive(*fs_, slot.path);
   slot.read_status = read ? read->CheckDataExtents() : Status(read.failure());
   slot.directory = read ? std::move(*read) : PffDirectory{};
   if (!slot.read_status) {
@@ -95,7 +67,7 @@ Result<PffEntry> PffArchiveTable::GetFileHeader(const std::string& path) {
   };
   PffEntry entry;
   entry.name = MakePffName(PadName(GetFileName(path, style_)));
-  auto stat = fs_.Stat(path);  // the length, then the time
+  auto stat = fs_->Stat(path);  // the length, then the time
   if (!stat) return fail(stat.failure());
   if (stat->length > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
     return fail(Failure{err::kOverflow, "Overflow"});
@@ -134,6 +106,7 @@ Status PffArchiveTable::Add(PffSlot* slot, const std::string& source_path) {
     slot->directory.Revert(*placement);
     return fail(st.failure());
   }
+  if (observer_) observer_(slot->path, *entry, *placement);
   return {};
 }
 
@@ -142,7 +115,7 @@ Status PffArchiveTable::Add(PffSlot* slot, const std::string& source_path) {
 // the data written always agree. The buffer is not zero-filled first.
 Result<PffArchiveTable::SourceData> PffArchiveTable::ReadSource(const std::string& path,
                                                                 std::int32_t size) {
-  auto file = fs_.Open(path, OpenMode::kRead);
+  auto file = fs_->Open(path, OpenMode::kRead);
   if (!file) return file.failure();
   SourceData data{UninitializedBytes(static_cast<std::size_t>(size)),
                   static_cast<std::size_t>(size)};
@@ -162,7 +135,7 @@ Result<PffArchiveTable::SourceData> PffArchiveTable::ReadSource(const std::strin
 Status PffArchiveTable::WriteAdd(const PffSlot& slot, const PffPlacement& placement,
                                  const SourceData& data, std::uint64_t known_end) {
   // An archive that vanished since it was read is not created anew.
-  auto file = fs_.Open(slot.path, OpenMode::kUpdate);
+  auto file = fs_->Open(slot.path, OpenMode::kUpdate);
   if (!file) return file.failure();
   File& archive = **file;
   auto length = archive.Size();

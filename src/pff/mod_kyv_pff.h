@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -77,6 +78,14 @@ class PffArchiveTable {
   // "Error in GetFileHeader" + CR LF + the description, and returns the failure.
   Result<PffEntry> GetFileHeader(const std::string& path);
 
+  // Told of every add that went in: the archive's path, the entry and where its data went.
+  using AddObserver = std::function<void(const std::string& archive, const PffEntry& entry,
+                                         const PffPlacement& placement)>;
+  void set_add_observer(AddObserver observer) { observer_ = std::move(observer); }
+
+  // The file system later reads and adds go through (an install's restore point).
+  void UseFileSystem(FileSystem& fs) { fs_ = &fs; }
+
   // The slot of a handle, or nullptr when there is none.
   const PffSlot* Slot(int handle) const;
   int size() const { return static_cast<int>(slots_.size()); }
@@ -93,11 +102,12 @@ class PffArchiveTable {
   Status WriteAdd(const PffSlot& slot, const PffPlacement& placement, const SourceData& data,
                   std::uint64_t known_end);
 
-  FileSystem& fs_;
+  FileSystem* fs_;
   Dialogs& dialogs_;
   EventPump& pump_;
   PathStyle style_;
   bool any_read_ok_ = false;
+  AddObserver observer_;
   std::vector<PffSlot> slots_;
   std::unordered_map<std::string, int> by_key_;        // folded path -> handle
   std::unordered_map<std::string, std::string> keys_;  // path as given -> folded path

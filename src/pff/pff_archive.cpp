@@ -274,6 +274,7 @@ Result<PffPlacement> PffDirectory::Place(const PffEntry& incoming) {
     SetRecord(i, e, clear_rest);
   };
   auto make_dead = [&](std::size_t i) {
+    if (!entries_[i].IsDeadSpace() && p.replaced_size < 0) p.replaced_size = entries_[i].data_size;
     PffEntry dead = entries_[i];
     dead.dead_flag = kPffDeadFlag;
     dead.name = MakePffName(kPffDeadSpaceName);

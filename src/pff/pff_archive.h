@@ -96,6 +96,7 @@ struct PffPlacement {
   enum class Kind { kRevived, kSplit, kAppended };  // dead space reused whole, its tail, none
   Kind kind = Kind::kAppended;
   std::int32_t data_offset = 0;
+  std::int32_t replaced_size = -1;  // the DataSize of the live entry replaced, or -1
 
  private:
   friend class PffDirectory;

@@ -37,6 +37,14 @@ class File {
     return Status::Fail(err::kInvalidProcedureCall, "Cannot set the time of an open file");
   }
   virtual Status Close() = 0;
+  // Makes the bytes written so far durable: on the disk, not only in a cache. A file
+  // system without a cache has nothing to do.
+  virtual Status Sync() { return {}; }
+  // Cuts the file to `length` bytes, or extends it with zero bytes.
+  virtual Status SetLength(std::uint64_t length) {
+    return Status::Fail(err::kInvalidProcedureCall,
+                        "Cannot set the length to " + std::to_string(length));
+  }
 };
 
 // Held while many files are created in folders that nothing else changes meanwhile
@@ -44,6 +52,12 @@ class File {
 class FileBatch {
  public:
   virtual ~FileBatch() = default;
+};
+
+// An exclusive lock on a file, held until the object is destroyed or the process ends.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
 };
 
 enum class OpenMode {
@@ -103,6 +117,21 @@ class FileSystem {
     return Status::Fail(err::kInvalidProcedureCall, "Cannot set the time of " + path);
   }
   virtual Result<bool> IsDirectory(const std::string& path) = 0;
+  // Makes the folder's list of names durable (after a file in it was created or renamed).
+  virtual Status SyncFolder(const std::string& path) {
+    (void)path;
+    return {};
+  }
+  // The path as the file system spells the existing file, which may differ in letter
+  // case from `path`; `path` itself when the host keeps no other spelling.
+  virtual Result<std::string> ExactPath(const std::string& path) { return path; }
+  // Takes the exclusive lock of the file `path` (created when missing) without waiting;
+  // fails with err::kFileAlreadyOpen while another holder has it. A process that dies
+  // loses its locks. Default: a lock that keeps nothing out.
+  virtual Result<std::unique_ptr<FileLock>> Lock(const std::string& path) {
+    (void)path;
+    return std::make_unique<FileLock>();
+  }
   // The identity of the file or folder at `path` (symbolic links followed); fails as
   // FileLength does when nothing is there.
   virtual Result<FileIdentity> Identity(const std::string& path) = 0;

@@ -21,5 +21,9 @@ std::unique_ptr<Registry> MakeHostRegistry();
 // A folder as the registry names it, made usable on this host: unchanged on Windows; on
 // POSIX a Wine drive path ("C:\Games\DFLW") mapped to the prefix's folder for that drive.
 std::string HostFolderFromRegistry(const std::string& folder);
+// The folder of restore points: DFMOD_RESTORE_DIR when set; on POSIX else
+// $XDG_DATA_HOME/dfmod/restore, by default ~/.local/share/dfmod/restore; on Windows
+// %LOCALAPPDATA%\DFMod\Restore. Empty when none of them can be found.
+std::string HostRestoreFolder();
 
 }  // namespace dfm

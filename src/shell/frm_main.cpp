@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/path_utils.h"
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
 #include "shell/install_log.h"
@@ -16,8 +17,15 @@ void frmMain::ClickInstall() {
                                  " Path First!");
     return;
   }
+  if (!LockRestorePoints()) return;
+  RecoverInterrupted();
+  if (!BeginRestorePoint()) {
+    store_lock_.reset();
+    return;
+  }
   ExpandForInstall();
   const RunOutcome outcome = RunInstallScript();
+  store_lock_.reset();
   if (outcome == RunOutcome::kProgramEnded) {
     EndProgram();
     return;
@@ -83,9 +91,93 @@ bool frmMain::RequestClose() {
   return false;
 }
 
+bool frmMain::LockRestorePoints() {
+  restore_point_failed_ = false;
+  if (restore_.folder.empty()) return true;
+  auto lock = RestoreStore(platform_.fs, restore_.folder).Lock();
+  if (lock) {
+    store_lock_ = std::move(*lock);
+    return true;
+  }
+  // Any other trouble with the folder is the restore point's to report.
+  if (lock.failure().code != err::kFileAlreadyOpen) return true;
+  platform_.dialogs.MessageBox("Another install or undo is under way with the restore points in " +
+                               restore_.folder + ".\r\nInstall again once it has finished.");
+  restore_point_failed_ = true;
+  return false;
+}
+
+void frmMain::RecoverInterrupted() {
+  if (restore_.folder.empty()) return;
+  std::vector<std::string> folders{state_.program_folder};
+  for (int v = 1; v <= 3; ++v) {
+    if (IsFolderKnown(state_.game_folders, v)) folders.push_back(state_.game_folders[v]);
+  }
+  RestoreStore store(platform_.fs, restore_.folder);
+  for (const UndoReport& r : store.RecoverInterrupted(folders, platform_.clock.Now())) {
+    platform_.dialogs.MessageBox(RolledBackText(r));
+  }
+}
+
+bool frmMain::BeginRestorePoint() {
+  if (restore_.mode == RestorePolicy::Mode::kOff || restore_.folder.empty()) return true;
+  InstallDescription install{state_.controls.mod_name, restore_.installer, {}, {}};
+  if (auto sha = FileSha256(platform_.fs, restore_.installer)) install.installer_sha = *sha;
+  for (int v = 1; v <= 3; ++v) {
+    if (IsFolderKnown(state_.game_folders, v))
+      install.game_folders.push_back(state_.game_folders[v]);
+  }
+  const std::string log = FoldedPath(AsFolder(state_.program_folder) + kInstallLogName);
+  RestoreStore store(platform_.fs, restore_.folder);
+  auto point = store.Begin(
+      install, platform_.clock.Now(),
+      [log](const std::string& path) { return FoldedPath(path) == log; }, restore_.rehearsal);
+  if (point) {
+    point_ = std::move(*point);
+    return true;
+  }
+  const std::string why =
+      "The restore point could not be written:\r\n" + point.failure().description;
+  if (restore_.mode == RestorePolicy::Mode::kAsk &&
+      platform_.dialogs.MessageBox(why + "\r\nInstall without a restore point?", "Restore Point",
+                                   MsgButtons::kYesNo) == MsgAnswer::kYes)
+    return true;
+  if (restore_.mode == RestorePolicy::Mode::kRequire) platform_.dialogs.MessageBox(why);
+  restore_point_failed_ = true;
+  return false;
+}
+
 RunOutcome frmMain::RunInstallScript() {
   log_failure_reported_ = false;
   ++runs_;
+  if (point_) {
+    Platform journaled{point_->fs(),    platform_.dialogs, platform_.pump,
+                       platform_.clock, platform_.process, platform_.registry};
+    archives_.UseFileSystem(point_->fs());
+    archives_.set_add_observer([this](const std::string& archive, const PffEntry& entry,
+                                      const PffPlacement& placement) {
+      static const char* const kHow[] = {"dead space reused whole", "tail of dead space",
+                                         "appended"};
+      point_->NoteEntry(archive, PffNameText(entry.name), kHow[static_cast<int>(placement.kind)],
+                        placement.replaced_size, entry.data_size);
+    });
+    RunEnvironment env{journaled,           *this,
+                       archives_,           state_.program_folder,
+                       state_.credits.file, state_.control_line_count};
+    last_run_ = dfm::RunInstallScript(env);
+    archives_.UseFileSystem(platform_.fs);
+    archives_.set_add_observer({});
+    if (Status st = point_->Finish(platform_.clock.Now()); !st) {
+      // Said in the log too: the install stays, but without a restore point to trust.
+      AddLogEntry("Restore Point " + point_->id() + " Not Finished: " + st.failure().description,
+                  false);
+      platform_.dialogs.MessageBox("The restore point could not be finished:\r\n" +
+                                   st.failure().description +
+                                   "\r\nThis install may not be undone from it.");
+    }
+    point_.reset();
+    return last_run_.outcome;
+  }
   RunEnvironment env{platform_,           *this,
                      archives_,           state_.program_folder,
                      state_.credits.file, state_.control_line_count};

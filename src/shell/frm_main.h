@@ -8,10 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include <memory>
+
 #include "base/path_style.h"
 #include "credits/frm_credits.h"
 #include "pff/mod_kyv_pff.h"
 #include "platform/platform.h"
+#include "restore/restore_points.h"
 #include "script/install_window.h"
 #include "script/script_run.h"
 #include "shell/game_folders.h"
@@ -20,6 +23,20 @@
 #include "shell/window_state.h"
 
 namespace dfm {
+
+// Whether and where an install keeps a restore point.
+struct RestorePolicy {
+  enum class Mode {
+    kOff,      // no restore point
+    kAsk,      // the window: when none can be written, ask whether to install without
+    kRequire,  // unattended: when none can be written, do not install
+  };
+  Mode mode = Mode::kOff;
+  std::string folder;     // the folder of restore points (empty: none, nor any recovery)
+  std::string installer;  // the installer's file, named in the manifest
+  // A rehearsal (dfmod plan): the install writes through this file system instead.
+  FileSystem* rehearsal = nullptr;
+};
 
 class frmMain final : public InstallWindow {
  public:
@@ -89,6 +106,10 @@ class frmMain final : public InstallWindow {
   // Operations.
   // Runs Control.ini's command lines (Install has prepared the window).
   RunOutcome RunInstallScript();
+  void set_restore_policy(RestorePolicy policy) { restore_ = std::move(policy); }
+  // True when Install was refused because no restore point could be written (or another
+  // install held the restore points).
+  bool restore_point_failed() const { return restore_point_failed_; }
   // How the latest run ended and what it counted; how many runs started.
   const RunResult& last_run() const { return last_run_; }
   int runs() const { return runs_; }
@@ -110,6 +131,14 @@ class frmMain final : public InstallWindow {
 
  private:
   void ExpandForInstall();
+  // Takes the restore points' lock for the install; false (and the user told) when
+  // another process holds it.
+  bool LockRestorePoints();
+  // Rolls back installs a crash interrupted in the game folders, and tells the user.
+  void RecoverInterrupted();
+  // Starts the restore point of the next run as the policy says; false when the user
+  // (or the policy) chose not to install.
+  bool BeginRestorePoint();
 
   // Start-up (start_up.cpp): Load's end (the folders given beforehand, then RunStartUp).
   StartUpOutcome StartUpWith(const std::string& program_file,
@@ -134,6 +163,10 @@ class frmMain final : public InstallWindow {
   WindowState state_;
   PffArchiveTable archives_;
   RunResult last_run_;
+  RestorePolicy restore_;
+  std::unique_ptr<ActiveRestorePoint> point_;
+  std::unique_ptr<FileLock> store_lock_;
+  bool restore_point_failed_ = false;
   int runs_ = 0;
   bool ended_ = false;
   bool log_failure_reported_ = false;

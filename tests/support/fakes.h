@@ -3,8 +3,10 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -108,10 +110,10 @@ class FixedClock : public Clock {
 };
 
 // Wraps a file system and fails chosen operations. Each rule names an operation
-// ("open", "read", "write", "size", "close", "length", "mtime", "isdir", "identity",
-// "copy", "rename", "replace", "remove", "mkdir", "list", "cwd", "chdir"), an optional path
-// substring and how many matching calls pass before it fails (then it fails every time, or `times`
-// times).
+// ("open", "read", "write", "size", "sync", "truncate", "close", "length", "mtime", "isdir",
+// "syncdir", "lock", "identity", "copy", "rename", "replace", "remove", "mkdir", "list", "cwd",
+// "chdir"), an optional path substring and how many matching calls pass before it fails (then
+// it fails every time, or `times` times).
 class FaultyFileSystem : public FileSystem {
  public:
   struct Rule {
@@ -128,8 +130,26 @@ class FaultyFileSystem : public FileSystem {
   // Operations seen, as "op path" lines.
   std::vector<std::string> log;
 
+  // After this many changes (writes, truncations, copies, renames, removals, folders
+  // made, times set, opens for writing) every later change fails, as if the program had
+  // died there. -1: never.
+  int crash_after = -1;
+  int changes() const { return changes_; }
+  bool crashed() const { return crash_after >= 0 && changes_ > crash_after; }
+  // Each file's length at its latest sync: what a crash keeps of what was appended.
+  std::map<std::string, std::uint64_t> synced;
+
+  std::optional<Failure> Crash(const std::string& op) {
+    static const std::set<std::string> kChanges{"write", "truncate", "copy",   "rename", "remove",
+                                                "mkdir", "settime",  "create", "replace"};
+    if (kChanges.count(op) && changes_++ >= crash_after && crash_after >= 0)
+      return Failure{err::kDeviceIoError, "Device I/O error (the program died)"};
+    return std::nullopt;
+  }
+
   std::optional<Failure> Check(const std::string& op, const std::string& path) {
     log.push_back(op + " " + path);
+    if (auto f = Crash(op)) return f;
     for (auto& r : rules_) {
       if (r.op != op) continue;
       if (!r.path_contains.empty() && path.find(r.path_contains) == std::string::npos) continue;
@@ -161,6 +181,15 @@ class FaultyFileSystem : public FileSystem {
   Result<bool> IsDirectory(const std::string& path) override {
     if (auto f = Check("isdir", path)) return *f;
     return inner_.IsDirectory(path);
+  }
+  Status SyncFolder(const std::string& path) override {
+    if (auto f = Check("syncdir", path)) return *f;
+    return inner_.SyncFolder(path);
+  }
+  Result<std::string> ExactPath(const std::string& path) override { return inner_.ExactPath(path); }
+  Result<std::unique_ptr<FileLock>> Lock(const std::string& path) override {
+    if (auto f = Check("lock", path)) return *f;
+    return inner_.Lock(path);
   }
   Result<FileIdentity> Identity(const std::string& path) override {
     if (auto f = Check("identity", path)) return *f;
@@ -203,6 +232,7 @@ class FaultyFileSystem : public FileSystem {
  private:
   FileSystem& inner_;
   std::vector<Rule> rules_;
+  int changes_ = 0;
 };
 
 class FaultyFile : public File {
@@ -221,6 +251,17 @@ class FaultyFile : public File {
     if (auto f = fs_.Check("size", path_)) return *f;
     return inner_->Size();
   }
+  Status Sync() override {
+    if (auto f = fs_.Check("sync", path_)) return *f;
+    if (fs_.crashed()) return Failure{err::kDeviceIoError, "Device I/O error (the program died)"};
+    Status st = inner_->Sync();
+    if (auto size = inner_->Size(); st && size) fs_.synced[path_] = *size;
+    return st;
+  }
+  Status SetLength(std::uint64_t length) override {
+    if (auto f = fs_.Check("truncate", path_)) return *f;
+    return inner_->SetLength(length);
+  }
   Status Close() override {
     if (auto f = fs_.Check("close", path_)) {
       (void)inner_->Close();
@@ -238,6 +279,9 @@ class FaultyFile : public File {
 inline Result<std::unique_ptr<File>> FaultyFileSystem::Open(const std::string& path,
                                                             OpenMode mode) {
   if (auto f = Check("open", path)) return *f;
+  if (mode != OpenMode::kRead) {
+    if (auto f = Crash("create")) return *f;
+  }
   auto file = inner_.Open(path, mode);
   if (!file) return file.failure();
   return std::unique_ptr<File>(std::make_unique<FaultyFile>(*this, std::move(*file), path));

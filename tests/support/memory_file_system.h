@@ -76,6 +76,11 @@ class MemoryFileSystem : public FileSystem {
     auto own = times_.find(path);
     return own != times_.end() ? own->second : mtime;
   }
+  Status SetModifiedTime(const std::string& path, const LocalDateTime& time) override {
+    if (!files_.count(path)) return NotFound(path);
+    times_[path] = time;
+    return {};
+  }
   Result<bool> IsDirectory(const std::string& path) override { return dirs_.count(path) != 0; }
   // A file is known by its shared bytes, a folder by its path.
   Result<FileIdentity> Identity(const std::string& path) override {
@@ -168,6 +173,12 @@ class MemoryFileSystem : public FileSystem {
     Result<std::uint64_t> Size() override {
       if (!data_) return Closed();
       return static_cast<std::uint64_t>(data_->size());
+    }
+    Status SetLength(std::uint64_t length) override {
+      if (!data_) return Closed();
+      if (read_only_) return Failure{err::kBadFileMode, "Bad file mode"};
+      data_->resize(static_cast<std::size_t>(length));
+      return {};
     }
     Status Close() override {
       if (data_) --*open_count_;

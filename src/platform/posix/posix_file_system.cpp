@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,6 +129,18 @@ class PosixFile final : public File {
     return static_cast<std::uint64_t>(st.st_size);
   }
 
+  Status Sync() override {
+    if (fd_ < 0) return Status::Fail(err::kBadFileName, "File is closed: " + path_);
+    if (::fdatasync(fd_) != 0) return FromErrno(errno, path_);
+    return {};
+  }
+
+  Status SetLength(std::uint64_t length) override {
+    if (fd_ < 0) return Status::Fail(err::kBadFileName, "File is closed: " + path_);
+    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) return FromErrno(errno, path_);
+    return {};
+  }
+
   // On the descriptor: no second lookup of the path.
   Status SetModifiedTime(const LocalDateTime& time) override {
     if (fd_ < 0) return Status::Fail(err::kBadFileName, "File is closed: " + path_);
@@ -237,6 +250,19 @@ class PosixBatch final : public FileBatch {
   PosixBatch& operator=(const PosixBatch&) = delete;
 };
 
+// flock(2): the lock belongs to the open file, so a second open of the same file, in
+// this process or another, is refused until this one is closed.
+class PosixLock final : public FileLock {
+ public:
+  explicit PosixLock(int fd) : fd_(fd) {}
+  ~PosixLock() override { ::close(fd_); }
+  PosixLock(const PosixLock&) = delete;
+  PosixLock& operator=(const PosixLock&) = delete;
+
+ private:
+  int fd_;
+};
+
 class PosixFileSystem final : public FileSystem {
  public:
   std::unique_ptr<FileBatch> BeginBatch() override { return std::make_unique<PosixBatch>(); }
@@ -300,9 +326,37 @@ class PosixFileSystem final : public FileSystem {
     if (auto bad = Refused(path)) return *bad;
     struct timespec times[2]{};
     times[0].tv_sec = times[1].tv_sec = ToTimeT(time);
+    times[0].tv_nsec = times[1].tv_nsec = time.nanosecond;
     if (::utimensat(AT_FDCWD, posix::ResolvePath(path).c_str(), times, 0) != 0)
       return FromErrno(errno, path);
     return {};
+  }
+
+  Status SyncFolder(const std::string& path) override {
+    const int fd = ::open(posix::ResolvePath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return FromErrno(errno, path);
+    const bool synced = ::fsync(fd) == 0;
+    const int e = errno;
+    ::close(fd);
+    if (!synced) return FromErrno(e, path);
+    return {};
+  }
+
+  Result<std::string> ExactPath(const std::string& path) override {
+    return posix::ResolvePath(path);
+  }
+
+  Result<std::unique_ptr<FileLock>> Lock(const std::string& path) override {
+    if (auto bad = Refused(path)) return *bad;
+    const int fd = OpenHostFile(path, O_RDWR | O_CREAT | O_CLOEXEC);
+    if (fd < 0) return CreateFailure(errno, path);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int e = errno;
+      ::close(fd);
+      if (e == EWOULDBLOCK) return Failure{err::kFileAlreadyOpen, "File already open: " + path};
+      return FromErrno(e, path);
+    }
+    return std::unique_ptr<FileLock>(std::make_unique<PosixLock>(fd));
   }
 
   Result<bool> IsDirectory(const std::string& path) override {
@@ -376,8 +430,10 @@ class PosixFileSystem final : public FileSystem {
     struct stat st {};
     if (!replace && ::lstat(dst.c_str(), &st) == 0)
       return Status::Fail(err::kFileAlreadyExists, "File already exists: " + to);
+    // The folder listing follows the rename when it was current for either folder.
+    const bool indexed = posix::IndexIsCurrent(src) || posix::IndexIsCurrent(dst);
     if (::rename(src.c_str(), dst.c_str()) == 0) {
-      posix::Forget();  // a listing trusted in a batch would miss the change
+      posix::NoteRenamed(src, dst, indexed);
       return {};
     }
     const int e = errno;

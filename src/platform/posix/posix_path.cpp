@@ -108,10 +108,6 @@ void BeginBatch() {
   ++batches_;
 }
 
-void Forget() {
-  index_.valid = false;
-}
-
 bool InBatch() {
   return batches_ > 0;
 }
@@ -156,6 +152,29 @@ void NoteRemoved(const std::string& path) {
   }
   index_.names.erase(it);
   index_.st = st;
+}
+
+void NoteRenamed(const std::string& from, const std::string& to, bool current) {
+  if (!index_.valid) return;
+  const std::string from_folder = FolderOf(from), to_folder = FolderOf(to);
+  const bool inside = index_.dir.compare(0, from.size() + 1, from + "/") == 0;  // a folder moved
+  if (inside || (!current && (index_.dir == from_folder || index_.dir == to_folder))) {
+    index_.valid = false;
+    return;
+  }
+  if (index_.dir == from_folder) NoteRemoved(from);
+  if (!index_.valid || index_.dir != to_folder) return;
+  const std::string name = NameOf(to);
+  auto it = index_.names.find(LowerAscii(name));
+  if (it != index_.names.end() && (it->second.second != 1 || it->second.first != name)) {
+    index_.valid = false;  // replaced a file spelled otherwise: left to a rescan
+    return;
+  }
+  if (batches_ == 0 && ::stat(to_folder.c_str(), &index_.st) != 0) {
+    index_.valid = false;
+    return;
+  }
+  if (it == index_.names.end()) AddName(index_.names, name);
 }
 
 std::string MappedPath(const std::string& path) {

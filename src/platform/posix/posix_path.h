@@ -24,12 +24,14 @@ void NoteCreated(const std::string& path);
 void BeginBatch();
 void EndBatch();
 bool InBatch();
-// Drops the remembered listing (after a change the lookup cannot follow, like a rename).
-void Forget();
 
 // Whether the remembered listing of `path`'s folder is current; if so, NoteRemoved right
 // after removing `path` keeps it so.
 bool IndexIsCurrent(const std::string& path);
 void NoteRemoved(const std::string& path);
+// After renaming `from` to `to` (both as ResolvePath gave them): with `current` (the
+// listing was current for one of their folders just before), the listing follows the
+// rename; otherwise a listing of either folder is dropped.
+void NoteRenamed(const std::string& from, const std::string& to, bool current);
 
 }  // namespace dfm::posix

@@ -88,6 +88,23 @@ class Win32File final : public File {
     return static_cast<std::uint64_t>(size.QuadPart);
   }
 
+  Status Sync() override {
+    if (h_ == INVALID_HANDLE_VALUE)
+      return Status::Fail(err::kBadFileName, "File is closed: " + path_);
+    if (!::FlushFileBuffers(h_)) return FileFailure(::GetLastError(), path_);
+    return {};
+  }
+
+  Status SetLength(std::uint64_t length) override {
+    if (h_ == INVALID_HANDLE_VALUE)
+      return Status::Fail(err::kBadFileName, "File is closed: " + path_);
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
+    if (!::SetFileInformationByHandle(h_, FileEndOfFileInfo, &end, sizeof end))
+      return FileFailure(::GetLastError(), path_);
+    return {};
+  }
+
   Status Close() override {
     if (h_ == INVALID_HANDLE_VALUE) return {};
     HANDLE h = h_;
@@ -159,8 +176,38 @@ Failure MoveFailure(DWORD e, const std::string& from, const std::string& to) {
   return CreateFailure(e, to);
 }
 
+// LockFileEx on a handle of its own: a second lock of the same file, from this process
+// or another, is refused while this one is held.
+class Win32Lock final : public FileLock {
+ public:
+  explicit Win32Lock(HANDLE h) : h_(h) {}
+  ~Win32Lock() override { ::CloseHandle(h_); }
+  Win32Lock(const Win32Lock&) = delete;
+  Win32Lock& operator=(const Win32Lock&) = delete;
+
+ private:
+  HANDLE h_;
+};
+
 class Win32FileSystem final : public FileSystem {
  public:
+  Result<std::unique_ptr<FileLock>> Lock(const std::string& path) override {
+    if (auto bad = BadFileName(path)) return *bad;
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return FileFailure(::GetLastError(), path);
+    OVERLAPPED whole{};
+    if (!::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
+      const DWORD e = ::GetLastError();
+      ::CloseHandle(h);
+      if (e == ERROR_LOCK_VIOLATION || e == ERROR_IO_PENDING)
+        return Failure{err::kFileAlreadyOpen, "File already open: " + path};
+      return FileFailure(e, path);
+    }
+    return std::unique_ptr<FileLock>(std::make_unique<Win32Lock>(h));
+  }
+
   Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override {
     if (auto bad = BadFileName(path)) return *bad;
     DWORD access = GENERIC_READ;

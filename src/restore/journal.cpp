@@ -1,0 +1,199 @@
+#include "restore/journal.h"
+
+#include <cstdio>
+
+namespace dfm {
+namespace {
+
+constexpr std::size_t kFrame = 1 + 4 + 4;  // kind, size, check
+
+void Put32(Bytes& out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
+}
+
+void Put64(Bytes& out, std::uint64_t v) {
+  for (int i = 0; i < 8; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
+}
+
+std::uint32_t Fnv1a(const unsigned char* p, std::size_t n) {
+  std::uint32_t h = 2166136261u;
+  for (std::size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 16777619u;
+  return h;
+}
+
+// Reads the fields of one body, failing on any length that runs past it.
+class BodyReader {
+ public:
+  BodyReader(const unsigned char* p, std::size_t n) : p_(p), n_(n) {}
+  bool Get(std::uint64_t& v, int bytes) {
+    if (n_ - at_ < static_cast<std::size_t>(bytes)) return false;
+    v = 0;
+    for (int i = 0; i < bytes; ++i) v |= std::uint64_t{p_[at_ + i]} << (8 * i);
+    at_ += static_cast<std::size_t>(bytes);
+    return true;
+  }
+  bool Take(std::size_t count, const unsigned char*& out) {
+    if (n_ - at_ < count) return false;
+    out = p_ + at_;
+    at_ += count;
+    return true;
+  }
+  bool AtEnd() const { return at_ == n_; }
+
+ private:
+  const unsigned char* p_;
+  std::size_t n_;
+  std::size_t at_ = 0;
+};
+
+bool DecodeBody(const unsigned char* p, std::size_t n, JournalRecord& r) {
+  BodyReader in(p, n);
+  std::uint64_t count = 0, len = 0;
+  const unsigned char* bytes = nullptr;
+  if (!in.Get(count, 4)) return false;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    if (!in.Get(len, 4) || !in.Take(len, bytes)) return false;
+    r.texts.emplace_back(reinterpret_cast<const char*>(bytes), len);
+  }
+  if (!in.Get(count, 4) || count > n / 8) return false;
+  r.numbers.resize(count);
+  for (auto& v : r.numbers) {
+    if (!in.Get(v, 8)) return false;
+  }
+  if (!in.Get(len, 4) || !in.Take(len, bytes)) return false;
+  r.data.assign(bytes, bytes + len);
+  return in.AtEnd();
+}
+
+}  // namespace
+
+const std::string& JournalRecord::Text(std::size_t i) const {
+  static const std::string kEmpty;
+  return i < texts.size() ? texts[i] : kEmpty;
+}
+
+void AppendTime(std::vector<std::uint64_t>& n, const LocalDateTime& t) {
+  for (int v : {t.year, t.month, t.day, t.hour, t.minute, t.second, t.nanosecond})
+    n.push_back(static_cast<std::uint64_t>(v));
+}
+
+LocalDateTime TimeAt(const JournalRecord& r, std::size_t i) {
+  auto at = [&](std::size_t k) { return static_cast<int>(r.Number(i + k)); };
+  LocalDateTime t;
+  t.year = at(0);
+  t.month = at(1);
+  t.day = at(2);
+  t.hour = at(3);
+  t.minute = at(4);
+  t.second = at(5);
+  t.nanosecond = at(6);
+  return t;
+}
+
+std::string FormatTime(const LocalDateTime& t) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
+  return buf;
+}
+
+Bytes EncodeRecord(const JournalRecord& r) {
+  Bytes body;
+  Put32(body, static_cast<std::uint32_t>(r.texts.size()));
+  for (const auto& t : r.texts) {
+    Put32(body, static_cast<std::uint32_t>(t.size()));
+    body.insert(body.end(), t.begin(), t.end());
+  }
+  Put32(body, static_cast<std::uint32_t>(r.numbers.size()));
+  for (auto v : r.numbers) Put64(body, v);
+  Put32(body, static_cast<std::uint32_t>(r.data.size()));
+  Bytes out;
+  out.reserve(kFrame + body.size() + r.data.size());
+  out.push_back(static_cast<unsigned char>(r.kind));
+  Put32(out, static_cast<std::uint32_t>(body.size() + r.data.size()));
+  out.insert(out.end(), body.begin(), body.end());
+  out.insert(out.end(), r.data.begin(), r.data.end());
+  Put32(out, Fnv1a(out.data(), out.size()));
+  return out;
+}
+
+Result<JournalContents> DecodeJournal(const Bytes& bytes) {
+  JournalContents out;
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    const std::size_t left = bytes.size() - at;
+    const unsigned char* p = bytes.data() + at;
+    std::uint32_t size = 0;
+    if (left >= 5) size = p[1] | p[2] << 8 | p[3] << 16 | std::uint32_t{p[4]} << 24;
+    const bool whole = left >= kFrame && left - kFrame >= size;
+    JournalRecord r;
+    r.kind = static_cast<RecordKind>(p[0]);
+    bool good = whole;
+    if (good) {
+      const unsigned char* c = p + 5 + size;
+      const std::uint32_t check = c[0] | c[1] << 8 | c[2] << 16 | std::uint32_t{c[3]} << 24;
+      good = check == Fnv1a(p, 5 + size) && DecodeBody(p + 5, size, r);
+    }
+    if (!good) {
+      if (!whole || at + kFrame + size >= bytes.size()) {
+        out.torn_tail = true;
+        return out;
+      }
+      return Failure{err::kInvalidFileFormat, "Invalid file format: journal record at byte " +
+                                                  std::to_string(at) + " is damaged"};
+    }
+    out.records.push_back(std::move(r));
+    at += kFrame + size;
+    out.valid_bytes = at;
+  }
+  return out;
+}
+
+Result<JournalContents> ReadJournal(FileSystem& fs, const std::string& path) {
+  auto bytes = ReadWholeFile(fs, path);
+  if (!bytes) return bytes.failure();
+  return DecodeJournal(*bytes);
+}
+
+Result<std::unique_ptr<JournalWriter>> JournalWriter::Create(FileSystem& fs,
+                                                             const std::string& folder,
+                                                             const std::string& path) {
+  if (fs.FileLength(path)) return Failure{err::kFileAlreadyExists, "File already exists: " + path};
+  auto file = fs.Open(path, OpenMode::kAppend);
+  if (!file) return file.failure();
+  if (auto st = (*file)->Sync(); !st) return st.failure();
+  if (auto st = fs.SyncFolder(folder); !st) return st.failure();
+  return std::unique_ptr<JournalWriter>(new JournalWriter(std::move(*file), 0));
+}
+
+Result<std::unique_ptr<JournalWriter>> JournalWriter::Reopen(FileSystem& fs,
+                                                             const std::string& path,
+                                                             std::uint64_t valid_bytes) {
+  auto file = fs.Open(path, OpenMode::kUpdate);
+  if (!file) return file.failure();
+  if (auto st = (*file)->SetLength(valid_bytes); !st) return st.failure();
+  return std::unique_ptr<JournalWriter>(new JournalWriter(std::move(*file), valid_bytes));
+}
+
+Status JournalWriter::Append(const JournalRecord& record) {
+  const Bytes bytes = EncodeRecord(record);
+  if (auto st = file_->WriteAt(bytes_, bytes.data(), bytes.size()); !st) return st;
+  bytes_ += bytes.size();
+  dirty_ = true;
+  return {};
+}
+
+Status JournalWriter::Flush() {
+  if (dirty_ && durable_) {
+    if (auto st = file_->Sync(); !st) return st;
+  }
+  dirty_ = false;
+  synced_ = bytes_;
+  return {};
+}
+
+Status JournalWriter::Close() {
+  return file_->Close();
+}
+
+}  // namespace dfm

@@ -1,0 +1,97 @@
+// The journal of one install: a file of records, each appended (and, where a change to a
+// game file depends on it, made durable) before the change it describes. Undo and crash
+// recovery read the same records. Byte layout: docs/restore-points.md.
+//
+//   record := kind u8 | body size u32 | body | FNV-1a 32 of kind, size and body (u32)
+//   body   := text count u32 | (length u32, bytes)... | number count u32 | u64...
+//             | data length u32 | data bytes
+// Numbers are little-endian. A record cut short or failing its check at the end of the
+// file is the write a crash interrupted: its change was never made, and it is ignored.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/local_time.h"
+#include "base/result.h"
+#include "platform/file_system.h"
+
+namespace dfm {
+
+enum class RecordKind : char {
+  kBegin = 'B',    // texts: mod, installer, installer SHA-256, start time, game folders...
+  kTouched = 'F',  // texts: path; numbers: existed, length, the time (7 fields)
+  kCreated = 'C',  // texts: path (absent just before; undo removes it)
+  kWhole = 'W',    // texts: path as the host spells it; numbers: the time; data: all bytes
+  kRange = 'R',    // texts: path; numbers: offset; data: the bytes a write replaced
+  kRenamed = 'M',  // texts: from, to
+  kStashed = 'T',  // texts: path as the host spells it, where the deleted file was moved
+  kEntry = 'A',    // texts: archive, entry name, placement; numbers: replaced, old, new size
+  kAfter = 'S',    // texts: path, fingerprint of what the install wrote; numbers: exists,
+                   // length, whole, then the written ranges (start, end)...
+  kEnd = 'E',      // texts: end time
+  kUndone = 'U',   // texts: time, "undone" or "rolled back"
+};
+
+struct JournalRecord {
+  RecordKind kind = RecordKind::kBegin;
+  std::vector<std::string> texts;
+  std::vector<std::uint64_t> numbers;
+  Bytes data;
+
+  const std::string& Text(std::size_t i) const;
+  std::uint64_t Number(std::size_t i) const { return i < numbers.size() ? numbers[i] : 0; }
+};
+
+// A time as 7 numbers (year, month, day, hour, minute, second, nanosecond) and back.
+void AppendTime(std::vector<std::uint64_t>& numbers, const LocalDateTime& time);
+LocalDateTime TimeAt(const JournalRecord& record, std::size_t first);
+// "2026-12-06 15:42:07".
+std::string FormatTime(const LocalDateTime& time);
+
+Bytes EncodeRecord(const JournalRecord& record);
+
+struct JournalContents {
+  std::vector<JournalRecord> records;
+  bool torn_tail = false;         // the last record was cut short by a crash and is ignored
+  std::uint64_t valid_bytes = 0;  // the length of the whole records
+};
+// Decodes a whole journal. A damaged record followed by more bytes fails
+// (err::kInvalidFileFormat): the journal cannot be trusted past it.
+Result<JournalContents> DecodeJournal(const Bytes& bytes);
+Result<JournalContents> ReadJournal(FileSystem& fs, const std::string& path);
+
+// Appends records to a journal file kept open.
+class JournalWriter {
+ public:
+  // Creates the journal (it must not exist) in `folder` and makes the folder's entry
+  // durable.
+  static Result<std::unique_ptr<JournalWriter>> Create(FileSystem& fs, const std::string& folder,
+                                                       const std::string& path);
+  // Opens a journal to append more records, cutting off a torn last record first.
+  static Result<std::unique_ptr<JournalWriter>> Reopen(FileSystem& fs, const std::string& path,
+                                                       std::uint64_t valid_bytes);
+
+  Status Append(const JournalRecord& record);
+  // Makes every record appended so far durable (nothing to do when they are).
+  Status Flush();
+  // Makes the records in the journal's first `end` bytes durable: a flush unless they are.
+  Status FlushTo(std::uint64_t end) { return end <= synced_ ? Status() : Flush(); }
+  Status Close();
+  // A journal of a rehearsal (dfmod plan) is never synced.
+  void set_durable(bool durable) { durable_ = durable; }
+  std::uint64_t bytes_written() const { return bytes_; }
+
+ private:
+  explicit JournalWriter(std::unique_ptr<File> file, std::uint64_t size)
+      : file_(std::move(file)), bytes_(size), synced_(size) {}
+  std::unique_ptr<File> file_;
+  std::uint64_t bytes_ = 0;
+  std::uint64_t synced_ = 0;  // bytes durable (all of them when the journal is not synced)
+  bool dirty_ = false;
+  bool durable_ = true;
+};
+
+}  // namespace dfm

@@ -1,0 +1,128 @@
+// The folder of restore points: one subfolder per install, named by its start time,
+// holding the install's journal and a manifest a person can read. Starting one, listing
+// them, undoing one, and rolling back installs that a crash interrupted.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/local_time.h"
+#include "base/result.h"
+#include "platform/file_system.h"
+#include "restore/journal.h"
+#include "restore/journaling_file_system.h"
+
+namespace dfm {
+
+inline constexpr char kJournalName[] = "journal.bin";
+inline constexpr char kManifestName[] = "manifest.txt";
+inline constexpr char kLockName[] = "install.lock";
+
+// What a restore point says of its install.
+struct RestorePointInfo {
+  enum class State { kComplete, kInterrupted, kUndone, kRolledBack };
+  std::string id;
+  std::string mod, installer, installer_sha, started, ended;
+  std::vector<std::string> game_folders;
+  State state = State::kInterrupted;
+  std::vector<TouchedFile> files;
+  struct Entry {
+    std::string archive, name, text;  // text: "archive: name ..."
+  };
+  std::vector<Entry> entries;
+  std::set<std::string> keys;  // folded paths of the files touched
+  std::string damage;          // why the journal could not be read, if it could not
+};
+const char* StateName(RestorePointInfo::State state);
+
+struct InstallDescription {
+  std::string mod;
+  std::string installer;      // the installer's file
+  std::string installer_sha;  // SHA-256 of its bytes
+  std::vector<std::string> game_folders;
+};
+
+class RestoreStore;
+
+// The restore point of the install under way. Its file system journals every change.
+class ActiveRestorePoint {
+ public:
+  ~ActiveRestorePoint();
+  const std::string& id() const { return id_; }
+  JournalingFileSystem& fs() { return *fs_; }
+  // An archive entry the install added or replaced.
+  void NoteEntry(const std::string& archive, const std::string& name, const std::string& placement,
+                 std::int64_t old_size, std::int64_t new_size);
+  // Marks the install complete: the after states, the end mark, the manifest.
+  Status Finish(const LocalDateTime& now);
+
+ private:
+  friend class RestoreStore;
+  ActiveRestorePoint() = default;
+  FileSystem* host_ = nullptr;
+  std::string id_, folder_;
+  std::unique_ptr<JournalWriter> journal_;
+  std::unique_ptr<JournalingFileSystem> fs_;
+};
+
+// What undoing an install did.
+struct UndoReport {
+  std::string id, mod;
+  std::vector<std::string> changed;   // changed by something else since; left alone
+  std::vector<std::string> failures;  // steps that failed
+  std::size_t files = 0;              // files put back
+};
+
+// "Rolled back the interrupted install <id> (<mod>): <n> files put back".
+std::string RolledBackText(const UndoReport& report);
+
+class RestoreStore {
+ public:
+  RestoreStore(FileSystem& fs, std::string folder) : fs_(fs), folder_(std::move(folder)) {}
+  const std::string& folder() const { return folder_; }
+
+  // Takes the store's lock (creating the store's folder first), which one install, undo
+  // or roll-back holds at a time: another process would take the journal of an install
+  // under way for an interrupted one. Fails with err::kFileAlreadyOpen while another
+  // process holds it.
+  Result<std::unique_ptr<FileLock>> Lock();
+  // Creates the folder of a new restore point and its journal; nothing else is written.
+  // `skip` names files the journal ignores. With `rehearsal`, the install writes through
+  // that file system instead (dfmod plan), and the journal is not made durable.
+  Result<std::unique_ptr<ActiveRestorePoint>> Begin(
+      const InstallDescription& install, const LocalDateTime& now,
+      std::function<bool(const std::string&)> skip = {}, FileSystem* rehearsal = nullptr);
+  // Every restore point, newest first.
+  Result<std::vector<RestorePointInfo>> List();
+  // Undoes the install `id` (empty: the newest one not yet undone). Refuses when a later
+  // install that is not undone touched the same files. Files changed since the install
+  // are reported and left alone unless `force`.
+  Result<UndoReport> Undo(const std::string& id, bool force, const LocalDateTime& now);
+  // Rolls back every interrupted install that touched a file in one of `folders`.
+  std::vector<UndoReport> RecoverInterrupted(const std::vector<std::string>& folders,
+                                             const LocalDateTime& now);
+
+ private:
+  Result<UndoReport> Revert(const RestorePointInfo& point, bool force, const LocalDateTime& now);
+  Status MakeFolder();
+  FileSystem& fs_;
+  std::string folder_;
+};
+
+// The SHA-256 of a file's bytes (64 lowercase hexadecimal digits), read in pieces.
+Result<std::string> FileSha256(FileSystem& fs, const std::string& path);
+
+// The manifest of a restore point, from its journal.
+std::string ManifestText(const RestorePointInfo& info);
+RestorePointInfo DescribeJournal(const std::string& id, const std::vector<JournalRecord>& records);
+
+// Puts back what the records say, newest record first. Records of a file whose folded
+// path is in `leave` are passed over. Each failed step is added to `failures`.
+void ApplyUndo(FileSystem& fs, const std::vector<JournalRecord>& records,
+               const std::set<std::string>& leave, std::vector<std::string>& failures);
+
+}  // namespace dfm

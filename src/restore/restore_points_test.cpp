@@ -1,0 +1,239 @@
+// Restore points over whole install runs in memory: a run stopped after each of its
+// changes in turn, keeping only the journal bytes synced before, is rolled back to the
+// original bytes; undo in LIFO order, the out-of-order refusal, files changed since.
+#include "restore/restore_points.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "pff/pff_archive.h"
+#include "platform/host.h"
+#include "registry/tree_registry.h"
+#include "shell/frm_main.h"
+#include "support/fakes.h"
+#include "support/jpeg_samples.h"
+#include "support/memory_file_system.h"
+#include "support/pff_bytes.h"
+#include "support/recording_main_view.h"
+
+namespace dfm::testing {
+namespace {
+
+using Files = std::map<std::string, std::string>;
+constexpr char kStore[] = "M/R";
+
+std::string Fill(char c, int n) {
+  std::string s;
+  for (int i = 0; i < n; ++i) s += static_cast<char>(c + i % 7);
+  return s;
+}
+
+// The game folder G and the program folder (the current folder) before the install.
+// The archive holds dead space of 50 and of 300 bytes between its entries, so the adds
+// below reuse dead space whole, use its tail, and append.
+const Files& Original(int sources) {
+  static std::map<int, Files> made;
+  if (made.count(sources)) return made[sources];
+  std::string pff = PffHeaderBytes(5, 32, 670) + Fill('a', 100) + Fill('b', 50) + Fill('c', 100) +
+                    Fill('d', 300) + Fill('e', 100);
+  const char* names[] = {"e0.pcx", "<DEAD SPACE>", "e1.pcx", "<DEAD SPACE>", "e2.pcx"};
+  const int at[] = {20, 120, 170, 270, 570}, size[] = {100, 50, 100, 300, 100};
+  for (int i = 0; i < 5; ++i) pff += PffRecordBytes(i % 2, at[i], size[i], 7, names[i]);
+  Files f{{"G/Dflw.pff", pff + PffTrailerBytes()},
+          {"G\\readme.txt", "old readme"},
+          {"e1.pcx", Fill('x', 50)},
+          {"n1.pcx", Fill('y', 120)},
+          {"big.pcx", Fill('z', 400)},
+          {"readme.txt", "new readme"},
+          {"new.txt", "new"},
+          {"moved.txt", "moved"},
+          {"gone.txt", "gone"}};
+  const Bytes jpeg = SampleJpeg(16, 8);
+  f["pic.jpg"] = std::string(jpeg.begin(), jpeg.end());
+  for (int i = 0; i < sources; ++i) f["f" + std::to_string(i) + ".pcx"] = Fill('f', 13 * i % 150);
+  return made[sources] = f;
+}
+
+std::string Control(int sources) {
+  std::string c = "Mod_Name \"Round Trip\"\r\nDf_Version 3\r\n";
+  for (const char* name : {"e1.pcx", "n1.pcx", "big.pcx"}) {
+    c += std::string("Pack ") + name + " Kyv_DF3_Location\\Dflw.pff\r\n";
+  }
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = 0; i < sources; ++i) {
+      c += "Pack f" + std::to_string(i) + ".pcx Kyv_DF3_Location\\Dflw.pff\r\n";
+    }
+  }
+  for (int i = 0; i < sources; ++i) c += "Delete f" + std::to_string(i) + ".pcx\r\n";
+  return c +
+         "Copy readme.txt Kyv_DF3_Location\r\nCopy new.txt Kyv_DF3_Location\r\n"
+         "Move moved.txt Kyv_DF3_Location\r\nDelete gone.txt\r\n"
+         "Convert_Jpg_To_Tga pic.jpg pic.tga\r\n"
+         "Create_Detail_Map pic.tga Kyv_DF3_Location\\pic_m.pcx\r\n"
+         "Convert_Jpg_To_Tga pic.jpg Kyv_DF3_Location\\pic.tga\r\n";
+}
+// Files the install creates.
+const char* const kMade[] = {"G\\new.txt", "G\\moved.txt", "pic.tga", "G/pic_m.pcx", "G/pic.tga"};
+
+// A main window ready to install the mod into G, with restore points in kStore.
+struct World {
+  explicit World(const std::string& control, int sources = 0, bool restore = true) {
+    for (const auto& [path, bytes] : Original(sources)) mem.Put(path, bytes);
+    mem.Put("Control.ini", control);
+    (void)mem.MakeDirectory("G");
+    WindowState& s = window.state();
+    s.df_version = 3;
+    s.game_folders[3] = "G";
+    s.control_line_count = 200;
+    s.controls.mod_name = "Round Trip";
+    window.set_restore_policy({restore ? RestorePolicy::Mode::kRequire : RestorePolicy::Mode::kOff,
+                               kStore, "Control.ini"});
+  }
+  void Install(const std::string& control) {
+    mem.Put("Control.ini", control);
+    window.ClickInstall();
+  }
+  // Differences from the original files, as "path" lines.
+  std::vector<std::string> Changed(int sources, const Files& skip = {}) {
+    std::vector<std::string> out;
+    for (const auto& [path, bytes] : Original(sources)) {
+      if (!skip.count(path) && mem.Text(path) != bytes) out.push_back(path);
+    }
+    for (const char* made : kMade) {
+      if (mem.Exists(made)) out.push_back(made);
+    }
+    if (auto dir = ReadPffArchive(mem, "G/Dflw.pff"); !dir || !dir->CheckDataExtents())
+      out.push_back("unreadable archive");
+    return out;
+  }
+  RestoreStore store() { return RestoreStore(mem, kStore); }
+
+  MemoryFileSystem mem;
+  FaultyFileSystem fs{mem};
+  RecordingDialogs dialogs;
+  CountingPump pump;
+  FixedClock clock;
+  TreeRegistry registry{{}, {}};
+  std::unique_ptr<Process> process = MakeHostProcess();
+  Platform platform{fs, dialogs, pump, clock, *process, registry};
+  RecordingMainView view;
+  frmMain window{platform, view};
+};
+
+TEST(RestorePoints, ARunStoppedAfterAnyChangeIsRolledBackToTheOriginal) {
+  constexpr int kSources = 55;  // 185 lines
+  const std::string control = Control(kSources);
+  World full(control, kSources);
+  full.window.ClickInstall();
+  ASSERT_EQ(full.window.last_run().errors, 0) << ::testing::PrintToString(full.view.status);
+  // With restore points on, the install leaves the same files as without.
+  World plain(control, kSources, false);
+  plain.window.ClickInstall();
+  for (const auto& [path, bytes] : Original(kSources)) {
+    EXPECT_EQ(full.mem.Text(path), plain.mem.Text(path));
+  }
+  for (const char* made : kMade) EXPECT_EQ(full.mem.Text(made), plain.mem.Text(made)) << made;
+
+  for (int k = 0; k < full.fs.changes(); ++k) {
+    World w(control, kSources);
+    w.fs.crash_after = k;
+    w.window.ClickInstall();
+    // The crash keeps of the journal what was synced: each change's records must be in it.
+    for (const auto& [path, size] : w.fs.synced) {
+      if (path.find("journal.bin") != std::string::npos)
+        w.mem.Put(path, w.mem.Text(path).substr(0, size));
+    }
+    // Once the end mark is written the install counts as complete and stays.
+    auto points = w.store().List();
+    if (!points->empty() && points->front().state == RestorePointInfo::State::kComplete) {
+      EXPECT_GT(k, 1000);
+      break;
+    }
+    w.store().RecoverInterrupted({"G"}, w.clock.now);
+    ASSERT_EQ(w.Changed(kSources), std::vector<std::string>{}) << "stopped after change " << k;
+  }
+  auto undone = full.store().Undo("", false, full.clock.now);
+  ASSERT_TRUE(undone);
+  EXPECT_EQ(undone->changed, std::vector<std::string>{});
+  EXPECT_EQ(undone->failures, std::vector<std::string>{});
+  EXPECT_EQ(full.Changed(kSources), std::vector<std::string>{});
+}
+
+TEST(RestorePoints, UndoGoesNewestFirstAndLeavesFilesChangedSinceAlone) {
+  const std::string first = Control(0), second = "Pack big.pcx Kyv_DF3_Location\\Dflw.pff\r\n";
+  World w(first);
+  w.window.ClickInstall();
+  w.Install(second);
+  auto list = w.store().List();
+  ASSERT_TRUE(list);
+  ASSERT_EQ(list->size(), 2u);
+  EXPECT_EQ((*list)[0].id, "20261206-154207-2");
+  EXPECT_EQ((*list)[1].files.size(), 9u);
+  EXPECT_EQ((*list)[1].entries.size(), 3u);
+  EXPECT_EQ((*list)[1].entries[0].text,
+            "G/Dflw.pff: e1.pcx replaced, 100 -> 50 bytes, dead space reused whole");
+  auto refused = w.store().Undo("20261206-154207", false, w.clock.now);
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.failure().description,
+            "The later install 20261206-154207-2 (Round Trip) changed the same files; undo it "
+            "first");
+  ASSERT_TRUE(w.store().Undo("", false, w.clock.now));
+  w.mem.Put("G\\new.txt", "edited since");
+  auto undone = w.store().Undo("", false, w.clock.now);
+  ASSERT_TRUE(undone);
+  EXPECT_EQ(undone->changed, std::vector<std::string>{"G\\new.txt"});
+  EXPECT_EQ(w.mem.Text("G\\new.txt"), "edited since");
+  ASSERT_TRUE(w.mem.RemoveFile("G\\new.txt"));
+  EXPECT_EQ(w.Changed(0), std::vector<std::string>{});
+  EXPECT_EQ(w.store().Undo("", false, w.clock.now).failure().description,
+            "There is no install to undo");
+}
+
+// A restore point that cannot be written, held by another process, or not finished.
+TEST(RestorePoints, WithoutARestorePointTheWindowAsksAndARunStops) {
+  struct Row {
+    FaultyFileSystem::Rule fault;
+    RestorePolicy::Mode mode;
+    MsgAnswer answer;
+    bool installed;
+    std::string box;
+  };
+  const FaultyFileSystem::Rule no_store{
+      "isdir", kStore, 0, -1, {err::kPathFileAccessError, "Path/File access error: M/R"}};
+  const std::string why = "The restore point could not be written:\r\nPath/File access error: M/R";
+  const std::string ask = why + "\r\nInstall without a restore point?";
+  for (const Row& row :
+       {Row{no_store, RestorePolicy::Mode::kAsk, MsgAnswer::kYes, true, ask},
+        Row{no_store, RestorePolicy::Mode::kAsk, MsgAnswer::kNo, false, ask},
+        Row{no_store, RestorePolicy::Mode::kRequire, MsgAnswer::kYes, false, why},
+        Row{{"lock", "install.lock", 0, -1, {err::kFileAlreadyOpen, "File already open"}},
+            RestorePolicy::Mode::kOff,
+            MsgAnswer::kYes,
+            false,
+            "Another install or undo is under way with the restore points in M/R.\r\nInstall "
+            "again once it has finished."},
+        Row{{"open", "manifest.txt", 0, -1, {err::kDiskFull, "Disk full"}},
+            RestorePolicy::Mode::kRequire,
+            MsgAnswer::kYes,
+            true,
+            "The restore point could not be finished:\r\nDisk full\r\nThis install may not be "
+            "undone from it."}}) {
+    World w(Control(0));
+    w.fs.Fail(row.fault);
+    w.dialogs.answers.push_back(row.answer);
+    w.window.set_restore_policy({row.mode, kStore, "Control.ini"});
+    w.window.ClickInstall();
+    std::vector<std::string> boxes;
+    for (const auto& box : w.dialogs.boxes) boxes.push_back(box.text);
+    EXPECT_NE(std::find(boxes.begin(), boxes.end(), row.box), boxes.end())
+        << ::testing::PrintToString(boxes);
+    EXPECT_EQ(w.window.restore_point_failed(), !row.installed);
+    EXPECT_EQ(w.Changed(0).empty(), !row.installed);
+    EXPECT_EQ(w.window.controls().install.visible, !row.installed);
+  }
+}
+
+}  // namespace
+}  // namespace dfm::testing
