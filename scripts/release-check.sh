@@ -28,7 +28,7 @@ for program in dfmod DFModInstaller; do
 done
 
 for script in tests/cli/*.sh; do
-  if ! bash "$script" "$PWD/$BUILD/dfmod" "$PWD" "$PWD/$BUILD" >"$BUILD/cli.log" 2>&1; then
+  if ! DFMOD_RESTORE_DIR="$PWD/$BUILD/restore-points" bash "$script" "$PWD/$BUILD/dfmod" "$PWD" "$PWD/$BUILD" >"$BUILD/cli.log" 2>&1; then
     echo "release-check: $script fails with the release dfmod:" >&2
     tail -n 20 "$BUILD/cli.log" >&2
     status=1

@@ -81,6 +81,8 @@ class RunTest : public ::testing::Test {
   testing::ScopedCurrentDirectory keep_cwd{std::filesystem::current_path()};
   TempDir dir;
   ScopedEnv no_wine{"WINEPREFIX", dir / "no-prefix"};
+  // Restore points of their own: tests running beside this one hold the shared folder's lock.
+  ScopedEnv restore_dir{"DFMOD_RESTORE_DIR", dir / "restore-points"};
   std::string installer = dir / "Downloads.old/Setup.exe";
   std::string game = dir / "LW";
 };
