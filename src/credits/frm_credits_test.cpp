@@ -1,8 +1,10 @@
-// The credits window: the image's layout, the scroll and its wrap, the missing file, and
-// the About button around it.
+// The credits window: the image's layout, the scroll and its wrap, the missing
+// file, and the About button around it.
 #include "credits/frm_credits.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include "support/install_fixture.h"
 
@@ -24,17 +26,13 @@ TEST_F(CreditsTest, LinesAreCentredWithTheirShadowAndTheImageHoldsEveryLine) {
   program.Write("Credits.txt", "ab\r\n\r\nLonger line");
   log().close_after = 1;
   window.ClickAbout();
-  const Rgb s{7, 8, 9}, f{4, 5, 6};
   // Centre 240.5 less half the width, halves to even; each line 20 + 2 pixels below the last.
-  const std::vector<Draw> expected = {{"ab", 230, 0, s},
-                                      {"ab", 229, 1, s},
-                                      {"ab", 228, 2, f},
-                                      {"", 240, 22, s},
-                                      {"", 239, 23, s},
-                                      {"", 238, 24, f},
-                                      {"Longer line", 186, 44, s},
-                                      {"Longer line", 185, 45, s},
-                                      {"Longer line", 184, 46, f}};
+  std::vector<Draw> expected;
+  for (const auto& [text, x, y] :
+       {std::tuple<const char*, int, int>{"ab", 230, 0}, {"", 240, 22}, {"Longer line", 186, 44}}) {
+    for (int i = 0; i < 3; ++i)
+      expected.push_back({text, x - i, y + i, i < 2 ? Rgb{7, 8, 9} : Rgb{4, 5, 6}});
+  }
   EXPECT_EQ(log().draws, expected);
   EXPECT_EQ(log().width, 481);
   EXPECT_EQ(log().height, 3 * 22 + 200);
@@ -71,7 +69,7 @@ TEST_F(CreditsTest, AMissingFileIsReportedAndTheWindowCloses) {
   EXPECT_TRUE(log().copies.empty());
 }
 
-TEST_F(CreditsTest, AboutWhileTheCreditsScrollOnlyBringsThemToTheFront) {
+TEST_F(CreditsTest, AboutWhileTheCreditsScrollBringsThemToTheFrontAndEndingClosesThem) {
   program.Write("Credits.txt", "x");
   log().close_after = 10;
   pump.on_pump = [this] {
@@ -84,10 +82,8 @@ TEST_F(CreditsTest, AboutWhileTheCreditsScrollOnlyBringsThemToTheFront) {
   window.ClickAbout();                // closed: a new window, drawn afresh
   EXPECT_EQ(log().opened, 2);
   EXPECT_EQ(log().draws.size(), 6u);
-}
-
-TEST_F(CreditsTest, EndingTheProgramClosesTheCredits) {
-  program.Write("Credits.txt", "x");
+  // Ending the program closes them.
+  log().copies.clear();
   pump.on_pump = [this] {
     if (log().copies.size() == 2) window.EndProgram();
   };

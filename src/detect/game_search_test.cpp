@@ -139,14 +139,13 @@ TEST(SearchGameFolders, FindsEachSourceInOrderAndOnlyFoldersHoldingTheProgram) {
     GameFolders folders = FindGameFolders(registry, *fs, env, &report);
     std::string found;
     for (int v = 1; v <= 3; ++v) {
-      if (v > 1) found += "|";
-      if (!report[v - 1].found) {
-        found += folders[v];
-        continue;
+      const auto& hit = report[v - 1].found;
+      if (hit) {
+        EXPECT_EQ(folders[v], hit->folder);
       }
-      EXPECT_EQ(folders[v], report[v - 1].found->folder);
-      found += std::string(FolderSourceName(report[v - 1].found->source)) + " ~" +
-               folders[v].substr(home.size());
+      found += (v > 1 ? "|" : "") + (hit ? std::string(FolderSourceName(hit->source)) + " ~" +
+                                               folders[v].substr(home.size())
+                                         : folders[v]);
     }
     EXPECT_EQ(found, row.found) << row.what;
   }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <optional>
 #include <tuple>
 
@@ -88,66 +87,26 @@ TEST(WineRegistryFile, ReadsEveryKindOfValue) {
   EXPECT_EQ(FindRegistryKey(hive.root, "Software\\Missing"), nullptr);
 }
 
-// Records the handles opened and closed through it.
-class CountingRegistry : public Registry {
- public:
-  explicit CountingRegistry(Registry& inner) : inner_(inner) {}
+// Handles still open in `tree` (it numbers them from 0x100); closes them.
+int OpenHandles(TreeRegistry& tree) {
   int open = 0;
-  std::int32_t OpenKey(RegKey root, const std::string& path, RegKey& key) override {
-    auto rc = inner_.OpenKey(root, path, key);
-    if (rc == reg::kSuccess) ++open;
-    return rc;
-  }
-  std::int32_t QueryValue(RegKey k, const std::string& n, std::size_t c, RegValue& v) override {
-    return inner_.QueryValue(k, n, c, v);
-  }
-  std::int32_t EnumKey(RegKey k, std::uint32_t i, std::size_t c, std::string& n) override {
-    return inner_.EnumKey(k, i, c, n);
-  }
-  std::int32_t EnumValue(RegKey k, std::uint32_t i, std::size_t nc, std::size_t dc,
-                         std::string& n) override {
-    return inner_.EnumValue(k, i, nc, dc, n);
-  }
-  std::int32_t CloseKey(RegKey k) override {
-    auto rc = inner_.CloseKey(k);
-    if (rc == reg::kSuccess) --open;
-    return rc;
-  }
-
- private:
-  Registry& inner_;
-};
-
-class ReadRegTest : public ::testing::Test {
- protected:
-  TreeRegistry tree{ParseWineRegistry(kSystemReg), ParseWineRegistry("")};
-  CountingRegistry registry{tree};
-};
-
-TEST_F(ReadRegTest, ValuesAsTextBinaryAndTypeNumbers) {
-  clsKyv_ReadReg reader(registry);
-  EXPECT_EQ(reader.GetValue("Text"), "");  // nothing open yet
-  ASSERT_TRUE(reader.OpenRegistry(reg::kLocalMachine, "Software\\Test"));
-  EXPECT_EQ(reader.GetValue("Text"), "C:\\Games\\DF2");
-  EXPECT_EQ(reader.GetValue("Empty"), "");
-  EXPECT_EQ(reader.GetValue("Bin"), "0A 1F FF ");
-  EXPECT_EQ(reader.GetValue("Num"), "value_type=4");
-  EXPECT_EQ(reader.GetValue("Exp"), "value_type=2");
-  EXPECT_EQ(reader.GetValue("Missing"), "");
-  EXPECT_EQ(reader.GetValue("Long"),
-            "00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 00 01 02 03 04 05 06 07 08 09 0A 0B "
-            "0C 0D 0E 0F ");
-  EXPECT_EQ(reader.GetAllSubDirectories(), (std::vector<std::string>{"sub a", "Sub B"}));
-  EXPECT_EQ(reader.GetAllValues()->size(), 11u);
-  EXPECT_TRUE(reader.CloseRegistry());
-  EXPECT_FALSE(reader.CloseRegistry());
-  EXPECT_EQ(reader.GetAllSubDirectories(), std::nullopt);
-  EXPECT_EQ(registry.open, 0);
+  for (RegKey k = 0x100; k < 0x200; ++k) open += tree.CloseKey(k) == reg::kSuccess;
+  return open;
 }
 
-TEST_F(ReadRegTest, OpeningIsReadOnlyBookkeeping) {
+// The reader's text of each value asked, "|" after each.
+std::string Values(clsKyv_ReadReg& reader, std::initializer_list<const char*> names) {
+  std::string out;
+  for (const char* name : names) out += reader.GetValue(name) + "|";
+  return out;
+}
+
+TEST(ReadReg, ValuesAsTextBinaryAndTypeNumbersAndEveryKeyClosed) {
+  const std::string app_paths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+  TreeRegistry tree{ParseWineRegistry(kSystemReg), ParseWineRegistry("")};
   {
-    clsKyv_ReadReg reader(registry);
+    clsKyv_ReadReg reader(tree);
+    EXPECT_EQ(reader.GetValue("Text"), "");  // nothing open yet
     EXPECT_FALSE(reader.OpenRegistry(0, "Software\\Test"));
     EXPECT_EQ(reader.RegistryRootKey(), 0);
     EXPECT_EQ(reader.SubDirectory(), "");
@@ -155,32 +114,25 @@ TEST_F(ReadRegTest, OpeningIsReadOnlyBookkeeping) {
     EXPECT_EQ(reader.RegistryRootKey(), reg::kLocalMachine);
     EXPECT_EQ(reader.SubDirectory(), "Software\\Missing");
     ASSERT_TRUE(reader.OpenRegistry(reg::kLocalMachine, "Software\\Test"));
+    EXPECT_EQ(Values(reader, {"Text", "Empty", "Bin", "Num", "Exp", "Missing", "Long"}),
+              "C:\\Games\\DF2||0A 1F FF |value_type=4|value_type=2||00 01 02 03 04 05 06 07 08 "
+              "09 0A 0B 0C 0D 0E 0F 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F |");
+    EXPECT_EQ(reader.GetAllSubDirectories(), (std::vector<std::string>{"sub a", "Sub B"}));
+    EXPECT_EQ(reader.GetAllValues()->size(), 11u);
+    EXPECT_TRUE(reader.CloseRegistry());
+    EXPECT_FALSE(reader.CloseRegistry());
+    EXPECT_EQ(reader.GetAllSubDirectories(), std::nullopt);
+    EXPECT_EQ(OpenHandles(tree), 0);
+    // 64-bit prefix: the 32-bit view first.
+    ASSERT_TRUE(reader.OpenRegistry(reg::kLocalMachine, app_paths + "dflw.exe"));
+    EXPECT_EQ(reader.GetValue("Path"), "C:\\Program Files (x86)\\Land Warrior");
+    ASSERT_TRUE(reader.OpenRegistry(reg::kLocalMachine, app_paths + "df.exe"));
+    EXPECT_EQ(reader.GetValue("Path"), "C:\\Games\\DF");
     ASSERT_TRUE(reader.OpenRegistry(reg::kLocalMachine, "Software\\Test\\Sub B"));
-    EXPECT_EQ(registry.open, 1);  // the first key was closed
     EXPECT_EQ(reader.GetAllSubDirectories(), std::vector<std::string>{});
     EXPECT_EQ(reader.GetValue("Text"), "");
   }
-  EXPECT_EQ(registry.open, 0);  // destruction closes the key
-}
-
-TEST_F(ReadRegTest, ValuesTooLongForTheBuffersAreEmptyOrEndTheList) {
-  std::string big(300, 'x');
-  std::string text = "[Software\\\\Big]\n\"a\"=\"short\"\n\"b\"=\"" + big + "\"\n\"c\"=\"after\"\n";
-  TreeRegistry tree2(ParseWineRegistry(text), {});
-  clsKyv_ReadReg reader(tree2);
-  ASSERT_TRUE(reader.OpenRegistry(reg::kLocalMachine, "Software\\Big"));
-  EXPECT_EQ(reader.GetValue("b"), "");
-  EXPECT_EQ(reader.GetValue("c"), "after");
-  EXPECT_EQ(reader.GetAllValues(), std::vector<std::string>{"a"});
-}
-
-TEST_F(ReadRegTest, A64BitPrefixShowsThe32BitViewFirst) {
-  clsKyv_ReadReg reader(registry);
-  const std::string app_paths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
-  ASSERT_TRUE(reader.OpenRegistry(reg::kLocalMachine, app_paths + "dflw.exe"));
-  EXPECT_EQ(reader.GetValue("Path"), "C:\\Program Files (x86)\\Land Warrior");
-  ASSERT_TRUE(reader.OpenRegistry(reg::kLocalMachine, app_paths + "df.exe"));
-  EXPECT_EQ(reader.GetValue("Path"), "C:\\Games\\DF");
+  EXPECT_EQ(OpenHandles(tree), 0);  // each open closed the key before; destruction the last
 
   std::string win32 = kSystemReg;
   win32.replace(win32.find("#arch=win64"), 11, "#arch=win32");
@@ -188,6 +140,16 @@ TEST_F(ReadRegTest, A64BitPrefixShowsThe32BitViewFirst) {
   clsKyv_ReadReg reader32(tree32);
   ASSERT_TRUE(reader32.OpenRegistry(reg::kLocalMachine, app_paths + "dflw.exe"));
   EXPECT_EQ(reader32.GetValue("Path"), "C:\\Wrong\\64-bit view");
+
+  // Values too long for the buffers: empty, and the list ends before them.
+  const std::string big(300, 'x');
+  TreeRegistry tree2(ParseWineRegistry("[Software\\\\Big]\n\"a\"=\"short\"\n\"b\"=\"" + big +
+                                       "\"\n\"c\"=\"after\"\n"),
+                     {});
+  clsKyv_ReadReg reader2(tree2);
+  ASSERT_TRUE(reader2.OpenRegistry(reg::kLocalMachine, "Software\\Big"));
+  EXPECT_EQ(Values(reader2, {"b", "c"}), "|after|");
+  EXPECT_EQ(reader2.GetAllValues(), std::vector<std::string>{"a"});
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "support/install_fixture.h"
+#include "support/pff_bytes.h"
 
 namespace dfm {
 namespace {
@@ -13,25 +14,15 @@ using Entries = std::vector<std::string>;
 
 class FrmMainTest : public testing::InstallFixture {
  protected:
-  // An empty archive: 20-byte header, no records, directory at 20.
-  static std::string EmptyArchive() {
-    std::string h(20, '\0');
-    h[0] = 20;
-    h.replace(4, 4, "PFF3");
-    h[12] = 32;
-    h[16] = 20;
-    return h;
-  }
-  static std::string QuitQuestion() {
-    return "Prgram Is Currently Installing!\r\nIt May Not Be Save To Quit During "
-           "Installation!\r\nAre You Sure You Want To Quit?";
-  }
-  // Asks to close the window during the first pump of line `line` of the run.
-  void CloseDuringLine(int line, MsgAnswer answer) {
-    dialogs.answers.push_back(answer);
-    pump.on_pump = [this, line, asked = false]() mutable {
-      if (asked || view.progress.size() < static_cast<std::size_t>(line) + 1) return;
-      asked = true;
+  const std::string quit_question =
+      "Prgram Is Currently Installing!\r\nIt May Not Be Save To Quit During "
+      "Installation!\r\nAre You Sure You Want To Quit?";
+  // Asks to close the window during the first pump of each line given, answering as given.
+  void CloseDuring(std::vector<std::pair<std::size_t, MsgAnswer>> lines) {
+    for (const auto& line : lines) dialogs.answers.push_back(line.second);
+    pump.on_pump = [this, lines, next = std::size_t{0}]() mutable {
+      if (next == lines.size() || view.progress.size() < lines[next].first + 1) return;
+      ++next;
       EXPECT_FALSE(window.RequestClose());
     };
   }
@@ -47,16 +38,29 @@ std::string StateRow(const MainControls& c) {
          (c.pointer == MousePointer::kWait ? " wait" : "");
 }
 
-TEST_F(FrmMainTest, TheWindowMovesThroughItsStates) {
+// An abort leaves the window ready; the user picks the right folder with "Change!" and
+// installs again, into a new log.
+TEST_F(FrmMainTest, TheWindowMovesThroughItsStatesAndAnAbortLeavesItReady) {
   std::vector<std::pair<std::string, std::string>> seen;
   seen.emplace_back("starting", StateRow(MainControls{}));
   seen.emplace_back("ready", StateRow(window.controls()));
   program.Write("a.pcx", "A");
-  WriteControl("Pack a.pcx Kyv_DF3_Location\\Dflw.pff\r\n");
+  WriteControl("Pack a.pcx Kyv_DF3_Location\\Dflw.pff\r\nDelete a.pcx\r\n");
+  const std::string archive = GameFolder() + "\\Dflw.pff";
   dialogs.answers = {MsgAnswer::kYes};  // abort at the missing archive
   window.ClickInstall();
   seen.emplace_back("ready after abort", StateRow(view.last));
-  WriteControl("Delete a.txt\r\n");
+  const Entries first = {"Adding a.pcx To " + archive, NotFound(archive)};
+  EXPECT_EQ(Status(), first);
+  EXPECT_EQ(Log(), LogOf(first));
+  EXPECT_EQ(dialogs.boxes.size(), 1u);  // the question; no closing message
+  EXPECT_TRUE(program.Exists("a.pcx"));
+  EXPECT_EQ(window.controls().progress_width, 0);
+
+  testing::TempDir other;
+  other.Write("Dflw.pff", testing::PffHeaderBytes(0, 32, 20));
+  dialogs.folders = {other.path().string()};
+  window.ClickChange();
   pump.on_pump = [&] {
     if (seen.size() == 3 && window.state().installing)
       seen.emplace_back("installing", StateRow(view.last));
@@ -72,6 +76,12 @@ TEST_F(FrmMainTest, TheWindowMovesThroughItsStates) {
   };
   EXPECT_EQ(seen, expected);
   EXPECT_EQ(window.controls().progress_width, kStatusListWidth);
+  const Entries second = Join({"Adding a.pcx To " + other.path().string() + "\\Dflw.pff",
+                               "Deleting Temporary File ( a.pcx )"},
+                              Summary(2, 0));
+  EXPECT_EQ(Status(), second);
+  EXPECT_EQ(view.clears, 2);
+  EXPECT_EQ(Log(), LogOf(second));
 }
 
 TEST_F(FrmMainTest, InstallWithAnUnknownFolderOnlyTellsTheUser) {
@@ -112,15 +122,21 @@ TEST_F(FrmMainTest, ChangeAsksForTheFolderAndEndsTheProgramOnceFinished) {
   EXPECT_EQ(dialogs.prompts.size(), 3u);
 }
 
+// "No", or "Yes" during the last line, lets the run complete.
 TEST_F(FrmMainTest, CloseRequestsAsksOnlyDuringAnInstallation) {
   EXPECT_TRUE(window.RequestClose());
   WriteControl("Delete a.txt\r\nDelete b.txt\r\n");
-  CloseDuringLine(1, MsgAnswer::kNo);
+  CloseDuring({{1, MsgAnswer::kNo}, {2, MsgAnswer::kYes}});
   window.ClickInstall();
-  EXPECT_EQ(dialogs.boxes.front().text, QuitQuestion());
+  EXPECT_EQ(
+      dialogs.Texts(),
+      (Entries{quit_question, quit_question,
+               "Installation Complete!\r\nHowever There Where 2 Errors!\r\nPlease Consult The "
+               "\"InstallLog.txt\" For More Information!"}));
   EXPECT_EQ(dialogs.boxes.front().buttons, MsgButtons::kYesNo);
   EXPECT_EQ(Status().size(), 7u);  // both lines ran, then the summary
-  EXPECT_FALSE(window.state().quit_requested);
+  EXPECT_FALSE(window.ended());
+  EXPECT_EQ(window.controls().change.caption, "Finished");
   EXPECT_TRUE(window.RequestClose());  // finished: closes without a question
 }
 
@@ -128,55 +144,16 @@ TEST_F(FrmMainTest, ConfirmedQuitEndsTheProgramBeforeTheNextLine) {
   program.Write("a.txt", "a");
   program.Write("b.txt", "b");
   WriteControl("Delete a.txt\r\nDelete b.txt\r\n");
-  CloseDuringLine(1, MsgAnswer::kYes);
+  CloseDuring({{1, MsgAnswer::kYes}});
   window.ClickInstall();
   EXPECT_EQ(Status(), Entries{"Deleting Temporary File ( a.txt )"});
   EXPECT_EQ(Log(), LogOf(Status()));
-  EXPECT_EQ(dialogs.Texts(), Entries{QuitQuestion()});
+  EXPECT_EQ(dialogs.Texts(), Entries{quit_question});
   EXPECT_TRUE(window.ended());
   EXPECT_TRUE(view.ended);
   EXPECT_FALSE(program.Exists("a.txt"));
   EXPECT_TRUE(program.Exists("b.txt"));
   EXPECT_EQ(window.controls().change.caption, "Working!");  // untouched after the end
-}
-
-TEST_F(FrmMainTest, QuitConfirmedDuringTheLastLineLetsTheRunComplete) {
-  WriteControl("Delete a.txt\r\n");
-  CloseDuringLine(1, MsgAnswer::kYes);
-  window.ClickInstall();
-  EXPECT_FALSE(window.ended());
-  EXPECT_EQ(window.controls().change.caption, "Finished");
-  EXPECT_EQ(Status().back(), "Installation Completed!");
-}
-
-TEST_F(FrmMainTest, AbortRestoresTheWindowAndTheNextRunStartsANewLog) {
-  program.Write("a.pcx", "A");
-  WriteControl("Pack a.pcx Kyv_DF3_Location\\Dflw.pff\r\nDelete a.pcx\r\n");
-  const std::string archive = GameFolder() + "\\Dflw.pff";
-  dialogs.answers = {MsgAnswer::kYes};
-  window.ClickInstall();
-  const Entries first = {"Adding a.pcx To " + archive, NotFound(archive)};
-  EXPECT_EQ(Status(), first);
-  EXPECT_EQ(Log(), LogOf(first));
-  EXPECT_EQ(dialogs.boxes.size(), 1u);  // the question; no closing message
-  EXPECT_TRUE(program.Exists("a.pcx"));
-  EXPECT_EQ(window.controls().progress_width, 0);
-  EXPECT_FALSE(window.state().installing);
-
-  // The user picks the right folder with "Change!" and installs again.
-  testing::TempDir other;
-  other.Write("Dflw.pff", EmptyArchive());
-  dialogs.folders = {other.path().string()};
-  window.ClickChange();
-  window.ClickInstall();
-  const std::string archive2 = other.path().string() + "\\Dflw.pff";
-  const Entries second =
-      Join({"Adding a.pcx To " + archive2, "Deleting Temporary File ( a.pcx )"}, Summary(2, 0));
-  EXPECT_EQ(Status(), second);
-  EXPECT_EQ(view.clears, 2);
-  EXPECT_EQ(Log(), LogOf(second));
-  EXPECT_EQ(window.controls().change.caption, "Finished");
-  EXPECT_FALSE(window.controls().install.visible);
 }
 
 }  // namespace

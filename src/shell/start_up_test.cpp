@@ -59,7 +59,9 @@ class StartUpTest : public testing::ProgramFolderFixture {
     const WindowState& st = window->state();
     const MainControls& k = st.controls;
     const CreditsSettings& c = st.credits;
-    auto rgb = [](Rgb x) { return Join({x.red, x.green, x.blue}); };
+    auto rgb = [](Rgb x) {
+      return std::to_string(x.red) + "," + std::to_string(x.green) + "," + std::to_string(x.blue);
+    };
     auto on = [](bool b) { return std::string(b ? "on" : "off"); };
     std::string icons, skins;
     for (const auto& i : view.icons) icons += i + " ";
@@ -78,11 +80,6 @@ class StartUpTest : public testing::ProgramFolderFixture {
             {"pictures", icons + "| " + skins},
             {"ended", on(window->ended()) + " " + on(view.ended)},
             {"games", st.game_folders[1] + "|" + st.game_folders[2]}};
-  }
-  static std::string Join(std::initializer_list<int> v) {
-    std::string out;
-    for (int x : v) out += (out.empty() ? "" : ",") + std::to_string(x);
-    return out;
   }
 
   testing::RecordingMainView view;
@@ -103,7 +100,8 @@ struct Start {
 
 TEST_F(StartUpTest, ReadsTheSettingsHeaderAndShowsWhatItFound) {
   const std::string defaults =
-      "title=Kyv Obrik's DF Mod Installer Kyv Obrik's DF Mod Installer;mod=Please Wait, Extracting Files!;about=off;"
+      "title=Kyv Obrik's DF Mod Installer Kyv Obrik's DF Mod Installer;mod=Please Wait, Extracting "
+      "Files!;about=off;"
       "credits=|Comic Sans MS|14|0,0,255|0,255,0|0,0,0;pictures=| ";
   const std::string invalid = InvalidVersionText();
   const std::string line = "An Error Occurred Processing The Control File On Line #";
@@ -143,8 +141,6 @@ TEST_F(StartUpTest, ReadsTheSettingsHeaderAndShowsWhatItFound) {
        StartUpOutcome::kReady,
        {},
        defaults + ";lines=8"},
-      {"df_version 0\r\n", {}, StartUpOutcome::kReady, {}, "version=3"},
-      {"df_version LW\r\n", {}, StartUpOutcome::kReady, {}, "version=3"},
       {"Mod_Name Before\r\nDf_Version 4\r\nMod_Name After\r\n",
        {},
        StartUpOutcome::kEnded,
@@ -230,17 +226,14 @@ TEST_F(StartUpTest, FailuresOfTheViewAndTheFileSystemAreFailuresOfTheirLine) {
             (Entries{line + "0, Error: Device I/O error #57", InvalidVersionText()}));
 }
 
-TEST(ColourOf, RoundsAndKeepsComponentsWithinAByte) {
-  EXPECT_EQ(ColourOf({"k", "0", "32", "128"}), (Rgb{0, 32, 128}));
+// Colours round half to even within a byte; version 0 and non-numbers mean Land Warrior.
+TEST(HeaderWords, ColoursAndVersionsRoundAndOverflow) {
   EXPECT_EQ(ColourOf({"k", "0.5", "1.5", "254.5"}), (Rgb{0, 2, 254}));
   EXPECT_EQ(ColourOf({"k", "-5", "255.5", "255.9"}), (Rgb{0, 255, 255}));
   EXPECT_EQ(ColourOf({"k", "red", "&HFF", "1e2"}), (Rgb{0, 255, 100}));
   EXPECT_EQ(ColourOf({"k", "0", "0", "256"}), std::nullopt);
   EXPECT_EQ(ColourOf({"k", "1e999", "0", "0"}), std::nullopt);
   EXPECT_EQ(ColourOf({"k", "0", "0"}), std::nullopt);
-}
-
-TEST(GameVersionOf, ZeroAndNonNumbersMeanLandWarriorLargeValuesOverflow) {
   auto value = [](const char* word) {
     auto v = GameVersionOf(word);
     return v ? std::to_string(*v) : "#" + std::to_string(v.failure().code);
