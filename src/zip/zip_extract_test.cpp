@@ -94,19 +94,6 @@ TEST(ClsKyvUnZip, DefaultsAndEachPropertyLandInTheirFieldsOfTheOptionRecord) {
   for (const auto& [set, field, value] : numbers) expect(set, field, value);
 }
 
-TEST_F(UnzipTest, ArgumentsReplaceNamesOnlyWhenGivenAndNumbersMustFit16Bits) {
-  Archive({{"a.txt", "A"}});
-  auto u = Unzip();
-  ASSERT_EQ(*u.Unzip("", ""), 0);  // empty names keep the ones set
-  EXPECT_EQ(*u.Unzip(dir / "Other.zip"), unzip::kNoZip);
-  EXPECT_EQ(u.ZipFileName(), dir / "Other.zip");
-  u.SetZipFileName(dir / "Main.zip");
-  std::filesystem::remove(dir.path() / "out" / "a.txt");
-  u.SetMessageLevel(32768);
-  EXPECT_EQ(u.Unzip().failure(), (Failure{err::kOverflow, "Overflow: MessageLevel 32768"}));
-  EXPECT_FALSE(OutHas("a.txt"));
-}
-
 // One run each: the archive, the option record's changes ("field=value ..."; fault=part:
 // writes to paths holding it fail), the result, the files in the extraction folder after the
 // run ("name=bytes|...", folders end in "/"; nothing lands outside it), the message text
@@ -223,15 +210,23 @@ TEST_F(UnzipTest, ExtractsWhatTheOptionsAskAndSaysWhatItDid) {
   EXPECT_FALSE(MatchesPattern("*.pcx", "a.pcx.bak", false));
 }
 
-// The message text is the last run's; the glue's line feeds become CR LF, a NUL ends a piece.
-TEST_F(UnzipTest, MessageTextIsTheLastRunsAndLineFeedPiecesBecomeCrLf) {
+// Empty names keep the ones set; numbers must fit 16 bits; the message text is the last
+// run's, the glue's line feeds become CR LF and a NUL ends a piece.
+TEST_F(UnzipTest, ArgumentsNumbersAndTheMessageText) {
   Archive({{"a.txt", "A"}});
   auto u = Unzip();
   u.SetMessageLevel(0);
   EXPECT_EQ(*u.Unzip(), 0);
   u.SetMessageLevel(2);
-  EXPECT_EQ(*u.Unzip(), 0);
+  ASSERT_EQ(*u.Unzip("", ""), 0);
   EXPECT_EQ(u.GetLastMessage(), "");
+  EXPECT_EQ(*u.Unzip(dir / "Other.zip"), unzip::kNoZip);
+  EXPECT_EQ(u.ZipFileName(), dir / "Other.zip");
+  u.SetZipFileName(dir / "Main.zip");
+  std::filesystem::remove(dir.path() / "out" / "a.txt");
+  u.SetMessageLevel(32768);
+  EXPECT_EQ(u.Unzip().failure(), (Failure{err::kOverflow, "Overflow: MessageLevel 32768"}));
+  EXPECT_FALSE(OutHas("a.txt"));
   UnzipDialogCallbacks glue(dialogs);
   glue.Print("\n");
   glue.Print("\nmore text");
