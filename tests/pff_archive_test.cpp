@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "support/pff_bytes.h"
@@ -35,20 +36,12 @@ TEST(PffTimestamp, SecondsFromTheLocalEveningBefore1970RoundedToTheNearest) {
 }
 
 TEST(PffDirectory, OverflowOfTheDirectoryOffsetChangesNothing) {
-  PffHeader h;
-  h.record_size = 32;
-  h.directory_offset = 2'147'483'000;
-  PffDirectory dir(h);
+  PffDirectory dir(PffHeader{.record_size = 32, .directory_offset = 2'147'483'000});
   const PffDirectory before = dir;
-  PffEntry big;
-  big.data_size = 616;  // the new record would end 1 byte past 2 GiB
-  big.name = MakePffName("big.pcx");
-  auto placed = dir.Place(big);
-  ASSERT_FALSE(placed);
-  EXPECT_EQ(placed.failure().code, err::kOverflow);
+  PffEntry big{.data_size = 616, .name = MakePffName("big.pcx")};  // ends 1 byte past 2 GiB
+  EXPECT_EQ(dir.Place(big).failure().code, err::kOverflow);
   EXPECT_EQ(dir.header(), before.header());
   EXPECT_EQ(dir.image(), before.image());
-
   big.data_size = 615;
   ASSERT_TRUE(dir.Place(big));
   EXPECT_EQ(dir.header().directory_offset, 2'147'483'615);
@@ -60,41 +53,29 @@ struct NaiveDirectory {
   std::vector<PffEntry> entries;
   std::int32_t directory_offset = 20;
 
-  std::size_t Find(auto&& pred) const {
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      if (pred(entries[i])) return i;
-    }
-    return entries.size();
-  }
-  void Kill(std::size_t i) {
-    entries[i].dead_flag = 1;
-    entries[i].name = MakePffName("<DEAD SPACE>");
-  }
   void Place(const PffEntry& in) {
-    const std::size_t first =
-        Find([&](const PffEntry& e) { return PffNamesMatch(e.name, in.name); });
-    if (first < entries.size()) {
-      const bool was_dead = entries[first].IsDeadSpace();
-      const std::size_t live = Find(
-          [&](const PffEntry& e) { return !e.IsDeadSpace() && PffNamesMatch(e.name, in.name); });
-      Kill(first);
-      if (was_dead && live < entries.size()) Kill(live);
+    auto named = [&](bool live_only) {
+      return std::ranges::find_if(entries, [&](const PffEntry& e) {
+        return (!live_only || !e.IsDeadSpace()) && PffNamesMatch(e.name, in.name);
+      });
+    };
+    auto kill = [](PffEntry& e) { e.dead_flag = 1, e.name = MakePffName("<DEAD SPACE>"); };
+    if (auto first = named(false); first != entries.end()) {
+      if (auto live = named(true); first->IsDeadSpace() && live != entries.end()) kill(*live);
+      kill(*first);
     }
-    const std::size_t fit =
-        Find([&](const PffEntry& e) { return e.IsDeadSpace() && e.data_size >= in.data_size; });
+    auto fit = std::ranges::find_if(
+        entries, [&](const PffEntry& e) { return e.IsDeadSpace() && e.data_size >= in.data_size; });
     PffEntry added = in;
-    if (fit < entries.size() && entries[fit].data_size == in.data_size) {
-      entries[fit].dead_flag = 0;
-      entries[fit].name = in.name;
-      entries[fit].timestamp = in.timestamp;
-      return;
-    }
-    if (fit < entries.size()) {
-      entries[fit].data_size -= in.data_size;
-      added.data_offset = entries[fit].data_offset + entries[fit].data_size;
-    } else {
+    if (fit == entries.end()) {
       added.data_offset = directory_offset;
       directory_offset += in.data_size;
+    } else if (fit->data_size == in.data_size) {
+      fit->dead_flag = 0, fit->name = in.name, fit->timestamp = in.timestamp;
+      return;
+    } else {
+      fit->data_size -= in.data_size;
+      added.data_offset = fit->data_offset + fit->data_size;
     }
     entries.push_back(added);
   }
@@ -103,15 +84,12 @@ struct NaiveDirectory {
 TEST(PffDirectory, IndexedPlacementAgreesWithWalkingEveryRecord) {
   std::mt19937 rng(7);
   const char* const names[] = {"a.pcx", "A.PCX", "b.pcx", "c.3di", "<DEAD SPACE>", "d", "e", "f"};
-  PffHeader h;
-  h.directory_offset = 20;
-  PffDirectory dir(h);
+  PffDirectory dir(PffHeader{.directory_offset = 20});
   NaiveDirectory model;
   for (int step = 0; step < 3000; ++step) {
-    PffEntry in;
-    in.name = MakePffName(names[rng() % 8]);
-    in.data_size = static_cast<std::int32_t>(rng() % 5 == 0 ? 0 : rng() % 300);
-    in.timestamp = step;
+    const PffEntry in{.data_size = static_cast<std::int32_t>(rng() % 5 == 0 ? 0 : rng() % 300),
+                      .timestamp = step,
+                      .name = MakePffName(names[rng() % 8])};
     auto placed = dir.Place(in);
     ASSERT_TRUE(placed);
     if (rng() % 4 == 0) {

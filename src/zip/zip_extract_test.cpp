@@ -26,31 +26,7 @@ using testing::TempDir;
 using testing::ZipSpec;
 
 constexpr LocalDateTime kMay6{2024, 5, 6, 7, 8, 10, 0, 0};
-
-ZipAddOptions At(LocalDateTime t) {
-  ZipAddOptions o;
-  o.modified = t;
-  return o;
-}
-
-ZipAddOptions Stored() {
-  ZipAddOptions o;
-  o.compress = false;
-  return o;
-}
-
-ZipAddOptions Encrypted(ZipEncryption method, std::string password) {
-  ZipAddOptions o;
-  o.encryption = method;
-  o.password = std::move(password);
-  return o;
-}
-
-UnzipNameLists Take(std::vector<std::string> patterns) {
-  UnzipNameLists lists;
-  lists.take = std::move(patterns);
-  return lists;
-}
+const ZipAddOptions kAtMay6{true, kMay6, ZipEncryption::kNone, ""};
 
 class UnzipTest : public ::testing::Test {
  protected:
@@ -88,89 +64,53 @@ TEST(ClsKyvUnZip, DefaultsAndEachPropertyLandInTheirFieldsOfTheOptionRecord) {
   RecordingDialogs dialogs;
   auto fs = MakeHostFileSystem();
   clsKyv_UnZip u(*fs, dialogs);
-  auto defaults = BuildOptionRecord(u.Arguments());  // the defaults, flags as 1 or 0
-  ASSERT_TRUE(defaults);
-  EXPECT_EQ(defaults->Numbers(),
-            (std::array<std::int32_t, 15>{0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0}));
   u.SetZipFileName("C:\\Mod\\Main.zip");
   u.SetExtractDir("C:\\Mod\\");
-  u.SetHonorDirectories(false);  // as start-up sets it
-  auto r = BuildOptionRecord(u.Arguments());
+  auto r = BuildOptionRecord(u.Arguments());  // the defaults, flags as 1 or 0
   ASSERT_TRUE(r);
   EXPECT_EQ(r->Numbers(),
-            (std::array<std::int32_t, 15>{0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0}));
-  EXPECT_EQ(r->zip_name, "C:\\Mod\\Main.zip");
-  EXPECT_EQ(r->extract_dir, "C:\\Mod\\");
-
-  struct Case {
-    void (*set)(clsKyv_UnZip&);
-    int field;
-    std::int32_t value;
-  };
-  const Case cases[] = {
-      {[](clsKyv_UnZip& x) { x.SetExtractNewer(true); }, 7, 1},
-      {[](clsKyv_UnZip& x) { x.SetSpaceToUnderScore(true); }, 1, 1},
-      {[](clsKyv_UnZip& x) { x.SetPromptOverwrite(true); }, 2, 1},
-      {[](clsKyv_UnZip& x) { x.SetMessageLevel(-7); }, 3, -7},
-      {[](clsKyv_UnZip& x) { x.SetWriteToStdOut(true); }, 4, 1},
-      {[](clsKyv_UnZip& x) { x.SetTestZip(true); }, 5, 1},
-      {[](clsKyv_UnZip& x) { x.SetExtractList(32767); }, 6, 32767},
-      {[](clsKyv_UnZip& x) { x.SetExtractOnlyNewer(true); }, 0, 1},
-      {[](clsKyv_UnZip& x) { x.SetDisplayComment(true); }, 8, 1},
-      {[](clsKyv_UnZip& x) { x.SetHonorDirectories(true); }, 9, 1},
-      {[](clsKyv_UnZip& x) { x.SetOverWriteFiles(false); }, 10, 0},
-      {[](clsKyv_UnZip& x) { x.SetConvertCRtoCRLF(true); }, 11, 1},
-      {[](clsKyv_UnZip& x) { x.SetVerbose(true); }, 12, 1},
-      {[](clsKyv_UnZip& x) { x.SetCaseSensitive(false); }, 13, 0},
-      {[](clsKyv_UnZip& x) { x.SetPrivilege(-32768); }, 14, -32768},
-  };
-  for (const auto& c : cases) {
+            (std::array<std::int32_t, 15>{0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0}));
+  EXPECT_EQ(r->zip_name + "|" + r->extract_dir, "C:\\Mod\\Main.zip|C:\\Mod\\");
+  // Each flag turned from its default, each number set: only its own field changes.
+  const std::pair<void (clsKyv_UnZip::*)(bool), int> flags[] = {
+      {&clsKyv_UnZip::SetExtractOnlyNewer, 0}, {&clsKyv_UnZip::SetSpaceToUnderScore, 1},
+      {&clsKyv_UnZip::SetPromptOverwrite, 2},  {&clsKyv_UnZip::SetWriteToStdOut, 4},
+      {&clsKyv_UnZip::SetTestZip, 5},          {&clsKyv_UnZip::SetExtractNewer, 7},
+      {&clsKyv_UnZip::SetDisplayComment, 8},   {&clsKyv_UnZip::SetHonorDirectories, 9},
+      {&clsKyv_UnZip::SetOverWriteFiles, 10},  {&clsKyv_UnZip::SetConvertCRtoCRLF, 11},
+      {&clsKyv_UnZip::SetVerbose, 12},         {&clsKyv_UnZip::SetCaseSensitive, 13}};
+  const std::tuple<void (clsKyv_UnZip::*)(std::int32_t), int, std::int32_t> numbers[] = {
+      {&clsKyv_UnZip::SetMessageLevel, 3, -7},
+      {&clsKyv_UnZip::SetExtractList, 6, 32767},
+      {&clsKyv_UnZip::SetPrivilege, 14, -32768}};
+  auto expect = [&](auto set, int field, std::int32_t value) {
     clsKyv_UnZip v = u;
-    c.set(v);
-    auto record = BuildOptionRecord(v.Arguments());
-    ASSERT_TRUE(record);
+    (v.*set)(value);
     auto expected = r->Numbers();
-    expected[static_cast<std::size_t>(c.field)] = c.value;
-    EXPECT_EQ(record->Numbers(), expected) << "field " << c.field;
-  }
+    expected[static_cast<std::size_t>(field)] = value;
+    EXPECT_EQ(BuildOptionRecord(v.Arguments())->Numbers(), expected) << "field " << field;
+  };
+  for (const auto& [set, field] : flags) expect(set, field, 1 - r->Numbers()[field]);
+  for (const auto& [set, field, value] : numbers) expect(set, field, value);
 }
 
-TEST_F(UnzipTest, ArgumentsReplaceNamesOnlyWhenGivenAndNumbersMustFit16Bits) {
-  Archive({{"a.txt", "A"}});
-  clsKyv_UnZip u(fs, dialogs);
-  u.SetZipFileName(dir / "Main.zip");
-  u.SetExtractDir(out);
-  ASSERT_EQ(*u.Unzip("", ""), 0);  // empty names keep the ones set
-
-  auto rc = u.Unzip(dir / "Other.zip");
-  ASSERT_TRUE(rc);
-  EXPECT_EQ(*rc, unzip::kNoZip);
-  EXPECT_EQ(u.ZipFileName(), dir / "Other.zip");
-  u.SetZipFileName(dir / "Main.zip");
-  std::filesystem::remove(dir.path() / "out" / "a.txt");
-  u.SetMessageLevel(32768);
-  auto failed = u.Unzip();
-  ASSERT_FALSE(failed);
-  EXPECT_EQ(failed.failure(), (Failure{err::kOverflow, "Overflow: MessageLevel 32768"}));
-  EXPECT_FALSE(OutHas("a.txt"));
-}
-
-// One run each: the archive, the option record's changes ("field=value ..."), the result,
-// the files in the extraction folder after the run ("name=bytes|...", folders end in "/";
-// nothing lands outside it) and the message text ({zip} and {out} stand for the paths).
+// One run each: the archive, the option record's changes ("field=value ..."; fault=part:
+// writes to paths holding it fail), the result, the files in the extraction folder after the
+// run ("name=bytes|...", folders end in "/"; nothing lands outside it), the message text
+// ({zip} and {out} stand for the paths) and the names to take.
 struct Extraction {
   const char* what;
   std::vector<ZipSpec> entries;
   std::string options;
   int rc;
   std::string files, message;
-  std::string fault_path{};  // writes to it fail
   UnzipNameLists lists{};
 };
 
 TEST_F(UnzipTest, ExtractsWhatTheOptionsAskAndSaysWhatItDid) {
   const std::string damaged_data(50000, 'x');
-  const std::vector<ZipSpec> damaged = {{"a.txt", "fine"}, {"b.txt", damaged_data, Stored()}};
+  const std::vector<ZipSpec> damaged = {
+      {"a.txt", "fine"}, {"b.txt", damaged_data, {false, {}, ZipEncryption::kNone, ""}}};
   const std::vector<ZipSpec> folders = {{"Textures/a.pcx", "pcx"},
                                         {"Sounds\\b.wav", "wav"},
                                         {"Empty/", ""},
@@ -184,11 +124,11 @@ TEST_F(UnzipTest, ExtractsWhatTheOptionsAskAndSaysWhatItDid) {
                                      {"Docs/", ""},
                                      {"../../c.txt", "up"},
                                      {"Control.ini", "ini"}};
-  const std::vector<ZipSpec> two = {{"a.txt", "line1\nline2", At(kMay6)},
-                                    {"Sub/b.bin", std::string(1000, 'b'), At(kMay6)}};
+  const std::vector<ZipSpec> two = {{"a.txt", "line1\nline2", kAtMay6},
+                                    {"Sub/b.bin", std::string(1000, 'b'), kAtMay6}};
   const std::vector<ZipSpec> text = {
       {"Read Me.txt", "a\nb\r\nc\n"}, {"data.BIN", std::string("a\n\0b", 4)}, {"x.pcx", "p"}};
-  const std::vector<ZipSpec> abc = {{"a.txt", "A"}, {"b.txt", "B"}, {"c.txt", "C"}};
+  const UnzipNameLists txt_bin{{"*.txt", "*.bin"}, {}}, bin{{"*.bin"}, {}};
   const std::string out_of = "  (leads outside the extraction folder)\r\n";
   const std::vector<Extraction> rows = {
       {"without folders every entry lands in the folder by its last component", flat,
@@ -209,15 +149,17 @@ TEST_F(UnzipTest, ExtractsWhatTheOptionsAskAndSaysWhatItDid) {
        "extract {out}b.txt (CRC error)\r\n"},
       {"testing a damaged entry", damaged, "test=1", unzip::kError, "",
        "    testing: b.txt   CRC error\r\nAt least one error was detected in {zip}.\r\n"},
-      {"write failures leave the other entries extracted", abc, "", unzip::kError,
-       "a.txt=A|c.txt=C", "error: cannot write {out}b.txt (Device I/O error (injected))\r\n",
-       "b.txt"},
+      {"write failures leave the other entries extracted",
+       {{"a.txt", "A"}, {"b.txt", "B"}, {"c.txt", "C"}},
+       "fault=b.txt",
+       unzip::kError,
+       "a.txt=A|c.txt=C",
+       "error: cannot write {out}b.txt (Device I/O error (injected))\r\n"},
       {"text conversion, spaces and name patterns", text,
        "text_crlf=1 space_to_underscore=1 case_sensitive=0", 0,
-       "Read_Me.txt=a\r\nb\r\nc\r\n|data.BIN=" + std::string("a\n\0b", 4), "", "",
-       Take({"*.txt", "*.bin"})},
+       "Read_Me.txt=a\r\nb\r\nc\r\n|data.BIN=" + std::string("a\n\0b", 4), "", txt_bin},
       {"case-sensitive patterns", text, "", unzip::kNoMatch, "",
-       "caution: filename not matched:  *.bin\r\n", "", Take({"*.bin"})},
+       "caution: filename not matched:  *.bin\r\n", bin},
   };
   const std::map<std::string, std::int32_t UnzipOptionRecord::*> fields = {
       {"quiet", &UnzipOptionRecord::quiet},
@@ -237,12 +179,17 @@ TEST_F(UnzipTest, ExtractsWhatTheOptionsAskAndSaysWhatItDid) {
       zip[zip.find("xxxx") + 100] = 'y';  // stored data: the checksum no longer matches
     dir.Write("Main.zip", zip);
     fs.Clear();
-    if (!row.fault_path.empty()) fs.Fail({.op = "write", .path_contains = row.fault_path});
     UnzipOptionRecord r;  // the glue's defaults
     r.quiet = 2, r.honor_folders = 1, r.overwrite = 1, r.case_sensitive = 1;
     std::istringstream options(row.options);
-    for (std::string o; options >> o;)
-      r.*fields.at(o.substr(0, o.find('='))) = std::stoi(o.substr(o.find('=') + 1));
+    for (std::string o; options >> o;) {
+      const std::string key = o.substr(0, o.find('=')), value = o.substr(o.find('=') + 1);
+      if (key == "fault") {
+        fs.Fail({.op = "write", .path_contains = value});
+      } else {
+        r.*fields.at(key) = std::stoi(value);
+      }
+    }
     EXPECT_EQ(Run(r, row.lists), row.rc);
     std::map<std::string, std::string> want = {{"Main.zip", zip}, {"out/", ""}};
     std::istringstream files(row.files);
@@ -258,21 +205,28 @@ TEST_F(UnzipTest, ExtractsWhatTheOptionsAskAndSaysWhatItDid) {
     }
     EXPECT_EQ(LastUnzipMessage(), message);
   }
-  EXPECT_EQ(*Unzip().Unzip(dir / "Missing.zip"), unzip::kNoZip);
   EXPECT_TRUE(MatchesPattern("Tex*/a?.PCX", "textures/ab.pcx", false));
   EXPECT_FALSE(MatchesPattern("Tex*/a?.PCX", "textures/ab.pcx", true));
   EXPECT_FALSE(MatchesPattern("*.pcx", "a.pcx.bak", false));
 }
 
-// The message text is the last run's; the glue's line feeds become CR LF, a NUL ends a piece.
-TEST_F(UnzipTest, MessageTextIsTheLastRunsAndLineFeedPiecesBecomeCrLf) {
+// Empty names keep the ones set; numbers must fit 16 bits; the message text is the last
+// run's, the glue's line feeds become CR LF and a NUL ends a piece.
+TEST_F(UnzipTest, ArgumentsNumbersAndTheMessageText) {
   Archive({{"a.txt", "A"}});
   auto u = Unzip();
   u.SetMessageLevel(0);
   EXPECT_EQ(*u.Unzip(), 0);
   u.SetMessageLevel(2);
-  EXPECT_EQ(*u.Unzip(), 0);
+  ASSERT_EQ(*u.Unzip("", ""), 0);
   EXPECT_EQ(u.GetLastMessage(), "");
+  EXPECT_EQ(*u.Unzip(dir / "Other.zip"), unzip::kNoZip);
+  EXPECT_EQ(u.ZipFileName(), dir / "Other.zip");
+  u.SetZipFileName(dir / "Main.zip");
+  std::filesystem::remove(dir.path() / "out" / "a.txt");
+  u.SetMessageLevel(32768);
+  EXPECT_EQ(u.Unzip().failure(), (Failure{err::kOverflow, "Overflow: MessageLevel 32768"}));
+  EXPECT_FALSE(OutHas("a.txt"));
   UnzipDialogCallbacks glue(dialogs);
   glue.Print("\n");
   glue.Print("\nmore text");
@@ -281,94 +235,65 @@ TEST_F(UnzipTest, MessageTextIsTheLastRunsAndLineFeedPiecesBecomeCrLf) {
 }
 
 TEST(PlaceEntry, WindowsTargetsRefuseDrivesColonsDevicesAndDotNames) {
-  struct Case {
-    const char* name;
-    bool honor;
-    const char* problem;
+  const std::tuple<std::string, bool, std::vector<std::string>> groups[] = {
+      {"names a drive or holds a colon", false, {"C:evil.dll", "a:b.txt"}},
+      {"names a drive or holds a colon", true, {"C:\\Windows\\evil.dll"}},
+      {"names a device", false, {"CON", "con.txt", "Aux .pcx", "COM9.log"}},
+      {"names a device", true, {"Textures/LPT1/x.pcx"}},
+      {"has no usable file name", false, {"...", "dir/..", ""}},
+      {"", false, {"COM10.txt", "COM0.txt", "console.txt"}},
+      {"", true, {"Textures\\a b.pcx"}},
   };
-  const Case cases[] = {
-      {"C:evil.dll", false, "names a drive or holds a colon"},
-      {"C:\\Windows\\evil.dll", true, "names a drive or holds a colon"},
-      {"a:b.txt", false, "names a drive or holds a colon"},
-      {"CON", false, "names a device"},
-      {"con.txt", false, "names a device"},
-      {"Aux .pcx", false, "names a device"},
-      {"Textures/LPT1/x.pcx", true, "names a device"},
-      {"COM9.log", false, "names a device"},
-      {"...", false, "has no usable file name"},
-      {"dir/..", false, "has no usable file name"},
-      {"", false, "has no usable file name"},
-      {"COM10.txt", false, ""},
-      {"console.txt", false, ""},
-      {"Textures\\a b.pcx", true, ""},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(PlaceEntry(c.name, c.honor, false, PathStyle::kWindows).problem, c.problem) << c.name;
+  for (const auto& [problem, honor, names] : groups) {
+    for (const std::string& name : names)
+      EXPECT_EQ(PlaceEntry(name, honor, false, PathStyle::kWindows).problem, problem) << name;
   }
   EXPECT_EQ(PlaceEntry("C:evil.dll", false, false, PathStyle::kPosix).problem, "");
-  auto place = PlaceEntry("My Textures\\a b.pcx", true, true, PathStyle::kWindows);
-  EXPECT_EQ(place.components, (std::vector<std::string>{"My_Textures", "a_b.pcx"}));
+  EXPECT_EQ(PlaceEntry("My Textures\\a b.pcx", true, true, PathStyle::kWindows).components,
+            (std::vector<std::string>{"My_Textures", "a_b.pcx"}));
 }
 
 TEST_F(UnzipTest, ExistingFilesAreReplacedKeptOrAskedAbout) {
   Archive({{"a.txt", "new a"}, {"b.txt", "new b"}, {"c.txt", "new c"}, {"d.txt", "new d"}});
-  for (const char* n : {"a.txt", "b.txt", "c.txt", "d.txt"})
-    dir.Write(std::string("out/") + n, "old");
-
-  auto u = Unzip();  // the defaults replace without asking
-  EXPECT_EQ(*u.Unzip(), 0);
-  EXPECT_EQ(Out("a.txt"), "new a");
-  EXPECT_TRUE(dialogs.boxes.empty());
-
-  for (const char* n : {"a.txt", "b.txt", "c.txt", "d.txt"})
-    dir.Write(std::string("out/") + n, "old");
-  u.SetOverWriteFiles(false);
-  EXPECT_EQ(*u.Unzip(), 0);
-  EXPECT_EQ(Out("a.txt"), "old");
-  EXPECT_TRUE(dialogs.boxes.empty());
-
-  u.SetPromptOverwrite(true);
-  dialogs.answers = {MsgAnswer::kYes, MsgAnswer::kNo, MsgAnswer::kCancel};
-  EXPECT_EQ(*u.Unzip(), 0);
-  EXPECT_EQ(Out("a.txt"), "new a");
-  EXPECT_EQ(Out("b.txt"), "old");
-  EXPECT_EQ(Out("c.txt"), "old");
-  EXPECT_EQ(Out("d.txt"), "old");  // Cancel: no more questions, nothing more replaced
+  auto u = Unzip();
+  // The defaults replace without asking; then keep; then ask, and Cancel stops the questions.
+  for (const char* want : {"new a|new b|new c|new d", "old|old|old|old", "new a|old|old|old"}) {
+    for (const char* n : {"a.txt", "b.txt", "c.txt", "d.txt"})
+      dir.Write(std::string("out/") + n, "old");
+    EXPECT_EQ(*u.Unzip(), 0);
+    EXPECT_EQ(Out("a.txt") + "|" + Out("b.txt") + "|" + Out("c.txt") + "|" + Out("d.txt"), want);
+    u.SetOverWriteFiles(false);
+    u.SetPromptOverwrite(std::string(want) == "old|old|old|old");
+    dialogs.answers = {MsgAnswer::kYes, MsgAnswer::kNo, MsgAnswer::kCancel};
+  }
   ASSERT_EQ(dialogs.boxes.size(), 3u);
-  EXPECT_EQ(dialogs.boxes[0].text, "Overwrite " + out + "a.txt?");
-  EXPECT_EQ(dialogs.boxes[0].title, "VBUnZip32 - File Already Exists!");
-  EXPECT_EQ(dialogs.boxes[0].buttons, MsgButtons::kYesNoCancel);
-  EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::kExclamation);
+  const auto& box = dialogs.boxes[0];
+  EXPECT_EQ(std::tie(box.text, box.title, box.buttons, box.icon),
+            std::make_tuple("Overwrite " + out + "a.txt?", "VBUnZip32 - File Already Exists!",
+                            MsgButtons::kYesNoCancel, MsgIcon::kExclamation));
 }
 
 TEST_F(UnzipTest, NewerOnlyAndFreshenCompareTimesAndExtractedFilesKeepTheirEntryTimes) {
-  Archive({{"old.txt", "entry", At(kMay6)},
-           {"new.txt", "entry", At(kMay6)},
-           {"absent.txt", "entry", At(kMay6)}});
+  Archive({{"old.txt", "entry", kAtMay6},
+           {"new.txt", "entry", kAtMay6},
+           {"absent.txt", "entry", kAtMay6}});
   dir.Write("out/old.txt", "file");
   dir.Write("out/new.txt", "file");
   ASSERT_TRUE(fs.SetModifiedTime(out + "old.txt", {2024, 5, 6, 7, 8, 8}));
   ASSERT_TRUE(fs.SetModifiedTime(out + "new.txt", {2024, 5, 6, 7, 8, 11}));  // same 2 s
-
   auto u = Unzip();
   u.SetExtractNewer(true);  // freshen: existing files only
   EXPECT_EQ(*u.Unzip(), 0);
-  EXPECT_EQ(Out("old.txt"), "entry");
-  EXPECT_EQ(Out("new.txt"), "file");
-  EXPECT_FALSE(OutHas("absent.txt"));
+  EXPECT_EQ(Out("old.txt") + Out("new.txt") + std::to_string(OutHas("absent.txt")), "entryfile0");
   auto t = fs.ModifiedTime(out + "old.txt");
-  ASSERT_TRUE(t);
   EXPECT_EQ(std::tie(t->year, t->month, t->day, t->hour, t->minute, t->second),
             std::make_tuple(2024, 5, 6, 7, 8, 10));
-
   u.SetExtractNewer(false);
   u.SetExtractOnlyNewer(true);  // update: newer entries and new files
   dir.Write("out/old.txt", "file");
   ASSERT_TRUE(fs.SetModifiedTime(out + "old.txt", {2020, 1, 1, 0, 0, 0}));
   EXPECT_EQ(*u.Unzip(), 0);
-  EXPECT_EQ(Out("old.txt"), "entry");
-  EXPECT_EQ(Out("new.txt"), "file");
-  EXPECT_EQ(Out("absent.txt"), "entry");
+  EXPECT_EQ(Out("old.txt") + Out("new.txt") + Out("absent.txt"), "entryfileentry");
 }
 
 // Encrypted archives whose `wrong` password is refused when an entry is opened (a
@@ -376,7 +301,7 @@ TEST_F(UnzipTest, NewerOnlyAndFreshenCompareTimesAndExtractedFilesKeepTheirEntry
 Bytes EncryptedZip(ZipEncryption method, const std::vector<std::string>& names) {
   for (;;) {
     std::vector<ZipSpec> entries;
-    for (const auto& n : names) entries.push_back({n, "secret " + n, Encrypted(method, "right")});
+    for (const auto& n : names) entries.push_back({n, "secret " + n, {true, {}, method, "right"}});
     Bytes zip = MakeZip(entries);
     auto archive = ZipArchive::FromBytes(zip);
     bool all_refused = true;
@@ -388,38 +313,44 @@ Bytes EncryptedZip(ZipEncryption method, const std::vector<std::string>& names) 
   }
 }
 
-TEST_F(UnzipTest, PasswordIsAskedOnceAndReusedAndWrongAnswersAreAskedAgain) {
-  for (ZipEncryption method : {ZipEncryption::kTraditional, ZipEncryption::kAes256}) {
-    dir.Write("Main.zip", AsText(EncryptedZip(method, {"a.txt", "b.txt"})));
+// Asked once and reused; a wrong answer is asked again, an empty one ends the questions.
+TEST_F(UnzipTest, PasswordsAreAskedUntilRightOrRefused) {
+  const struct {
+    ZipEncryption method;
+    std::vector<std::string> names;
+    std::deque<std::optional<std::string>> inputs;
+    int rc;
+    std::size_t prompts;
+    std::string message;
+  } rows[] = {
+      {ZipEncryption::kTraditional, {"a.txt", "b.txt"}, {"wrong", "right"}, 0, 2, ""},
+      {ZipEncryption::kAes256, {"a.txt", "b.txt"}, {"wrong", "right"}, 0, 2, ""},
+      {ZipEncryption::kTraditional,
+       {"a.txt", "b.txt"},
+       {""},
+       unzip::kBadPassword,
+       1,
+       "skipping: a.txt  unable to get password\r\nskipping: b.txt  unable to get password\r\n"},
+      {ZipEncryption::kAes256,
+       {"a.txt"},
+       {"wrong", "worse", "worst", "right"},
+       unzip::kBadPassword,
+       3,
+       "skipping: a.txt  incorrect password\r\n"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.message);
+    std::filesystem::remove_all(dir.path() / "out");
+    std::filesystem::create_directory(dir.path() / "out");
+    dir.Write("Main.zip", AsText(EncryptedZip(row.method, row.names)));
     dialogs = {};
-    dialogs.inputs = {"wrong", "right"};
+    dialogs.inputs = row.inputs;
     auto u = Unzip();
-    EXPECT_EQ(*u.Unzip(), 0);
-    EXPECT_EQ(Out("a.txt"), "secret a.txt");
-    EXPECT_EQ(Out("b.txt"), "secret b.txt");
-    EXPECT_EQ(dialogs.prompts, (std::vector<std::string>{"Please Enter The Password!",
-                                                         "Please Enter The Password!"}));
+    EXPECT_EQ(*u.Unzip(), row.rc);
+    EXPECT_EQ(dialogs.prompts, std::vector<std::string>(row.prompts, "Please Enter The Password!"));
+    for (const auto& n : row.names) EXPECT_EQ(Out(n), row.rc ? "" : "secret " + n);
+    EXPECT_EQ(u.GetLastMessage(), row.message);
   }
-}
-
-TEST_F(UnzipTest, AnEmptyPasswordEndsTheQuestionsAndWrongOnesSkipTheEntry) {
-  dir.Write("Main.zip", AsText(EncryptedZip(ZipEncryption::kTraditional, {"a.txt", "b.txt"})));
-  dialogs.inputs = {""};
-  auto u = Unzip();
-  EXPECT_EQ(*u.Unzip(), unzip::kBadPassword);
-  EXPECT_EQ(dialogs.prompts.size(), 1u);
-  EXPECT_FALSE(OutHas("a.txt") || OutHas("b.txt"));
-  EXPECT_EQ(u.GetLastMessage(),
-            "skipping: a.txt  unable to get password\r\n"
-            "skipping: b.txt  unable to get password\r\n");
-
-  dir.Write("Main.zip", AsText(EncryptedZip(ZipEncryption::kAes256, {"a.txt"})));
-  dialogs = {};
-  dialogs.inputs = {"wrong", "worse", "worst", "right"};
-  EXPECT_EQ(*u.Unzip(), unzip::kBadPassword);
-  EXPECT_EQ(dialogs.prompts.size(), 3u);
-  EXPECT_EQ(u.GetLastMessage(), "skipping: a.txt  incorrect password\r\n");
-
   std::string answer;
   dialogs.inputs = {std::string(100, 'p')};
   ResetUnzipState();

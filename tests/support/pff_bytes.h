@@ -39,10 +39,4 @@ inline std::string PffTrailerBytes() {
   return std::string(8, '\0') + "DADE, Modified By Kyv Obrik's Pff Utility v0.7";
 }
 
-// Writes `bytes` into `file` at `offset`, growing it with NULs as needed.
-inline void PutBytes(std::string& file, std::size_t offset, std::string_view bytes) {
-  if (file.size() < offset + bytes.size()) file.resize(offset + bytes.size(), '\0');
-  file.replace(offset, bytes.size(), bytes);
-}
-
 }  // namespace dfm::testing
