@@ -78,8 +78,8 @@ TEST(CreateDetailMap, RefusesSizesBelowOneAndShortFilesBeforeTouchingTheTarget) 
       {{}, "File not found: in.tga"},
       {tga(0, 5, 0), bad + "gives a picture of 0 x 5 pixels"},
       {tga(4, -1, 0), bad + "gives a picture of 4 x -1 pixels"},
-      {tga(32767, 32767, 0), bad + "holds 18 bytes, fewer than the 3221028885 "
-                                   "of its 32767 x 32767 pixels"},
+      {tga(32767, 32767, 0),
+       bad + "holds 18 bytes, fewer than the 3221028885 of its 32767 x 32767 pixels"},
       {tga(2, 2, 11), bad + "holds 29 bytes, fewer than the 30 of its 2 x 2 pixels"},
       {Bytes(17, 1), bad + "is too short for a TGA header"},
   };

@@ -104,9 +104,8 @@ TEST(WritePcx, OversizeGridAndUnwritableTargetFail) {
   testing::MemoryFileSystem fs;
   EXPECT_EQ(WritePcx(fs, "a.pcx", ByteGrid(32768, 1)).failure(),
             (Failure{err::kOverflow,
-                     "Overflow: a PCX picture is at most 32767 "
-                     "pixels wide and high, this one is "
-                     "32768 x 1"}));
+                     "Overflow: a PCX picture is at most 32767 pixels wide and high, this one "
+                     "is 32768 x 1"}));
   EXPECT_FALSE(fs.Exists("a.pcx"));
   ASSERT_TRUE(fs.MakeDirectory("dir"));
   EXPECT_EQ(WritePcx(fs, "dir", ByteGrid(2, 2)).failure().code, err::kPathFileAccessError);
