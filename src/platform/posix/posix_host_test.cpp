@@ -1,9 +1,16 @@
+// The POSIX host: names in any letter case, file operations and failures, Wine prefixes.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
+#include <thread>
 
 #include "platform/host.h"
 #include "platform/posix/posix_path.h"
+#include "platform/posix/wine_prefix.h"
+#include "shell/game_folders.h"
 #include "support/scoped_current_directory.h"
 #include "support/temp_dir.h"
 
@@ -96,7 +103,7 @@ TEST(PosixFileSystem, EveryOperationFindsNamesInAnyLetterCase) {
                         }));
 }
 
-TEST(PosixFileSystem, FailuresGiveTheirCodesAndMessages) {
+TEST(PosixFileSystem, FailuresGiveTheirCodesAndMessagesAndBadPathsAreRefused) {
   TempDir dir;
   auto fs = MakeHostFileSystem();
   dir.Write("Sub/x", "");
@@ -125,18 +132,10 @@ TEST(PosixFileSystem, FailuresGiveTheirCodesAndMessages) {
   char buf[4];
   EXPECT_EQ((*file)->ReadAt(1, buf, 3).failure().code, err::kInputPastEndOfFile);
   EXPECT_EQ(fs->Rename(dir / "f.bin", dir / "b").failure().code, err::kFileAlreadyExists);
-  // Nothing was made or changed.
-  EXPECT_EQ(dir.Tree(), (std::map<std::string, std::string>{
-                            {"Sub/", ""}, {"Sub/x", ""}, {"b", "2"}, {"f.bin", "abc"}}));
-}
 
-// Paths the system must never see: a NUL byte would cut the name short, and two leading
-// separators (a network path on Windows) would reach the root folder here.
-TEST(PosixFileSystem, NetworkPathsAndNulBytesAreRefusedByEveryOperation) {
-  TempDir dir;
-  auto fs = MakeHostFileSystem();
-  dir.Write("a.txt", "a");
-  const std::string real = dir / "a.txt";
+  // Paths the system must never see: a NUL byte would cut the name short, and two leading
+  // separators (a network path on Windows) would reach the root folder here.
+  const std::string real = dir / "b";
   const std::string network = " is a network path, not reachable here";
   const std::pair<std::string, std::string> cases[] = {
       {"\\\\server\\share\\x", "\\\\server\\share\\x" + network},
@@ -155,9 +154,88 @@ TEST(PosixFileSystem, NetworkPathsAndNulBytesAreRefusedByEveryOperation) {
     EXPECT_EQ(fs->Rename(real, path).failure(), bad);
     EXPECT_EQ(fs->RemoveFile(path).failure(), bad);
   }
-  EXPECT_EQ(dir.Read("a.txt"), "a");
+  // Nothing was made or changed.
+  EXPECT_EQ(dir.Tree(), (std::map<std::string, std::string>{
+                            {"Sub/", ""}, {"Sub/x", ""}, {"b", "2"}, {"f.bin", "abc"}}));
   // One leading separator keeps its meaning: the root folder.
   EXPECT_TRUE(*fs->IsDirectory("\\tmp"));
+}
+
+// Files created one after another in a folder keep being found in any letter case, with
+// and without a batch (which trusts the listing), and names that another program adds
+// later are found too.
+TEST(PosixPathIndex, FollowsOwnCreationsAndOtherProgramsChanges) {
+  TempDir dir;
+  auto fs = MakeHostFileSystem();
+  ASSERT_TRUE(fs->MakeDirectory(dir / "b"));
+  for (const std::string sub : {"", "b/"}) {
+    auto at = [&](const std::string& name) { return dir / (sub + name); };
+    auto batch = sub.empty() ? nullptr : fs->BeginBatch();
+    for (int i = 0; i < 20; ++i) {
+      auto f = fs->Open(at("File" + std::to_string(i) + ".TXT"), OpenMode::kCreateFresh);
+      ASSERT_TRUE(f);
+      ASSERT_TRUE((*f)->SetModifiedTime(LocalDateTime{2001, 2, 3, 4, 5, i}));
+    }
+    for (int i = 0; i < 20; ++i) {
+      const std::string name = at("file" + std::to_string(i) + ".txt");
+      EXPECT_EQ(posix::ResolvePath(name), at("File" + std::to_string(i) + ".TXT"));
+      EXPECT_EQ(fs->ModifiedTime(name)->second, i);
+    }
+    ASSERT_TRUE(fs->RemoveFile(at("file3.txt")));
+    ASSERT_TRUE(fs->Open(at("FILE3.txt"), OpenMode::kCreateFresh));
+    ASSERT_TRUE(fs->MakeDirectory(at("Sub")));
+    EXPECT_EQ(posix::ResolvePath(at("file3.TXT")), at("FILE3.txt"));
+    EXPECT_EQ(posix::ResolvePath(at("file4.txt")), at("File4.TXT"));
+    EXPECT_EQ(posix::ResolvePath(at("SUB")), at("Sub"));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));  // past the folder's clock tick
+  dir.Write("Other.Pcx", "x");
+  EXPECT_EQ(posix::ResolvePath(dir / "OTHER.PCX"), dir / "Other.Pcx");
+  ASSERT_TRUE(fs->RemoveFile(dir / "other.pcx"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  dir.Write("other.PCX", "y");
+  EXPECT_EQ(posix::ResolvePath(dir / "OTHER.PCX"), dir / "other.PCX");
+}
+
+// A prefix with drive C: (a relative link, as Wine makes it) and Z: for the root: drive
+// paths map through the links; the host registry is $WINEPREFIX's (else ~/.wine's).
+TEST(WinePrefix, DrivePathsMapThroughTheDriveLinksAndTheHostRegistryIsThePrefixs) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.path() / "drive_c" / "games" / "dflw");
+  std::filesystem::create_directories(dir.path() / "dosdevices");
+  std::filesystem::create_directory_symlink("../drive_c", dir.path() / "dosdevices" / "c:");
+  std::filesystem::create_directory_symlink("/", dir.path() / "dosdevices" / "z:");
+  dir.Write("system.reg",
+            "WINE REGISTRY Version 2\n#arch=win64\n\n"
+            "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App "
+            "Paths\\\\dflw.exe] 1700000000\n\"Path\"=\"C:\\\\Games\\\\DFLW\"\n");
+  const std::string prefix = dir.path().string();
+  EXPECT_EQ(posix::MapWinePath("C:\\Games\\DFLW", prefix), prefix + "/drive_c/games/dflw");
+  EXPECT_EQ(posix::MapWinePath("c:\\games\\dflw\\", prefix), prefix + "/drive_c/games/dflw/");
+  EXPECT_EQ(posix::MapWinePath("C:\\", prefix), prefix + "/drive_c/");
+  EXPECT_EQ(posix::MapWinePath("C:", prefix), prefix + "/drive_c");
+  EXPECT_EQ(posix::MapWinePath("Z:\\usr\\bin", prefix), "/usr/bin");
+  EXPECT_EQ(posix::MapWinePath("Z:\\", prefix), "/");
+  EXPECT_EQ(posix::MapWinePath("D:\\Games", prefix), "D:\\Games");  // no such drive
+  EXPECT_EQ(posix::MapWinePath("Nothing", prefix), "Nothing");
+  EXPECT_EQ(posix::MapWinePath("", prefix), "");
+
+  const char* old = std::getenv("WINEPREFIX");
+  std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+  ::setenv("WINEPREFIX", prefix.c_str(), 1);
+  EXPECT_EQ(posix::WinePrefix(), prefix);
+  auto registry = MakeHostRegistry();
+  GameFolders folders = FindGameFolders(*registry, HostFolderFromRegistry);
+  EXPECT_EQ(folders[3], prefix + "/drive_c/games/dflw");
+  EXPECT_EQ(folders[1], "Nothing");
+  ::setenv("WINEPREFIX", "", 1);
+  if (const char* home = std::getenv("HOME")) {
+    EXPECT_EQ(posix::WinePrefix(), std::string(home) + "/.wine");
+  }
+  saved ? ::setenv("WINEPREFIX", saved->c_str(), 1) : ::unsetenv("WINEPREFIX");
+  auto empty = posix::MakeWineRegistry(prefix + "/missing");
+  RegKey key = 0;
+  EXPECT_EQ(empty->OpenKey(reg::kLocalMachine, "Software", key), reg::kFileNotFound);
 }
 
 }  // namespace
