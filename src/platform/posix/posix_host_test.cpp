@@ -48,14 +48,66 @@ TEST(PosixPath, ResolvesEachNameToAnExistingSpelling) {
   EXPECT_EQ(posix::ResolvePath("new.pcx"), "new.pcx");
 }
 
-TEST(PosixFileSystem, EveryOperationFindsNamesInAnyLetterCase) {
+// Failures first (they make and change nothing), then every operation on names spelled in
+// any letter case.
+TEST(PosixFileSystem, FailuresGiveTheirCodesAndMessagesAndEveryOperationFindsNamesInAnyCase) {
   TempDir dir;
   auto fs = MakeHostFileSystem();
   dir.Write("Data/ReadMe.txt", "hello");
   dir.Write("Data/Old.TXT", "0123");
   dir.Write("a.txt", "lower");
   dir.Write("A.txt", "UPPER!");
+  dir.Write("Sub/x", "");
+  dir.Write("f.bin", "abc");
+  dir.Write("b", "2");
   const std::string base = dir.str();
+  const std::string folder = base + "sub";
+  EXPECT_EQ(
+      fs->Open(folder, OpenMode::kRead).failure(),
+      (Failure{err::kPathFileAccessError, "Path/File access error: " + folder + " is a folder"}));
+  EXPECT_EQ(fs->Open(folder, OpenMode::kReadWrite).failure(),
+            (Failure{err::kPathFileAccessError,
+                     "Path/File access error: " + folder + " (Is a directory)"}));
+  EXPECT_EQ(fs->Stat(folder).failure(), (Failure{err::kFileNotFound, "File not found: " + folder}));
+
+  const std::string missing = base + "SUB\\none.bin";
+  const Failure none{err::kFileNotFound,
+                     "File not found: " + missing + " (No such file or directory)"};
+  EXPECT_EQ(fs->Stat(missing).failure(), none);
+  EXPECT_EQ(fs->FileLength(missing).failure(), none);
+  EXPECT_EQ(fs->Open(missing, OpenMode::kRead).failure(), none);
+  EXPECT_EQ(fs->Open(missing, OpenMode::kUpdate).failure().code, err::kFileNotFound);
+  EXPECT_FALSE(*fs->IsDirectory(missing));
+
+  auto read = fs->Open(dir / "f.bin", OpenMode::kRead);
+  ASSERT_TRUE(read);
+  char buf[4];
+  EXPECT_EQ((*read)->ReadAt(1, buf, 3).failure().code, err::kInputPastEndOfFile);
+  EXPECT_EQ(fs->Rename(dir / "f.bin", dir / "b").failure().code, err::kFileAlreadyExists);
+
+  // Paths the system must never see: a NUL byte would cut the name short, and two leading
+  // separators (a network path on Windows) would reach the root folder here.
+  const std::string real = dir / "b";
+  const std::string network = " is a network path, not reachable here";
+  const std::pair<std::string, std::string> cases[] = {
+      {"\\\\server\\share\\x", "\\\\server\\share\\x" + network},
+      {"//x", "//x" + network},
+      {"\\/x", "\\/x" + network},
+      {"/\\x", "/\\x" + network},
+      {real + std::string(1, '\0') + "x", real + "<NUL>x holds a NUL byte"},
+  };
+  for (const auto& [path, text] : cases) {
+    const Failure bad{err::kBadFileName, "Bad file name or number: " + text};
+    EXPECT_EQ(fs->Open(path, OpenMode::kRead).failure(), bad);
+    EXPECT_EQ(fs->Open(path, OpenMode::kCreateFresh).failure(), bad);
+    EXPECT_EQ(fs->FileLength(path).failure(), bad);
+    EXPECT_EQ(fs->CopyFile(real, path).failure(), bad);
+    EXPECT_EQ(fs->CopyFile(path, real).failure(), bad);
+    EXPECT_EQ(fs->Rename(real, path).failure(), bad);
+    EXPECT_EQ(fs->RemoveFile(path).failure(), bad);
+  }
+  // One leading separator keeps its meaning: the root folder.
+  EXPECT_TRUE(*fs->IsDirectory("\\tmp"));
 
   auto bytes = ReadWholeFile(*fs, base + "DATA\\readme.TXT");
   ASSERT_TRUE(bytes);
@@ -95,70 +147,16 @@ TEST(PosixFileSystem, EveryOperationFindsNamesInAnyLetterCase) {
   EXPECT_EQ(dir.Tree(), (std::map<std::string, std::string>{
                             {"A.txt", "UPPER!"},
                             {"Data/", ""},
+                            {"Sub/", ""},
+                            {"Sub/x", ""},
+                            {"b", "2"},
+                            {"f.bin", "abc"},
                             {"Data/Moved.txt", "hello"},
                             {"Data/New.TXT", "n"},
                             {"Data/Old.TXT", std::string("\0\0ab", 4)},
                             {"Data/ReadMe.txt", std::string("heLLo\0\0Z", 8)},
                             {"a.txt", "lower"},
                         }));
-}
-
-TEST(PosixFileSystem, FailuresGiveTheirCodesAndMessagesAndBadPathsAreRefused) {
-  TempDir dir;
-  auto fs = MakeHostFileSystem();
-  dir.Write("Sub/x", "");
-  dir.Write("f.bin", "abc");
-  dir.Write("b", "2");
-  const std::string folder = dir.str() + "sub";
-  EXPECT_EQ(
-      fs->Open(folder, OpenMode::kRead).failure(),
-      (Failure{err::kPathFileAccessError, "Path/File access error: " + folder + " is a folder"}));
-  EXPECT_EQ(fs->Open(folder, OpenMode::kReadWrite).failure(),
-            (Failure{err::kPathFileAccessError,
-                     "Path/File access error: " + folder + " (Is a directory)"}));
-  EXPECT_EQ(fs->Stat(folder).failure(), (Failure{err::kFileNotFound, "File not found: " + folder}));
-
-  const std::string missing = dir.str() + "SUB\\none.bin";
-  const Failure none{err::kFileNotFound,
-                     "File not found: " + missing + " (No such file or directory)"};
-  EXPECT_EQ(fs->Stat(missing).failure(), none);
-  EXPECT_EQ(fs->FileLength(missing).failure(), none);
-  EXPECT_EQ(fs->Open(missing, OpenMode::kRead).failure(), none);
-  EXPECT_EQ(fs->Open(missing, OpenMode::kUpdate).failure().code, err::kFileNotFound);
-  EXPECT_FALSE(*fs->IsDirectory(missing));
-
-  auto file = fs->Open(dir / "f.bin", OpenMode::kRead);
-  ASSERT_TRUE(file);
-  char buf[4];
-  EXPECT_EQ((*file)->ReadAt(1, buf, 3).failure().code, err::kInputPastEndOfFile);
-  EXPECT_EQ(fs->Rename(dir / "f.bin", dir / "b").failure().code, err::kFileAlreadyExists);
-
-  // Paths the system must never see: a NUL byte would cut the name short, and two leading
-  // separators (a network path on Windows) would reach the root folder here.
-  const std::string real = dir / "b";
-  const std::string network = " is a network path, not reachable here";
-  const std::pair<std::string, std::string> cases[] = {
-      {"\\\\server\\share\\x", "\\\\server\\share\\x" + network},
-      {"//x", "//x" + network},
-      {"\\/x", "\\/x" + network},
-      {"/\\x", "/\\x" + network},
-      {real + std::string(1, '\0') + "x", real + "<NUL>x holds a NUL byte"},
-  };
-  for (const auto& [path, text] : cases) {
-    const Failure bad{err::kBadFileName, "Bad file name or number: " + text};
-    EXPECT_EQ(fs->Open(path, OpenMode::kRead).failure(), bad);
-    EXPECT_EQ(fs->Open(path, OpenMode::kCreateFresh).failure(), bad);
-    EXPECT_EQ(fs->FileLength(path).failure(), bad);
-    EXPECT_EQ(fs->CopyFile(real, path).failure(), bad);
-    EXPECT_EQ(fs->CopyFile(path, real).failure(), bad);
-    EXPECT_EQ(fs->Rename(real, path).failure(), bad);
-    EXPECT_EQ(fs->RemoveFile(path).failure(), bad);
-  }
-  // Nothing was made or changed.
-  EXPECT_EQ(dir.Tree(), (std::map<std::string, std::string>{
-                            {"Sub/", ""}, {"Sub/x", ""}, {"b", "2"}, {"f.bin", "abc"}}));
-  // One leading separator keeps its meaning: the root folder.
-  EXPECT_TRUE(*fs->IsDirectory("\\tmp"));
 }
 
 // Files created one after another in a folder keep being found in any letter case, with
