@@ -53,14 +53,15 @@ struct TouchedFile {
 
 // What a file looked like when the install ended: whether it existed, its length, and
 // a 64-bit fingerprint of the bytes the install wrote (of all of them when it wrote the
-// whole file).
+// whole file). The fingerprint is made with the function that made `like`, a digest
+// read from a journal, or with the current one when `like` is empty.
 struct AfterFingerprint {
   bool exists = false;
   std::uint64_t length = 0;
   std::string digest;
 };
 Result<AfterFingerprint> AfterState(FileSystem& fs, const std::string& path, bool whole,
-                                    const RangeSet& written);
+                                    const RangeSet& written, const std::string& like = {});
 
 class JournalingFileSystem final : public FileSystem {
  public:
