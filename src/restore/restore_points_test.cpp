@@ -207,13 +207,15 @@ TEST(RestorePoints, FingerprintsKeepTheirValuesAndTheFunctionThatMadeThem) {
   }
 }
 
-// A restore point that cannot be written, held by another process, or not finished.
+// A restore point that cannot be written, held by another process, or not finished; a
+// journal write that fails once refuses every later change (the records it lost would
+// leave a gap in the journal).
 TEST(RestorePoints, WithoutARestorePointTheWindowAsksAndARunStops) {
   struct Row {
     FaultyFileSystem::Rule fault;
     RestorePolicy::Mode mode;
     MsgAnswer answer;
-    bool installed;
+    bool installed, changed;
     std::string box;
   };
   const FaultyFileSystem::Rule no_store{
@@ -221,18 +223,26 @@ TEST(RestorePoints, WithoutARestorePointTheWindowAsksAndARunStops) {
   const std::string why = "The restore point could not be written:\r\nPath/File access error: M/R";
   const std::string ask = why + "\r\nInstall without a restore point?";
   for (const Row& row :
-       {Row{no_store, RestorePolicy::Mode::kAsk, MsgAnswer::kYes, true, ask},
-        Row{no_store, RestorePolicy::Mode::kAsk, MsgAnswer::kNo, false, ask},
-        Row{no_store, RestorePolicy::Mode::kRequire, MsgAnswer::kYes, false, why},
+       {Row{no_store, RestorePolicy::Mode::kAsk, MsgAnswer::kYes, true, true, ask},
+        Row{no_store, RestorePolicy::Mode::kAsk, MsgAnswer::kNo, false, false, ask},
+        Row{no_store, RestorePolicy::Mode::kRequire, MsgAnswer::kYes, false, false, why},
         Row{{"lock", "install.lock", 0, -1, {err::kFileAlreadyOpen, "File already open"}},
             RestorePolicy::Mode::kOff,
             MsgAnswer::kYes,
             false,
+            false,
             "Another install or undo is under way with the restore points in M/R.\r\nInstall "
             "again once it has finished."},
+        Row{{"write", "journal.bin", 1, 1, {err::kDiskFull, "Disk full"}},
+            RestorePolicy::Mode::kRequire,
+            MsgAnswer::kYes,
+            true,
+            false,
+            "Error in AddFile, File: \"big.pcx\"\r\nDisk full"},
         Row{{"open", "manifest.txt", 0, -1, {err::kDiskFull, "Disk full"}},
             RestorePolicy::Mode::kRequire,
             MsgAnswer::kYes,
+            true,
             true,
             "The restore point could not be finished:\r\nDisk full\r\nThis install may not be "
             "undone from it."}}) {
@@ -246,7 +256,7 @@ TEST(RestorePoints, WithoutARestorePointTheWindowAsksAndARunStops) {
     EXPECT_NE(std::find(boxes.begin(), boxes.end(), row.box), boxes.end())
         << ::testing::PrintToString(boxes);
     EXPECT_EQ(w.window.restore_point_failed(), !row.installed);
-    EXPECT_EQ(w.Changed(0).empty(), !row.installed);
+    EXPECT_EQ(w.Changed(0).empty(), !row.changed);
     EXPECT_EQ(w.window.controls().install.visible, !row.installed);
   }
 }
