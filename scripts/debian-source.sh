@@ -10,32 +10,9 @@ cache=$(mkdir -p "$2" && cd "$2" && pwd)
 apt_dir=$cache/apt
 mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
 
-# deb-src lines for the system's deb sources: one-line .list files and deb822 .sources.
-system_sources() {
-  local f
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$f" ] && sed -n 's/^[[:space:]]*deb[[:space:]]\+/deb-src /p' "$f"
-  done
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] && awk '
-      function flush() {
-        if (types ~ /(^| )deb( |$)/ && uris != "" && enabled != "no") {
-          n = split(uris, u, " "); m = split(suites, s, " ")
-          for (i = 1; i <= n; i++) for (j = 1; j <= m; j++)
-            print "deb-src" (signed != "" ? " [signed-by=" signed "]" : "") " " u[i] " " s[j] " " comps
-        }
-        types = uris = suites = comps = signed = enabled = ""
-      }
-      /^#/ { next }
-      /^[[:space:]]*$/ { flush(); next }
-      { key = tolower($1); sub(/:$/, "", key); $1 = ""; sub(/^ +/, "")
-        if (key == "types") types = $0; else if (key == "uris") uris = $0
-        else if (key == "suites") suites = $0; else if (key == "components") comps = $0
-        else if (key == "signed-by") signed = $0; else if (key == "enabled") enabled = tolower($0) }
-      END { flush() }' "$f"
-  done
-}
-system_sources >"$apt_dir/sources.list.new"
+# deb-src lines for the system's deb sources.
+source "$(dirname "$0")/apt-sources.sh"
+system_deb_lines | sed 's/^deb /deb-src /' >"$apt_dir/sources.list.new"
 if ! cmp -s "$apt_dir/sources.list.new" "$apt_dir/sources.list"; then
   mv "$apt_dir/sources.list.new" "$apt_dir/sources.list"
   rm -f "$apt_dir/updated"

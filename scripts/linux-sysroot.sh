@@ -22,18 +22,11 @@ cache=$(mkdir -p "${1:-${DFM_DEPS_CACHE:-$HOME/.cache/dfmod-deps}}" && cd "${1:-
 apt_dir=$cache/apt-$suite
 mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
 
-# The system's deb lines for its main archive (one-line .list files and deb822 .sources),
+# The system's main archive (its first deb source that is not a security archive),
 # pointed at $suite.
-system_uris() {
-  local f
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$f" ] && awk '$1 == "deb" && $0 !~ /security/ { for (i = 2; i <= NF; i++) if ($i ~ /:\/\//) { print $i; break } }' "$f"
-  done
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] && awk 'tolower($1) == "uris:" { for (i = 2; i <= NF; i++) if ($i !~ /security/) print $i }' "$f"
-  done
-}
-uri=$(system_uris | head -n 1)
+source "$(dirname "$0")/apt-sources.sh"
+uri=$(system_deb_lines | awk '!uri && $0 !~ /security/ { for (i = 2; i <= NF && !uri; i++) if ($i ~ /:\/\//) uri = $i }
+  END { print uri }')
 [ -n "$uri" ] || { echo "linux-sysroot: the system names no Debian archive" >&2; exit 1; }
 echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $uri $suite main" >"$apt_dir/sources.list.new"
 if ! cmp -s "$apt_dir/sources.list.new" "$apt_dir/sources.list"; then

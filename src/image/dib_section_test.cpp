@@ -3,33 +3,29 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "platform/file_system.h"
 
 namespace dfm {
 namespace {
 
+// Rows padded to four bytes, pixels zeroed and mapped; 1024 x 1024 takes no padding.
 TEST(CDibSection, CreateSizesRowsToFourBytesAndMapsThePixels) {
   CDibSection dib;
   std::span<unsigned char> view;
-  EXPECT_EQ(dib.MapArray(view), 0);
-  EXPECT_TRUE(view.empty());
-  EXPECT_EQ(dib.DIBSectionBitsPtr(), nullptr);
-
-  ASSERT_TRUE(*dib.Create(1024, 1024));
-  EXPECT_EQ(dib.BytesPerScanLine(), 3072);
-  EXPECT_EQ(dib.Header().size_image, 3145728);
-  EXPECT_EQ(dib.MapArray(view), 1024);
-  EXPECT_EQ(view.size(), 3145728u);
-  EXPECT_EQ(view.data(), dib.DIBSectionBitsPtr());
-
-  ASSERT_TRUE(*dib.Create(5, 2));
-  const BitmapInfoHeader expected{40, 5, 2, 1, 24, 0, 32, 0, 0, 0, 0};
-  EXPECT_EQ(dib.Header(), expected);
-  EXPECT_EQ(dib.BytesPerScanLine(), 16);
-  EXPECT_EQ(dib.MapArray(view), 5);
-  EXPECT_EQ(view.size(), 32u);
-  EXPECT_EQ(Bytes(view.begin(), view.end()), Bytes(32, 0));
+  const std::pair<BitmapInfoHeader, int> rows[] = {
+      {{40, 1024, 1024, 1, 24, 0, 3145728, 0, 0, 0, 0}, 3072},
+      {{40, 5, 2, 1, 24, 0, 32, 0, 0, 0, 0}, 16}};
+  for (const auto& [header, stride] : rows) {
+    ASSERT_TRUE(*dib.Create(header.width, header.height));
+    EXPECT_EQ(dib.Header(), header);
+    EXPECT_EQ(dib.BytesPerScanLine(), stride);
+    EXPECT_EQ(dib.MapArray(view), header.width);
+    EXPECT_EQ(view.data(), dib.DIBSectionBitsPtr());
+    EXPECT_TRUE(Bytes(view.begin(), view.end()) ==
+                Bytes(static_cast<std::size_t>(header.size_image), 0));
+  }
 }
 
 // A failed Create, like ClearUp, keeps the header but no pixels.
@@ -37,25 +33,21 @@ TEST(CDibSection, FailedCreateAndClearUpKeepTheHeaderButNoPixels) {
   CDibSection dib;
   ASSERT_TRUE(*dib.Create(3, 3));
   dib.ClearUp();
-  EXPECT_EQ(dib.DIBSectionBitsPtr(), nullptr);
-  EXPECT_EQ(dib.Width(), 3);
-  EXPECT_EQ(dib.Header().size_image, 36);
+  EXPECT_EQ(std::tuple(dib.DIBSectionBitsPtr(), dib.Width(), dib.Header().size_image),
+            std::tuple(nullptr, 3, 36));
   ASSERT_TRUE(*dib.Create(4, 4));
-  auto r = dib.Create(0, 7);
-  ASSERT_TRUE(r);
-  EXPECT_FALSE(*r);
-  EXPECT_EQ(dib.DIBSectionBitsPtr(), nullptr);
-  EXPECT_EQ(dib.Width(), 0);
-  EXPECT_EQ(dib.Height(), 7);
+  EXPECT_FALSE(*dib.Create(0, 7));
+  EXPECT_EQ(std::tuple(dib.DIBSectionBitsPtr(), dib.Width(), dib.Height()),
+            std::tuple(nullptr, 0, 7));
   std::span<unsigned char> view;
   EXPECT_EQ(dib.MapArray(view), 0);
   EXPECT_TRUE(view.empty());
 
-  r = dib.Create(30000, 30000);  // 90000 x 30000 bytes do not fit 32 bits
-  ASSERT_FALSE(r);
-  EXPECT_EQ(r.failure(), (Failure{err::kOverflow,
-                                  "Overflow: a picture of 30000 x 30000 pixels does not fit "
-                                  "in memory"}));
+  // 90000 x 30000 bytes do not fit 32 bits.
+  EXPECT_EQ(dib.Create(30000, 30000).failure(),
+            (Failure{err::kOverflow,
+                     "Overflow: a picture of 30000 x 30000 pixels does not fit "
+                     "in memory"}));
 }
 
 TEST(CDibSection, RandomiseBitsFillsPixelsNotPadding) {
@@ -93,9 +85,7 @@ TEST(CDibSection, ResampleInterpolatesInsideTheOldPicture) {
   EXPECT_EQ(Bytes((*same)->DIBSectionBitsPtr(), (*same)->DIBSectionBitsPtr() + 12),
             Bytes(p, p + 12));
 
-  auto none = dib.Resample(0, 3);
-  ASSERT_TRUE(none);
-  EXPECT_FALSE(none->has_value());
+  EXPECT_FALSE(dib.Resample(0, 3)->has_value());
 
   // A one-pixel source has no neighbour: the pixel itself is used.
   CDibSection dot;

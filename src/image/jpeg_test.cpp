@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "image/tga.h"
 #include "support/fakes.h"
 #include "support/jpeg_samples.h"
@@ -51,18 +53,19 @@ using Calls = std::vector<std::string>;
 TEST(ReadJpeg, StepsInOrderAndEachFailurePoint) {
   struct Case {
     int init, params, image;
-    std::int32_t width;
+    std::int32_t width, channels;
     Calls calls;
     std::vector<std::string> messages;
     bool created;
   };
   const Calls all = {"init", "params x.jpg", "image", "free"};
   const Case cases[] = {
-      {-1, 0, 0, 5, {"init"}, {"Failed to initialise the IJL library: -1"}, false},
-      {0, -3, 0, 5, {"init", "params x.jpg", "free"}, {"Failed to read JPG"}, false},
-      {0, 0, 0, 0, {"init", "params x.jpg", "free"}, {}, false},  // Create fails
-      {0, 0, -5, 5, all, {"Cannot read Image Data from file."}, true},
-      {0, 0, 0, 5, all, {}, true},
+      {-1, 0, 0, 5, 3, {"init"}, {"Failed to initialise the IJL library: -1"}, false},
+      {0, -3, 0, 5, 3, {"init", "params x.jpg", "free"}, {"Failed to read JPG"}, false},
+      {0, 0, 0, 0, 3, {"init", "params x.jpg", "free"}, {}, false},  // Create fails
+      {0, 0, -5, 5, 3, all, {"Cannot read Image Data from file."}, true},
+      {0, 0, 0, 5, 3, all, {}, true},
+      {0, 0, 0, 5, 1, all, {}, true},  // grey
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.calls.size());
@@ -71,6 +74,7 @@ TEST(ReadJpeg, StepsInOrderAndEachFailurePoint) {
     lib.params_status = c.params;
     lib.image_status = c.image;
     lib.width = c.width;
+    lib.channels = c.channels;
     RecordingDialogs dialogs;
     CDibSection dib;
     auto r = ReadJpeg(lib, dialogs, dib, "x.jpg");
@@ -78,22 +82,17 @@ TEST(ReadJpeg, StepsInOrderAndEachFailurePoint) {
     EXPECT_EQ(*r, c.messages.empty() && c.created);
     EXPECT_EQ(lib.calls, c.calls);
     EXPECT_EQ(dialogs.Texts(), c.messages);
-    for (const auto& box : dialogs.boxes) {
-      EXPECT_EQ(box.icon, MsgIcon::kExclamation);
-      EXPECT_EQ(box.buttons, MsgButtons::kOk);
-      EXPECT_EQ(box.title, "");
-    }
+    for (const auto& box : dialogs.boxes)
+      EXPECT_EQ(std::tuple(box.title, box.buttons, box.icon),
+                std::tuple("", MsgButtons::kOk, MsgIcon::kExclamation));
     EXPECT_EQ(dib.DIBSectionBitsPtr() != nullptr, c.created);
     if (!*r) continue;
     // The target as described to the library: 5 x 2, top row first, one pad byte a row.
-    EXPECT_EQ(lib.seen.jpg_color, JpegColor::kYCbCr);
-    EXPECT_EQ(lib.seen.dib_width, 5);
-    EXPECT_EQ(lib.seen.dib_height, -2);
-    EXPECT_EQ(lib.seen.dib_pad_bytes, 1);
-    EXPECT_EQ(lib.seen.dib_channels, 3);
-    EXPECT_EQ(lib.seen.dib_color, JpegColor::kBgr);
-    EXPECT_EQ(lib.seen.dib_bytes.data(), dib.DIBSectionBitsPtr());
-    EXPECT_EQ(lib.seen.dib_bytes.size(), 32u);
+    const JpegProperties& s = lib.seen;
+    EXPECT_EQ(std::tuple(s.jpg_color, s.dib_width, s.dib_height, s.dib_pad_bytes, s.dib_channels,
+                         s.dib_color, s.dib_bytes.data(), s.dib_bytes.size()),
+              std::tuple(c.channels == 1 ? JpegColor::kGrey : JpegColor::kYCbCr, 5, -2, 1, 3,
+                         JpegColor::kBgr, dib.DIBSectionBitsPtr(), std::size_t{32}));
   }
   ScriptedLibrary lib;
   lib.width = lib.height = 65535;
@@ -101,16 +100,11 @@ TEST(ReadJpeg, StepsInOrderAndEachFailurePoint) {
   CDibSection dib;
   EXPECT_EQ(ReadJpeg(lib, dialogs, dib, "big.jpg").failure().code, err::kOverflow);
   EXPECT_EQ(lib.calls, (Calls{"init", "params big.jpg", "free"}));
-  ScriptedLibrary grey;
-  grey.channels = 1;
-  ASSERT_TRUE(ReadJpeg(grey, dialogs, dib, "g.jpg"));
-  EXPECT_EQ(grey.seen.jpg_color, JpegColor::kGrey);
 }
 
 TEST(ReadJpeg, PadBytesAreNotWritten) {
   testing::MemoryFileSystem fs;
   fs.Put("in.jpg", testing::SampleJpeg(5, 3));
-  RecordingDialogs dialogs;
   CDibSection dib;
   ASSERT_TRUE(*dib.Create(5, 3));
   std::fill_n(dib.DIBSectionBitsPtr(), 48, 0x77);  // Create inside ReadJpeg zero-fills
@@ -119,7 +113,6 @@ TEST(ReadJpeg, PadBytesAreNotWritten) {
   ASSERT_EQ(lib->Init(props), 0);
   props.jpg_file = "in.jpg";
   ASSERT_EQ(lib->Read(props, JpegReadMode::kReadParams), 0);
-  EXPECT_EQ(props.jpg_channels, 3);
   props.dib_width = 5;
   props.dib_height = -3;
   props.dib_pad_bytes = 1;
@@ -134,14 +127,15 @@ TEST(ReadJpeg, PadBytesAreNotWritten) {
   lib->Free(props);
 }
 
-TEST(ReadJpeg, UnreadableFilesAndUndecodableDataAreReported) {
+// Files the reader cannot open or decode show its message and fail the conversion without
+// touching the target; the failure tells whether a picture was made (only data that fails
+// after the header makes one): text, an empty or missing file, CMYK, data that ends early,
+// and 1,501 bytes that claim 20,000 x 32,767 pixels, refused before any memory is taken.
+TEST(ConvertJpgToTga, UnreadableFilesAndUndecodableDataWriteNothing) {
   testing::MemoryFileSystem fs;
   fs.Put("text.jpg", "this is not a picture");
   fs.Put("empty.jpg", "");
-  Bytes cmyk(8 * 8 * 4, 0x40);
-  fs.Put("cmyk.jpg", testing::EncodeJpeg(cmyk, 8, 8, TJPF_CMYK, TJSAMP_444));
-  // Data that ends early; and 1,501 bytes that claim 20,000 x 32,767 pixels, refused before
-  // any picture memory is taken.
+  fs.Put("cmyk.jpg", testing::EncodeJpeg(Bytes(8 * 8 * 4, 0x40), 8, 8, TJPF_CMYK, TJSAMP_444));
   const Bytes jpeg = testing::SampleJpeg(64, 64);
   fs.Put("cut.jpg", Bytes(jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() / 2)));
   Bytes huge(jpeg.begin(), jpeg.begin() + 1501);
@@ -150,50 +144,44 @@ TEST(ReadJpeg, UnreadableFilesAndUndecodableDataAreReported) {
   const unsigned char size[] = {0x7F, 0xFF, 0x4E, 0x20};  // height, width
   std::copy(std::begin(size), std::end(size), huge.begin() + static_cast<long>(sof + 5));
   fs.Put("huge.jpg", huge);
-  struct Case {
-    std::string file;
-    std::string message;
-    bool created;
-  };
-  const Case cases[] = {
-      {"text.jpg", "Failed to read JPG", false},
-      {"empty.jpg", "Failed to read JPG", false},
-      {"missing.jpg", "Failed to read JPG", false},
-      {"", "Failed to read JPG", false},
-      {"cmyk.jpg", "Cannot read Image Data from file.", true},
-      {"cut.jpg", "Cannot read Image Data from file.", true},
-      {"huge.jpg", "Failed to read JPG", false},
-  };
-  for (const auto& c : cases) {
-    RecordingDialogs dialogs;
-    CDibSection dib;
-    auto r = ReadJpeg(fs, dialogs, dib, c.file);
-    ASSERT_TRUE(r);
-    EXPECT_FALSE(*r) << c.file;
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{c.message}) << c.file;
-    EXPECT_EQ(dib.DIBSectionBitsPtr() != nullptr, c.created) << c.file;
+  fs.Put("old.tga", "keep");
+  const std::string unread = "Failed to read JPG", bad_data = "Cannot read Image Data from file.";
+  const std::pair<std::string, std::string> cases[] = {
+      {"text.jpg", unread}, {"empty.jpg", unread},  {"missing.jpg", unread}, {"", unread},
+      {"huge.jpg", unread}, {"cmyk.jpg", bad_data}, {"cut.jpg", bad_data}};
+  for (const auto& [file, message] : cases) {
+    const Failure failure =
+        message == unread ? Failure{err::kOverflow, "Overflow: no picture was decoded from " + file}
+                          : Failure{err::kInvalidFileFormat,
+                                    "Invalid file format: cannot read the image data of " + file};
+    for (const std::string target : {"new.tga", "old.tga"}) {
+      RecordingDialogs dialogs;
+      EXPECT_EQ(ConvertJpgToTga(fs, dialogs, file, target).failure(), failure);
+      EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{message}) << file;
+    }
   }
+  EXPECT_FALSE(fs.Exists("new.tga"));
+  EXPECT_EQ(*fs.Get("old.tga"), (Bytes{'k', 'e', 'e', 'p'}));
 }
 
 // The TGA header holds 16-bit sizes: larger pictures overflow before anything is written.
 TEST(ConvertJpgToTga, PicturesBeyond32767PixelsOverflowBeforeWriting) {
   testing::MemoryFileSystem fs;
   RecordingDialogs dialogs;
-  ScriptedLibrary wide, high, largest;
-  wide.width = 32768;
-  wide.height = 1;
-  high.width = 1;
-  high.height = 32768;
-  largest.width = 32767;
-  EXPECT_EQ(ConvertJpgToTga(wide, fs, dialogs, "w.jpg", "out.tga").failure(),
-            (Failure{err::kOverflow,
-                     "Overflow: a TGA picture is at most 32767 pixels wide, w.jpg is 32768"}));
-  EXPECT_EQ(ConvertJpgToTga(high, fs, dialogs, "h.jpg", "out.tga").failure(),
-            (Failure{err::kOverflow,
-                     "Overflow: a TGA picture is at most 32767 pixels high, h.jpg is 32768"}));
-  EXPECT_FALSE(fs.Exists("out.tga"));
-  ASSERT_TRUE(ConvertJpgToTga(largest, fs, dialogs, "l.jpg", "out.tga"));
-  EXPECT_EQ(fs.Get("out.tga")->size(), 18u + 3 * 32767 * 2 + 50);
+  const std::tuple<int, int, std::string> cases[] = {
+      {32768, 1, "wide, x.jpg is 32768"}, {1, 32768, "high, x.jpg is 32768"}, {32767, 2, ""}};
+  for (const auto& [width, height, message] : cases) {
+    ScriptedLibrary lib;
+    lib.width = width;
+    lib.height = height;
+    auto st = ConvertJpgToTga(lib, fs, dialogs, "x.jpg", "out.tga");
+    if (message.empty()) break;
+    EXPECT_EQ(
+        st.failure(),
+        (Failure{err::kOverflow, "Overflow: a TGA picture is at most 32767 pixels " + message}));
+    EXPECT_FALSE(fs.Exists("out.tga"));
+  }
+  EXPECT_EQ(fs.Get("out.tga").value_or(Bytes{}).size(), 18u + 3 * 32767 * 2 + 50);
 }
 
 }  // namespace

@@ -17,13 +17,9 @@ Bytes Encoded(const Bytes& row) {
 
 TEST(PutPcxRun, LoneLowValueIsItselfAndEverythingElseIsCountThenValue) {
   Bytes out;
-  PutPcxRun(5, 1, out);
-  PutPcxRun(191, 1, out);
-  PutPcxRun(192, 1, out);
-  PutPcxRun(200, 1, out);
-  PutPcxRun(5, 2, out);
-  PutPcxRun(9, 0, out);
-  PutPcxRun(0, 63, out);
+  const std::pair<unsigned char, unsigned char> runs[] = {{5, 1}, {191, 1}, {192, 1}, {200, 1},
+                                                          {5, 2}, {9, 0},   {0, 63}};
+  for (const auto& [value, count] : runs) PutPcxRun(value, count, out);
   EXPECT_EQ(out, (Bytes{0x05, 0xBF, 0xC1, 0xC0, 0xC1, 0xC8, 0xC2, 0x05, 0xFF, 0x00}));
 }
 
@@ -64,13 +60,18 @@ TEST(EncodePcxLine, EqualsTheStepwiseRunCountOnRandomRows) {
   }
 }
 
-Bytes ExpectedHeader1024() {
-  Bytes h = {0x0A, 0x05, 0x01, 0x08, 0x00, 0x00, 0x00, 0x00,
-             0xFF, 0x03, 0xFF, 0x03, 0x00, 0x04, 0x00, 0x04};
-  for (int i = 0; i < 16; ++i) h.insert(h.end(), {0x25, 0x4D, 0x25});
-  h.insert(h.end(), {0x00, 0x01, 0x00, 0x04, 0x01, 0x00, 0x0C, 0x00, 0x0A, 0x00});
-  h.resize(128, 0);
-  return h;
+// A whole file: the header with the given sizes (x and y maximum, width and height) and
+// bytes per line, the rows, and the grey palette.
+Bytes PcxFile(const Bytes& sizes, const Bytes& line_bytes, const Bytes& rows) {
+  Bytes f = {0x0A, 0x05, 0x01, 0x08, 0x00, 0x00, 0x00, 0x00};
+  f.insert(f.end(), sizes.begin(), sizes.end());
+  for (int i = 0; i < 16; ++i) f.insert(f.end(), {0x25, 0x4D, 0x25});
+  f.insert(f.end(), {0x00, 0x01, line_bytes[0], line_bytes[1], 0x01, 0x00, 0x0C, 0x00, 0x0A, 0x00});
+  f.resize(128, 0);
+  f.insert(f.end(), rows.begin(), rows.end());
+  f.push_back(0x0C);
+  for (int i = 0; i < 256; ++i) f.insert(f.end(), 3, static_cast<unsigned char>(i));
+  return f;
 }
 
 TEST(WritePcx, HeaderRowsAndGreyPaletteReplaceALongerFile) {
@@ -80,51 +81,34 @@ TEST(WritePcx, HeaderRowsAndGreyPaletteReplaceALongerFile) {
   for (auto& b : grid.Row(0)) b = 3;
   grid.Row(1023)[0] = 200;
   ASSERT_TRUE(WritePcx(fs, "map.pcx", grid));
+  Bytes rows;
+  for (int y = 0; y < 1024; ++y) {
+    const unsigned char value = y == 0 ? 3 : 0, last = y == 1023 ? 0xCF : 0xD0;
+    if (y == 1023) rows.insert(rows.end(), {0xC1, 0xC8});  // 200, then 1023 zeros
+    for (int r = 0; r < 16; ++r) rows.insert(rows.end(), {0xFF, value});
+    rows.insert(rows.end(), {last, value});  // 1024 = 16 x 63 + 16, 1023 = 16 x 63 + 15
+  }
+  EXPECT_EQ(*fs.Get("map.pcx"),
+            PcxFile({0xFF, 0x03, 0xFF, 0x03, 0x00, 0x04, 0x00, 0x04}, {0x00, 0x04}, rows));
 
-  Bytes expected = ExpectedHeader1024();
-  for (int r = 0; r < 16; ++r) expected.insert(expected.end(), {0xFF, 0x03});
-  expected.insert(expected.end(), {0xD0, 0x03});  // 1024 = 16 x 63 + 16
-  Bytes zero_row;
-  for (int r = 0; r < 16; ++r) zero_row.insert(zero_row.end(), {0xFF, 0x00});
-  zero_row.insert(zero_row.end(), {0xD0, 0x00});
-  for (int y = 1; y < 1023; ++y) expected.insert(expected.end(), zero_row.begin(), zero_row.end());
-  expected.insert(expected.end(), {0xC1, 0xC8});
-  for (int r = 0; r < 16; ++r) expected.insert(expected.end(), {0xFF, 0x00});
-  expected.insert(expected.end(), {0xCF, 0x00});  // 1023 zeros after the first byte
-  expected.push_back(0x0C);
-  for (int i = 0; i < 256; ++i) expected.insert(expected.end(), 3, static_cast<unsigned char>(i));
-  EXPECT_EQ(*fs.Get("map.pcx"), expected);
-}
-
-TEST(WritePcx, OnePixelWideGridIsOneRunPerRow) {
-  testing::MemoryFileSystem fs;
-  ByteGrid grid(1, 3);
-  grid.Row(0)[0] = 4;
-  grid.Row(1)[0] = 220;
-  grid.Row(2)[0] = 0;
-  ASSERT_TRUE(WritePcx(fs, "a.pcx", grid));
-  const Bytes file = *fs.Get("a.pcx");
-  ASSERT_EQ(file.size(), 128u + 4 + 769);
-  EXPECT_EQ(Bytes(file.begin() + 8, file.begin() + 16),
-            (Bytes{0x00, 0x00, 0x02, 0x00, 0x01, 0x00, 0x03, 0x00}));
-  EXPECT_EQ(Bytes(file.begin() + 66, file.begin() + 68), (Bytes{0x01, 0x00}));
-  EXPECT_EQ(Bytes(file.begin() + 128, file.begin() + 132), (Bytes{0x04, 0xC1, 0xDC, 0x00}));
-  EXPECT_EQ(Bytes(file.end() - 3, file.end()), (Bytes{0xFF, 0xFF, 0xFF}));
+  // One pixel wide: one run per row.
+  ByteGrid column(1, 3);
+  column.Row(0)[0] = 4;
+  column.Row(1)[0] = 220;
+  ASSERT_TRUE(WritePcx(fs, "a.pcx", column));
+  EXPECT_EQ(*fs.Get("a.pcx"), PcxFile({0x00, 0x00, 0x02, 0x00, 0x01, 0x00, 0x03, 0x00},
+                                      {0x01, 0x00}, {0x04, 0xC1, 0xDC, 0x00}));
 }
 
 TEST(WritePcx, OversizeGridAndUnwritableTargetFail) {
   testing::MemoryFileSystem fs;
-  auto st = WritePcx(fs, "a.pcx", ByteGrid(32768, 1));
-  ASSERT_FALSE(st);
-  EXPECT_EQ(st.failure(), (Failure{err::kOverflow,
-                                   "Overflow: a PCX picture is at most 32767 pixels wide and "
-                                   "high, this one is 32768 x 1"}));
+  EXPECT_EQ(WritePcx(fs, "a.pcx", ByteGrid(32768, 1)).failure(),
+            (Failure{err::kOverflow,
+                     "Overflow: a PCX picture is at most 32767 pixels wide and high, this one "
+                     "is 32768 x 1"}));
   EXPECT_FALSE(fs.Exists("a.pcx"));
-
   ASSERT_TRUE(fs.MakeDirectory("dir"));
-  st = WritePcx(fs, "dir", ByteGrid(2, 2));
-  ASSERT_FALSE(st);
-  EXPECT_EQ(st.failure().code, err::kPathFileAccessError);
+  EXPECT_EQ(WritePcx(fs, "dir", ByteGrid(2, 2)).failure().code, err::kPathFileAccessError);
 }
 
 }  // namespace

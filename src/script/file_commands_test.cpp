@@ -93,14 +93,13 @@ TEST_F(FileCommandsTest, CopyMoveAndDeleteRuns) {
         {{"Textures/", ""}, {"Textures/a.pcx", "tex"}});
   // Failures name the path that failed; a copy that fails part-way (a full disk) leaves
   // nothing under the target's name, nor its temporary file.
-  Check(sources, {}, {}, "Copy a.txt Kyv_DF3_Location\\missing", 0, 1,
-        {"Copying a.txt To " + G() + "\\missing\\a.txt",
-         Failed("Copy a.txt Kyv_DF3_Location\\missing", missing)},
-        sources, {});
-  Check(sources, {}, {}, "Move a.txt Kyv_DF3_Location\\missing", 0, 1,
-        {"Moving a.txt To " + G() + "\\missing\\a.txt",
-         Failed("Move a.txt Kyv_DF3_Location\\missing", missing)},
-        sources, {});
+  for (const std::string command : {"Copy", "Move"}) {
+    const std::string line = command + " a.txt Kyv_DF3_Location\\missing";
+    Check(sources, {}, {}, line, 0, 1,
+          {(command == "Copy" ? "Copying" : "Moving") + (" a.txt To " + G() + "\\missing\\a.txt"),
+           Failed(line, missing)},
+          sources, {});
+  }
   Check(sources, {{"a.txt/", ""}}, {}, "Copy a.txt Kyv_DF3_Location", 0, 1,
         {"Copying a.txt To " + G() + "/a.txt",
          Failed(

@@ -45,12 +45,9 @@ inline Bytes EncodeJpeg(const Bytes& pixels, int width, int height, int pixel_fo
   std::unique_ptr<void, int (*)(tjhandle)> tj(tjInitCompress(), tjDestroy);
   unsigned char* out = nullptr;
   unsigned long size = 0;
-  if (tjCompress2(tj.get(), pixels.data(), width, 0, height, pixel_format, &out, &size, subsampling,
-                  quality, flags) != 0) {
-    tjFree(out);
-    return {};
-  }
-  Bytes jpeg(out, out + size);
+  const int status = tjCompress2(tj.get(), pixels.data(), width, 0, height, pixel_format, &out,
+                                 &size, subsampling, quality, flags);
+  const Bytes jpeg = status == 0 ? Bytes(out, out + size) : Bytes{};
   tjFree(out);
   return jpeg;
 }
