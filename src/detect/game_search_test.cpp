@@ -5,6 +5,8 @@
 #include <map>
 
 #include "base/ascii.h"
+#include "detect/lutris_game.h"
+#include "detect/steam_library.h"
 #include "platform/host.h"
 #include "registry/tree_registry.h"
 #include "shell/game_folders.h"
@@ -18,8 +20,7 @@ namespace {
 class FakeEnvironment final : public Environment {
  public:
   std::optional<std::string> Variable(const std::string& name) override {
-    auto it = vars.find(name);
-    return it == vars.end() ? std::nullopt : std::optional<std::string>(it->second);
+    return vars.count(name) ? std::optional<std::string>(vars[name]) : std::nullopt;
   }
   std::optional<std::string> HostFolder(const std::string& folder,
                                         const std::string& prefix) override {
@@ -140,15 +141,69 @@ TEST(SearchGameFolders, FindsEachSourceInOrderAndOnlyFoldersHoldingTheProgram) {
     std::string found;
     for (int v = 1; v <= 3; ++v) {
       const auto& hit = report[v - 1].found;
-      if (hit) {
-        EXPECT_EQ(folders[v], hit->folder);
-      }
+      EXPECT_TRUE(!hit || folders[v] == hit->folder) << row.what;
       found += (v > 1 ? "|" : "") + (hit ? std::string(FolderSourceName(hit->source)) + " ~" +
                                                folders[v].substr(home.size())
                                          : folders[v]);
     }
     EXPECT_EQ(found, row.found) << row.what;
   }
+}
+
+TEST(LutrisGamePrefix, ReadsTheGamesPrefixAndRefusesMalformedText) {
+  const std::pair<std::string_view, std::string_view> rows[] = {
+      {"game:\n  exe: /g/df.exe\n  prefix: /g/pfx\nname: DF\n", "/g/pfx"},
+      {"# made by Lutris\r\n---\r\ngame:\r\n    prefix: /g/a b # comment\r\n", "/g/a b"},
+      {"game:\n  prefix: '/g/it''s'\n", "/g/it's"},
+      {"game:\n  prefix: \"/g/\\x41\\u00e9\\\"\\\\\"\n", "/g/A\xc3\xa9\"\\"},
+      {"\"game\":\n  \"prefix\": /g/q\n", "/g/q"},
+      {"game:\n  args:\n    prefix: /not/this\n  prefix: /g/p#x\n", "/g/p#x"},
+      {"wine:\n  prefix: /not/game\ngame:\n  exe: x\n", "none"},
+      {"game:\n  prefix: ~\n", "none"},
+      {"game:\n  prefix:\n", "none"},
+      {"game: {prefix: /flow}\n", "none"},
+      {"game:\n  prefix: \"/open\n", "none"},
+      {"game:\n  prefix: \"/bad\\q\"\n", "none"},
+      {"game:\n  prefix: '/x' y\n", "none"},
+      {"game:\n\tprefix: /tab\n", "none"},
+      {"- game\ngame:\n  prefix: /x\n", "none"},
+      {"game:x\n  prefix: /x\n", "none"},
+  };
+  for (const auto& [yaml, expected] : rows)
+    EXPECT_EQ(LutrisGamePrefix(yaml).value_or("none"), expected) << yaml;
+}
+
+// The libraries joined by "|", or "malformed".
+std::string Libraries(std::string_view text) {
+  auto folders = SteamLibraryFolders(text);
+  if (!folders) return "malformed";
+  std::string out;
+  for (const std::string& f : *folders) out += (out.empty() ? "" : "|") + f;
+  return out;
+}
+
+TEST(SteamLibraryFolders, ReadsBothFormatsAndRefusesMalformedText) {
+  const std::pair<std::string_view, std::string_view> rows[] = {
+      {R"("libraryfolders" { "contentstatsid" "-1" "0" { "path" "C:\\Program Files (x86)\\Steam"
+          "apps" { "1" "2" } } "1" { "label" "x" "PATH" "D:\\S \"1\"" } })",
+       R"(C:\Program Files (x86)\Steam|D:\S "1")"},
+      {"\"LibraryFolders\"\n{\n // comment \"1\" \"x\"\n\t\"TimeNextStatsReport\" \"1\"\n"
+       "\t\"1\"\t\t\"/mnt/games\"\n\t\"2\" \"D:\\Games\" [$WIN32]\n}\n",
+       R"(/mnt/games|D:\Games)"},
+      {R"(libraryfolders { 1 /bare/word x1 "/not/a/library" "2" "" })", "/bare/word"},
+      {R"("other" { "1" "/x" })", ""},
+      {"", ""},
+      {R"("libraryfolders" { "1" "/x" )", "malformed"},
+      {R"("libraryfolders" { "1" "/x })", "malformed"},
+      {R"("libraryfolders" } )", "malformed"},
+      {R"("libraryfolders" { "1" })", "malformed"},
+      {R"({ "1" "/x" })", "malformed"},
+  };
+  for (const auto& [text, expected] : rows) EXPECT_EQ(Libraries(text), expected) << text;
+  std::string deep;  // 32 nested blocks are read, 33 are refused
+  for (int i = 0; i < 32; ++i) deep += "k {";
+  EXPECT_EQ(Libraries(deep + std::string(32, '}')), "");
+  EXPECT_EQ(Libraries("k {" + deep + std::string(33, '}')), "malformed");
 }
 
 }  // namespace

@@ -84,38 +84,33 @@ TEST_F(FrmMainTest, TheWindowMovesThroughItsStatesAndAnAbortLeavesItReady) {
   EXPECT_EQ(Log(), LogOf(second));
 }
 
-TEST_F(FrmMainTest, InstallWithAnUnknownFolderOnlyTellsTheUser) {
-  window.state().game_folders[3] = std::string(kNothing);
-  WriteControl("Delete a.txt\r\n");
-  window.ClickInstall();
-  EXPECT_EQ(dialogs.Texts(), Entries{"Please Set Valid Delta Force 3 Path First!"});
-  EXPECT_TRUE(window.controls().install.visible);
-  EXPECT_EQ(window.controls().change.caption, "Change");
-  EXPECT_EQ(window.controls().window_height, kCollapsedHeight);
-  EXPECT_FALSE(program.Exists("InstallLog.txt"));
-
-  window.state().game_folders[3] = "";  // known, though empty
-  window.ClickInstall();
-  EXPECT_EQ(window.controls().change.caption, "Finished");
-}
-
-TEST_F(FrmMainTest, ChangeAsksForTheFolderAndEndsTheProgramOnceFinished) {
+// Change asks for the folder (a cancel keeps the one known); Install without a known folder
+// only tells the user; once the run finished, Change ends the program.
+TEST_F(FrmMainTest, ChangeAsksForTheFolderInstallNeedsOneAndFinishedEndsTheProgram) {
   window.state().controls.change.caption = "Set";
   dialogs.folders = {"D:\\LW", std::nullopt};
   window.ClickChange();
-  EXPECT_EQ(window.state().game_folders[3], "D:\\LW");
   EXPECT_EQ(view.last.folder, "D:\\LW");
   EXPECT_EQ(view.last.change.caption, "Set");
   window.ClickChange();  // cancelled: the known folder stays
   EXPECT_EQ(window.state().game_folders[3], "D:\\LW");
   EXPECT_EQ(window.controls().folder, "D:\\LW");
-  window.state().game_folders[3] = "Nothing";
+  window.state().game_folders[3] = std::string(kNothing);
   window.ClickChange();  // cancelled with none known
   EXPECT_EQ(window.controls().folder, "Nothing");
   EXPECT_EQ(dialogs.prompts, Entries(3, "Please Select Your Delta Force 3 Folder!"));
-  EXPECT_FALSE(window.ended());
 
-  window.state().controls.change.caption = "Finished";
+  WriteControl("Delete a.txt\r\n");
+  window.ClickInstall();
+  EXPECT_EQ(dialogs.Texts(), Entries{"Please Set Valid Delta Force 3 Path First!"});
+  EXPECT_TRUE(window.controls().install.visible);
+  EXPECT_EQ(window.controls().change.caption, "Set");
+  EXPECT_EQ(window.controls().window_height, kCollapsedHeight);
+  EXPECT_FALSE(program.Exists("InstallLog.txt"));
+  window.state().game_folders[3] = "";  // known, though empty
+  window.ClickInstall();
+  EXPECT_EQ(window.controls().change.caption, "Finished");
+  EXPECT_FALSE(window.ended());
   window.ClickChange();
   EXPECT_TRUE(window.ended());
   EXPECT_TRUE(view.ended);

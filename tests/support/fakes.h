@@ -35,33 +35,31 @@ class RecordingDialogs : public Dialogs {
   MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgButtons buttons,
                        MsgIcon icon) override {
     boxes.push_back({text, title, buttons, icon});
-    if (!answers.empty()) {
-      MsgAnswer a = answers.front();
-      answers.pop_front();
-      return a;
-    }
-    return buttons == MsgButtons::kOk || buttons == MsgButtons::kOkCancel ? MsgAnswer::kOk
-                                                                          : MsgAnswer::kNo;
+    const bool ok = buttons == MsgButtons::kOk || buttons == MsgButtons::kOkCancel;
+    return Next(answers).value_or(ok ? MsgAnswer::kOk : MsgAnswer::kNo);
   }
   std::optional<std::string> InputBox(const std::string& prompt, const std::string&,
                                       const std::string&) override {
     prompts.push_back(prompt);
-    if (inputs.empty()) return std::nullopt;
-    auto v = inputs.front();
-    inputs.pop_front();
-    return v;
+    return Next(inputs).value_or(std::nullopt);
   }
   std::optional<std::string> BrowseForFolder(const std::string& title) override {
     prompts.push_back(title);
-    if (folders.empty()) return std::nullopt;
-    auto v = folders.front();
-    folders.pop_front();
-    return v;
+    return Next(folders).value_or(std::nullopt);
   }
   std::vector<std::string> Texts() const {
     std::vector<std::string> out;
     for (const auto& b : boxes) out.push_back(b.text);
     return out;
+  }
+
+ private:
+  template <class T>
+  static std::optional<T> Next(std::deque<T>& queue) {
+    if (queue.empty()) return std::nullopt;
+    T v = std::move(queue.front());
+    queue.pop_front();
+    return v;
   }
 };
 
@@ -110,10 +108,10 @@ class FixedClock : public Clock {
 };
 
 // Wraps a file system and fails chosen operations. Each rule names an operation
-// ("open", "read", "write", "size", "sync", "truncate", "close", "length", "mtime", "isdir",
-// "syncdir", "lock", "identity", "copy", "rename", "replace", "remove", "mkdir", "list", "cwd",
-// "chdir"), an optional path substring and how many matching calls pass before it fails (then
-// it fails every time, or `times` times).
+// ("open", "read", "write", "size", "sync", "truncate", "close", "length", "mtime", "settime",
+// "isdir", "syncdir", "lock", "identity", "copy", "rename", "replace", "remove", "mkdir", "list",
+// "cwd", "chdir"), an optional path substring and how many matching calls pass before it fails
+// (then it fails every time, or `times` times).
 class FaultyFileSystem : public FileSystem {
  public:
   struct Rule {
@@ -147,6 +145,12 @@ class FaultyFileSystem : public FileSystem {
     return std::nullopt;
   }
 
+  // What `call` gives, unless a rule or the crash fails `op` on `path`.
+  template <class Call>
+  auto Pass(const char* op, const std::string& path, Call call) -> decltype(call()) {
+    if (auto f = Check(op, path)) return *f;
+    return call();
+  }
   std::optional<Failure> Check(const std::string& op, const std::string& path) {
     log.push_back(op + " " + path);
     if (auto f = Crash(op)) return f;
@@ -166,67 +170,51 @@ class FaultyFileSystem : public FileSystem {
 
   Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override;
   Result<std::uint64_t> FileLength(const std::string& path) override {
-    if (auto f = Check("length", path)) return *f;
-    return inner_.FileLength(path);
+    return Pass("length", path, [&] { return inner_.FileLength(path); });
   }
   Result<LocalDateTime> ModifiedTime(const std::string& path) override {
-    if (auto f = Check("mtime", path)) return *f;
-    return inner_.ModifiedTime(path);
+    return Pass("mtime", path, [&] { return inner_.ModifiedTime(path); });
   }
-  // Operation "settime".
   Status SetModifiedTime(const std::string& path, const LocalDateTime& time) override {
-    if (auto f = Check("settime", path)) return *f;
-    return inner_.SetModifiedTime(path, time);
+    return Pass("settime", path, [&] { return inner_.SetModifiedTime(path, time); });
   }
   Result<bool> IsDirectory(const std::string& path) override {
-    if (auto f = Check("isdir", path)) return *f;
-    return inner_.IsDirectory(path);
+    return Pass("isdir", path, [&] { return inner_.IsDirectory(path); });
   }
   Status SyncFolder(const std::string& path) override {
-    if (auto f = Check("syncdir", path)) return *f;
-    return inner_.SyncFolder(path);
+    return Pass("syncdir", path, [&] { return inner_.SyncFolder(path); });
   }
   Result<std::string> ExactPath(const std::string& path) override { return inner_.ExactPath(path); }
   Result<std::unique_ptr<FileLock>> Lock(const std::string& path) override {
-    if (auto f = Check("lock", path)) return *f;
-    return inner_.Lock(path);
+    return Pass("lock", path, [&] { return inner_.Lock(path); });
   }
   Result<FileIdentity> Identity(const std::string& path) override {
-    if (auto f = Check("identity", path)) return *f;
-    return inner_.Identity(path);
+    return Pass("identity", path, [&] { return inner_.Identity(path); });
   }
   // The copy itself goes through this wrapper's opens, writes and "replace".
   Status CopyFile(const std::string& from, const std::string& to) override {
-    if (auto f = Check("copy", from + " -> " + to)) return *f;
-    return FileSystem::CopyFile(from, to);
+    return Pass("copy", from + " -> " + to, [&] { return FileSystem::CopyFile(from, to); });
   }
   Status Rename(const std::string& from, const std::string& to) override {
-    if (auto f = Check("rename", from + " -> " + to)) return *f;
-    return inner_.Rename(from, to);
+    return Pass("rename", from + " -> " + to, [&] { return inner_.Rename(from, to); });
   }
   Status ReplaceFile(const std::string& from, const std::string& to) override {
-    if (auto f = Check("replace", from + " -> " + to)) return *f;
-    return inner_.ReplaceFile(from, to);
+    return Pass("replace", from + " -> " + to, [&] { return inner_.ReplaceFile(from, to); });
   }
   Status RemoveFile(const std::string& path) override {
-    if (auto f = Check("remove", path)) return *f;
-    return inner_.RemoveFile(path);
+    return Pass("remove", path, [&] { return inner_.RemoveFile(path); });
   }
   Status MakeDirectory(const std::string& path) override {
-    if (auto f = Check("mkdir", path)) return *f;
-    return inner_.MakeDirectory(path);
+    return Pass("mkdir", path, [&] { return inner_.MakeDirectory(path); });
   }
   Result<std::vector<DirEntry>> ListDirectory(const std::string& path) override {
-    if (auto f = Check("list", path)) return *f;
-    return inner_.ListDirectory(path);
+    return Pass("list", path, [&] { return inner_.ListDirectory(path); });
   }
   Result<std::string> CurrentDirectory() override {
-    if (auto f = Check("cwd", "")) return *f;
-    return inner_.CurrentDirectory();
+    return Pass("cwd", "", [&] { return inner_.CurrentDirectory(); });
   }
   Status SetCurrentDirectory(const std::string& path) override {
-    if (auto f = Check("chdir", path)) return *f;
-    return inner_.SetCurrentDirectory(path);
+    return Pass("chdir", path, [&] { return inner_.SetCurrentDirectory(path); });
   }
 
  private:
@@ -240,16 +228,13 @@ class FaultyFile : public File {
   FaultyFile(FaultyFileSystem& fs, std::unique_ptr<File> inner, std::string path)
       : fs_(fs), inner_(std::move(inner)), path_(std::move(path)) {}
   Status ReadAt(std::uint64_t offset, void* out, std::size_t size) override {
-    if (auto f = fs_.Check("read", path_)) return *f;
-    return inner_->ReadAt(offset, out, size);
+    return fs_.Pass("read", path_, [&] { return inner_->ReadAt(offset, out, size); });
   }
   Status WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
-    if (auto f = fs_.Check("write", path_)) return *f;
-    return inner_->WriteAt(offset, data, size);
+    return fs_.Pass("write", path_, [&] { return inner_->WriteAt(offset, data, size); });
   }
   Result<std::uint64_t> Size() override {
-    if (auto f = fs_.Check("size", path_)) return *f;
-    return inner_->Size();
+    return fs_.Pass("size", path_, [&] { return inner_->Size(); });
   }
   Status Sync() override {
     if (auto f = fs_.Check("sync", path_)) return *f;
@@ -259,8 +244,7 @@ class FaultyFile : public File {
     return st;
   }
   Status SetLength(std::uint64_t length) override {
-    if (auto f = fs_.Check("truncate", path_)) return *f;
-    return inner_->SetLength(length);
+    return fs_.Pass("truncate", path_, [&] { return inner_->SetLength(length); });
   }
   Status Close() override {
     if (auto f = fs_.Check("close", path_)) {

@@ -41,14 +41,10 @@ class InstallFixture : public ::testing::Test {
     window.state().control_line_count = static_cast<std::int32_t>(SplitLines(text).size());
   }
 
-  // The log's two header lines for the fixed clock.
-  static std::string LogHeader() {
-    return "Kyv Obrik's DF Mod Installer\r\nLog Created On Sunday The 06 Of December At "
-           "15:42:07\r\n";
-  }
-  // A whole log: the header and one line per entry.
+  // A whole log: the header for the fixed clock and one line per entry.
   static std::string LogOf(const std::vector<std::string>& entries) {
-    std::string out = LogHeader();
+    std::string out =
+        "Kyv Obrik's DF Mod Installer\r\nLog Created On Sunday The 06 Of December At 15:42:07\r\n";
     for (const auto& e : entries) out += e + "\r\n";
     return out;
   }

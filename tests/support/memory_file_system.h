@@ -28,13 +28,11 @@ class MemoryFileSystem : public FileSystem {
     files_[path] = std::make_shared<Bytes>(std::move(data));
     times_.erase(path);
   }
-  void Put(const std::string& path, std::string_view data) {
+  // With a time, the file has a modification time of its own.
+  void Put(const std::string& path, std::string_view data,
+           std::optional<LocalDateTime> time = std::nullopt) {
     Put(path, Bytes(data.begin(), data.end()));
-  }
-  // A file with a modification time of its own.
-  void Put(const std::string& path, std::string_view data, const LocalDateTime& time) {
-    Put(path, data);
-    times_[path] = time;
+    if (time) times_[path] = *time;
   }
   std::optional<Bytes> Get(const std::string& path) const {
     auto it = files_.find(path);
@@ -43,9 +41,8 @@ class MemoryFileSystem : public FileSystem {
   }
   // The file's bytes as a string; empty when there is no such file.
   std::string Text(const std::string& path) const {
-    auto it = files_.find(path);
-    if (it == files_.end()) return {};
-    return std::string(it->second->begin(), it->second->end());
+    const Bytes bytes = Get(path).value_or(Bytes{});
+    return std::string(bytes.begin(), bytes.end());
   }
   bool Exists(const std::string& path) const { return files_.count(path) != 0; }
   int open_files() const { return *open_count_; }
@@ -63,8 +60,7 @@ class MemoryFileSystem : public FileSystem {
       it->second->clear();
     }
     return std::unique_ptr<File>(
-        std::make_unique<MemoryFile>(it->second, open_count_, mode == OpenMode::kRead,
-                                     mode == OpenMode::kAppend, max_file_size));
+        std::make_unique<MemoryFile>(it->second, open_count_, mode, max_file_size));
   }
   Result<std::uint64_t> FileLength(const std::string& path) override {
     auto it = files_.find(path);
@@ -102,10 +98,7 @@ class MemoryFileSystem : public FileSystem {
     auto data = it->second;
     files_.erase(it);
     files_[to] = std::move(data);
-    if (auto t = times_.find(from); t != times_.end()) {
-      times_[to] = t->second;
-      times_.erase(from);
-    }
+    if (auto t = times_.extract(from)) times_[to] = t.mapped();
     return {};
   }
   Status RemoveFile(const std::string& path) override {
@@ -142,13 +135,9 @@ class MemoryFileSystem : public FileSystem {
  private:
   class MemoryFile : public File {
    public:
-    MemoryFile(std::shared_ptr<Bytes> data, std::shared_ptr<int> open_count, bool read_only,
-               bool append, std::uint64_t limit)
-        : data_(std::move(data)),
-          open_count_(std::move(open_count)),
-          read_only_(read_only),
-          append_(append),
-          limit_(limit) {
+    MemoryFile(std::shared_ptr<Bytes> data, std::shared_ptr<int> open_count, OpenMode mode,
+               std::uint64_t limit)
+        : data_(std::move(data)), open_count_(std::move(open_count)), mode_(mode), limit_(limit) {
       ++*open_count_;
     }
     ~MemoryFile() override { (void)Close(); }
@@ -163,8 +152,8 @@ class MemoryFileSystem : public FileSystem {
     }
     Status WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
       if (!data_) return Closed();
-      if (read_only_) return Failure{err::kBadFileMode, "Bad file mode"};
-      if (append_) offset = data_->size();
+      if (mode_ == OpenMode::kRead) return Failure{err::kBadFileMode, "Bad file mode"};
+      if (mode_ == OpenMode::kAppend) offset = data_->size();
       if (offset > limit_ || size > limit_ - offset) return Failure{err::kDiskFull, "Disk full"};
       if (data_->size() < offset + size) data_->resize(offset + size);
       if (size > 0) std::memcpy(data_->data() + offset, data, size);
@@ -176,7 +165,7 @@ class MemoryFileSystem : public FileSystem {
     }
     Status SetLength(std::uint64_t length) override {
       if (!data_) return Closed();
-      if (read_only_) return Failure{err::kBadFileMode, "Bad file mode"};
+      if (mode_ == OpenMode::kRead) return Failure{err::kBadFileMode, "Bad file mode"};
       data_->resize(static_cast<std::size_t>(length));
       return {};
     }
@@ -190,8 +179,7 @@ class MemoryFileSystem : public FileSystem {
     static Failure Closed() { return {err::kBadFileName, "File is closed"}; }
     std::shared_ptr<Bytes> data_;
     std::shared_ptr<int> open_count_;
-    bool read_only_;
-    bool append_;
+    OpenMode mode_;
     std::uint64_t limit_;
   };
 

@@ -11,10 +11,9 @@ namespace dfm::testing {
 
 class RecordingMainView : public MainView {
  public:
-  MainControls last;                    // the controls as last shown
-  std::vector<int> progress;            // each progress width shown, changes only
-  std::vector<std::string> status;      // the status list as the view holds it
-  std::vector<std::string> all_status;  // every entry ever added, across clears
+  MainControls last;                // the controls as last shown
+  std::vector<int> progress;        // each progress width shown, changes only
+  std::vector<std::string> status;  // the status list as the view holds it
   int clears = 0;
   bool ended = false;
   std::vector<std::string> icons;        // paths of the icons shown, in order
@@ -28,10 +27,7 @@ class RecordingMainView : public MainView {
     }
     last = controls;
   }
-  void StatusAdded(const std::string& entry) override {
-    status.push_back(entry);
-    all_status.push_back(entry);
-  }
+  void StatusAdded(const std::string& entry) override { status.push_back(entry); }
   void StatusCleared() override {
     status.clear();
     ++clears;
