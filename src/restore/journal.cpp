@@ -193,7 +193,7 @@ Status JournalWriter::WritePending() {
   if (pending_.empty()) return {};
   Status st = file_->WriteAt(bytes_ - pending_.size(), pending_.data(), pending_.size());
   // Written or not, the records are not offered again: after a failed write the journal's
-  // end is unknown, and every later flush fails (dirty_ stays set).
+  // end is unknown, and every later flush and the close fail.
   if (!st) failed_ = st;
   pending_.clear();
   return st;

@@ -52,8 +52,7 @@ struct JournalingFileSystem::PathState {
   bool whole = false;  // the install wrote (or moved in) the whole content
   bool replaced = false;
   std::string moved_to, moved_from;
-  std::map<std::uint64_t, Bytes> held;  // writes waiting for the next commit, by offset;
-                                        // disjoint
+  std::map<std::uint64_t, Bytes> held;  // disjoint writes waiting for the next commit
   bool delete_held = false;             // a deletion waiting for it
   std::string stash;                    // where the deletion moves the file
   std::uint64_t record_end = 0;         // the journal's length after this path's latest record
@@ -62,16 +61,12 @@ struct JournalingFileSystem::PathState {
 
 namespace {
 
+using Kind = JournalingFileSystem::PathState::Kind;
+
 // Where the last held write ends (0 when none is held).
 std::uint64_t HeldEnd(const JournalingFileSystem::PathState& state) {
   return state.held.empty() ? 0 : state.held.rbegin()->first + state.held.rbegin()->second.size();
 }
-
-}  // namespace
-
-namespace {
-
-using Kind = JournalingFileSystem::PathState::Kind;
 
 Failure NotFound(const std::string& path) {
   return {err::kFileNotFound, "File not found: " + path};
@@ -328,7 +323,7 @@ Status JournalingFileSystem::Commit() {
   if (Status flushed = journal_.Flush(); !flushed) return flushed;  // nothing is passed on
   // The deleted files go to fresh names in the restore point's folder, which only this
   // run writes: its listing, read once, answers the lookups of those names.
-  const auto batch = inner_.BeginBatch();
+  std::unique_ptr<FileBatch> batch;
   for (PathState* held : order_) {
     PathState& state = *held;
     if (!state.held.empty()) {
@@ -344,6 +339,7 @@ Status JournalingFileSystem::Commit() {
     if (state.delete_held && !state.stash.empty()) {
       // Moved, not copied; across volumes, copied and then removed. The name in the
       // stash is this run's own and new.
+      if (!batch) batch = inner_.BeginBatch();
       Status moved = inner_.ReplaceFile(state.path, state.stash);
       if (!moved) {
         moved = inner_.CopyFile(state.path, state.stash);
