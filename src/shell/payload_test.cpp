@@ -5,9 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "base/path_utils.h"
 #include "platform/host.h"
-#include "registry/tree_registry.h"
 #include "support/fakes.h"
 #include "support/program_folder_fixture.h"
 #include "support/temp_dir.h"
@@ -118,9 +116,6 @@ TEST_F(UnpackTest, EachFailedOperationReportsOnceAndTheNextGoesOn) {
 TEST(ProgramFolder, IsTheFolderOfTheProgramFileWhateverDotsItHolds) {
   EXPECT_EQ(ProgramFolderOf("C:\\Users\\player.one\\Downloads\\Setup.exe", PathStyle::kWindows),
             "C:\\Users\\player.one\\Downloads\\");
-  // The dot rule would take the folder itself for a file, and unpack into its parent:
-  EXPECT_EQ(GetFolder("C:\\Users\\player.one\\Downloads", PathStyle::kWindows),
-            "C:\\Users\\player.one\\");
   EXPECT_EQ(ProgramFolderOf("C:\\Setup.exe", PathStyle::kWindows), "C:\\");
   EXPECT_EQ(ProgramFolderOf("/home/p/mods.d/DFModInstaller", PathStyle::kPosix), "/home/p/mods.d/");
   EXPECT_EQ(ProgramFolderOf("Setup.exe", PathStyle::kWindows), ".\\");

@@ -1,7 +1,6 @@
 #include "zip/zip_extract.h"
 
 #include <gtest/gtest.h>
-#include <zip.h>
 
 #include <filesystem>
 #include <map>
@@ -30,11 +29,13 @@ const ZipAddOptions kAtMay6{true, kMay6, ZipEncryption::kNone, ""};
 
 class UnzipTest : public ::testing::Test {
  protected:
-  UnzipTest() { std::filesystem::create_directory(dir.path() / "out"); }
-
-  void Archive(const std::vector<ZipSpec>& entries) {
-    dir.Write("Main.zip", AsText(MakeZip(entries)));
+  // Main.zip and an empty extraction folder.
+  void Archive(const std::string& zip) {
+    std::filesystem::remove_all(dir.path() / "out");
+    std::filesystem::create_directory(dir.path() / "out");
+    dir.Write("Main.zip", zip);
   }
+  void Archive(const std::vector<ZipSpec>& entries) { Archive(AsText(MakeZip(entries))); }
   clsKyv_UnZip Unzip() {
     clsKyv_UnZip u(fs, dialogs);
     u.SetZipFileName(dir / "Main.zip");
@@ -172,12 +173,10 @@ TEST_F(UnzipTest, ExtractsWhatTheOptionsAskAndSaysWhatItDid) {
       {"case_sensitive", &UnzipOptionRecord::case_sensitive}};
   for (const Extraction& row : rows) {
     SCOPED_TRACE(row.what);
-    std::filesystem::remove_all(dir.path() / "out");
-    std::filesystem::create_directory(dir.path() / "out");
     std::string zip = AsText(MakeZip(row.entries));
     if (row.entries.size() == 2 && row.entries[1].data == damaged_data)
       zip[zip.find("xxxx") + 100] = 'y';  // stored data: the checksum no longer matches
-    dir.Write("Main.zip", zip);
+    Archive(zip);
     fs.Clear();
     UnzipOptionRecord r;  // the glue's defaults
     r.quiet = 2, r.honor_folders = 1, r.overwrite = 1, r.case_sensitive = 1;
@@ -315,41 +314,35 @@ Bytes EncryptedZip(ZipEncryption method, const std::vector<std::string>& names) 
 
 // Asked once and reused; a wrong answer is asked again, an empty one ends the questions.
 TEST_F(UnzipTest, PasswordsAreAskedUntilRightOrRefused) {
+  using enum ZipEncryption;
+  const int bad = unzip::kBadPassword;
   const struct {
     ZipEncryption method;
     std::vector<std::string> names;
     std::deque<std::optional<std::string>> inputs;
     int rc;
     std::size_t prompts;
-    std::string message;
+    std::string why;  // each entry's skipping message
   } rows[] = {
-      {ZipEncryption::kTraditional, {"a.txt", "b.txt"}, {"wrong", "right"}, 0, 2, ""},
-      {ZipEncryption::kAes256, {"a.txt", "b.txt"}, {"wrong", "right"}, 0, 2, ""},
-      {ZipEncryption::kTraditional,
-       {"a.txt", "b.txt"},
-       {""},
-       unzip::kBadPassword,
-       1,
-       "skipping: a.txt  unable to get password\r\nskipping: b.txt  unable to get password\r\n"},
-      {ZipEncryption::kAes256,
-       {"a.txt"},
-       {"wrong", "worse", "worst", "right"},
-       unzip::kBadPassword,
-       3,
-       "skipping: a.txt  incorrect password\r\n"},
+      {kTraditional, {"a.txt", "b.txt"}, {"wrong", "right"}, 0, 2, ""},
+      {kAes256, {"a.txt", "b.txt"}, {"wrong", "right"}, 0, 2, ""},
+      {kTraditional, {"a.txt", "b.txt"}, {""}, bad, 1, "unable to get password"},
+      {kAes256, {"a.txt"}, {"wrong", "worse", "worst", "right"}, bad, 3, "incorrect password"},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.message);
-    std::filesystem::remove_all(dir.path() / "out");
-    std::filesystem::create_directory(dir.path() / "out");
-    dir.Write("Main.zip", AsText(EncryptedZip(row.method, row.names)));
+    SCOPED_TRACE(row.why);
+    Archive(AsText(EncryptedZip(row.method, row.names)));
     dialogs = {};
     dialogs.inputs = row.inputs;
     auto u = Unzip();
     EXPECT_EQ(*u.Unzip(), row.rc);
     EXPECT_EQ(dialogs.prompts, std::vector<std::string>(row.prompts, "Please Enter The Password!"));
-    for (const auto& n : row.names) EXPECT_EQ(Out(n), row.rc ? "" : "secret " + n);
-    EXPECT_EQ(u.GetLastMessage(), row.message);
+    std::string message;
+    for (const auto& n : row.names) {
+      EXPECT_EQ(Out(n), row.rc ? "" : "secret " + n);
+      if (row.rc) message += "skipping: " + n + "  " + row.why + "\r\n";
+    }
+    EXPECT_EQ(u.GetLastMessage(), message);
   }
   std::string answer;
   dialogs.inputs = {std::string(100, 'p')};

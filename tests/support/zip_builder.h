@@ -18,10 +18,8 @@ struct ZipSpec {
 
 inline Bytes MakeZip(const std::vector<ZipSpec>& entries) {
   ZipWriter writer;
-  for (const auto& e : entries) {
-    auto st = writer.Add(e.name, Bytes(e.data.begin(), e.data.end()), e.options);
-    EXPECT_TRUE(st) << e.name;
-  }
+  for (const auto& e : entries)
+    EXPECT_TRUE(writer.Add(e.name, Bytes(e.data.begin(), e.data.end()), e.options)) << e.name;
   auto bytes = writer.Finish();
   EXPECT_TRUE(bytes);
   return bytes ? *bytes : Bytes{};
