@@ -5,7 +5,9 @@
 # replacing entries) into an archive of 20,000 records of 36 bytes (one in ten dead
 # space, 512 to 4,096 bytes of data each). Each run starts from a fresh copy of the
 # archive and of the installer, in a fresh folder; the restore points go to a folder of
-# their own, emptied before each run.
+# their own, emptied before each run. Before each run (not timed) the disk catches up
+# (sync): what one run leaves to write back (the deleted sources a restore point keeps)
+# would otherwise slow down the next run, whichever it is.
 #
 # Also checks the restore point's size: its bytes on disk (journal, manifest and the
 # deleted sources moved into it) against the archive's directory plus the bytes the
@@ -68,6 +70,7 @@ def run(with_point):
         os.makedirs(f"{tmp}/{d}")
     shutil.copy(pristine, f"{tmp}/game/Dflw.pff")
     shutil.copy(setup, f"{tmp}/x/Setup")
+    os.sync()
     cmd = [dfmod, "run", "Setup", "--game-folder", f"3={tmp}/game", "--restore-dir",
            f"{tmp}/points"] + ([] if with_point else ["--no-restore-point"])
     start = time.perf_counter()

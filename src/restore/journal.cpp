@@ -175,15 +175,33 @@ Result<std::unique_ptr<JournalWriter>> JournalWriter::Reopen(FileSystem& fs,
   return std::unique_ptr<JournalWriter>(new JournalWriter(std::move(*file), valid_bytes));
 }
 
+// Records gathered but never flushed are still written, so that the file holds what was
+// appended; nothing depends on them having reached the disk.
+JournalWriter::~JournalWriter() {
+  if (file_) (void)WritePending();
+}
+
 Status JournalWriter::Append(const JournalRecord& record) {
   const Bytes bytes = EncodeRecord(record);
-  if (auto st = file_->WriteAt(bytes_, bytes.data(), bytes.size()); !st) return st;
+  pending_.insert(pending_.end(), bytes.begin(), bytes.end());
   bytes_ += bytes.size();
   dirty_ = true;
-  return {};
+  return pending_.size() >= kPendingLimit ? WritePending() : Status();
+}
+
+Status JournalWriter::WritePending() {
+  if (pending_.empty()) return {};
+  Status st = file_->WriteAt(bytes_ - pending_.size(), pending_.data(), pending_.size());
+  // Written or not, the records are not offered again: after a failed write the journal's
+  // end is unknown, and every later flush and the close fail.
+  if (!st) failed_ = st;
+  pending_.clear();
+  return st;
 }
 
 Status JournalWriter::Flush() {
+  if (Status st = WritePending(); !st) return st;
+  if (!failed_) return failed_;
   if (dirty_ && durable_) {
     if (auto st = file_->Sync(); !st) return st;
   }
@@ -193,7 +211,9 @@ Status JournalWriter::Flush() {
 }
 
 Status JournalWriter::Close() {
-  return file_->Close();
+  Status written = WritePending();
+  Status closed = file_->Close();
+  return !written ? written : !failed_ ? failed_ : closed;
 }
 
 }  // namespace dfm

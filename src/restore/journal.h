@@ -63,7 +63,10 @@ struct JournalContents {
 Result<JournalContents> DecodeJournal(const Bytes& bytes);
 Result<JournalContents> ReadJournal(FileSystem& fs, const std::string& path);
 
-// Appends records to a journal file kept open.
+// Appends records to a journal file kept open. Records are gathered in memory and
+// written with the next flush (or once they pass kPendingLimit bytes): every change that
+// depends on a record flushes first, so a record that a crash loses describes a change
+// that was never made.
 class JournalWriter {
  public:
   // Creates the journal (it must not exist) in `folder` and makes the folder's entry
@@ -74,6 +77,7 @@ class JournalWriter {
   static Result<std::unique_ptr<JournalWriter>> Reopen(FileSystem& fs, const std::string& path,
                                                        std::uint64_t valid_bytes);
 
+  ~JournalWriter();
   Status Append(const JournalRecord& record);
   // Makes every record appended so far durable (nothing to do when they are).
   Status Flush();
@@ -87,11 +91,16 @@ class JournalWriter {
  private:
   explicit JournalWriter(std::unique_ptr<File> file, std::uint64_t size)
       : file_(std::move(file)), bytes_(size), synced_(size) {}
+  // Writes the gathered records to the file (not synced).
+  Status WritePending();
+  static constexpr std::size_t kPendingLimit = std::size_t{1} << 20;
   std::unique_ptr<File> file_;
+  Bytes pending_;  // records appended but not yet written, ending at bytes_
   std::uint64_t bytes_ = 0;
   std::uint64_t synced_ = 0;  // bytes durable (all of them when the journal is not synced)
   bool dirty_ = false;
   bool durable_ = true;
+  Status failed_;  // a write of gathered records that failed: the journal ends unknown
 };
 
 }  // namespace dfm

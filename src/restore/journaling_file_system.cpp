@@ -52,16 +52,21 @@ struct JournalingFileSystem::PathState {
   bool whole = false;  // the install wrote (or moved in) the whole content
   bool replaced = false;
   std::string moved_to, moved_from;
-  std::vector<std::pair<std::uint64_t, Bytes>> held;  // writes waiting for the next commit
-  bool delete_held = false;                           // a deletion waiting for it
-  std::string stash;                                  // where the deletion moves the file
-  std::uint64_t record_end = 0;  // the journal's length after this path's latest record
+  std::map<std::uint64_t, Bytes> held;  // disjoint writes waiting for the next commit
+  bool delete_held = false;             // a deletion waiting for it
+  std::string stash;                    // where the deletion moves the file
+  std::uint64_t record_end = 0;         // the journal's length after this path's latest record
   bool HoldsChanges() const { return !held.empty() || delete_held; }
 };
 
 namespace {
 
 using Kind = JournalingFileSystem::PathState::Kind;
+
+// Where the last held write ends (0 when none is held).
+std::uint64_t HeldEnd(const JournalingFileSystem::PathState& state) {
+  return state.held.empty() ? 0 : state.held.rbegin()->first + state.held.rbegin()->second.size();
+}
 
 Failure NotFound(const std::string& path) {
   return {err::kFileNotFound, "File not found: " + path};
@@ -73,31 +78,33 @@ bool IsAbsolute(const std::string& p) {
 
 class JournaledFile final : public File {
  public:
-  JournaledFile(JournalingFileSystem& fs, std::unique_ptr<File> inner, std::string key, bool append)
-      : fs_(fs), inner_(std::move(inner)), key_(std::move(key)), append_(append) {}
+  using PathState = JournalingFileSystem::PathState;
+  JournaledFile(JournalingFileSystem& fs, std::unique_ptr<File> inner, PathState& state,
+                bool append)
+      : fs_(fs), inner_(std::move(inner)), state_(state), append_(append) {}
   Status ReadAt(std::uint64_t offset, void* out, std::size_t size) override {
-    if (auto st = fs_.Settle(key_); !st) return st;
+    if (auto st = fs_.Settle(&state_); !st) return st;
     return inner_->ReadAt(offset, out, size);
   }
   Status WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
     if (append_) {
-      auto end = fs_.Length(key_, *inner_);
+      auto end = fs_.Length(state_, *inner_);
       if (!end) return end.failure();
       offset = *end;
     }
-    return fs_.Write(key_, *inner_, offset, data, size);
+    return fs_.Write(state_, *inner_, offset, data, size);
   }
-  Result<std::uint64_t> Size() override { return fs_.Length(key_, *inner_); }
+  Result<std::uint64_t> Size() override { return fs_.Length(state_, *inner_); }
   Status Close() override { return inner_->Close(); }
   Status Sync() override { return inner_->Sync(); }
   Status SetLength(std::uint64_t length) override {
-    if (auto st = fs_.Settle(key_); !st) return st;
+    if (auto st = fs_.Settle(&state_); !st) return st;
     auto size = inner_->Size();
     if (!size) return size.failure();
     // Cutting the file loses its tail: saved as a write over it would be.
     if (length < *size) {
-      if (auto st = fs_.SaveRange(key_, length, *size - length); !st) return st;
-    } else if (auto st = fs_.SaveRange(key_, *size, 0); !st) {
+      if (auto st = fs_.SaveRange(state_, length, *size - length); !st) return st;
+    } else if (auto st = fs_.SaveRange(state_, *size, 0); !st) {
       return st;
     }
     return inner_->SetLength(length);
@@ -106,7 +113,7 @@ class JournaledFile final : public File {
  private:
   JournalingFileSystem& fs_;
   std::unique_ptr<File> inner_;
-  std::string key_;
+  PathState& state_;  // owned by fs_, which outlives its files
   bool append_;
 };
 
@@ -143,7 +150,7 @@ Status JournalingFileSystem::Durable(const PathState& state) {
 }
 
 JournalingFileSystem::PathState* JournalingFileSystem::Touch(const std::string& path,
-                                                             Status& status) {
+                                                             Status& status, bool* first) {
   const std::string absolute = Absolute(path);
   if (skip_ && skip_(absolute)) return nullptr;
   const std::string key = FoldedPath(absolute);
@@ -162,8 +169,10 @@ JournalingFileSystem::PathState* JournalingFileSystem::Touch(const std::string& 
       RecordKind::kTouched, {absolute}, {state->existed ? 1u : 0u, state->base_length}, {}};
   AppendTime(r.numbers, stat ? stat->modified : LocalDateTime{});
   if (status = Record(*state, r); !status) return nullptr;
-  order_.push_back(key);
-  return states_.emplace(key, std::move(state)).first->second.get();
+  if (first) *first = true;
+  PathState* made = states_.emplace(key, std::move(state)).first->second.get();
+  order_.push_back(made);
+  return made;
 }
 
 // The file's whole content and time, before something replaces or removes it.
@@ -214,19 +223,17 @@ Result<std::unique_ptr<File>> JournalingFileSystem::Open(const std::string& path
     state->whole = true;
   }
   if (state->kind != Kind::kKept || mode == OpenMode::kCreateFresh) state->kind = Kind::kFresh;
-  return std::unique_ptr<File>(std::make_unique<JournaledFile>(
-      *this, std::move(*file), FoldedPath(state->path), mode == OpenMode::kAppend));
+  return std::unique_ptr<File>(
+      std::make_unique<JournaledFile>(*this, std::move(*file), *state, mode == OpenMode::kAppend));
 }
 
-Status JournalingFileSystem::SaveRange(const std::string& key, std::uint64_t offset,
-                                       std::uint64_t size) {
-  if (Status st = RecordRange(key, offset, size); !st) return st;
-  return Durable(*states_.at(key));
+Status JournalingFileSystem::SaveRange(PathState& state, std::uint64_t offset, std::uint64_t size) {
+  if (Status st = RecordRange(state, offset, size); !st) return st;
+  return Durable(state);
 }
 
-Status JournalingFileSystem::RecordRange(const std::string& key, std::uint64_t offset,
+Status JournalingFileSystem::RecordRange(PathState& state, std::uint64_t offset,
                                          std::uint64_t size) {
-  PathState& state = *states_.at(key);
   const std::uint64_t end = offset + size;
   state.written.Add(offset, end);
   if (state.kind == Kind::kKept && offset < state.base_length) {
@@ -250,59 +257,48 @@ Status JournalingFileSystem::RecordRange(const std::string& key, std::uint64_t o
 // Held bytes that a later write replaces are cut out of the held writes, so that no held
 // write, passed on at the commit, brings older bytes back over newer ones.
 void JournalingFileSystem::Supersede(PathState& state, std::uint64_t start, std::uint64_t end) {
-  std::vector<std::pair<std::uint64_t, Bytes>> kept;
-  for (auto& [at, bytes] : state.held) {
-    const std::uint64_t stop = at + bytes.size();
-    if (stop <= start || at >= end) {
-      kept.emplace_back(at, std::move(bytes));
-      continue;
-    }
+  auto it = state.held.lower_bound(start);
+  if (it != state.held.begin() && std::prev(it)->first + std::prev(it)->second.size() > start) --it;
+  while (it != state.held.end() && it->first < end) {
+    const std::uint64_t at = it->first, stop = at + it->second.size();
+    Bytes bytes = std::move(it->second);
+    it = state.held.erase(it);
     held_ -= bytes.size();
-    if (stop > end) {
-      kept.emplace_back(end,
-                        Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(end - at), bytes.end()));
+    if (stop > end) {  // lands before `it`, which starts at `stop` or later
+      state.held.emplace(end,
+                         Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(end - at), bytes.end()));
       held_ += stop - end;
     }
     if (at < start) {
       bytes.resize(static_cast<std::size_t>(start - at));
       held_ += bytes.size();
-      kept.emplace_back(at, std::move(bytes));
+      state.held.emplace(at, std::move(bytes));
     }
   }
-  state.held = std::move(kept);
 }
 
 // A write whose replaced bytes are in the journal already (or that lies past the file's
 // first length) is passed on at once; one that needs a record is held for the commit.
-Status JournalingFileSystem::Write(const std::string& key, File& file, std::uint64_t offset,
+Status JournalingFileSystem::Write(PathState& state, File& file, std::uint64_t offset,
                                    const void* data, std::size_t size) {
-  PathState& state = *states_.at(key);
   const std::uint64_t end = offset + size;
   const bool needs_record = state.kind == Kind::kKept && offset < state.base_length &&
                             !state.saved.Missing(offset, std::min(end, state.base_length)).empty();
   if (!state.held.empty()) Supersede(state, offset, end);
   if (!needs_record) {
-    if (auto st = SaveRange(key, offset, size); !st) return st;
+    if (auto st = SaveRange(state, offset, size); !st) return st;
     return file.WriteAt(offset, data, size);
   }
   const auto* p = static_cast<const unsigned char*>(data);
-  state.held.emplace_back(offset, Bytes(p, p + size));
+  state.held.emplace(offset, Bytes(p, p + size));
   held_ += size;
   return held_ > hold_limit_ ? Commit() : Status();
 }
 
-Result<std::uint64_t> JournalingFileSystem::Length(const std::string& key, File& file) {
+Result<std::uint64_t> JournalingFileSystem::Length(PathState& state, File& file) {
   auto size = file.Size();
   if (!size) return size;
-  std::uint64_t end = *size;
-  for (const auto& [offset, bytes] : states_.at(key)->held)
-    end = std::max(end, offset + bytes.size());
-  return end;
-}
-
-Status JournalingFileSystem::Settle(const std::string& key) {
-  auto it = states_.find(key);
-  return it == states_.end() ? Status() : Settle(it->second.get());
+  return std::max(*size, HeldEnd(state));
 }
 
 Status JournalingFileSystem::Settle(PathState* state) {
@@ -320,14 +316,16 @@ Status JournalingFileSystem::Commit() {
   auto keep = [&](Status st) {
     if (first && !st) first = st;
   };
-  for (const std::string& key : order_) {
-    PathState& state = *states_.at(key);
-    for (const auto& [offset, bytes] : state.held) keep(RecordRange(key, offset, bytes.size()));
+  for (PathState* state : order_) {
+    for (const auto& [offset, bytes] : state->held) keep(RecordRange(*state, offset, bytes.size()));
   }
   if (!first) return first;  // a change whose record is missing is never made
   if (Status flushed = journal_.Flush(); !flushed) return flushed;  // nothing is passed on
-  for (const std::string& key : order_) {
-    PathState& state = *states_.at(key);
+  // The deleted files go to fresh names in the restore point's folder, which only this
+  // run writes: its listing, read once, answers the lookups of those names.
+  std::unique_ptr<FileBatch> batch;
+  for (PathState* held : order_) {
+    PathState& state = *held;
     if (!state.held.empty()) {
       auto file = inner_.Open(state.path, OpenMode::kUpdate);
       if (!file) keep(file.failure());
@@ -339,8 +337,10 @@ Status JournalingFileSystem::Commit() {
     }
     if (state.delete_held && state.stash.empty()) keep(inner_.RemoveFile(state.path));
     if (state.delete_held && !state.stash.empty()) {
-      // Moved, not copied; across volumes, copied and then removed.
-      Status moved = inner_.Rename(state.path, state.stash);
+      // Moved, not copied; across volumes, copied and then removed. The name in the
+      // stash is this run's own and new.
+      if (!batch) batch = inner_.BeginBatch();
+      Status moved = inner_.ReplaceFile(state.path, state.stash);
       if (!moved) {
         moved = inner_.CopyFile(state.path, state.stash);
         if (moved) moved = inner_.RemoveFile(state.path);
@@ -360,8 +360,7 @@ Result<FileStat> JournalingFileSystem::Stat(const std::string& path) {
   if (held && held->delete_held) return NotFound(path);
   auto stat = inner_.Stat(path);
   if (!stat || !held) return stat;
-  for (const auto& [offset, bytes] : held->held)
-    stat->length = std::max(stat->length, offset + bytes.size());
+  stat->length = std::max(stat->length, HeldEnd(*held));
   return stat;
 }
 
@@ -451,7 +450,8 @@ Status JournalingFileSystem::RemoveFile(const std::string& path) {
     if (Status st = Commit(); !st) return st;
   }
   Status status;
-  PathState* state = Touch(path, status);
+  bool first = false;
+  PathState* state = Touch(path, status, &first);
   if (!status) return status;
   if (!state) return inner_.RemoveFile(path);
   if (state->kind == Kind::kAbsent) return inner_.RemoveFile(path);  // fails as it should
@@ -461,8 +461,11 @@ Status JournalingFileSystem::RemoveFile(const std::string& path) {
     if (status) state->kind = Kind::kAbsent;
     return status;
   }
-  // Held: the deletion waits for the next commit, and the file is hidden until then.
-  if (auto length = inner_.FileLength(path); !length) return length.failure();
+  // Held: the deletion waits for the next commit, and the file is hidden until then. A
+  // file touched just now was found there by that touch.
+  if (!first) {
+    if (auto length = inner_.FileLength(path); !length) return length.failure();
+  }
   if (!stash_.empty()) {
     auto exact = inner_.ExactPath(state->path);
     state->stash = AsFolder(stash_) + "deleted-" + std::to_string(++stashed_);
@@ -480,8 +483,8 @@ Status JournalingFileSystem::RemoveFile(const std::string& path) {
 
 std::vector<TouchedFile> JournalingFileSystem::Touched() {
   std::vector<TouchedFile> out;
-  for (const std::string& key : order_) {
-    const PathState& s = *states_.at(key);
+  for (const PathState* state : order_) {
+    const PathState& s = *state;
     const bool now = s.kind != Kind::kAbsent;
     std::string how;
     if (!s.moved_from.empty() && now) {
@@ -504,8 +507,8 @@ std::vector<TouchedFile> JournalingFileSystem::Touched() {
 
 Status JournalingFileSystem::RecordAfterStates() {
   if (Status st = Commit(); !st) return st;
-  for (const std::string& key : order_) {
-    const PathState& s = *states_.at(key);
+  for (const PathState* state : order_) {
+    const PathState& s = *state;
     JournalRecord r{RecordKind::kAfter, {s.path}, {}, {}};
     // A file the install removed is known to be absent without asking the host.
     auto fp = s.kind == Kind::kAbsent ? AfterFingerprint{}
@@ -519,8 +522,107 @@ Status JournalingFileSystem::RecordAfterStates() {
   return journal_.Flush();
 }
 
+namespace {
+
+// The first fingerprint: one 64-bit lane over the written bytes, word by word. Restore
+// points made with it (16 hex digits) are still checked with it.
+class WordFingerprint {
+ public:
+  explicit WordFingerprint(std::uint64_t length) : hash_(0x9E3779B97F4A7C15u ^ length) {}
+  void BeginRange(std::uint64_t start) { hash_ = (hash_ ^ start) * 0x100000001B3u; }
+  // Pieces of one range, each but the last a multiple of 8 bytes long.
+  void Add(const unsigned char* p, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p + i, 8);
+      hash_ = ((hash_ ^ word) * 0x9E3779B97F4A7C15u) ^ (hash_ >> 29);
+    }
+    for (; i < n; ++i) hash_ = (hash_ ^ p[i]) * 0x100000001B3u;
+  }
+  void EndRange() {}
+  std::string Digest() const { return Hex(hash_); }
+
+  static std::string Hex(std::uint64_t v) {
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(v));
+    return hex;
+  }
+
+ private:
+  std::uint64_t hash_;
+};
+
+// Four independent lanes of multiply-rotate rounds over 32-byte stripes, so that the
+// processor works on four words at once; the lanes, the stripe's leftover bytes and the
+// range's start are folded into one value at the end of each range. Spelled "x4:" and
+// 16 hex digits.
+class LaneFingerprint {
+ public:
+  static constexpr char kPrefix[] = "x4:";
+  explicit LaneFingerprint(std::uint64_t length) : hash_(Round(kSeed, length)) {}
+  void BeginRange(std::uint64_t start) {
+    hash_ = Round(hash_, start);
+    for (int i = 0; i < 4; ++i) lane_[i] = kSeed + static_cast<std::uint64_t>(i) * kP1;
+  }
+  // Pieces of one range, each but the last a multiple of 32 bytes long.
+  void Add(const unsigned char* p, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+      for (int k = 0; k < 4; ++k) lane_[k] = Round(lane_[k], Word(p + i + 8 * k));
+    }
+    for (; i + 8 <= n; i += 8) hash_ = Round(hash_, Word(p + i));
+    for (; i < n; ++i) hash_ = Round(hash_, p[i]);
+  }
+  void EndRange() {
+    for (std::uint64_t v : lane_) hash_ = Round(hash_, v);
+  }
+  std::string Digest() const {
+    std::uint64_t h = hash_;
+    h = (h ^ (h >> 33)) * kP2;
+    h = (h ^ (h >> 29)) * kP1;
+    return kPrefix + WordFingerprint::Hex(h ^ (h >> 32));
+  }
+
+ private:
+  static constexpr std::uint64_t kP1 = 0x9E3779B185EBCA87u, kP2 = 0xC2B2AE3D27D4EB4Fu,
+                                 kSeed = 0x27D4EB2F165667C5u;
+  static std::uint64_t Word(const unsigned char* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+  }
+  static std::uint64_t Round(std::uint64_t acc, std::uint64_t input) {
+    acc += input * kP2;
+    return ((acc << 31) | (acc >> 33)) * kP1;
+  }
+  std::uint64_t hash_;
+  std::uint64_t lane_[4] = {};
+};
+
+// Reads the ranges in pieces of one buffer, reused, and hands them to `fingerprint`.
+template <class F>
+Status FingerprintRanges(File& file, std::uint64_t length, const RangeSet& ranges, F& fingerprint) {
+  Bytes buffer;
+  for (const auto& [a, b] : ranges.ranges()) {
+    if (a >= length) break;
+    const std::uint64_t end = std::min(b, length);
+    if (buffer.empty()) buffer.resize(std::size_t{1} << 20);  // a multiple of 32
+    fingerprint.BeginRange(a);
+    for (std::uint64_t at = a; at < end; at += buffer.size()) {
+      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - at));
+      if (auto st = file.ReadAt(at, buffer.data(), n); !st) return st;
+      fingerprint.Add(buffer.data(), n);
+    }
+    fingerprint.EndRange();
+  }
+  return {};
+}
+
+}  // namespace
+
 Result<AfterFingerprint> AfterState(FileSystem& fs, const std::string& path, bool whole,
-                                    const RangeSet& written) {
+                                    const RangeSet& written, const std::string& like) {
   AfterFingerprint out;
   auto file = fs.Open(path, OpenMode::kRead);
   if (!file) {
@@ -531,27 +633,20 @@ Result<AfterFingerprint> AfterState(FileSystem& fs, const std::string& path, boo
   if (!length) return length.failure();
   out.exists = true;
   out.length = *length;
-  std::uint64_t hash = 0x9E3779B97F4A7C15u ^ *length;
   RangeSet all;
   all.Add(0, *length);
   const RangeSet& ranges = whole ? all : written;
-  Bytes buffer;
-  for (const auto& [a, b] : ranges.ranges()) {
-    if (a >= *length) break;
-    buffer.resize(static_cast<std::size_t>(std::min(b, *length) - a));
-    if (auto st = (*file)->ReadAt(a, buffer.data(), buffer.size()); !st) return st.failure();
-    hash = (hash ^ a) * 0x100000001B3u;
-    std::size_t i = 0;
-    for (; i + 8 <= buffer.size(); i += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, buffer.data() + i, 8);
-      hash = ((hash ^ word) * 0x9E3779B97F4A7C15u) ^ (hash >> 29);
-    }
-    for (; i < buffer.size(); ++i) hash = (hash ^ buffer[i]) * 0x100000001B3u;
+  Status read;
+  if (like.empty() || like.compare(0, 3, LaneFingerprint::kPrefix) == 0) {
+    LaneFingerprint f(*length);
+    read = FingerprintRanges(**file, *length, ranges, f);
+    out.digest = f.Digest();
+  } else {
+    WordFingerprint f(*length);
+    read = FingerprintRanges(**file, *length, ranges, f);
+    out.digest = f.Digest();
   }
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-  out.digest = hex;
+  if (!read) return read.failure();
   return out;
 }
 

@@ -22,6 +22,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -53,14 +54,15 @@ struct TouchedFile {
 
 // What a file looked like when the install ended: whether it existed, its length, and
 // a 64-bit fingerprint of the bytes the install wrote (of all of them when it wrote the
-// whole file).
+// whole file). The fingerprint is made with the function that made `like`, a digest
+// read from a journal, or with the current one when `like` is empty.
 struct AfterFingerprint {
   bool exists = false;
   std::uint64_t length = 0;
   std::string digest;
 };
 Result<AfterFingerprint> AfterState(FileSystem& fs, const std::string& path, bool whole,
-                                    const RangeSet& written);
+                                    const RangeSet& written, const std::string& like = {});
 
 class JournalingFileSystem final : public FileSystem {
  public:
@@ -108,23 +110,22 @@ class JournalingFileSystem final : public FileSystem {
 
   // Used by the file objects handed out: a write (held or passed on), the length as the
   // held writes leave it, and the commit a read or a truncation needs first.
-  Status Write(const std::string& key, File& file, std::uint64_t offset, const void* data,
-               std::size_t size);
-  Result<std::uint64_t> Length(const std::string& key, File& file);
-  Status Settle(const std::string& key);
-  // Saves the bytes below the file's first length that [offset, offset + size) would lose.
-  Status SaveRange(const std::string& key, std::uint64_t offset, std::uint64_t size);
-
- public:
   struct PathState;
+  Status Write(PathState& state, File& file, std::uint64_t offset, const void* data,
+               std::size_t size);
+  Result<std::uint64_t> Length(PathState& state, File& file);
+  Status Settle(PathState* state);
+  // Saves the bytes below the file's first length that [offset, offset + size) would lose.
+  Status SaveRange(PathState& state, std::uint64_t offset, std::uint64_t size);
 
  private:
-  PathState* Touch(const std::string& path, Status& status);
+  // The path's state, made (with its first record) on the first touch, which sets
+  // `*first`.
+  PathState* Touch(const std::string& path, Status& status, bool* first = nullptr);
   PathState* Held(const std::string& path);
   Status Move(const std::string& from, const std::string& to, bool replace);
   void Supersede(PathState& state, std::uint64_t start, std::uint64_t end);
-  Status Settle(PathState* state);
-  Status RecordRange(const std::string& key, std::uint64_t offset, std::uint64_t size);
+  Status RecordRange(PathState& state, std::uint64_t offset, std::uint64_t size);
   Status SaveWhole(PathState& state);
   Status Created(PathState& state);
   Status Record(PathState& state, const JournalRecord& record);
@@ -135,9 +136,9 @@ class JournalingFileSystem final : public FileSystem {
   std::function<bool(const std::string&)> skip_;
   std::string stash_;
   int stashed_ = 0;
-  std::map<std::string, std::unique_ptr<PathState>> states_;  // by folded absolute path
-  std::vector<std::string> order_;                            // keys, first touch first
-  std::uint64_t held_ = 0;                                    // bytes held for the next commit
+  std::unordered_map<std::string, std::unique_ptr<PathState>> states_;  // by folded absolute path
+  std::vector<PathState*> order_;                                       // first touch first
+  std::uint64_t held_ = 0;  // bytes held for the next commit
   std::uint64_t hold_limit_ = std::uint64_t{64} << 20;
 };
 

@@ -75,7 +75,7 @@ std::vector<std::string> ChangedSince(FileSystem& fs, const std::vector<JournalR
     RangeSet written;
     for (std::size_t i = 3; i + 1 < r.numbers.size(); i += 2)
       written.Add(r.numbers[i], r.numbers[i + 1]);
-    auto now = AfterState(fs, r.Text(0), r.Number(2) != 0, written);
+    auto now = AfterState(fs, r.Text(0), r.Number(2) != 0, written, r.Text(1));
     if (!now || now->exists != (r.Number(0) != 0) || now->length != r.Number(1) ||
         (now->exists && now->digest != r.Text(1)))
       out.push_back(r.Text(0));

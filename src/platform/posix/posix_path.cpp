@@ -105,7 +105,9 @@ std::string FindInsensitive(const std::string& dir, std::string_view name) {
 }  // namespace
 
 void BeginBatch() {
-  ++batches_;
+  // A listing read before the batch may be out of date: it is read again before it is
+  // trusted.
+  if (batches_++ == 0) index_.valid = false;
 }
 
 bool InBatch() {
