@@ -10,6 +10,7 @@
 #include "base/path_style.h"
 #include "platform/host.h"
 #include "platform/win32/win32_error.h"
+#include "platform/win32/win32_time.h"
 
 namespace dfm {
 
@@ -119,39 +120,6 @@ class Win32File final : public File {
   bool append_;
 };
 
-std::uint64_t Ticks(const FILETIME& ft) {
-  return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
-
-// A file time (UTC) as the local time of that day, daylight saving time included.
-LocalDateTime ToLocal(const FILETIME& ft) {
-  SYSTEMTIME utc{}, local{};
-  ::FileTimeToSystemTime(&ft, &utc);
-  if (!::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) local = utc;
-  LocalDateTime out;
-  out.year = local.wYear;
-  out.month = local.wMonth;
-  out.day = local.wDay;
-  out.hour = local.wHour;
-  out.minute = local.wMinute;
-  out.second = local.wSecond;
-  out.weekday = local.wDayOfWeek;
-  out.nanosecond = static_cast<int>(Ticks(ft) % 10000000u) * 100;
-  return out;
-}
-
-bool ToFileTime(const LocalDateTime& t, FILETIME& ft) {
-  SYSTEMTIME local{}, utc{};
-  local.wYear = static_cast<WORD>(t.year);
-  local.wMonth = static_cast<WORD>(t.month);
-  local.wDay = static_cast<WORD>(t.day);
-  local.wHour = static_cast<WORD>(t.hour);
-  local.wMinute = static_cast<WORD>(t.minute);
-  local.wSecond = static_cast<WORD>(t.second);
-  return ::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) &&
-         ::SystemTimeToFileTime(&utc, &ft);
-}
-
 bool IsFolderAttribute(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -255,7 +223,7 @@ class Win32FileSystem final : public FileSystem {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
       return FileFailure(::GetLastError(), path);
-    return ToLocal(data.ftLastWriteTime);
+    return win32::ToLocal(data.ftLastWriteTime);
   }
 
   // One query for both; a folder is no file.
@@ -268,13 +236,13 @@ class Win32FileSystem final : public FileSystem {
       return Failure{err::kFileNotFound, "File not found: " + path};
     const std::uint64_t length =
         (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return FileStat{length, ToLocal(data.ftLastWriteTime)};
+    return FileStat{length, win32::ToLocal(data.ftLastWriteTime)};
   }
 
   Status SetModifiedTime(const std::string& path, const LocalDateTime& time) override {
     if (auto bad = BadFileName(path)) return *bad;
     FILETIME ft{};
-    if (!ToFileTime(time, ft))
+    if (!win32::ToFileTime(time, ft))
       return Status::Fail(err::kInvalidProcedureCall, "Invalid time for " + path);
     HANDLE h = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <vector>
+
 #include "platform/host.h"
+#include "platform/win32/win32_time.h"
 #include "support/temp_dir.h"
 
 namespace dfm {
@@ -46,6 +52,39 @@ TEST(Win32FileSystem, WritesReadsAndFailuresAsThePosixHostGivesThem) {
   for (const auto& [actual, expected] : codes) EXPECT_EQ(actual, expected);
   EXPECT_EQ(fs->Rename(dir / "g.bin", dir / "h.bin").ok(), true);
   EXPECT_EQ(*fs->IsDirectory(dir / "none"), false);
+}
+
+// A file's local time follows the rules its year had: New York's daylight saving time
+// began on the first Sunday of April and ended on the last Sunday of October until 2006.
+TEST(Win32FileSystem, LocalTimesFollowTheRulesOfTheirYear) {
+  DYNAMIC_TIME_ZONE_INFORMATION zone{};
+  zone.Bias = 300;
+  zone.DaylightBias = -60;
+  zone.StandardDate = {0, 11, 0, 1, 2, 0, 0, 0};  // today's rules: first Sunday of November
+  zone.DaylightDate = {0, 3, 0, 2, 2, 0, 0, 0};   // to the second Sunday of March
+  const wchar_t key[] = L"Eastern Standard Time";
+  std::copy(std::begin(key), std::end(key), zone.TimeZoneKeyName);
+  const struct {
+    std::int64_t utc;  // noon UTC
+    int day, month, year, hour;
+  } rows[] = {
+      {923054400, 2, 4, 1999, 7},
+      {1112443200, 2, 4, 2005, 7},
+      {1130760000, 31, 10, 2005, 7},
+      {1617364800, 2, 4, 2021, 8},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.utc);
+    const auto ticks = static_cast<std::uint64_t>(row.utc + 11644473600) * 10000000u;
+    const FILETIME ft{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    const LocalDateTime local = win32::ToLocal(ft, &zone);
+    EXPECT_EQ((std::vector<int>{local.day, local.month, local.year, local.hour, local.minute}),
+              (std::vector<int>{row.day, row.month, row.year, row.hour, 0}));
+    FILETIME back{};
+    ASSERT_TRUE(win32::ToFileTime(local, back, &zone));
+    EXPECT_EQ(back.dwLowDateTime, ft.dwLowDateTime);
+    EXPECT_EQ(back.dwHighDateTime, ft.dwHighDateTime);
+  }
 }
 
 }  // namespace
