@@ -1,6 +1,7 @@
 // dfmod inspect INSTALLER: the payload, the entries of Main.zip, the settings header as
 // start-up reads it (start-up itself runs, in a scratch folder that receives only
 // Control.ini and the pictures its header names), and the lint findings.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
@@ -162,10 +163,11 @@ std::string UnpackNamed(FileSystem& fs, const ZipArchive& archive, const std::st
     if (!reader) continue;
     auto target = fs.Open(folder + file, OpenMode::kCreateFresh);
     if (!target) continue;
+    // No more than the entry's header announces, however much its data inflates to.
     unsigned char buf[1 << 16];
-    std::uint64_t at = 0;
-    for (;;) {
-      auto n = (*reader)->Read(buf, sizeof buf);
+    for (std::uint64_t at = 0; at < e->size;) {
+      auto n = (*reader)->Read(buf, static_cast<std::size_t>(
+                                        std::min<std::uint64_t>(sizeof buf, e->size - at)));
       if (!n || *n == 0 || !(*target)->WriteAt(at, buf, *n)) break;
       at += *n;
     }

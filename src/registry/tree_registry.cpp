@@ -54,7 +54,7 @@ TreeRegistry::TreeRegistry(RegistryHive machine, RegistryHive user)
 
 const RegistryNode* TreeRegistry::OpenNode(RegKey key) const {
   auto it = open_.find(key);
-  return it == open_.end() ? nullptr : it->second;
+  return it == open_.end() ? nullptr : it->second.node;
 }
 
 const RegistryNode* TreeRegistry::Find(RegKey root, const std::string& path) const {
@@ -87,7 +87,7 @@ std::int32_t TreeRegistry::OpenKey(RegKey root, const std::string& path, RegKey&
   if (node == nullptr) return reg::kFileNotFound;
   key = next_handle_;
   next_handle_ += 4;
-  open_[key] = node;
+  open_[key] = {node, 0, node->children.begin()};
   return reg::kSuccess;
 }
 
@@ -105,10 +105,14 @@ std::int32_t TreeRegistry::QueryValue(RegKey key, const std::string& name, std::
 
 std::int32_t TreeRegistry::EnumKey(RegKey key, std::uint32_t index, std::size_t capacity,
                                    std::string& name) {
-  const RegistryNode* node = OpenNode(key);
-  if (node == nullptr) return reg::kInvalidHandle;
-  if (index >= node->children.size()) return reg::kNoMoreItems;
-  const std::string& n = std::next(node->children.begin(), index)->first;
+  auto it = open_.find(key);
+  if (it == open_.end()) return reg::kInvalidHandle;
+  OpenNodeState& open = it->second;
+  if (index >= open.node->children.size()) return reg::kNoMoreItems;
+  if (index < open.index) open = {open.node, 0, open.node->children.begin()};
+  open.at = std::next(open.at, index - open.index);
+  open.index = index;
+  const std::string& n = open.at->first;
   if (n.size() + 1 > capacity) return reg::kMoreData;
   name = n;
   return reg::kSuccess;

@@ -31,9 +31,17 @@ class TreeRegistry final : public Registry {
   const RegistryNode* Find(RegKey root, const std::string& path) const;
   const RegistryNode* OpenNode(RegKey key) const;
 
+  // An open key, and where the last enumeration of its subkeys stood: a program walks them
+  // by index 0, 1, 2, ..., and each step from there is one step of the map.
+  struct OpenNodeState {
+    const RegistryNode* node = nullptr;
+    std::uint32_t index = 0;
+    RegistryNode::Children::const_iterator at;
+  };
+
   RegistryHive machine_;
   RegistryHive user_;
-  std::map<RegKey, const RegistryNode*> open_;
+  std::map<RegKey, OpenNodeState> open_;
   RegKey next_handle_ = 0x100;
 };
 

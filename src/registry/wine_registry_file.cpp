@@ -239,16 +239,19 @@ void ReadValueLine(std::string_view line, RegistryNode& node) {
   if (auto value = ReadData(line, pos)) SetValue(node, std::move(name), std::move(*value));
 }
 
-RegistryNode& MakeKey(RegistryNode& root, std::string_view path) {
-  RegistryNode* node = &root;
-  std::size_t pos = 0;
-  while (pos <= path.size()) {
+// The key at `path`, made as needed; nullptr when it lies deeper than keys may.
+RegistryNode* MakeKey(RegistryNode& root, std::string_view path) {
+  std::vector<std::string_view> names;
+  for (std::size_t pos = 0; pos <= path.size();) {
     std::size_t end = path.find('\\', pos);
     if (end == std::string_view::npos) end = path.size();
-    if (end > pos) node = &node->children[std::string(path.substr(pos, end - pos))];
+    if (end > pos) names.push_back(path.substr(pos, end - pos));
+    if (names.size() > kMaxRegistryDepth) return nullptr;
     pos = end + 1;
   }
-  return *node;
+  RegistryNode* node = &root;
+  for (std::string_view name : names) node = &node->children[std::string(name)];
+  return node;
 }
 
 std::string_view TrimRight(std::string_view s) {
@@ -289,6 +292,22 @@ bool RegistryNameLess::operator()(const std::string& a, const std::string& b) co
   return a.size() < b.size();
 }
 
+RegistryNode::~RegistryNode() {
+  // Each level's keys are taken out of their parents before the parents go, so that
+  // freeing one key never frees a whole subtree by recursion.
+  if (children.empty()) return;
+  std::vector<Children> pending;
+  pending.emplace_back().swap(children);
+  while (!pending.empty()) {
+    Children level;
+    level.swap(pending.back());
+    pending.pop_back();
+    for (auto& [name, node] : level) {
+      if (!node.children.empty()) pending.emplace_back().swap(node.children);
+    }
+  }
+}
+
 const RegValue* RegistryNode::FindValue(std::string_view name) const {
   for (const auto& [n, v] : values) {
     if (SameName(n, name)) return &v;
@@ -309,7 +328,7 @@ RegistryHive ParseWineRegistry(std::string_view text) {
     if (line[0] == '[') {
       std::size_t p = 1;
       auto path = ReadEscaped(line, p, ']');
-      key = path ? &MakeKey(hive.root, *path) : nullptr;
+      key = path ? MakeKey(hive.root, *path) : nullptr;
       continue;
     }
     if (key != nullptr) ReadValueLine(line, *key);

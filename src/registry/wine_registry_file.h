@@ -25,8 +25,15 @@ struct RegistryNameLess {
   bool operator()(const std::string& a, const std::string& b) const;
 };
 
+// A key: freed without recursion, so that no nesting of keys can exhaust the stack.
 struct RegistryNode {
-  std::map<std::string, RegistryNode, RegistryNameLess> children;
+  using Children = std::map<std::string, RegistryNode, RegistryNameLess>;
+  RegistryNode() = default;
+  RegistryNode(RegistryNode&&) = default;
+  RegistryNode& operator=(RegistryNode&&) = default;
+  ~RegistryNode();
+
+  Children children;
   std::vector<std::pair<std::string, RegValue>> values;  // in the file's order
 
   // The value of that name (any letter case), or nullptr.
@@ -37,6 +44,10 @@ struct RegistryHive {
   RegistryNode root;
   bool win64 = false;  // "#arch=win64": 32-bit programs see Software\Wow6432Node
 };
+
+// Keys nested deeper than this are passed over with their values, as the system refuses
+// to make them.
+inline constexpr std::size_t kMaxRegistryDepth = 512;
 
 // Parses a registry file. Never fails: lines it cannot read are passed over.
 // String data (types 1, 2 and 7, quoted or as hex) is given as the 8-bit calls give it:

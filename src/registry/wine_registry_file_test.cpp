@@ -147,5 +147,34 @@ TEST(ReadReg, ValuesAsTextBinaryAndTypeNumbersAndEveryKeyClosed) {
   EXPECT_EQ(reader2.GetAllValues(), std::vector<std::string>{"a"});
 }
 
+// Files no prefix would hold: keys nested 50,000 deep (passed over beyond the system's 512
+// levels; a deeper tree is freed without recursion) and 30,000 subkeys of one key,
+// enumerated in linear time.
+TEST(WineRegistryFile, HostileFilesAreBoundedInDepthAndEnumeratedInLinearTime) {
+  std::string text = "[Software\\\\Games]\n";
+  for (std::size_t depth : {kMaxRegistryDepth, std::size_t{50000}}) {
+    text += "[";
+    for (std::size_t i = 0; i < depth; ++i) text += (i ? "\\\\" : "") + std::to_string(depth);
+    text += "]\n";
+  }
+  for (int i = 0; i < 30000; ++i) text += "[Software\\\\Games\\\\" + std::to_string(i) + "]\n";
+  TreeRegistry tree(ParseWineRegistry(text), {});
+  RegKey key = 0;
+  std::string name;
+  EXPECT_EQ(tree.OpenKey(reg::kLocalMachine, "512", key), reg::kSuccess);
+  EXPECT_EQ(tree.OpenKey(reg::kLocalMachine, "50000", key), reg::kFileNotFound);
+  {
+    RegistryNode deep;
+    RegistryNode* node = &deep;
+    for (int i = 0; i < 200000; ++i) node = &node->children["k"];
+  }
+  ASSERT_EQ(tree.OpenKey(reg::kLocalMachine, "Software\\Games", key), reg::kSuccess);
+  std::uint32_t count = 0;
+  while (tree.EnumKey(key, count, 256, name) == reg::kSuccess) ++count;
+  EXPECT_EQ(count, 30000u);
+  EXPECT_EQ(tree.EnumKey(key, 3, 256, name), reg::kSuccess);  // back to an earlier index
+  EXPECT_EQ(name, "100");  // in the registry's order: "0", "1", "10", "100", ...
+}
+
 }  // namespace
 }  // namespace dfm

@@ -26,6 +26,13 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
 }
 
 Result<std::vector<std::string>> ReadControlLines(FileSystem& fs, const std::string& path) {
+  auto length = fs.FileLength(path);
+  if (!length) return length.failure();
+  if (*length > kMaxControlFileBytes) {
+    return Failure{err::kOutOfMemory, "Out of memory: " + path + " is larger than " +
+                                          std::to_string(kMaxControlFileBytes >> 20) +
+                                          " MB, which no control or credits file is"};
+  }
   auto bytes = ReadWholeFile(fs, path);
   if (!bytes) return bytes.failure();
   return SplitLines(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));

@@ -2,6 +2,7 @@
 // valued, and which keywords the start-up and the script run know.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,7 +21,13 @@ inline constexpr std::size_t kMaxLineLength = 32766;
 // line, the last line needs no terminator, and an empty file has no lines.
 std::vector<std::string> SplitLines(std::string_view bytes);
 
-// Reads a whole control file and splits it into lines.
+// The largest control or credits file read: a mod's script of 100,000 lines is a few
+// megabytes, and a larger file (a payload entry that inflates to gigabytes) would only
+// exhaust the memory.
+inline constexpr std::uint64_t kMaxControlFileBytes = std::uint64_t{16} << 20;
+
+// Reads a whole control file and splits it into lines; one larger than
+// kMaxControlFileBytes fails with err::kOutOfMemory before anything is read.
 Result<std::vector<std::string>> ReadControlLines(FileSystem& fs, const std::string& path);
 
 // The words of one line (never empty; word 0 is the keyword). Double quotes group and

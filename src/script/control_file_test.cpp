@@ -77,6 +77,14 @@ TEST(ReadControlLines, KeepsEveryByteAndPassesFailuresOn) {
   faulty.Fail({.op = "read", .failure = {err::kDeviceIoError, "disk gone"}});
   EXPECT_EQ(ReadControlLines(faulty, "Control.ini").failure(),
             (Failure{err::kDeviceIoError, "disk gone"}));
+  // A file over the limit is refused before a byte of it is read; one at the limit is read.
+  fs.Put("Control.ini", Bytes(kMaxControlFileBytes + 1, 'x'));
+  EXPECT_EQ(ReadControlLines(faulty, "Control.ini").failure(),
+            (Failure{err::kOutOfMemory,
+                     "Out of memory: Control.ini is larger than 16 MB, which no control or "
+                     "credits file is"}));
+  fs.Put("Control.ini", Bytes(kMaxControlFileBytes, 'x'));
+  EXPECT_EQ(ReadControlLines(faulty, "Control.ini").failure().code, err::kDeviceIoError);
 }
 
 // The number a word begins with; blanks, tabs and line feeds are skipped anywhere; an

@@ -31,6 +31,11 @@ int ColourComponent(std::string_view word) {
   return v <= 0 ? 0 : v >= 255 ? 255 : static_cast<int>(v);
 }
 
+// Folders given for all three games leave nothing to search for.
+bool EveryGameChosen(const std::map<int, std::string>& chosen) {
+  return chosen.count(1) && chosen.count(2) && chosen.count(3);
+}
+
 }  // namespace
 
 std::string MissingControlFileText(const std::string& control_path) {
@@ -78,7 +83,7 @@ StartUpOutcome frmMain::Load(const std::string& program_file, const FolderMapper
                              const std::map<int, std::string>& chosen) {
   state_.program_folder = ProgramFolderOf(program_file);
   ShowInitialWindow();
-  FindGameFolders(map);
+  if (!EveryGameChosen(chosen)) FindGameFolders(map);
   return StartUpWith(program_file, chosen);
 }
 
@@ -86,7 +91,7 @@ StartUpOutcome frmMain::Load(const std::string& program_file, Environment& envir
                              const std::map<int, std::string>& chosen) {
   state_.program_folder = ProgramFolderOf(program_file);
   ShowInitialWindow();
-  FindGameFolders(environment);
+  if (!EveryGameChosen(chosen)) FindGameFolders(environment);
   return StartUpWith(program_file, chosen);
 }
 

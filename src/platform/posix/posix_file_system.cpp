@@ -287,14 +287,19 @@ class PosixFileSystem final : public FileSystem {
         flags |= O_WRONLY | O_CREAT | O_APPEND;
         break;
     }
-    int fd = OpenHostFile(path, flags);
+    // Without waiting: a pipe or a device under a file's name is refused below, never read
+    // (opening a pipe would wait for a writer forever).
+    int fd = OpenHostFile(path, flags | O_NONBLOCK);
     if (fd < 0) return (flags & O_CREAT) ? CreateFailure(errno, path) : FromErrno(errno, path);
     // Writing modes never get here with a folder: the kernel refuses them (EISDIR).
     struct stat st {};
-    if (mode == OpenMode::kRead && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      const bool folder = S_ISDIR(st.st_mode);
       ::close(fd);
-      return Failure{err::kPathFileAccessError, "Path/File access error: " + path + " is a folder"};
+      return Failure{err::kPathFileAccessError, "Path/File access error: " + path +
+                                                    (folder ? " is a folder" : " is not a file")};
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return std::unique_ptr<File>(std::make_unique<PosixFile>(fd, path, mode == OpenMode::kAppend));
   }
 

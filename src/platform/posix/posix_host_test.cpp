@@ -1,6 +1,8 @@
 // The POSIX host: names in any letter case, file operations and failures, Wine prefixes.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -69,6 +71,14 @@ TEST(PosixFileSystem, FailuresGiveTheirCodesAndMessagesAndEveryOperationFindsNam
             (Failure{err::kPathFileAccessError,
                      "Path/File access error: " + folder + " (Is a directory)"}));
   EXPECT_EQ(fs->Stat(folder).failure(), (Failure{err::kFileNotFound, "File not found: " + folder}));
+  // A pipe under a file's name is refused at once, never waited on.
+  const std::string pipe = base + "libraryfolders.vdf";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  for (OpenMode mode : {OpenMode::kRead, OpenMode::kUpdate})
+    EXPECT_EQ(
+        fs->Open(pipe, mode).failure(),
+        (Failure{err::kPathFileAccessError, "Path/File access error: " + pipe + " is not a file"}));
+  ASSERT_EQ(::unlink(pipe.c_str()), 0);
 
   const std::string missing = base + "SUB\\none.bin";
   const Failure none{err::kFileNotFound,
