@@ -28,7 +28,8 @@ group_release=(build-essential cmake ninja-build pkg-config clang dpkg-dev)
 group_windows=(@build @gui_smoke g++-mingw-w64-x86-64-posix nasm dpkg-dev wine wine64 fonts-wine
   xauth python3 googletest)
 group_test=(@build @gui @gui_smoke @release @windows git googletest libgtest-dev libgmock-dev
-  libbenchmark-dev clang libclang-rt-14-dev clang-format zip unzip libjpeg-turbo-progs python3)
+  libbenchmark-dev clang libclang-rt-14-dev clang-format zip unzip libjpeg-turbo-progs python3
+  locales)
 
 packages=()
 add_group() {

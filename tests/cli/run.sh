@@ -66,4 +66,13 @@ rc=0
 (cd "$work" && "$build_dir/DFModInstaller" dl/Setup --game-folder 3=game >"$work/out" 2>&1) || rc=$?
 [ "$rc" -eq 0 ] || fail "other installer: exit $rc: $(cat "$work/out")"
 [ "$(cat "$work/game/Notes.txt")" = notes ] || fail "other installer: Notes.txt not copied"
+# The log's day and month names follow LC_TIME: a German locale made for this run.
+mkdir -p "$work/locale"
+localedef -i de_DE -f UTF-8 "$work/locale/de_DE.UTF-8" 2>/dev/null \
+  || fail "localedef could not make de_DE.UTF-8 (scripts/install-deps.sh test installs locales)"
+german() { env -u LC_ALL LOCPATH="$work/locale" LC_TIME=de_DE.UTF-8 "$@"; }
+german "$work/dl/Setup" --game-folder "3=$work/game" >/dev/null 2>&1 || fail "German run"
+line=$(sed -n 2p "$work/dl/InstallLog.txt" | tr -d '\r')
+expected="Log Created On $(german date '+%A The %d Of %B') At "
+[ "${line:0:${#expected}}" = "$expected" ] || fail "German log line: '$line', not '$expected...'"
 echo "run: ok"

@@ -1,6 +1,7 @@
 #include <langinfo.h>
 #include <sys/time.h>
 
+#include <locale.h>
 #include <clocale>
 #include <ctime>
 
@@ -9,8 +10,20 @@
 namespace dfm {
 namespace {
 
+// Day and month names in the user's language: the LC_TIME the environment names (through
+// LC_ALL, LC_TIME or LANG), kept to this clock so that nothing else of the process follows
+// the locale; "C" when the environment names none or one that is not installed.
 class PosixClock final : public Clock {
  public:
+  PosixClock() : names_(::newlocale(LC_TIME_MASK, "", nullptr)) {
+    if (names_ == nullptr) names_ = ::newlocale(LC_TIME_MASK, "C", nullptr);
+  }
+  ~PosixClock() override {
+    if (names_ != nullptr) ::freelocale(names_);
+  }
+  PosixClock(const PosixClock&) = delete;
+  PosixClock& operator=(const PosixClock&) = delete;
+
   double SecondsSinceMidnight() override {
     struct timespec ts {};
     ::clock_gettime(CLOCK_REALTIME, &ts);
@@ -34,15 +47,21 @@ class PosixClock final : public Clock {
   std::string WeekdayName(int weekday) override {
     static constexpr nl_item kDays[] = {DAY_1, DAY_2, DAY_3, DAY_4, DAY_5, DAY_6, DAY_7};
     if (weekday < 0 || weekday > 6) return {};
-    return ::nl_langinfo(kDays[weekday]);
+    return Name(kDays[weekday]);
   }
 
   std::string MonthName(int month) override {
     static constexpr nl_item kMonths[] = {MON_1, MON_2, MON_3, MON_4,  MON_5,  MON_6,
                                           MON_7, MON_8, MON_9, MON_10, MON_11, MON_12};
     if (month < 1 || month > 12) return {};
-    return ::nl_langinfo(kMonths[month - 1]);
+    return Name(kMonths[month - 1]);
   }
+
+ private:
+  std::string Name(nl_item item) const {
+    return names_ != nullptr ? ::nl_langinfo_l(item, names_) : ::nl_langinfo(item);
+  }
+  locale_t names_;
 };
 
 }  // namespace
