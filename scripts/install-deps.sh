@@ -11,7 +11,8 @@ set -euo pipefail
 # groups that need it.
 group_build=(build-essential cmake ninja-build pkg-config libzip-dev zlib1g-dev
   libturbojpeg0-dev libjpeg62-turbo-dev)
-group_demo=(@build python3)
+# the demo's generator runs python3 and makes its JPEG texture with cjpeg
+group_demo=(@build python3 libjpeg-turbo-progs)
 # the installer's window (FLTK) in the dev and test builds
 group_gui=(libfltk1.3-dev libx11-dev libxext-dev libxft-dev libxrender-dev libxfixes-dev
   libxcursor-dev libxinerama-dev libfontconfig-dev)
