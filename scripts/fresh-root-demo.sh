@@ -107,14 +107,16 @@ mount_in /var/cache/apt/archives --bind "$cache/apt-archives"
 mount_in /var/lib/apt/lists --bind "$cache/apt-lists"
 
 # The demo as a new user runs it: a login's environment, nothing of this shell's.
+# Its output as it was goes to $out; the log has each line with the seconds it came at.
 out=$run/demo-output.txt
 demo() {
   chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    bash -c 'cd /root/dfmod && bash scripts/demo.sh' >"$out" 2>&1
-  local rc=$?
-  cat "$out"
-  return $rc
+    bash -c 'cd /root/dfmod && bash scripts/demo.sh' 2>&1 |
+    while IFS= read -r line; do
+      printf '%s\n' "$line" >>"$out"
+      printf '%4d s  %s\n' $((SECONDS - t0)) "$line"
+    done
 }
 t0=$SECONDS
 step "running 'bash scripts/demo.sh' in the root" demo
