@@ -80,6 +80,7 @@ cleanup() {
   fi
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 mount_in() { # mount_in TARGET MOUNT-ARGS...
   local target=$root$1
   shift
@@ -106,11 +107,12 @@ mount_in /dev --bind /dev
 mount_in /var/cache/apt/archives --bind "$cache/apt-archives"
 mount_in /var/lib/apt/lists --bind "$cache/apt-lists"
 
-# The demo as a new user runs it: a login's environment, nothing of this shell's.
+# The demo as a new user runs it: a login's environment, nothing of this shell's; a demo
+# that hangs is stopped after half an hour.
 # Its output as it was goes to $out; the log has each line with the seconds it came at.
 out=$run/demo-output.txt
 demo() {
-  chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb \
+  timeout -k 10 1800 chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     bash -c 'cd /root/dfmod && bash scripts/demo.sh' 2>&1 |
     while IFS= read -r line; do
