@@ -2,9 +2,10 @@
 # The demo: builds the two programs it runs (release, no tests), makes a demo Land Warrior
 # folder with a generated Dflw.pff, puts the demo mod together (demo/mod plus generated
 # models, pictures, sound and a JPEG texture), builds its installer with `dfmod build`,
-# runs it, and shows what changed: the run's status lines and summary, the install log,
-# the files put into the game folder and the records of the game's archive, before and
-# after. Everything it writes goes to demo-out/.
+# installs it without a window with `dfmod run`, and shows what changed: the run's status
+# lines and summary, the install log, the files put into the game folder, the records of
+# the game's archive before and after, and the restore point that can undo the install.
+# Everything it writes goes to demo-out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -50,14 +51,16 @@ lint_control_file() {
 
 build_installer() {
   echo "=== dfmod build --mod $MOD -o $SETUP"
-  "$DFMOD" build --mod "$MOD" -o "$SETUP"
+  # Its first line; the layout table that follows it, inspect shows too.
+  "$DFMOD" build --mod "$MOD" -o "$SETUP" >"$OUT/build.txt"
+  head -n 1 "$OUT/build.txt"
   echo "=== dfmod inspect $SETUP"
   "$DFMOD" inspect "$SETUP"
 }
 
 run_installer() {
-  # No windowed installer exists yet, so the install runs without a window either way.
-  # The restore point goes into demo-out/ too, not into the user's data folder.
+  # dfmod run installs as the installer's window does, without the window. The restore
+  # point goes into demo-out/ too, not into the user's data folder.
   echo "=== dfmod run $SETUP --game-folder 3=$GAME --restore-dir $OUT/restore-points"
   echo "    (status lines on stdout, message boxes on stderr as [title] text)"
   local rc=0
@@ -77,8 +80,18 @@ show_changes() {
   echo "    written out for compatibility with older installers, never loaded (extraction"
   echo "    and JPEG decoding are built into the program)."
   echo "=== what changed in Dflw.pff (changed and new records only)"
+  "$DFMOD" pff list "$GAME/Dflw.pff" >"$OUT/pff-after.txt"
   "$DFMOD" pff list "$GAME/Dflw.pff" --json >"$OUT/pff-after.json"
   python3 demo/pff_changes.py "$OUT/pff-before.json" "$OUT/pff-after.json"
+  echo "    (all records: $OUT/pff-before.txt and $OUT/pff-after.txt)"
+}
+
+show_restore_point() {
+  echo "=== the restore point the install made: dfmod restore --list --restore-dir $OUT/restore-points"
+  "$DFMOD" restore --list --restore-dir "$OUT/restore-points"
+  echo "    install.lock beside it is the lock an install or undo holds while it runs; it"
+  echo "    stays there, empty and released. 'dfmod restore --restore-dir $OUT/restore-points'"
+  echo "    undoes the install."
 }
 
 build
@@ -87,4 +100,6 @@ lint_control_file
 build_installer
 run_installer
 show_changes
-echo "=== demo done: everything is in $OUT/"
+show_restore_point
+point=$(find "$OUT/restore-points" -mindepth 1 -maxdepth 1 -type d | sort | tail -n 1)
+echo "=== demo done: everything is in $OUT/; the install's restore point is $point"

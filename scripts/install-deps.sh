@@ -27,9 +27,12 @@ group_release=(build-essential cmake ninja-build pkg-config clang dpkg-dev)
 # under Wine on a virtual screen (the Linux build's dfmod makes and checks the installer)
 group_windows=(@build @gui_smoke g++-mingw-w64-x86-64-posix nasm dpkg-dev wine wine64 fonts-wine
   xauth python3 googletest)
-group_test=(@build @gui @gui_smoke @release @windows git googletest libgtest-dev libgmock-dev
-  libbenchmark-dev clang libclang-rt-14-dev clang-format zip unzip libjpeg-turbo-progs python3
-  locales)
+# the demo on a fresh Debian 12 root (scripts/fresh-root-demo.sh)
+group_fresh_root=(debootstrap git)
+# locales: run.sh makes a German locale to check the log's day and month names
+group_test=(@build @gui @gui_smoke @release @windows @fresh_root googletest libgtest-dev
+  libgmock-dev libbenchmark-dev clang libclang-rt-14-dev clang-format zip unzip
+  libjpeg-turbo-progs python3 locales)
 
 packages=()
 add_group() {

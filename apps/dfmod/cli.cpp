@@ -96,6 +96,11 @@ const Command kCommands[] = {
      {"plan", "rehearses an install in memory and lists what it would change",
       "dfmod plan INSTALLER [--game-folder V=DIR]... [--critical continue|abort] [--password PW] "
       "[--restore-dir DIR] [--json]",
+      "  --game-folder V=DIR   the folder of game V, as dfmod run takes it\n"
+      "  --critical ANSWER     the critical-file question's answer: continue (default) or abort\n"
+      "  --password PW         the password of encrypted entries\n"
+      "  --restore-dir DIR     the restore points whose installs overlap are named (default:\n"
+      "                        as dfmod run)\n"
       "  --json                one line of JSON instead of the list\n",
       "0 no errors; 1 the run would count errors; 2 bad usage or unusable installer",
       "dfmod plan DryCreekSetup --game-folder \"3=/games/Land Warrior\""}},

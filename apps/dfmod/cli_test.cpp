@@ -101,7 +101,7 @@ TEST(PffCommand, ListsAddsAndExtractsWithExactMessages) {
        "      2    0          23           7          99  caf\\xe9_sixteen_ch\n"},
       {{"list", "{dir}short.pff"},
        kExitUsage,
-       "dfmod: pff list: {dir}short.pff: Input past end of file\n"},
+       "dfmod: pff list: {dir}short.pff: not a PFF archive (Input past end of file)\n"},
       {{"list", "a", "--xml"},
        kExitUsage,
        "dfmod: pff list: unknown option '--xml'; see 'dfmod pff list --help'\n"},
@@ -349,6 +349,7 @@ struct RunRow {
   std::vector<std::string> options;
   int code;
   std::string out, err, after;
+  int (*command)(const Args&, Io&) = cli::Run;
 };
 
 TEST_F(RunTest, RunsTheInstallerAndSaysHowItEnded) {
@@ -374,6 +375,9 @@ TEST_F(RunTest, RunsTheInstallerAndSaysHowItEnded) {
   const std::string password =
       "[DF Mod Installer] Please Enter The Password!\n-> the text given (--password)\n";
   const std::string gf = "--game-folder";
+  const std::string copied =
+      "Copying a.txt To {game}/a.txt\n1 Operations Performed!\n0 Errors Occurred!\n"
+      "Installation Completed!\n";
   const std::vector<RunRow> rows = {
       {kMissingArchive,  // --critical abort answers the critical question
        {{"a.txt", "a"}},
@@ -414,17 +418,25 @@ TEST_F(RunTest, RunsTheInstallerAndSaysHowItEnded) {
        {{"a.txt", "a", locked}},
        {gf, "3={game}", "--password", "s3cret"},
        kRunCompleted,
-       "Copying a.txt To {game}/a.txt\n1 Operations Performed!\n0 Errors Occurred!\n"
-       "Installation Completed!\n",
+       copied,
        password + done + "\n",
        "LW/a.txt=a"},
+      {kCopyA,  // the installer program of a build without a window toolkit says so
+       {{"a.txt", "a"}},
+       {gf, "3={game}"},
+       kRunCompleted,
+       copied,
+       "DFModInstaller: built without a window toolkit, installing without a window\n" + done +
+           "\n",
+       "LW/a.txt=a",
+       [](const Args& a, Io& io) { return InstallerMain(a, io, {}); }},
   };
   for (const RunRow& row : rows) {
     SCOPED_TRACE("row " + std::to_string(&row - rows.data()));
     Build(row.control, row.files);
     std::vector<std::string> args = {installer};
     for (const auto& o : row.options) args.push_back(Folders(o));
-    auto r = RunCli(cli::Run, args);
+    auto r = RunCli(row.command, args);
     EXPECT_EQ(r.code, row.code);
     EXPECT_EQ(r.out, Folders(row.out));
     EXPECT_EQ(r.err, Folders(row.err));
@@ -463,18 +475,23 @@ TEST(RunOptions, BadUsageExitsTwoWithTheReason) {
       {{"a", "--game-folder", "4=/x"}, "--game-folder takes V=DIR with V 1, 2 or 3, not '4=/x'"},
       {{"a", "--game-folder", "3="}, "--game-folder takes V=DIR with V 1, 2 or 3, not '3='"},
       {{"a", "--password"}, "--password needs a value"},
+      {{"a", "--game-folder", "3=nope"}, "--game-folder 3=nope: no such folder"},
   };
   for (const auto& [args, message] : rows) {
     auto r = RunCli(cli::Run, args);
     EXPECT_EQ(r.code, kExitUsage);
     EXPECT_EQ(r.err, "dfmod: run: " + message + see);
   }
+  TempDir dir;
+  dir.Write("a/f", "");
+  dir.Write("b/f", "");
   RunOptions o;
   std::vector<std::string> operands;
-  EXPECT_EQ(
-      ParseRunOptions({"--game-folder", "2=/a", "--game-folder", "2=/b", "--", "-x"}, o, operands),
-      "");
-  EXPECT_EQ(o.game_folders, (std::map<int, std::string>{{2, "/b"}}));
+  EXPECT_EQ(ParseRunOptions({"--game-folder", "2=" + (dir / "a"), "--game-folder",
+                             "2=" + (dir / "b"), "--", "-x"},
+                            o, operands),
+            "");
+  EXPECT_EQ(o.game_folders, (std::map<int, std::string>{{2, dir / "b"}}));
   EXPECT_EQ(operands, std::vector<std::string>{"-x"});
 }
 

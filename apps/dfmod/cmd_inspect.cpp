@@ -312,7 +312,16 @@ int Inspect(const Args& args, Io& io) {
     return InputError(io, "inspect", given, problem);
   auto fs = MakeHostFileSystem();
   auto layout = ReadPayloadLayout(*fs, given);
-  if (!layout) return InputError(io, "inspect", given, layout.failure().description);
+  if (!layout) {
+    // Any file can be given: say first what it is not, then why.
+    std::string why = layout.failure().description;
+    if (layout.failure().code == err::kInvalidFileFormat) {
+      const std::string lead = "Invalid payload in " + given + ": ";
+      if (why.rfind(lead, 0) == 0) why.erase(0, lead.size());
+      why = "not an installer: no payload trailer (" + why + ")";
+    }
+    return InputError(io, "inspect", given, why);
+  }
 
   io.out << "payload: " << layout->file_length << " bytes\n";
   PrintPayloadLayout(io.out, *layout);

@@ -87,7 +87,13 @@ std::optional<PffDirectory> ReadArchive(FileSystem& fs, const std::string& comma
   }
   auto dir = ReadPffArchive(fs, archive);
   if (!dir) {
-    InputError(io, command, archive, dir.failure().description);
+    // A file that is not an archive is named so first, then why (its path said once).
+    const Failure& f = dir.failure();
+    std::string why = PathMessage(archive, f.description);
+    if (why.rfind(archive + ": ", 0) == 0) why.erase(0, archive.size() + 2);
+    if (f.code == err::kInvalidFileFormat || f.code == err::kInputPastEndOfFile)
+      why = "not a PFF archive (" + why + ")";
+    InputError(io, command, archive, why);
     return std::nullopt;
   }
   return std::move(*dir);

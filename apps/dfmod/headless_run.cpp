@@ -44,10 +44,13 @@ CliAnswers AnswersFor(const RunOptions& options) {
   return answers;
 }
 
-// "V=DIR" with V a game version and DIR not empty, DIR made absolute.
+// "V=DIR" with V a game version and DIR an existing folder, made absolute. A folder that is
+// not there is refused before anything runs: the install would only collect errors in it.
 std::string ParseGameFolder(const std::string& value, RunOptions& options) {
   if (value.size() < 3 || value[1] != '=' || value[0] < '1' || value[0] > '3')
     return "--game-folder takes V=DIR with V 1, 2 or 3, not '" + value + "'";
+  if (auto is_dir = MakeHostFileSystem()->IsDirectory(value.substr(2)); !is_dir || !*is_dir)
+    return "--game-folder " + value + ": no such folder";
   std::error_code ec;
   std::filesystem::path dir = std::filesystem::absolute(value.substr(2), ec);
   options.game_folders[value[0] - '0'] = ec ? value.substr(2) : dir.string();
@@ -180,7 +183,9 @@ int InstallerMain(const Args& args, Io& io, const WindowRun& window) {
   if (window) {
     if (std::optional<int> rc = window(installer, options)) return *rc;
   }
-  io.err << "DFModInstaller: no display, installing without a window\n" << std::flush;
+  io.err << "DFModInstaller: " << (window ? "no display" : "built without a window toolkit")
+         << ", installing without a window\n"
+         << std::flush;
   return RunInstallerUnattended(installer, options, io, "DFModInstaller");
 }
 

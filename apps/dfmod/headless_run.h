@@ -60,7 +60,8 @@ std::string ParseRunOptions(const Args& args, RunOptions& options,
                             std::vector<std::string>& operands);
 
 // Runs the installer `program_file` in a window with the options' folders and returns the
-// run's exit code; nullopt when no window can be opened (no display).
+// run's exit code; nullopt when no window can be opened (no display). Empty in a build
+// without a window toolkit.
 using WindowRun =
     std::function<std::optional<int>(const std::string& program_file, const RunOptions&)>;
 

@@ -17,7 +17,9 @@ int main(int argc, char** argv) {
 #endif
   dfm::cli::Args args(argv + 1, argv + argc);
   dfm::cli::Io io{std::cout, std::cerr};
-  const int rc = dfm::cli::InstallerMain(args, io, dfm::installer::RunInWindow);
+  const dfm::cli::WindowRun window =
+      dfm::installer::kBuiltWithWindow ? dfm::installer::RunInWindow : dfm::cli::WindowRun();
+  const int rc = dfm::cli::InstallerMain(args, io, window);
   std::cout.flush();
   return rc;
 }

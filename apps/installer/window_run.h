@@ -17,6 +17,9 @@ namespace dfm::installer {
 // nullopt when no window can be opened.
 std::optional<int> RunInWindow(const std::string& program_file, const cli::RunOptions& options);
 
+// False in a build without a window toolkit, whose RunInWindow never opens one.
+extern const bool kBuiltWithWindow;
+
 // RunInWindow once the toolkit has made `view` (a MainView with Attach(frmMain&) and Run(),
 // the message loop) and its dialogs and event pump; the other services are the host's.
 template <class View>

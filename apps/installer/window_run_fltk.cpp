@@ -6,6 +6,8 @@
 
 namespace dfm::installer {
 
+extern const bool kBuiltWithWindow = true;
+
 std::optional<int> RunInWindow(const std::string& program_file, const cli::RunOptions& options) {
   if (!OpenFltkDisplay()) return std::nullopt;
   auto dialogs = MakeFltkDialogs();

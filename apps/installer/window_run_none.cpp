@@ -3,6 +3,8 @@
 
 namespace dfm::installer {
 
+extern const bool kBuiltWithWindow = false;
+
 std::optional<int> RunInWindow(const std::string&, const cli::RunOptions&) {
   return std::nullopt;
 }

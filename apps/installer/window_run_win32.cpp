@@ -7,6 +7,8 @@
 
 namespace dfm::installer {
 
+extern const bool kBuiltWithWindow = true;
+
 std::optional<int> RunInWindow(const std::string& program_file, const cli::RunOptions& options) {
   win32::MainWindow view;
   if (!view.Create()) return std::nullopt;  // no desktop (Wine without a display)

@@ -11,12 +11,18 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 fail() { echo "usage.sh: $*" >&2; exit 1; }
 
-# help PROGRAM TITLE ARGS...: exit 0, the title first, every usage line in docs/cli.md.
+# help PROGRAM TITLE ARGS...: exit 0, the title first, every option of the usage lines
+# under options (where it lists any), every usage line in docs/cli.md.
 help() {
-  local program=$1 title=$2 out
+  local program=$1 title=$2 out opts o
   shift 2
   out=$("$program" "$@") || fail "$title $*: exit $?"
   [ "${out%%:*}" = "$title" ] || fail "$title $*: first line: ${out%%$'\n'*}"
+  opts=$(sed -n '/^options:/,/^$/p' <<<"$out" | grep -E '^  -' | grep -vE '^  (-h, --help|--version) ' || true)
+  for o in $(sed -n '/^usage: /,/^$/p' <<<"$out" | grep -oE -- '--[a-z-]+' | sort -u); do
+    [ -z "$opts" ] || grep -qE -- "^  (-[a-z], )?$o( |$)" <<<"$opts" ||
+      fail "$title: $o is in the usage line but not under options"
+  done
   sed -n -e 's/^usage: //p' -e '/^usage: /,/^$/s/^       //p' <<<"$out" | while IFS= read -r line; do
     grep -qxF "    $line" "$src/docs/cli.md" || fail "docs/cli.md lacks the usage line: $line"
   done
@@ -62,8 +68,12 @@ check 2 "dfmod: pff list: fifo: not a regular file" pff list fifo
 check 2 "dfmod: pff add: missing.pcx: not found" pff add game/a.pff missing.pcx
 check 2 "dfmod: pff add: fifo: not a regular file" pff add game/a.pff fifo
 check 2 "dfmod: run: mod: is a folder" run mod
-check 2 "dfmod: inspect: Invalid payload in mod/Control.ini: the trailer announces 168637216 \
-bytes of Main.zip, but the 14-byte file cannot hold them with the library slots" inspect mod/Control.ini
+check 2 "dfmod: inspect: mod/Control.ini: not an installer: no payload trailer (the trailer \
+announces 168637216 bytes of Main.zip, but the 14-byte file cannot hold them with the library \
+slots)" inspect mod/Control.ini
+check 2 "dfmod: pff list: mod/Control.ini: not a PFF archive (Input past end of file)" \
+  pff list mod/Control.ini
+check 2 "dfmod: plan: --game-folder 3=nope: no such folder$(see plan)" plan x --game-folder 3=nope
 check 2 "dfmod: lint: game: is a folder" lint game
 check 2 "dfmod: build: fifomod/pipe: not a regular file" build --mod fifomod --stub stub -o x
 check 2 "dfmod: build: linkmod/readme.txt: a symbolic link out of the mod folder" \
