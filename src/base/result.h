@@ -26,6 +26,7 @@ inline constexpr int kFileAlreadyExists = 58;
 inline constexpr int kDiskFull = 61;
 inline constexpr int kInputPastEndOfFile = 62;
 inline constexpr int kPermissionDenied = 70;
+inline constexpr int kNotSameDevice = 74;  // a rename across volumes
 inline constexpr int kPathFileAccessError = 75;
 inline constexpr int kPathNotFound = 76;
 inline constexpr int kInvalidProcedureCall = 5;

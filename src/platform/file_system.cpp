@@ -7,9 +7,6 @@
 namespace dfm {
 namespace {
 
-// Appended to a target's name for the file WriteReplacing writes first.
-constexpr char kTempSuffix[] = ".~dfm";
-
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
   for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
     text.replace(at, from.size(), to);
@@ -26,23 +23,46 @@ std::optional<Failure> BadFileName(const std::string& path) {
   return Failure{err::kBadFileName, "Bad file name or number: " + shown + " holds a NUL byte"};
 }
 
+namespace {
+
+// Copies the first `size` bytes of `src` into `dst`, in pieces of at most 1 MB.
+Status CopyBytes(File& src, std::uint64_t size, File& dst) {
+  constexpr std::uint64_t kChunk = 1 << 20;
+  const auto chunk = static_cast<std::size_t>(std::clamp<std::uint64_t>(size, 1, kChunk));
+  auto buf = UninitializedBytes(chunk);
+  for (std::uint64_t off = 0; off < size;) {
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, size - off));
+    if (auto st = src.ReadAt(off, buf.get(), n); !st) return st;
+    if (auto st = dst.WriteAt(off, buf.get(), n); !st) return st;
+    off += n;
+  }
+  return {};
+}
+
+}  // namespace
+
 Status FileSystem::CopyFile(const std::string& from, const std::string& to) {
   auto src = Open(from, OpenMode::kRead);
   if (!src) return src.failure();
   auto size = (*src)->Size();
   if (!size) return size.failure();
-  return WriteReplacing(*this, to, [&](File& dst) -> Status {
-    constexpr std::uint64_t kChunk = 1 << 20;
-    const auto chunk = static_cast<std::size_t>(std::clamp<std::uint64_t>(*size, 1, kChunk));
-    auto buf = UninitializedBytes(chunk);
-    for (std::uint64_t off = 0; off < *size;) {
-      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, *size - off));
-      if (auto st = (*src)->ReadAt(off, buf.get(), n); !st) return st;
-      if (auto st = dst.WriteAt(off, buf.get(), n); !st) return st;
-      off += n;
-    }
-    return {};
-  });
+  return WriteReplacing(*this, to, [&](File& dst) { return CopyBytes(**src, *size, dst); });
+}
+
+Status CopyFileDurably(FileSystem& fs, const std::string& from, const std::string& to) {
+  Status copied = [&]() -> Status {
+    auto src = fs.Open(from, OpenMode::kRead);
+    if (!src) return src.failure();
+    auto size = (*src)->Size();
+    if (!size) return size.failure();
+    auto dst = fs.Open(to, OpenMode::kCreateFresh);
+    if (!dst) return dst.failure();
+    if (auto st = CopyBytes(**src, *size, **dst); !st) return st;
+    if (auto st = (*dst)->Sync(); !st) return st;
+    return (*dst)->Close();
+  }();  // both files are closed here, so that the copy can be removed
+  if (!copied) (void)fs.RemoveFile(to);
+  return copied;
 }
 
 Status FileSystem::ReplaceFile(const std::string& from, const std::string& to) {
@@ -59,7 +79,7 @@ Status WriteReplacing(FileSystem& fs, const std::string& path,
     return Status::Fail(err::kPathFileAccessError,
                         "Path/File access error: " + path + " is a folder");
   }
-  const std::string temp = path + kTempSuffix;
+  const std::string temp = path + kReplacingSuffix;
   Status written = [&]() -> Status {
     auto file = fs.Open(temp, OpenMode::kCreateFresh);
     if (!file) return file.failure();
@@ -90,6 +110,8 @@ std::string FileErrorText(int code) {
       return "Bad file name or number";
     case err::kDeviceIoError:
       return "Device I/O error";
+    case err::kNotSameDevice:
+      return "Can't rename with different drive";
     default:
       return "Path/File access error";
   }

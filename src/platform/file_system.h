@@ -139,12 +139,19 @@ class FileSystem {
   // or stays as it was: this default writes through WriteReplacing.
   virtual Status CopyFile(const std::string& from, const std::string& to);
   // Renames; fails with err::kFileAlreadyExists when the target exists, and with
-  // err::kPathFileAccessError (description mentions "different volume") across volumes.
+  // err::kNotSameDevice across volumes (POSIX EXDEV, Windows ERROR_NOT_SAME_DEVICE).
   virtual Status Rename(const std::string& from, const std::string& to) = 0;
   // Renames, replacing a file at `to`. This default removes it first and then renames;
   // a host replaces in one step where it can.
   virtual Status ReplaceFile(const std::string& from, const std::string& to);
   virtual Status RemoveFile(const std::string& path) = 0;
+  // Whether the file at `path` could be removed (or renamed away) now, changing nothing:
+  // fails as RemoveFile would where the host can tell beforehand (a folder whose names
+  // cannot change, a file the system keeps from any change). Default: nothing to tell.
+  virtual Status CanRemove(const std::string& path) {
+    (void)path;
+    return {};
+  }
   virtual Status MakeDirectory(const std::string& path) = 0;
   virtual Result<std::vector<DirEntry>> ListDirectory(const std::string& path) = 0;
   // The current directory, in the host's own spelling.
@@ -159,6 +166,9 @@ std::string FileErrorText(int code);
 // err::kBadFileName for a path holding a NUL byte; nullopt for any other path.
 std::optional<Failure> BadFileName(const std::string& path);
 
+// Appended to a target's name for the temporary file WriteReplacing writes first.
+inline constexpr char kReplacingSuffix[] = ".~dfm";
+
 // Writes the file at `path` through `write`, which gets an empty temporary file beside it
 // (same folder, so the final rename stays on one volume) and writes it whole; the
 // temporary file then replaces `path`. So `path` holds either the complete new content or
@@ -166,6 +176,10 @@ std::optional<Failure> BadFileName(const std::string& path);
 // On failure the temporary file is removed, and the failure names `path`, not it.
 Status WriteReplacing(FileSystem& fs, const std::string& path,
                       const std::function<Status(File&)>& write);
+
+// Copies the file `from` to `to` (created or truncated) and makes the copy's bytes durable
+// before it returns; the caller syncs the folder of `to`. A copy that fails is removed.
+Status CopyFileDurably(FileSystem& fs, const std::string& from, const std::string& to);
 
 // Whole-file helpers over any FileSystem.
 Result<Bytes> ReadWholeFile(FileSystem& fs, const std::string& path);

@@ -28,6 +28,7 @@ enum class RecordKind : char {
   kRange = 'R',    // texts: path; numbers: offset; data: the bytes a write replaced
   kRenamed = 'M',  // texts: from, to
   kStashed = 'T',  // texts: path as the host spells it, where the deleted file was moved
+  kTemp = 'X',     // texts: a temporary name a copy writes first (undo removes what is there)
   kEntry = 'A',    // texts: archive, entry name, placement; numbers: replaced, old, new size
   kAfter = 'S',    // texts: path, fingerprint of what the install wrote; numbers: exists,
                    // length, whole, then the written ranges (start, end)...

@@ -3,18 +3,21 @@
 // before each change what that change destroys, made durable before the change is passed
 // on: a write into an existing file, the bytes it replaces (once per range, and only
 // below the file's first length, since undo cuts the file back to that); a file
-// truncated, replaced, deleted or renamed over, its whole bytes; a file created, that it
-// was absent; a rename, both names. Reads pass straight through.
+// truncated or renamed over, its whole bytes; a file deleted or copied over, moved into
+// the restore point's folder (copied there and synced when that lies on another volume,
+// and only then removed); a file created, that it was absent; a rename, both names; the
+// temporary name a copy writes first.
 //
 // A change waits only for the records about its own file (the journal is synced up to
 // the latest of them), so records about other files wait for their own changes.
 // Changes that need a record are grouped so that one sync covers many: writes over bytes
-// not yet saved are held in memory, and deleted files are hidden, until the held bytes
-// pass a limit, the file is read or cut, or the install ends (Commit): then the records
-// of all of them are made durable at once, and only then are the writes and deletions
+// not yet saved, deletions and copies are held until the held bytes pass a limit, the
+// file (or a copy's source) is read, cut or changed, or the install ends (Commit): then
+// the records of all of them are made durable at once, and only then are the changes
 // passed on. Writes that need no record (over bytes saved already, or past the file's
 // first length) go straight through, replacing what the held writes had for those bytes.
-// A crash loses the held changes, which is the same as never having made them.
+// A crash loses the held changes, which is the same as never having made them. What the
+// host can tell of a deletion beforehand (a file that cannot be removed) fails at once.
 #pragma once
 
 #include <cstdint>
@@ -23,25 +26,14 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/file_system.h"
+#include "restore/after_state.h"
 #include "restore/journal.h"
 
 namespace dfm {
-
-// Byte ranges [start, end) as a set of disjoint ranges.
-class RangeSet {
- public:
-  // The parts of [start, end) not in the set.
-  std::vector<std::pair<std::uint64_t, std::uint64_t>> Missing(std::uint64_t start,
-                                                               std::uint64_t end) const;
-  void Add(std::uint64_t start, std::uint64_t end);
-  const std::map<std::uint64_t, std::uint64_t>& ranges() const { return ranges_; }
-
- private:
-  std::map<std::uint64_t, std::uint64_t> ranges_;
-};
 
 // The absolute spelling of a path: a relative path is taken against the current folder.
 std::string AbsolutePath(FileSystem& fs, const std::string& path);
@@ -52,22 +44,11 @@ struct TouchedFile {
   std::string how;  // created, replaced, changed, deleted, moved to X, moved from X
 };
 
-// What a file looked like when the install ended: whether it existed, its length, and
-// a 64-bit fingerprint of the bytes the install wrote (of all of them when it wrote the
-// whole file). The fingerprint is made with the function that made `like`, a digest
-// read from a journal, or with the current one when `like` is empty.
-struct AfterFingerprint {
-  bool exists = false;
-  std::uint64_t length = 0;
-  std::string digest;
-};
-Result<AfterFingerprint> AfterState(FileSystem& fs, const std::string& path, bool whole,
-                                    const RangeSet& written, const std::string& like = {});
-
 class JournalingFileSystem final : public FileSystem {
  public:
-  // `skip` names paths that pass through unrecorded (the installer's own log). Deleted
-  // files are moved into `stash` (a folder) rather than copied into the journal.
+  // `skip` names paths that pass through unrecorded (the installer's own log and the
+  // files it extracted); a rename from such a path records what it does to the target.
+  // Deleted files are moved into `stash` (a folder) rather than copied into the journal.
   JournalingFileSystem(FileSystem& inner, JournalWriter& journal,
                        std::function<bool(const std::string&)> skip = {}, std::string stash = {});
   ~JournalingFileSystem() override;
@@ -93,6 +74,7 @@ class JournalingFileSystem final : public FileSystem {
   Status Rename(const std::string& from, const std::string& to) override;
   Status ReplaceFile(const std::string& from, const std::string& to) override;
   Status RemoveFile(const std::string& path) override;
+  Status CanRemove(const std::string& path) override { return inner_.CanRemove(path); }
   Status MakeDirectory(const std::string& path) override { return inner_.MakeDirectory(path); }
   Result<std::vector<DirEntry>> ListDirectory(const std::string& path) override {
     if (Status st = Commit(); !st) return st.failure();
@@ -122,7 +104,13 @@ class JournalingFileSystem final : public FileSystem {
   // The path's state, made (with its first record) on the first touch, which sets
   // `*first`.
   PathState* Touch(const std::string& path, Status& status, bool* first = nullptr);
-  PathState* Held(const std::string& path);
+  // The path's state when it holds changes for the next commit. A held copy into the
+  // path, or (with `changes`) one that reads it, is passed on first.
+  PathState* Held(const std::string& path, Status& status, bool changes = false);
+  // Records the deletion of a file from before the install, held for the next commit.
+  Status Stash(PathState& state);
+  // Moves the held deletions into the stash: false for each that stays.
+  void StashHeld(const std::function<void(Status)>& keep);
   Status Move(const std::string& from, const std::string& to, bool replace);
   void Supersede(PathState& state, std::uint64_t start, std::uint64_t end);
   Status RecordRange(PathState& state, std::uint64_t offset, std::uint64_t size);
@@ -138,7 +126,8 @@ class JournalingFileSystem final : public FileSystem {
   int stashed_ = 0;
   std::unordered_map<std::string, std::unique_ptr<PathState>> states_;  // by folded absolute path
   std::vector<PathState*> order_;                                       // first touch first
-  std::uint64_t held_ = 0;  // bytes held for the next commit
+  std::unordered_set<std::string> sources_;  // folded paths the held copies read
+  std::uint64_t held_ = 0;                   // bytes held for the next commit
   std::uint64_t hold_limit_ = std::uint64_t{64} << 20;
 };
 

@@ -133,7 +133,14 @@ Status OverlayFileSystem::Rename(const std::string& from, const std::string& to)
   return {};
 }
 
+Status OverlayFileSystem::CanRemove(const std::string& path) {
+  Node* node = Find(path);
+  if (!node) return base_.CanRemove(path);
+  return node->data ? Status() : Status(NotFound(path));
+}
+
 Status OverlayFileSystem::RemoveFile(const std::string& path) {
+  if (Status st = CanRemove(path); !st) return st;
   auto node = Changed(path, false);
   if (!node) return node.failure();
   (*node)->data = nullptr;

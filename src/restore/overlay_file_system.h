@@ -27,6 +27,9 @@ class OverlayFileSystem final : public FileSystem {
   Status CopyFile(const std::string& from, const std::string& to) override;
   Status Rename(const std::string& from, const std::string& to) override;
   Status RemoveFile(const std::string& path) override;
+  // A file not yet changed is asked of the base, so that a rehearsal fails where the run
+  // would.
+  Status CanRemove(const std::string& path) override;
   Status MakeDirectory(const std::string& path) override;
   Result<std::vector<DirEntry>> ListDirectory(const std::string& path) override {
     return base_.ListDirectory(path);

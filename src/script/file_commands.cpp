@@ -7,11 +7,9 @@
 namespace dfm {
 namespace {
 
-// FileSystem::Rename's documented failure when source and target lie on different
-// volumes.
+// FileSystem::Rename's failure when source and target lie on different volumes.
 bool IsCrossVolume(const Failure& failure) {
-  return failure.code == err::kPathFileAccessError &&
-         failure.description.find("different volume") != std::string::npos;
+  return failure.code == err::kNotSameDevice;
 }
 
 // Whether `target` names the file `source` names, however the two are spelled ("." steps,

@@ -76,7 +76,7 @@ TEST_F(FileCommandsTest, CopyMoveAndDeleteRuns) {
   const Files sources = {{"a.txt", "a"}, {"big.dat", big}};
   const Failure missing{err::kPathNotFound, "Path not found: " + G() + "\\missing"};
   const Failure full{err::kDiskFull, "Disk full (injected)"};
-  const Failure cross{err::kPathFileAccessError, "Path/File access error: different volumes"};
+  const Failure cross{err::kNotSameDevice, "Can't rename with different drive"};
   const Failure denied{err::kPermissionDenied, "Permission denied (injected)"};
   // Into the game folder with and without a file-name part; the source stays.
   Check({{"readme.txt", "hello"}}, {}, {},

@@ -127,11 +127,15 @@ bool frmMain::BeginRestorePoint() {
     if (IsFolderKnown(state_.game_folders, v))
       install.game_folders.push_back(state_.game_folders[v]);
   }
-  const std::string log = FoldedPath(AsFolder(state_.program_folder) + kInstallLogName);
+  // The installer's own files stay out of the restore point: its log, and what start-up
+  // extracted beside it, which the install deletes.
+  std::set<std::string> own = unpacked_;
+  own.insert(FoldedPath(AsFolder(state_.program_folder) + kInstallLogName));
   RestoreStore store(platform_.fs, restore_.folder);
   auto point = store.Begin(
       install, platform_.clock.Now(),
-      [log](const std::string& path) { return FoldedPath(path) == log; }, restore_.rehearsal);
+      [own = std::move(own)](const std::string& path) { return own.count(FoldedPath(path)) > 0; },
+      restore_.rehearsal);
   if (point) {
     point_ = std::move(*point);
     return true;

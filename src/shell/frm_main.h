@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -166,6 +167,7 @@ class frmMain final : public InstallWindow {
   RestorePolicy restore_;
   std::unique_ptr<ActiveRestorePoint> point_;
   std::unique_ptr<FileLock> store_lock_;
+  std::set<std::string> unpacked_;  // folded paths of the files start-up extracted
   bool restore_point_failed_ = false;
   int runs_ = 0;
   bool ended_ = false;

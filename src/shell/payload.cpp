@@ -2,12 +2,67 @@
 
 #include <cmath>
 #include <limits>
+#include <set>
 
+#include "base/path_utils.h"
 #include "platform/dialogs.h"
+#include "restore/journaling_file_system.h"
 #include "zip/kyv_unzip.h"
 
 namespace dfm {
 namespace {
+
+// Passes every call on and notes the files written or renamed into place (their folded
+// absolute paths).
+class NotingFileSystem final : public FileSystem {
+ public:
+  NotingFileSystem(FileSystem& inner, std::set<std::string>& noted)
+      : inner_(inner), noted_(noted) {}
+  Result<std::unique_ptr<File>> Open(const std::string& path, OpenMode mode) override {
+    if (mode != OpenMode::kRead) Note(path);
+    return inner_.Open(path, mode);
+  }
+  std::unique_ptr<FileBatch> BeginBatch() override { return inner_.BeginBatch(); }
+  Result<std::uint64_t> FileLength(const std::string& path) override {
+    return inner_.FileLength(path);
+  }
+  Result<LocalDateTime> ModifiedTime(const std::string& path) override {
+    return inner_.ModifiedTime(path);
+  }
+  Result<FileStat> Stat(const std::string& path) override { return inner_.Stat(path); }
+  Status SetModifiedTime(const std::string& path, const LocalDateTime& time) override {
+    return inner_.SetModifiedTime(path, time);
+  }
+  Result<bool> IsDirectory(const std::string& path) override { return inner_.IsDirectory(path); }
+  Result<std::string> ExactPath(const std::string& path) override { return inner_.ExactPath(path); }
+  Result<FileIdentity> Identity(const std::string& path) override { return inner_.Identity(path); }
+  Status CopyFile(const std::string& from, const std::string& to) override {
+    Note(to);
+    return inner_.CopyFile(from, to);
+  }
+  Status Rename(const std::string& from, const std::string& to) override {
+    Note(to);
+    return inner_.Rename(from, to);
+  }
+  Status ReplaceFile(const std::string& from, const std::string& to) override {
+    Note(to);
+    return inner_.ReplaceFile(from, to);
+  }
+  Status RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
+  Status MakeDirectory(const std::string& path) override { return inner_.MakeDirectory(path); }
+  Result<std::vector<DirEntry>> ListDirectory(const std::string& path) override {
+    return inner_.ListDirectory(path);
+  }
+  Result<std::string> CurrentDirectory() override { return inner_.CurrentDirectory(); }
+  Status SetCurrentDirectory(const std::string& path) override {
+    return inner_.SetCurrentDirectory(path);
+  }
+
+ private:
+  void Note(const std::string& path) { noted_.insert(FoldedPath(AbsolutePath(inner_, path))); }
+  FileSystem& inner_;
+  std::set<std::string>& noted_;
+};
 
 Failure InvalidPayload(const std::string& name, const std::string& why) {
   return Failure{err::kInvalidFileFormat, "Invalid payload in " + name + ": " + why};
@@ -142,8 +197,16 @@ void WaitSeconds(Clock& clock, EventPump& pump, double seconds) {
   }
 }
 
-void UnpackPayload(Platform& p, const std::string& program_folder,
-                   const std::string& program_file) {
+void UnpackPayload(Platform& platform, const std::string& program_folder,
+                   const std::string& program_file, std::set<std::string>* written) {
+  std::set<std::string> ignored;
+  NotingFileSystem noting(platform.fs, written ? *written : ignored);
+  Platform p{written ? noting : platform.fs,
+             platform.dialogs,
+             platform.pump,
+             platform.clock,
+             platform.process,
+             platform.registry};
   auto report = [&](const Failure& f) { p.dialogs.MessageBox(UnpackErrorText(f)); };
   const std::string main_zip = program_folder + "Main.zip";
   bool main_zip_written = false;

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -85,8 +86,9 @@ inline void WaitSeconds(Platform& platform, double seconds) {
 // dropped and existing files overwritten, waits a second and deletes Main.zip. Each failed
 // operation shows one message (UnpackErrorText) and the next operation goes on; an
 // unusable payload is one message, and a Main.zip this run did not write is neither
-// extracted nor deleted.
+// extracted nor deleted. With `written`, adds the folded absolute path of every file it
+// wrote there.
 void UnpackPayload(Platform& platform, const std::string& program_folder,
-                   const std::string& program_file);
+                   const std::string& program_file, std::set<std::string>* written = nullptr);
 
 }  // namespace dfm

@@ -119,7 +119,8 @@ void frmMain::FindGameFolders(Environment& environment) {
 }
 
 StartUpOutcome frmMain::RunStartUp(const std::string& program_file) {
-  UnpackPayload(platform_, state_.program_folder, program_file);
+  unpacked_.clear();
+  UnpackPayload(platform_, state_.program_folder, program_file, &unpacked_);
   return StartUpFromProgramFolder();
 }
 

@@ -48,11 +48,13 @@ grep -qx "Installer SHA-256: $(sha256sum <"$work/download/Setup" | cut -c1-64)" 
   | grep -q '"conflicts":\[".*was changed by install ' || fail "no conflicts with the install"
 
 "$dfmod" restore --list "$work/game" --restore-dir "$points" | grep -q \
-  '^[0-9-]*  complete  Operation Dry Creek  .*  10 files, 7 archive entries$' || fail "list"
+  '^[0-9-]*  complete  Operation Dry Creek  .*  3 files, 7 archive entries$' || fail "list"
 [ -z "$("$dfmod" restore --list "$work/download/elsewhere" --restore-dir "$points")" ] \
   || fail "list of another folder"
+ls "$work/download" >"$work/own.txt"  # what the installer extracted stays out of the undo
 "$dfmod" restore --restore-dir "$points" >"$work/restore.txt" || fail "restore exit $?"
-grep -q '^Undid .* (Operation Dry Creek): 13 files put back$' "$work/restore.txt" \
+diff "$work/own.txt" <(ls "$work/download") || fail "restore changed the installer's folder"
+grep -q '^Undid .* (Operation Dry Creek): 6 files put back$' "$work/restore.txt" \
   || fail "restore: $(cat "$work/restore.txt")"
 diff "$work/before.txt" <(snapshot) || fail "restore left changes"
 "$dfmod" restore --list --restore-dir "$points" | grep -q '  undone  ' || fail "not undone"

@@ -204,6 +204,9 @@ class FaultyFileSystem : public FileSystem {
   Status RemoveFile(const std::string& path) override {
     return Pass("remove", path, [&] { return inner_.RemoveFile(path); });
   }
+  Status CanRemove(const std::string& path) override {
+    return Pass("canremove", path, [&] { return inner_.CanRemove(path); });
+  }
   Status MakeDirectory(const std::string& path) override {
     return Pass("mkdir", path, [&] { return inner_.MakeDirectory(path); });
   }

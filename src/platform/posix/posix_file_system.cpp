@@ -400,6 +400,20 @@ class PosixFileSystem final : public FileSystem {
     return {};
   }
 
+  // The kernel's own checks, through access(2): the folder must be writable (its mode, a
+  // read-only mount, an immutable folder); the file must not be immutable, which refuses
+  // writing it with EPERM where a mere missing write permission gives EACCES.
+  Status CanRemove(const std::string& path) override {
+    if (auto bad = Refused(path)) return *bad;
+    const std::string p = posix::ResolvePath(path);
+    const std::string folder = p.substr(0, p.rfind('/') + 1);
+    if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0)
+      return FromErrno(errno, path);
+    if (::access(p.c_str(), W_OK) != 0 && (errno == EPERM || errno == ENOENT))
+      return FromErrno(errno, path);
+    return {};
+  }
+
   Status MakeDirectory(const std::string& path) override {
     if (auto bad = Refused(path)) return *bad;
     const std::string p = posix::ResolvePath(path);
@@ -443,8 +457,8 @@ class PosixFileSystem final : public FileSystem {
     }
     const int e = errno;
     if (e == EXDEV)
-      return Status::Fail(err::kPathFileAccessError, "Path/File access error: " + from + " and " +
-                                                         to + " are on different volumes");
+      return Status::Fail(err::kNotSameDevice, FileErrorText(err::kNotSameDevice) + ": " + from +
+                                                   " and " + to + " are on different volumes");
     if (::lstat(src.c_str(), &st) != 0) return FromErrno(errno, from);
     const std::string src_folder = src.substr(0, src.rfind('/') + 1);
     if ((e == EACCES || e == EPERM || e == EROFS) &&

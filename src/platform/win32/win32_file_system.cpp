@@ -139,6 +139,9 @@ Failure CreateFailure(DWORD e, const std::string& path) {
 
 // A refused move names the source when that is missing, otherwise the target.
 Failure MoveFailure(DWORD e, const std::string& from, const std::string& to) {
+  if (e == ERROR_NOT_SAME_DEVICE)
+    return {err::kNotSameDevice, FileErrorText(err::kNotSameDevice) + ": " + from + " and " + to +
+                                     " are on different volumes"};
   if (::GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES)
     return FileFailure(::GetLastError(), from);
   return CreateFailure(e, to);
@@ -298,9 +301,7 @@ class Win32FileSystem final : public FileSystem {
     const DWORD e = ::GetLastError();
     if (e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS)
       return Status::Fail(err::kFileAlreadyExists, "File already exists: " + to);
-    if (e == ERROR_NOT_SAME_DEVICE)
-      return Status::Fail(err::kPathFileAccessError, "Path/File access error: " + from + " and " +
-                                                         to + " are on different volumes");
+    if (e == ERROR_NOT_SAME_DEVICE) return MoveFailure(e, from, to);
     return FileFailure(e, from);
   }
 
