@@ -75,7 +75,9 @@ const char* const kMade[] = {"G\\new.txt", "G\\moved.txt", "pic.tga", "G/pic_m.p
 
 // A main window ready to install the mod into G, with restore points in kStore.
 struct World {
-  explicit World(const std::string& control, int sources = 0, bool restore = true) {
+  explicit World(const std::string& control, int sources = 0, bool restore = true,
+                 bool two_volumes = false) {
+    if (two_volumes) fs.volume = "M/";
     for (const auto& [path, bytes] : Original(sources)) mem.Put(path, bytes);
     mem.Put("Control.ini", control);
     (void)mem.MakeDirectory("G");
@@ -87,11 +89,14 @@ struct World {
     window.set_restore_policy({restore ? RestorePolicy::Mode::kRequire : RestorePolicy::Mode::kOff,
                                kStore, "Control.ini"});
   }
-  // Differences from the original files, as "path" lines.
+  // Differences from the original files (bytes and times), as "path" lines.
   std::vector<std::string> Changed(int sources) {
     std::vector<std::string> out;
-    for (const auto& [path, bytes] : Original(sources))
-      if (mem.Text(path) != bytes) out.push_back(path);
+    for (const auto& [path, bytes] : Original(sources)) {
+      auto time = mem.ModifiedTime(path);
+      if (mem.Text(path) != bytes || !time || FormatTime(*time) != FormatTime(mem.mtime))
+        out.push_back(path);
+    }
     for (const char* made : kMade)
       if (mem.Exists(made)) out.push_back(made);
     if (auto dir = ReadPffArchive(mem, "G/Dflw.pff"); !dir || !dir->CheckDataExtents())
@@ -99,6 +104,13 @@ struct World {
     return out;
   }
   RestoreStore store() { return RestoreStore(mem, kStore); }
+  // A crash keeps of each journal what was synced.
+  void KeepSynced() {
+    for (const auto& [path, size] : fs.synced) {
+      if (path.find("journal.bin") != std::string::npos)
+        mem.Put(path, mem.Text(path).substr(0, size));
+    }
+  }
 
   MemoryFileSystem mem;
   FaultyFileSystem fs{mem};
@@ -112,43 +124,68 @@ struct World {
   frmMain window{platform, view};
 };
 
-TEST(RestorePoints, ARunStoppedAfterAnyChangeIsRolledBackToTheOriginal) {
+// With the restore points on the game's volume and on another: an install stopped after
+// any change, its roll-back stopped after one of its own, then dfmod restore, dfmod run
+// or dfmod restore --force; the complete install's undo stopped after each of its
+// changes, then undone again.
+TEST(RestorePoints, RunsAndUndosStoppedAnywhereComeBackToTheOriginal) {
   constexpr int kSources = 55;  // 185 lines
   const std::string control = Control(kSources);
-  World full(control, kSources);
-  full.window.ClickInstall();
-  ASSERT_EQ(full.window.last_run().errors, 0) << ::testing::PrintToString(full.view.status);
-  // With restore points on, the install leaves the same files as without.
   World plain(control, kSources, false);
   plain.window.ClickInstall();
-  for (const auto& [path, bytes] : Original(kSources))
-    EXPECT_EQ(full.mem.Text(path), plain.mem.Text(path)) << path;
-  for (const char* made : kMade) EXPECT_EQ(full.mem.Text(made), plain.mem.Text(made)) << made;
-
-  for (int k = 0; k < full.fs.changes(); ++k) {
-    World w(control, kSources);
-    w.fs.crash_after = k;
-    w.window.ClickInstall();
-    // The crash keeps of the journal what was synced: each change's records must be in it.
-    for (const auto& [path, size] : w.fs.synced) {
-      if (path.find("journal.bin") != std::string::npos)
-        w.mem.Put(path, w.mem.Text(path).substr(0, size));
+  for (const bool two_volumes : {false, true}) {
+    World full(control, kSources, true, two_volumes);
+    full.window.ClickInstall();
+    ASSERT_EQ(full.window.last_run().errors, 0) << ::testing::PrintToString(full.view.status);
+    // With restore points on, the install leaves the same files as without.
+    for (const auto& [path, bytes] : Original(kSources))
+      EXPECT_EQ(full.mem.Text(path), plain.mem.Text(path)) << path;
+    for (const char* made : kMade) EXPECT_EQ(full.mem.Text(made), plain.mem.Text(made)) << made;
+    for (int k = 0; k < full.fs.changes(); ++k) {
+      World w(control, kSources, true, two_volumes);
+      w.fs.crash_after = k;
+      w.window.ClickInstall();
+      w.KeepSynced();
+      // Once the end mark is written the install counts as complete and stays: only the
+      // manifest (written beside, then renamed) comes after it.
+      auto points = w.store().List();
+      if (!points->empty() && points->front().state == RestorePointInfo::State::kComplete) {
+        EXPECT_EQ(k, full.fs.changes() - 3);
+        break;
+      }
+      w.fs.crash_after = w.fs.changes() + k * 7 % 61;
+      RestoreStore(w.fs, kStore).RecoverInterrupted({"G"}, w.clock.now);
+      w.KeepSynced();
+      w.fs.crash_after = -1;
+      if (k % 3 == 1) {
+        w.store().RecoverInterrupted({"G"}, w.clock.now);
+      } else if (auto last = w.store().Undo("", k % 3 == 2, w.clock.now); !last) {
+        EXPECT_EQ(last.failure().description, "There is no install to undo") << k;
+      }
+      ASSERT_EQ(w.Changed(kSources), std::vector<std::string>{}) << "stopped after change " << k;
     }
-    // Once the end mark is written the install counts as complete and stays: only the
-    // manifest (made and written) comes after it.
-    auto points = w.store().List();
-    if (!points->empty() && points->front().state == RestorePointInfo::State::kComplete) {
-      EXPECT_EQ(k, full.fs.changes() - 2);
-      break;
+    MemoryFileSystem installed;
+    installed.CopyFrom(full.mem);
+    for (int j = 0;; ++j) {
+      full.mem.CopyFrom(installed);
+      full.fs.crash_after = full.fs.changes() + j;
+      auto first = RestoreStore(full.fs, kStore).Undo("", false, full.clock.now);
+      const bool crashed = full.fs.crashed();
+      full.fs.crash_after = -1;
+      full.KeepSynced();
+      if (!crashed) break;
+      // Undone and marked so before it stopped, or finished now.
+      auto again = full.store().Undo("", false, full.clock.now);
+      EXPECT_EQ(again ? ::testing::PrintToString(again->failures) +
+                            ::testing::PrintToString(again->changed)
+                      : again.failure().description,
+                first && first->complete() ? "There is no install to undo" : "{}{}")
+          << j;
+      ASSERT_EQ(full.Changed(kSources), std::vector<std::string>{}) << "undo stopped after " << j;
     }
-    w.store().RecoverInterrupted({"G"}, w.clock.now);
-    ASSERT_EQ(w.Changed(kSources), std::vector<std::string>{}) << "stopped after change " << k;
+    EXPECT_EQ(full.Changed(kSources), std::vector<std::string>{});
+    EXPECT_EQ(full.mem.ListDirectory("M/R/20261206-154207")->size(), 2u);  // no stash left
   }
-  auto undone = full.store().Undo("", false, full.clock.now);
-  ASSERT_TRUE(undone);
-  EXPECT_EQ(undone->changed, std::vector<std::string>{});
-  EXPECT_EQ(undone->failures, std::vector<std::string>{});
-  EXPECT_EQ(full.Changed(kSources), std::vector<std::string>{});
 }
 
 TEST(RestorePoints, UndoGoesNewestFirstAndLeavesFilesChangedSinceAlone) {
@@ -176,7 +213,12 @@ TEST(RestorePoints, UndoGoesNewestFirstAndLeavesFilesChangedSinceAlone) {
   ASSERT_TRUE(undone);
   EXPECT_EQ(undone->changed, std::vector<std::string>{"G\\new.txt"});
   EXPECT_EQ(w.mem.Text("G\\new.txt"), "edited since");
-  ASSERT_TRUE(w.mem.RemoveFile("G\\new.txt"));
+  // The point stays live, partly undone, until --force puts the rest back.
+  list = w.store().List();
+  EXPECT_EQ((*list)[1].left, 1u);
+  EXPECT_EQ((*list)[1].problems,
+            std::vector<std::string>{"G\\new.txt: changed since the install, left alone"});
+  EXPECT_TRUE(w.store().Undo("", true, w.clock.now)->complete());
   EXPECT_EQ(w.Changed(0), std::vector<std::string>{});
   EXPECT_EQ(w.store().Undo("", false, w.clock.now).failure().description,
             "There is no install to undo");
