@@ -104,6 +104,12 @@ struct World {
     return out;
   }
   RestoreStore store() { return RestoreStore(mem, kStore); }
+  std::string GameFiles() {
+    std::string out;
+    for (const auto& [path, bytes] : Original(0)) out += path + "=" + mem.Text(path) + "\n";
+    for (const char* made : kMade) out += std::string(made) + "=" + mem.Text(made) + "\n";
+    return out;
+  }
   // A crash keeps of each journal what was synced.
   void KeepSynced() {
     for (const auto& [path, size] : fs.synced) {
@@ -222,6 +228,100 @@ TEST(RestorePoints, UndoGoesNewestFirstAndLeavesFilesChangedSinceAlone) {
   EXPECT_EQ(w.Changed(0), std::vector<std::string>{});
   EXPECT_EQ(w.store().Undo("", false, w.clock.now).failure().description,
             "There is no install to undo");
+}
+
+// Journals empty, random, cut at and inside each record, with a bit flipped in each
+// record, or missing a stash: refused before anything changes. A journal of the earlier
+// format (an end mark without count and chain) is undone.
+TEST(RestorePoints, DamagedJournalsAreRefusedBeforeAnythingChanges) {
+  World w(Control(0));
+  w.window.ClickInstall();
+  const std::string journal = std::string(kStore) + "/20261206-154207/journal.bin";
+  const std::string bytes = w.mem.Text(journal), installed = w.GameFiles();
+  MemoryFileSystem after;
+  after.CopyFrom(w.mem);
+  std::vector<std::pair<std::string, std::string>> rows{
+      {"", "damaged: record at byte 0"},
+      {std::string(64, '\xA5'), "damaged: record at byte 0"},
+      {"", "The originals to put back are missing: M/R/20261206-154207/deleted-1"}};
+  auto decoded = DecodeJournal(Bytes(bytes.begin(), bytes.end()));
+  std::size_t at = 0;
+  std::vector<std::size_t> starts;
+  for (const JournalRecord& r : decoded->records) {
+    const std::size_t size = EncodeRecord(r).size();
+    starts.push_back(at);
+    const std::string where = "damaged: record at byte " + std::to_string(at);
+    std::string flipped = bytes;
+    flipped[at + size / 2] ^= 0x10;
+    rows.insert(rows.end(), {{bytes.substr(0, at + size / 2), where}, {flipped, where}});
+    if (at > 0) rows.push_back({bytes.substr(0, at), where});
+    at += size;
+  }
+  // A whole record missing: the end mark's count and chain tell.
+  rows.push_back(
+      {bytes.substr(0, starts[1]) + bytes.substr(starts[2]),
+       "damaged: record at byte " + std::to_string(starts.back() - starts[2] + starts[1])});
+  for (const auto& [cut, message] : rows) {
+    w.mem.CopyFrom(after);
+    if (message.find("missing") != std::string::npos) {
+      ASSERT_TRUE(w.mem.RemoveFile("M/R/20261206-154207/deleted-1"));
+    } else {
+      w.mem.Put(journal, cut);
+    }
+    EXPECT_TRUE(w.store().RecoverInterrupted({"G"}, w.clock.now).empty());
+    auto undo = w.store().Undo("", true, w.clock.now);
+    EXPECT_EQ(undo ? std::string("undone") : undo.failure().description, message) << cut.size();
+    EXPECT_EQ(w.GameFiles(), installed) << message;
+  }
+  w.mem.CopyFrom(after);
+  Bytes earlier;
+  for (JournalRecord r : decoded->records) {
+    if (r.kind == RecordKind::kEnd) r.numbers.clear();
+    const Bytes one = EncodeRecord(r);
+    earlier.insert(earlier.end(), one.begin(), one.end());
+  }
+  w.mem.Put(journal, earlier);
+  EXPECT_TRUE(w.store().Undo("", false, w.clock.now)->complete());
+  EXPECT_EQ(w.Changed(0), std::vector<std::string>{});
+}
+
+// An undo that fails keeps the point live and lists why; the next one, once the cause
+// is gone, finishes it. Every change since the install is seen: grown, shrunk, other
+// bytes of the same length, removed.
+TEST(RestorePoints, AnUndoThatFailsOrFindsChangesStaysLiveUntilFinished) {
+  struct Row {
+    FaultyFileSystem::Rule fault;
+    bool two_volumes;
+    std::string path, bytes, failure;
+  };
+  const std::string eio = "G\\readme.txt: Device I/O error (injected)";
+  for (const Row& row :
+       {Row{{"rename", "deleted-1", 0, 1}, false, "", "", eio},
+        Row{{"write", "readme.txt.~dfm", 0, 1}, true, "", "", eio},
+        Row{{"isdir", "G", 0, 1}, false, "", "", "Game folder not found: G"},
+        Row{{}, false, "G/Dflw.pff", "+", ""}, Row{{}, false, "G/Dflw.pff", "-", ""},
+        Row{{}, true, "G\\new.txt", "NEW", ""}, Row{{}, false, "G\\new.txt", "", ""}}) {
+    World w(Control(0), 0, true, row.two_volumes);
+    w.window.ClickInstall();
+    w.fs.Fail(row.fault);
+    std::string text = w.mem.Text(row.path);
+    if (row.bytes == "+" || row.bytes == "-") {
+      text = row.bytes == "+" ? text + "!" : text.substr(0, text.size() - 1);
+      w.mem.Put(row.path, text);
+    } else if (!row.path.empty()) {
+      row.bytes.empty() ? (void)w.mem.RemoveFile(row.path) : w.mem.Put(row.path, row.bytes);
+    }
+    const std::string changed = w.mem.Text(row.path);
+    auto first = RestoreStore(w.fs, kStore).Undo("", false, w.clock.now);
+    ASSERT_TRUE(first);
+    const std::string why =
+        row.failure.empty() ? row.path + ": changed since the install, left alone" : row.failure;
+    EXPECT_EQ(first->changed, std::vector<std::string>(!row.path.empty(), row.path));
+    EXPECT_EQ(w.store().List()->front().problems, std::vector<std::string>{why});
+    EXPECT_EQ(w.mem.Text(row.path), changed);
+    EXPECT_TRUE(RestoreStore(w.fs, kStore).Undo("", true, w.clock.now)->complete());
+    EXPECT_EQ(w.Changed(0), std::vector<std::string>{});
+  }
 }
 
 // The fingerprint of what an install wrote, stored in journals: each function keeps its
