@@ -1,5 +1,6 @@
-// dfmod restore --list [GAME-FOLDER] | dfmod restore [ID] [--force], each with
-// [--restore-dir DIR]: lists the restore points, or undoes an install.
+// dfmod restore --list [GAME-FOLDER] | dfmod restore [ID] [--force] | dfmod restore
+// --salvage ID, each with [--restore-dir DIR]: lists the restore points, undoes an
+// install, or puts back what a damaged journal still wholly describes.
 #include <ostream>
 
 #include "base/path_utils.h"
@@ -57,7 +58,7 @@ int List(RestoreStore& store, const std::string& folder, Io& io) {
 }  // namespace
 
 int Restore(const Args& args, Io& io) {
-  bool list = false, force = false;
+  bool list = false, force = false, salvage = false;
   std::string dir;
   std::vector<std::string> operands;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -65,6 +66,8 @@ int Restore(const Args& args, Io& io) {
       list = true;
     } else if (args[i] == "--force") {
       force = true;
+    } else if (args[i] == "--salvage") {
+      salvage = true;
     } else if (args[i] == "--restore-dir" && i + 1 < args.size()) {
       dir = args[++i];
     } else if (args[i].size() > 1 && args[i][0] == '-') {
@@ -85,6 +88,18 @@ int Restore(const Args& args, Io& io) {
     io.err << "dfmod: restore: another install or undo is under way with the restore points in "
            << dir << "\n";
     return kExitUsage;
+  }
+  if (salvage) {
+    if (operand.empty()) return UsageError(io, "restore", "--salvage needs a restore point");
+    auto report = store.Salvage(operand);
+    if (!report) {
+      io.err << "dfmod: restore: " << report.failure().description << "\n";
+      return kExitFindings;
+    }
+    io.out << "Salvaged " << operand << " (" << report->mod << "): " << report->files
+           << " files put back, " << report->left << " left\n";
+    for (const auto& failure : report->failures) io.err << "dfmod: restore: " << failure << "\n";
+    return report->complete() ? kExitOk : kExitFindings;
   }
   // Interrupted installs in the same game folders go first. When the install asked for
   // is one of them (or none is named), rolling it back is the whole answer.

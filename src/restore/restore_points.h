@@ -111,6 +111,10 @@ class RestoreStore {
   // changed since the install are reported and left alone unless `force`; the point then
   // stays live, as after any failure, and a later undo finishes it.
   Result<UndoReport> Undo(const std::string& id, bool force, const LocalDateTime& now);
+  // Puts back, from a damaged journal, only the files whose records are all intact and
+  // that are as the install left them; the rest count as left. Writes nothing into the
+  // restore point, which stays damaged.
+  Result<UndoReport> Salvage(const std::string& id);
   // Rolls back every interrupted install that touched a file in one of `folders`.
   std::vector<UndoReport> RecoverInterrupted(const std::vector<std::string>& folders,
                                              const LocalDateTime& now);

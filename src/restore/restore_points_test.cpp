@@ -273,6 +273,18 @@ TEST(RestorePoints, DamagedJournalsAreRefusedBeforeAnythingChanges) {
     EXPECT_EQ(undo ? std::string("undone") : undo.failure().description, message) << cut.size();
     EXPECT_EQ(w.GameFiles(), installed) << message;
   }
+  // Salvaged: a bit flipped in the end mark leaves every file wholly described; one in the
+  // first file's first record leaves that file as the install left it.
+  for (const auto& [record, left] : {std::pair{starts.size() - 1, 0u}, {std::size_t{1}, 1u}}) {
+    w.mem.CopyFrom(after);
+    std::string flipped = bytes;
+    flipped[starts[record] + 6] ^= 0x10;
+    w.mem.Put(journal, flipped);
+    auto salvaged = w.store().Salvage("20261206-154207");
+    ASSERT_TRUE(salvaged);
+    EXPECT_EQ(salvaged->left, left);
+    EXPECT_EQ(w.Changed(0).size(), left);
+  }
   w.mem.CopyFrom(after);
   Bytes earlier;
   for (JournalRecord r : decoded->records) {
