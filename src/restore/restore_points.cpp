@@ -27,6 +27,10 @@ bool Inside(const std::string& key, const std::string& folder) {
          key[folder.size()] == '\\';
 }
 
+// What Load says of a folder whose install stopped before its first record: it is no
+// restore point, and is not listed.
+constexpr char kNeverBegun[] = "never begun";
+
 // The manifest is written once the end mark is durable: one that gives an end time
 // tells that the journal had its end mark, whatever became of the journal since.
 bool ManifestSaysEnded(FileSystem& fs, const std::string& path) {
@@ -234,7 +238,7 @@ RestorePointInfo RestoreStore::Load(const std::string& id, JournalContents* out)
   const bool manifest = fs_.FileLength(Join(folder, kManifestName)).ok();
   if (!manifest && (journal ? journal->valid_bytes == 0 && !journal->torn_tail
                             : journal.failure().code == err::kFileNotFound)) {
-    info.damage = "nothing";
+    info.damage = kNeverBegun;
     return info;
   }
   if (!journal) {
@@ -274,7 +278,7 @@ Result<std::vector<RestorePointInfo>> RestoreStore::List() {
   for (const DirEntry& e : *entries) {
     if (!e.is_directory) continue;
     RestorePointInfo info = Load(e.name);
-    if (info.damage != "nothing") out.push_back(std::move(info));
+    if (info.damage != kNeverBegun) out.push_back(std::move(info));
   }
   std::sort(out.begin(), out.end(), [](const RestorePointInfo& a, const RestorePointInfo& b) {
     return a.id.size() != b.id.size() ? a.id.size() > b.id.size() : a.id > b.id;
