@@ -107,13 +107,15 @@ const Command kCommands[] = {
     {Restore,
      {"restore", "lists the restore points of earlier installs, or undoes an install",
       "dfmod restore --list [GAME-FOLDER] [--restore-dir DIR]\n"
-      "dfmod restore [ID] [--force] [--restore-dir DIR]",
+      "dfmod restore [ID] [--force] [--restore-dir DIR]\n"
+      "dfmod restore --salvage ID [--restore-dir DIR]",
       "  --list                the installs, newest first\n"
       "  --force               also put back files changed since the install\n"
+      "  --salvage             from a damaged journal, only the files it wholly describes\n"
       "  --restore-dir DIR     the folder of restore points (default: DFMOD_RESTORE_DIR, else\n"
       "                        $XDG_DATA_HOME/dfmod/restore)\n",
-      "0 undone; 1 files left alone, a step failed, or nothing to undo; 2 bad usage or refused "
-      "(a later install changed the same files)",
+      "0 undone; 1 files left alone, a step failed, a damaged journal, or nothing to undo; 2 bad "
+      "usage or refused (a later install changed the same files)",
       "dfmod restore --list \"/games/Land Warrior\""}},
     {Detect,
      {"detect", "shows where the installer finds each game, and the folders it passed over",

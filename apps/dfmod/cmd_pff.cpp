@@ -147,16 +147,25 @@ int Add(const Args& args, Io& io) {
   auto fs = MakeHostFileSystem();
   CliDialogs dialogs(io.err, "dfmod");
   NullEventPump pump;
-  // An install that a crash interrupted in the archive's folder is rolled back first;
-  // not while another process holds the restore points (its install is under way).
+  // An install that a crash interrupted in the archive's folder is rolled back first.
+  // The restore points' lock is held to the end: an install under way may be packing
+  // into the same archive, and would write its directory over this entry.
   const std::string store = HostRestoreFolder();
+  std::unique_ptr<FileLock> held;
   if (auto is_folder = fs->IsDirectory(store); !store.empty() && is_folder && *is_folder) {
     RestoreStore restore(*fs, store);
     std::error_code ec;
     const auto folder = std::filesystem::absolute(args[0], ec).parent_path().string();
-    if (auto lock = restore.Lock()) {
+    auto lock = restore.Lock();
+    if (!lock && lock.failure().code == err::kFileAlreadyOpen) {
+      io.err << "dfmod: pff add: another install or undo is under way with the restore points in "
+             << store << "\n";
+      return kExitUsage;
+    }
+    if (lock) held = std::move(*lock);
+    if (held) {
       for (const UndoReport& r : restore.RecoverInterrupted({folder}, MakeHostClock()->Now()))
-        io.err << "dfmod: " << RolledBackText(r) << "\n";
+        io.err << "dfmod: " << RolledBackText(r, "\n") << "\n";
     }
   }
   PffArchiveTable table(*fs, dialogs, pump);

@@ -1,5 +1,6 @@
-// dfmod restore --list [GAME-FOLDER] | dfmod restore [ID] [--force], each with
-// [--restore-dir DIR]: lists the restore points, or undoes an install.
+// dfmod restore --list [GAME-FOLDER] | dfmod restore [ID] [--force] | dfmod restore
+// --salvage ID, each with [--restore-dir DIR]: lists the restore points, undoes an
+// install, or puts back what a damaged journal still wholly describes.
 #include <ostream>
 
 #include "base/path_utils.h"
@@ -23,7 +24,14 @@ bool Touches(const RestorePointInfo& p, const std::string& folder) {
 }
 
 void PrintReport(const UndoReport& r, Io& io) {
-  io.out << "Undid " << r.id << " (" << r.mod << "): " << r.files << " files put back\n";
+  if (r.rolled_back) {
+    (r.complete() ? io.out : io.err) << RolledBackText(r, "\n") << "\n";
+    return;
+  }
+  io.out << (r.complete() ? "Undid " : "Partly undid ") << r.id << " (" << r.mod << "): " << r.files
+         << " files put back";
+  if (!r.complete()) io.out << ", " << r.left << " left";
+  io.out << "\n";
   for (const auto& path : r.changed) {
     io.out << path << ": changed since the install, left alone (--force puts it back)\n";
   }
@@ -36,11 +44,13 @@ int List(RestoreStore& store, const std::string& folder, Io& io) {
   for (const RestorePointInfo& p : *points) {
     if (!folder.empty() && !Touches(p, folder)) continue;
     if (!p.damage.empty()) {
-      io.out << p.id << "  damaged: " << p.damage << "\n";
+      io.out << p.id << "  " << p.damage << "\n";
       continue;
     }
-    io.out << p.id << "  " << StateName(p.state) << "  " << p.mod << "  " << p.started << "  "
-           << p.files.size() << " files, " << p.entries.size() << " archive entries\n";
+    io.out << p.id << "  " << StateName(p.state);
+    if (p.left > 0) io.out << ", partly undone: " << p.left << " files left";
+    io.out << "  " << p.mod << "  " << p.started << "  " << p.files.size() << " files, "
+           << p.entries.size() << " archive entries\n";
   }
   return kExitOk;
 }
@@ -48,7 +58,7 @@ int List(RestoreStore& store, const std::string& folder, Io& io) {
 }  // namespace
 
 int Restore(const Args& args, Io& io) {
-  bool list = false, force = false;
+  bool list = false, force = false, salvage = false;
   std::string dir;
   std::vector<std::string> operands;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -56,6 +66,8 @@ int Restore(const Args& args, Io& io) {
       list = true;
     } else if (args[i] == "--force") {
       force = true;
+    } else if (args[i] == "--salvage") {
+      salvage = true;
     } else if (args[i] == "--restore-dir" && i + 1 < args.size()) {
       dir = args[++i];
     } else if (args[i].size() > 1 && args[i][0] == '-') {
@@ -77,23 +89,42 @@ int Restore(const Args& args, Io& io) {
            << dir << "\n";
     return kExitUsage;
   }
+  if (salvage) {
+    if (operand.empty()) return UsageError(io, "restore", "--salvage needs a restore point");
+    auto report = store.Salvage(operand);
+    if (!report) {
+      io.err << "dfmod: restore: " << report.failure().description << "\n";
+      return kExitFindings;
+    }
+    io.out << "Salvaged " << operand << " (" << report->mod << "): " << report->files
+           << " files put back, " << report->left << " left\n";
+    for (const auto& failure : report->failures) io.err << "dfmod: restore: " << failure << "\n";
+    return report->complete() ? kExitOk : kExitFindings;
+  }
+  // Interrupted installs in the same game folders go first. When the install asked for
+  // is one of them (or none is named), rolling it back is the whole answer.
   auto points = store.List();
+  bool asked = false, rolled_back = true;
   if (points) {
     std::vector<std::string> folders;
     for (const auto& p : *points) {
       if (operand.empty() || p.id == operand)
         folders.insert(folders.end(), p.game_folders.begin(), p.game_folders.end());
     }
-    for (const UndoReport& r : store.RecoverInterrupted(folders, clock->Now()))
-      io.out << RolledBackText(r) << "\n";
+    for (const UndoReport& r : store.RecoverInterrupted(folders, clock->Now())) {
+      PrintReport(r, io);
+      asked = asked || operand.empty() || r.id == operand;
+      rolled_back = rolled_back && r.complete();
+    }
   }
+  if (asked) return rolled_back ? kExitOk : kExitFindings;
   auto report = store.Undo(operand, force, clock->Now());
   if (!report) {
     io.err << "dfmod: restore: " << report.failure().description << "\n";
     return report.failure().code == err::kInvalidProcedureCall ? kExitUsage : kExitFindings;
   }
   PrintReport(*report, io);
-  return report->changed.empty() && report->failures.empty() ? kExitOk : kExitFindings;
+  return report->complete() ? kExitOk : kExitFindings;
 }
 
 }  // namespace dfm::cli

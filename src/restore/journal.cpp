@@ -67,6 +67,11 @@ bool DecodeBody(const unsigned char* p, std::size_t n, JournalRecord& r) {
 
 }  // namespace
 
+std::uint64_t ChainCheck(std::uint64_t chain, std::uint32_t check) {
+  for (int i = 0; i < 4; ++i) chain = (chain ^ ((check >> (8 * i)) & 0xFF)) * 1099511628211u;
+  return chain;
+}
+
 const std::string& JournalRecord::Text(std::size_t i) const {
   static const std::string kEmpty;
   return i < texts.size() ? texts[i] : kEmpty;
@@ -120,10 +125,14 @@ Bytes EncodeRecord(const JournalRecord& r) {
 Result<JournalContents> DecodeJournal(const Bytes& bytes) {
   JournalContents out;
   std::size_t at = 0;
+  std::uint64_t chain = kChainStart;
+  auto damaged = [&] {
+    return Failure{err::kInvalidFileFormat, "damaged: record at byte " + std::to_string(at)};
+  };
   while (at < bytes.size()) {
     const std::size_t left = bytes.size() - at;
     const unsigned char* p = bytes.data() + at;
-    std::uint32_t size = 0;
+    std::uint32_t size = 0, check = 0;
     if (left >= 5) size = p[1] | p[2] << 8 | p[3] << 16 | std::uint32_t{p[4]} << 24;
     const bool whole = left >= kFrame && left - kFrame >= size;
     JournalRecord r;
@@ -131,7 +140,7 @@ Result<JournalContents> DecodeJournal(const Bytes& bytes) {
     bool good = whole;
     if (good) {
       const unsigned char* c = p + 5 + size;
-      const std::uint32_t check = c[0] | c[1] << 8 | c[2] << 16 | std::uint32_t{c[3]} << 24;
+      check = c[0] | c[1] << 8 | c[2] << 16 | std::uint32_t{c[3]} << 24;
       good = check == Fnv1a(p, 5 + size) && DecodeBody(p + 5, size, r);
     }
     if (!good) {
@@ -139,9 +148,12 @@ Result<JournalContents> DecodeJournal(const Bytes& bytes) {
         out.torn_tail = true;
         return out;
       }
-      return Failure{err::kInvalidFileFormat, "Invalid file format: journal record at byte " +
-                                                  std::to_string(at) + " is damaged"};
+      return damaged();
     }
+    if (r.kind == RecordKind::kEnd && r.numbers.size() >= 2 &&
+        (r.numbers[0] != out.records.size() || r.numbers[1] != chain))
+      return damaged();
+    chain = ChainCheck(chain, check);
     out.records.push_back(std::move(r));
     at += kFrame + size;
     out.valid_bytes = at;
@@ -183,6 +195,9 @@ JournalWriter::~JournalWriter() {
 
 Status JournalWriter::Append(const JournalRecord& record) {
   const Bytes bytes = EncodeRecord(record);
+  const unsigned char* c = bytes.data() + bytes.size() - 4;
+  chain_ = ChainCheck(chain_, c[0] | c[1] << 8 | c[2] << 16 | std::uint32_t{c[3]} << 24);
+  ++records_;
   pending_.insert(pending_.end(), bytes.begin(), bytes.end());
   bytes_ += bytes.size();
   dirty_ = true;

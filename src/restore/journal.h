@@ -7,6 +7,8 @@
 //             | data length u32 | data bytes
 // Numbers are little-endian. A record cut short or failing its check at the end of the
 // file is the write a crash interrupted: its change was never made, and it is ignored.
+// The end mark of a complete install carries the count of the records before it and a
+// chain of their checks, so that a journal missing or repeating whole records is refused.
 #pragma once
 
 #include <cstdint>
@@ -21,19 +23,24 @@
 namespace dfm {
 
 enum class RecordKind : char {
-  kBegin = 'B',    // texts: mod, installer, installer SHA-256, start time, game folders...
-  kTouched = 'F',  // texts: path; numbers: existed, length, the time (7 fields)
-  kCreated = 'C',  // texts: path (absent just before; undo removes it)
-  kWhole = 'W',    // texts: path as the host spells it; numbers: the time; data: all bytes
-  kRange = 'R',    // texts: path; numbers: offset; data: the bytes a write replaced
-  kRenamed = 'M',  // texts: from, to
-  kStashed = 'T',  // texts: path as the host spells it, where the deleted file was moved
-  kTemp = 'X',     // texts: a temporary name a copy writes first (undo removes what is there)
-  kEntry = 'A',    // texts: archive, entry name, placement; numbers: replaced, old, new size
-  kAfter = 'S',    // texts: path, fingerprint of what the install wrote; numbers: exists,
-                   // length, whole, then the written ranges (start, end)...
-  kEnd = 'E',      // texts: end time
-  kUndone = 'U',   // texts: time, "undone" or "rolled back"
+  kBegin = 'B',     // texts: mod, installer, installer SHA-256, start time, game folders...
+  kTouched = 'F',   // texts: path; numbers: existed, length, the time (7 fields)
+  kCreated = 'C',   // texts: path (absent just before; undo removes it)
+  kWhole = 'W',     // texts: path as the host spells it; numbers: the time; data: all bytes
+  kRange = 'R',     // texts: path; numbers: offset; data: the bytes a write replaced
+  kRenamed = 'M',   // texts: from, to
+  kStashed = 'T',   // texts: path as the host spells it, where the deleted file was moved
+  kTemp = 'X',      // texts: a temporary name a copy writes first (undo removes what is there)
+  kEntry = 'A',     // texts: archive, entry name, placement; numbers: replaced, old, new size
+  kAfter = 'S',     // texts: path, fingerprint of what the install wrote; numbers: exists,
+                    // length, whole, then the written ranges (start, end)...
+  kEnd = 'E',       // texts: end time, then path and change of each file; numbers: the
+                    // count of records before it and the chain of their checks (both
+                    // missing in journals of earlier versions)
+  kUndone = 'U',    // texts: time, "undone" or "rolled back"
+  kProgress = 'P',  // numbers: the indexes of records an undo has put back
+  kShort = 'Q',     // texts: time, then each failure; numbers: files left (an undo that
+                    // did not finish)
 };
 
 struct JournalRecord {
@@ -54,13 +61,18 @@ std::string FormatTime(const LocalDateTime& time);
 
 Bytes EncodeRecord(const JournalRecord& record);
 
+// The chain of record checks an end mark carries, extended by one record's check.
+std::uint64_t ChainCheck(std::uint64_t chain, std::uint32_t check);
+inline constexpr std::uint64_t kChainStart = 14695981039346656037u;
+
 struct JournalContents {
   std::vector<JournalRecord> records;
   bool torn_tail = false;         // the last record was cut short by a crash and is ignored
   std::uint64_t valid_bytes = 0;  // the length of the whole records
 };
-// Decodes a whole journal. A damaged record followed by more bytes fails
-// (err::kInvalidFileFormat): the journal cannot be trusted past it.
+// Decodes a whole journal. A damaged record followed by more bytes, or an end mark whose
+// count or chain does not match the records before it, fails (err::kInvalidFileFormat,
+// "damaged: record at byte N"): the journal cannot be trusted past it.
 Result<JournalContents> DecodeJournal(const Bytes& bytes);
 Result<JournalContents> ReadJournal(FileSystem& fs, const std::string& path);
 
@@ -88,6 +100,9 @@ class JournalWriter {
   // A journal of a rehearsal (dfmod plan) is never synced.
   void set_durable(bool durable) { durable_ = durable; }
   std::uint64_t bytes_written() const { return bytes_; }
+  // The records appended since the journal was created, and the chain of their checks.
+  std::uint64_t records() const { return records_; }
+  std::uint64_t chain() const { return chain_; }
 
  private:
   explicit JournalWriter(std::unique_ptr<File> file, std::uint64_t size)
@@ -99,6 +114,8 @@ class JournalWriter {
   Bytes pending_;  // records appended but not yet written, ending at bytes_
   std::uint64_t bytes_ = 0;
   std::uint64_t synced_ = 0;  // bytes durable (all of them when the journal is not synced)
+  std::uint64_t records_ = 0;
+  std::uint64_t chain_ = kChainStart;
   bool dirty_ = false;
   bool durable_ = true;
   Status failed_;  // a write of gathered records that failed: the journal ends unknown

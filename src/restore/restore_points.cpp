@@ -5,6 +5,7 @@
 
 #include "base/path_utils.h"
 #include "base/sha256.h"
+#include "restore/undo.h"
 
 namespace dfm {
 namespace {
@@ -20,67 +21,24 @@ std::string IdFor(const LocalDateTime& t) {
   return buf;
 }
 
-bool Exists(FileSystem& fs, const std::string& path) {
-  return fs.FileLength(path).ok();
-}
-
 // Whether `key` lies in the folder whose folded path is `folder`.
 bool Inside(const std::string& key, const std::string& folder) {
   return key.size() > folder.size() && key.compare(0, folder.size(), folder) == 0 &&
          key[folder.size()] == '\\';
 }
 
-Status UndoRecord(FileSystem& fs, const JournalRecord& r) {
-  const std::string& path = r.Text(0);
-  switch (r.kind) {
-    case RecordKind::kRange: {
-      auto file = fs.Open(path, OpenMode::kUpdate);
-      if (!file) return file.failure();
-      if (auto st = (*file)->WriteAt(r.Number(0), r.data.data(), r.data.size()); !st) return st;
-      return (*file)->Close();
-    }
-    case RecordKind::kWhole: {
-      if (Exists(fs, path)) {
-        if (auto st = fs.RemoveFile(path); !st) return st;
-      }
-      if (auto st = WriteWholeFile(fs, path, r.data); !st) return st;
-      return fs.SetModifiedTime(path, TimeAt(r, 0));
-    }
-    case RecordKind::kCreated:
-      return Exists(fs, path) ? fs.RemoveFile(path) : Status();
-    case RecordKind::kTouched: {
-      if (r.Number(0) == 0) return Exists(fs, path) ? fs.RemoveFile(path) : Status();
-      auto file = fs.Open(path, OpenMode::kUpdate);
-      if (!file) return file.failure();
-      if (auto st = (*file)->SetLength(r.Number(1)); !st) return st;
-      if (auto st = (*file)->Close(); !st) return st;
-      return fs.SetModifiedTime(path, TimeAt(r, 2));
-    }
-    case RecordKind::kRenamed:
-      if (Exists(fs, r.Text(0)) || !Exists(fs, r.Text(1))) return {};
-      return fs.Rename(r.Text(1), r.Text(0));
-    case RecordKind::kStashed:
-      if (Exists(fs, r.Text(0))) return Exists(fs, r.Text(1)) ? fs.RemoveFile(r.Text(1)) : Status();
-      return fs.Rename(r.Text(1), r.Text(0));
-    default:
-      return {};
-  }
-}
+// What Load says of a folder whose install stopped before its first record: it is no
+// restore point, and is not listed.
+constexpr char kNeverBegun[] = "never begun";
 
-// Paths whose after state no longer matches what the install left.
-std::vector<std::string> ChangedSince(FileSystem& fs, const std::vector<JournalRecord>& records) {
-  std::vector<std::string> out;
-  for (const JournalRecord& r : records) {
-    if (r.kind != RecordKind::kAfter) continue;
-    RangeSet written;
-    for (std::size_t i = 3; i + 1 < r.numbers.size(); i += 2)
-      written.Add(r.numbers[i], r.numbers[i + 1]);
-    auto now = AfterState(fs, r.Text(0), r.Number(2) != 0, written, r.Text(1));
-    if (!now || now->exists != (r.Number(0) != 0) || now->length != r.Number(1) ||
-        (now->exists && now->digest != r.Text(1)))
-      out.push_back(r.Text(0));
-  }
-  return out;
+// The manifest is written once the end mark is durable: one that gives an end time
+// tells that the journal had its end mark, whatever became of the journal since.
+bool ManifestSaysEnded(FileSystem& fs, const std::string& path) {
+  auto bytes = ReadWholeFile(fs, path);
+  if (!bytes) return false;
+  const std::string text(bytes->begin(), bytes->end());
+  const std::size_t at = text.find("\nEnded: ");
+  return at != std::string::npos && text.compare(at + 8, 2, "-\n") != 0;
 }
 
 }  // namespace
@@ -99,9 +57,13 @@ const char* StateName(RestorePointInfo::State state) {
   return "";
 }
 
-std::string RolledBackText(const UndoReport& r) {
-  return "Rolled back the interrupted install " + r.id + " (" + r.mod +
-         "): " + std::to_string(r.files) + " files put back";
+std::string RolledBackText(const UndoReport& r, const std::string& eol) {
+  const std::string what = " the interrupted install " + r.id + " (" + r.mod +
+                           "): " + std::to_string(r.files) + " files put back";
+  if (r.complete()) return "Rolled back" + what;
+  std::string out = "Could not wholly roll back" + what + ", " + std::to_string(r.left) + " left";
+  for (const auto& f : r.failures) out += eol + f;
+  return out;
 }
 
 Result<std::string> FileSha256(FileSystem& fs, const std::string& path) {
@@ -134,7 +96,8 @@ void ActiveRestorePoint::NoteEntry(const std::string& archive, const std::string
 
 Status ActiveRestorePoint::Finish(const LocalDateTime& now) {
   if (auto st = fs_->RecordAfterStates(); !st) return st;
-  JournalRecord end{RecordKind::kEnd, {FormatTime(now)}, {}, {}};
+  JournalRecord end{
+      RecordKind::kEnd, {FormatTime(now)}, {journal_->records(), journal_->chain()}, {}};
   for (const TouchedFile& f : fs_->Touched()) end.texts.insert(end.texts.end(), {f.path, f.how});
   if (auto st = journal_->Append(end); !st) return st;
   if (auto st = journal_->Flush(); !st) return st;
@@ -142,7 +105,11 @@ Status ActiveRestorePoint::Finish(const LocalDateTime& now) {
   auto journal = ReadJournal(*host_, Join(folder_, kJournalName));
   if (!journal) return journal.failure();
   const std::string text = ManifestText(DescribeJournal(id_, journal->records));
-  return WriteWholeFile(*host_, Join(folder_, kManifestName), text.data(), text.size());
+  // Durable: it tells a journal cut after its end mark from one a crash stopped before.
+  return WriteReplacing(*host_, Join(folder_, kManifestName), [&](File& file) -> Status {
+    if (auto st = file.WriteAt(0, text.data(), text.size()); !st) return st;
+    return file.Sync();
+  });
 }
 
 RestorePointInfo DescribeJournal(const std::string& id, const std::vector<JournalRecord>& records) {
@@ -180,6 +147,13 @@ RestorePointInfo DescribeJournal(const std::string& id, const std::vector<Journa
       case RecordKind::kUndone:
         info.state = r.Text(1) == "undone" ? RestorePointInfo::State::kUndone
                                            : RestorePointInfo::State::kRolledBack;
+        info.left = 0;
+        info.problems.clear();
+        break;
+      case RecordKind::kShort:
+        info.left = r.Number(0);
+        info.problems.assign(r.texts.begin() + std::min<std::size_t>(1, r.texts.size()),
+                             r.texts.end());
         break;
       default:
         break;
@@ -197,18 +171,10 @@ std::string ManifestText(const RestorePointInfo& info) {
   for (const auto& f : info.game_folders) out += "Game folder: " + f + "\n";
   for (const auto& f : info.files) out += "File: " + f.path + ", " + f.how + "\n";
   for (const auto& e : info.entries) out += "Entry: " + e.text + "\n";
+  if (info.left > 0 || !info.problems.empty())
+    out += "Partly undone: " + std::to_string(info.left) + " files left\n";
+  for (const auto& p : info.problems) out += "Problem: " + p + "\n";
   return out;
-}
-
-void ApplyUndo(FileSystem& fs, const std::vector<JournalRecord>& records,
-               const std::set<std::string>& leave, std::vector<std::string>& failures) {
-  for (auto it = records.rbegin(); it != records.rend(); ++it) {
-    const JournalRecord& r = *it;
-    if (leave.count(FoldedPath(r.Text(0))) ||
-        (r.kind == RecordKind::kRenamed && leave.count(FoldedPath(r.Text(1)))))
-      continue;
-    if (Status st = UndoRecord(fs, r); !st) failures.push_back(st.failure().description);
-  }
 }
 
 Status RestoreStore::MakeFolder() {
@@ -263,6 +229,46 @@ Result<std::unique_ptr<ActiveRestorePoint>> RestoreStore::Begin(
   return point;
 }
 
+RestorePointInfo RestoreStore::Load(const std::string& id, JournalContents* out) {
+  const std::string folder = Join(folder_, id);
+  auto journal = ReadJournal(fs_, Join(folder, kJournalName));
+  RestorePointInfo info;
+  info.id = id;
+  // An install stopped before its first record changed nothing and left no manifest.
+  const bool manifest = fs_.FileLength(Join(folder, kManifestName)).ok();
+  if (!manifest && (journal ? journal->valid_bytes == 0 && !journal->torn_tail
+                            : journal.failure().code == err::kFileNotFound)) {
+    info.damage = kNeverBegun;
+    return info;
+  }
+  if (!journal) {
+    const std::string& why = journal.failure().description;
+    info.damage = journal.failure().code == err::kInvalidFileFormat ? why : "damaged: " + why;
+    return info;
+  }
+  info = DescribeJournal(id, journal->records);
+  // A journal that does not begin with its install, or lacks the end mark its manifest
+  // saw, was cut or damaged after the install: only an install a crash stopped may
+  // leave a torn tail.
+  std::uint64_t bad = journal->valid_bytes;
+  if (journal->records.empty() || journal->records[0].kind != RecordKind::kBegin) bad = 0;
+  if (bad == 0 ||
+      (info.ended.empty() && manifest && ManifestSaysEnded(fs_, Join(folder, kManifestName))))
+    info.damage = "damaged: record at byte " + std::to_string(bad);
+  if (out) *out = std::move(*journal);
+  return info;
+}
+
+void RestoreStore::WriteManifest(const std::string& id, bool durable) {
+  RestorePointInfo info = Load(id);
+  if (!info.damage.empty()) return;
+  const std::string text = ManifestText(info);
+  (void)WriteReplacing(fs_, Join(Join(folder_, id), kManifestName), [&](File& file) -> Status {
+    if (auto st = file.WriteAt(0, text.data(), text.size()); !st) return st;
+    return durable ? file.Sync() : Status();
+  });
+}
+
 Result<std::vector<RestorePointInfo>> RestoreStore::List() {
   std::vector<RestorePointInfo> out;
   auto is_folder = fs_.IsDirectory(folder_);
@@ -271,15 +277,8 @@ Result<std::vector<RestorePointInfo>> RestoreStore::List() {
   if (!entries) return entries.failure();
   for (const DirEntry& e : *entries) {
     if (!e.is_directory) continue;
-    auto journal = ReadJournal(fs_, Join(Join(folder_, e.name), kJournalName));
-    RestorePointInfo info;
-    if (journal) {
-      info = DescribeJournal(e.name, journal->records);
-    } else {
-      info.id = e.name;
-      info.damage = journal.failure().description;
-    }
-    out.push_back(std::move(info));
+    RestorePointInfo info = Load(e.name);
+    if (info.damage != kNeverBegun) out.push_back(std::move(info));
   }
   std::sort(out.begin(), out.end(), [](const RestorePointInfo& a, const RestorePointInfo& b) {
     return a.id.size() != b.id.size() ? a.id.size() > b.id.size() : a.id > b.id;
@@ -287,34 +286,76 @@ Result<std::vector<RestorePointInfo>> RestoreStore::List() {
   return out;
 }
 
-Result<UndoReport> RestoreStore::Revert(const RestorePointInfo& point, bool force,
+// Only an undo that put every file back marks the point undone; otherwise a 'Q' record
+// says what is left and why, and the point stays live for the next undo to finish.
+Result<UndoReport> RestoreStore::Revert(const std::string& id, bool force,
                                         const LocalDateTime& now) {
-  const std::string path = Join(Join(folder_, point.id), kJournalName);
-  auto journal = ReadJournal(fs_, path);
-  if (!journal) return journal.failure();
+  const std::string path = Join(Join(folder_, id), kJournalName);
+  JournalContents journal;
+  const RestorePointInfo point = Load(id, &journal);
+  if (!point.damage.empty()) return Failure{err::kInvalidFileFormat, point.damage};
+  const std::vector<JournalRecord>& records = journal.records;
   UndoReport report;
-  report.id = point.id;
+  report.id = id;
   report.mod = point.mod;
+  report.rolled_back = point.state == RestorePointInfo::State::kInterrupted;
+  const UndoProgress progress = ReadProgress(records);
+  const std::set<std::size_t>& done = progress.done;
   std::set<std::string> leave;
   if (!force) {
-    report.changed = ChangedSince(fs_, journal->records);
+    report.changed = ChangedSince(fs_, records, progress.begun);
     for (const auto& p : report.changed) leave.insert(FoldedPath(p));
   }
-  ApplyUndo(fs_, journal->records, leave, report.failures);
-  report.files = point.keys.size() - leave.size();
-  const bool interrupted = point.state == RestorePointInfo::State::kInterrupted;
-  auto writer = JournalWriter::Reopen(fs_, path, journal->valid_bytes);
+  if (auto missing = MissingStashes(fs_, records, done, leave); !missing.empty()) {
+    std::string list;
+    for (const auto& m : missing) list += (list.empty() ? "" : ", ") + m;
+    return Failure{err::kFileNotFound, "The originals to put back are missing: " + list};
+  }
+  auto writer = JournalWriter::Reopen(fs_, path, journal.valid_bytes);
   if (!writer) return writer.failure();
-  Status marked = (*writer)->Append(
-      {RecordKind::kUndone, {FormatTime(now), interrupted ? "rolled back" : "undone"}, {}, {}});
+  UndoOutcome outcome;
+  for (const auto& folder : point.game_folders) {
+    if (auto is_folder = fs_.IsDirectory(folder); !is_folder || !*is_folder)
+      outcome.failures.push_back("Game folder not found: " + folder);
+  }
+  if (outcome.failures.empty()) {
+    // What this pass sets out to put back, durable before its first step: a pass that
+    // stops leaves files half put back, which the next must not take for changed ones.
+    Status planned = (*writer)->Append(PlanRecord(records, done, leave));
+    if (planned) planned = (*writer)->Flush();
+    if (!planned) return planned.failure();
+    ApplyUndo(fs_, records, done, leave, writer->get(), outcome);
+  } else {
+    for (const auto& key : point.keys) outcome.left.insert(key);
+  }
+  report.failures = outcome.failures;
+  report.left = outcome.left.size();
+  report.files = point.keys.size() - std::min(point.keys.size(), report.left);
+  JournalRecord mark{RecordKind::kUndone,
+                     {FormatTime(now), report.rolled_back ? "rolled back" : "undone"},
+                     {},
+                     {}};
+  if (!report.complete()) {
+    mark = {RecordKind::kShort, {FormatTime(now)}, {report.left}, {}};
+    for (const auto& p : report.changed)
+      mark.texts.push_back(p + ": changed since the install, left alone");
+    mark.texts.insert(mark.texts.end(), report.failures.begin(), report.failures.end());
+  }
+  Status marked = (*writer)->Append(mark);
   if (marked) marked = (*writer)->Flush();
-  if (marked) marked = (*writer)->Close();
-  if (!marked) return marked.failure();
-  RestorePointInfo info = point;
-  info.state =
-      interrupted ? RestorePointInfo::State::kRolledBack : RestorePointInfo::State::kUndone;
-  const std::string text = ManifestText(info);
-  (void)WriteWholeFile(fs_, Join(Join(folder_, point.id), kManifestName), text.data(), text.size());
+  if (Status closed = (*writer)->Close(); marked) marked = closed;
+  if (!marked && report.complete()) return marked.failure();
+  if (!marked)
+    report.failures.push_back("The journal could not be written: " + marked.failure().description);
+  // The originals copied back across volumes left their stash: it goes once the point
+  // is marked undone.
+  if (report.complete()) {
+    for (const JournalRecord& r : records) {
+      if (r.kind == RecordKind::kStashed && fs_.FileLength(r.Text(1)))
+        (void)fs_.RemoveFile(r.Text(1));
+    }
+  }
+  WriteManifest(id, false);
   return report;
 }
 
@@ -325,8 +366,10 @@ Result<UndoReport> RestoreStore::Undo(const std::string& id, bool force, const L
     return p.damage.empty() && (p.state == RestorePointInfo::State::kComplete ||
                                 p.state == RestorePointInfo::State::kInterrupted);
   };
+  // The newest point that is not undone, damaged or not: a damaged one is never undone
+  // by itself, and no older one before it.
   auto it = std::find_if(points->begin(), points->end(), [&](const RestorePointInfo& p) {
-    return id.empty() ? live(p) : p.id == id;
+    return id.empty() ? live(p) || !p.damage.empty() : p.id == id;
   });
   if (it == points->end()) {
     return Failure{err::kFileNotFound,
@@ -347,7 +390,7 @@ Result<UndoReport> RestoreStore::Undo(const std::string& id, bool force, const L
       }
     }
   }
-  return Revert(*it, force, now);
+  return Revert(it->id, force || it->state == RestorePointInfo::State::kInterrupted, now);
 }
 
 std::vector<UndoReport> RestoreStore::RecoverInterrupted(const std::vector<std::string>& folders,
@@ -364,7 +407,11 @@ std::vector<UndoReport> RestoreStore::RecoverInterrupted(const std::vector<std::
       for (const auto& key : p.keys) touches |= Inside(key, f);
     }
     if (!touches) continue;
-    if (auto report = Revert(p, true, now)) out.push_back(std::move(*report));
+    auto report = Revert(p.id, true, now);
+    if (!report) {
+      report = UndoReport{p.id, p.mod, {}, {report.failure().description}, 0, p.keys.size(), true};
+    }
+    out.push_back(std::move(*report));
   }
   return out;
 }

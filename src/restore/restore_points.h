@@ -35,7 +35,10 @@ struct RestorePointInfo {
   };
   std::vector<Entry> entries;
   std::set<std::string> keys;  // folded paths of the files touched
-  std::string damage;          // why the journal could not be read, if it could not
+  std::string damage;          // "damaged: record at byte N", if the journal is not whole
+  // Left by an undo or roll-back that did not finish: the point stays live.
+  std::size_t left = 0;
+  std::vector<std::string> problems;
 };
 const char* StateName(RestorePointInfo::State state);
 
@@ -75,10 +78,14 @@ struct UndoReport {
   std::vector<std::string> changed;   // changed by something else since; left alone
   std::vector<std::string> failures;  // steps that failed
   std::size_t files = 0;              // files put back
+  std::size_t left = 0;               // files not (wholly) put back
+  bool rolled_back = false;           // the install was an interrupted one
+  bool complete() const { return left == 0 && failures.empty(); }
 };
 
-// "Rolled back the interrupted install <id> (<mod>): <n> files put back".
-std::string RolledBackText(const UndoReport& report);
+// "Rolled back the interrupted install <id> (<mod>): <n> files put back", or, when the
+// roll-back did not finish, what it left and each failure on a line of its own.
+std::string RolledBackText(const UndoReport& report, const std::string& eol = "\r\n");
 
 class RestoreStore {
  public:
@@ -98,16 +105,26 @@ class RestoreStore {
       std::function<bool(const std::string&)> skip = {}, FileSystem* rehearsal = nullptr);
   // Every restore point, newest first.
   Result<std::vector<RestorePointInfo>> List();
-  // Undoes the install `id` (empty: the newest one not yet undone). Refuses when a later
-  // install that is not undone touched the same files. Files changed since the install
-  // are reported and left alone unless `force`.
+  // Undoes the install `id` (empty: the newest one not yet undone; an interrupted one is
+  // rolled back). Refuses when a later install that is not undone touched the same files,
+  // when the journal is damaged, and when originals it must put back are gone. Files
+  // changed since the install are reported and left alone unless `force`; the point then
+  // stays live, as after any failure, and a later undo finishes it.
   Result<UndoReport> Undo(const std::string& id, bool force, const LocalDateTime& now);
+  // Puts back, from a damaged journal, only the files whose records are all intact and
+  // that are as the install left them; the rest count as left. Writes nothing into the
+  // restore point, which stays damaged.
+  Result<UndoReport> Salvage(const std::string& id);
   // Rolls back every interrupted install that touched a file in one of `folders`.
   std::vector<UndoReport> RecoverInterrupted(const std::vector<std::string>& folders,
                                              const LocalDateTime& now);
 
  private:
-  Result<UndoReport> Revert(const RestorePointInfo& point, bool force, const LocalDateTime& now);
+  Result<UndoReport> Revert(const std::string& id, bool force, const LocalDateTime& now);
+  // A point's journal and what it says; `info.damage` set when it cannot be trusted.
+  RestorePointInfo Load(const std::string& id, JournalContents* journal = nullptr);
+  // Rewrites the manifest from the journal (which may have grown since the install).
+  void WriteManifest(const std::string& id, bool durable);
   Status MakeFolder();
   FileSystem& fs_;
   std::string folder_;
@@ -119,10 +136,5 @@ Result<std::string> FileSha256(FileSystem& fs, const std::string& path);
 // The manifest of a restore point, from its journal.
 std::string ManifestText(const RestorePointInfo& info);
 RestorePointInfo DescribeJournal(const std::string& id, const std::vector<JournalRecord>& records);
-
-// Puts back what the records say, newest record first. Records of a file whose folded
-// path is in `leave` are passed over. Each failed step is added to `failures`.
-void ApplyUndo(FileSystem& fs, const std::vector<JournalRecord>& records,
-               const std::set<std::string>& leave, std::vector<std::string>& failures);
 
 }  // namespace dfm

@@ -75,7 +75,9 @@ const char* const kMade[] = {"G\\new.txt", "G\\moved.txt", "pic.tga", "G/pic_m.p
 
 // A main window ready to install the mod into G, with restore points in kStore.
 struct World {
-  explicit World(const std::string& control, int sources = 0, bool restore = true) {
+  explicit World(const std::string& control, int sources = 0, bool restore = true,
+                 bool two_volumes = false) {
+    if (two_volumes) fs.volume = "M/";
     for (const auto& [path, bytes] : Original(sources)) mem.Put(path, bytes);
     mem.Put("Control.ini", control);
     (void)mem.MakeDirectory("G");
@@ -87,11 +89,14 @@ struct World {
     window.set_restore_policy({restore ? RestorePolicy::Mode::kRequire : RestorePolicy::Mode::kOff,
                                kStore, "Control.ini"});
   }
-  // Differences from the original files, as "path" lines.
+  // Differences from the original files (bytes and times), as "path" lines.
   std::vector<std::string> Changed(int sources) {
     std::vector<std::string> out;
-    for (const auto& [path, bytes] : Original(sources))
-      if (mem.Text(path) != bytes) out.push_back(path);
+    for (const auto& [path, bytes] : Original(sources)) {
+      auto time = mem.ModifiedTime(path);
+      if (mem.Text(path) != bytes || !time || FormatTime(*time) != FormatTime(mem.mtime))
+        out.push_back(path);
+    }
     for (const char* made : kMade)
       if (mem.Exists(made)) out.push_back(made);
     if (auto dir = ReadPffArchive(mem, "G/Dflw.pff"); !dir || !dir->CheckDataExtents())
@@ -99,6 +104,19 @@ struct World {
     return out;
   }
   RestoreStore store() { return RestoreStore(mem, kStore); }
+  std::string GameFiles() {
+    std::string out;
+    for (const auto& [path, bytes] : Original(0)) out += path + "=" + mem.Text(path) + "\n";
+    for (const char* made : kMade) out += std::string(made) + "=" + mem.Text(made) + "\n";
+    return out;
+  }
+  // A crash keeps of each journal what was synced.
+  void KeepSynced() {
+    for (const auto& [path, size] : fs.synced) {
+      if (path.find("journal.bin") != std::string::npos)
+        mem.Put(path, mem.Text(path).substr(0, size));
+    }
+  }
 
   MemoryFileSystem mem;
   FaultyFileSystem fs{mem};
@@ -112,43 +130,68 @@ struct World {
   frmMain window{platform, view};
 };
 
-TEST(RestorePoints, ARunStoppedAfterAnyChangeIsRolledBackToTheOriginal) {
+// With the restore points on the game's volume and on another: an install stopped after
+// any change, its roll-back stopped after one of its own, then dfmod restore, dfmod run
+// or dfmod restore --force; the complete install's undo stopped after each of its
+// changes, then undone again.
+TEST(RestorePoints, RunsAndUndosStoppedAnywhereComeBackToTheOriginal) {
   constexpr int kSources = 55;  // 185 lines
   const std::string control = Control(kSources);
-  World full(control, kSources);
-  full.window.ClickInstall();
-  ASSERT_EQ(full.window.last_run().errors, 0) << ::testing::PrintToString(full.view.status);
-  // With restore points on, the install leaves the same files as without.
   World plain(control, kSources, false);
   plain.window.ClickInstall();
-  for (const auto& [path, bytes] : Original(kSources))
-    EXPECT_EQ(full.mem.Text(path), plain.mem.Text(path)) << path;
-  for (const char* made : kMade) EXPECT_EQ(full.mem.Text(made), plain.mem.Text(made)) << made;
-
-  for (int k = 0; k < full.fs.changes(); ++k) {
-    World w(control, kSources);
-    w.fs.crash_after = k;
-    w.window.ClickInstall();
-    // The crash keeps of the journal what was synced: each change's records must be in it.
-    for (const auto& [path, size] : w.fs.synced) {
-      if (path.find("journal.bin") != std::string::npos)
-        w.mem.Put(path, w.mem.Text(path).substr(0, size));
+  for (const bool two_volumes : {false, true}) {
+    World full(control, kSources, true, two_volumes);
+    full.window.ClickInstall();
+    ASSERT_EQ(full.window.last_run().errors, 0) << ::testing::PrintToString(full.view.status);
+    // With restore points on, the install leaves the same files as without.
+    for (const auto& [path, bytes] : Original(kSources))
+      EXPECT_EQ(full.mem.Text(path), plain.mem.Text(path)) << path;
+    for (const char* made : kMade) EXPECT_EQ(full.mem.Text(made), plain.mem.Text(made)) << made;
+    for (int k = 0; k < full.fs.changes(); ++k) {
+      World w(control, kSources, true, two_volumes);
+      w.fs.crash_after = k;
+      w.window.ClickInstall();
+      w.KeepSynced();
+      // Once the end mark is written the install counts as complete and stays: only the
+      // manifest (written beside, then renamed) comes after it.
+      auto points = w.store().List();
+      if (!points->empty() && points->front().state == RestorePointInfo::State::kComplete) {
+        EXPECT_EQ(k, full.fs.changes() - 3);
+        break;
+      }
+      w.fs.crash_after = w.fs.changes() + k * 7 % 61;
+      RestoreStore(w.fs, kStore).RecoverInterrupted({"G"}, w.clock.now);
+      w.KeepSynced();
+      w.fs.crash_after = -1;
+      if (k % 3 == 1) {
+        w.store().RecoverInterrupted({"G"}, w.clock.now);
+      } else if (auto last = w.store().Undo("", k % 3 == 2, w.clock.now); !last) {
+        EXPECT_EQ(last.failure().description, "There is no install to undo") << k;
+      }
+      ASSERT_EQ(w.Changed(kSources), std::vector<std::string>{}) << "stopped after change " << k;
     }
-    // Once the end mark is written the install counts as complete and stays: only the
-    // manifest (made and written) comes after it.
-    auto points = w.store().List();
-    if (!points->empty() && points->front().state == RestorePointInfo::State::kComplete) {
-      EXPECT_EQ(k, full.fs.changes() - 2);
-      break;
+    MemoryFileSystem installed;
+    installed.CopyFrom(full.mem);
+    for (int j = 0;; ++j) {
+      full.mem.CopyFrom(installed);
+      full.fs.crash_after = full.fs.changes() + j;
+      auto first = RestoreStore(full.fs, kStore).Undo("", false, full.clock.now);
+      const bool crashed = full.fs.crashed();
+      full.fs.crash_after = -1;
+      full.KeepSynced();
+      if (!crashed) break;
+      // Undone and marked so before it stopped, or finished now.
+      auto again = full.store().Undo("", false, full.clock.now);
+      EXPECT_EQ(again ? ::testing::PrintToString(again->failures) +
+                            ::testing::PrintToString(again->changed)
+                      : again.failure().description,
+                first && first->complete() ? "There is no install to undo" : "{}{}")
+          << j;
+      ASSERT_EQ(full.Changed(kSources), std::vector<std::string>{}) << "undo stopped after " << j;
     }
-    w.store().RecoverInterrupted({"G"}, w.clock.now);
-    ASSERT_EQ(w.Changed(kSources), std::vector<std::string>{}) << "stopped after change " << k;
+    EXPECT_EQ(full.Changed(kSources), std::vector<std::string>{});
+    EXPECT_EQ(full.mem.ListDirectory("M/R/20261206-154207")->size(), 2u);  // no stash left
   }
-  auto undone = full.store().Undo("", false, full.clock.now);
-  ASSERT_TRUE(undone);
-  EXPECT_EQ(undone->changed, std::vector<std::string>{});
-  EXPECT_EQ(undone->failures, std::vector<std::string>{});
-  EXPECT_EQ(full.Changed(kSources), std::vector<std::string>{});
 }
 
 TEST(RestorePoints, UndoGoesNewestFirstAndLeavesFilesChangedSinceAlone) {
@@ -176,10 +219,121 @@ TEST(RestorePoints, UndoGoesNewestFirstAndLeavesFilesChangedSinceAlone) {
   ASSERT_TRUE(undone);
   EXPECT_EQ(undone->changed, std::vector<std::string>{"G\\new.txt"});
   EXPECT_EQ(w.mem.Text("G\\new.txt"), "edited since");
-  ASSERT_TRUE(w.mem.RemoveFile("G\\new.txt"));
+  // The point stays live, partly undone, until --force puts the rest back.
+  list = w.store().List();
+  EXPECT_EQ((*list)[1].left, 1u);
+  EXPECT_EQ((*list)[1].problems,
+            std::vector<std::string>{"G\\new.txt: changed since the install, left alone"});
+  EXPECT_TRUE(w.store().Undo("", true, w.clock.now)->complete());
   EXPECT_EQ(w.Changed(0), std::vector<std::string>{});
   EXPECT_EQ(w.store().Undo("", false, w.clock.now).failure().description,
             "There is no install to undo");
+}
+
+// Journals empty, random, cut at and inside each record, with a bit flipped in each
+// record, or missing a stash: refused before anything changes. A journal of the earlier
+// format (an end mark without count and chain) is undone.
+TEST(RestorePoints, DamagedJournalsAreRefusedBeforeAnythingChanges) {
+  World w(Control(0));
+  w.window.ClickInstall();
+  const std::string journal = std::string(kStore) + "/20261206-154207/journal.bin";
+  const std::string bytes = w.mem.Text(journal), installed = w.GameFiles();
+  MemoryFileSystem after;
+  after.CopyFrom(w.mem);
+  std::vector<std::pair<std::string, std::string>> rows{
+      {"", "damaged: record at byte 0"},
+      {std::string(64, '\xA5'), "damaged: record at byte 0"},
+      {"", "The originals to put back are missing: M/R/20261206-154207/deleted-1"}};
+  auto decoded = DecodeJournal(Bytes(bytes.begin(), bytes.end()));
+  std::size_t at = 0;
+  std::vector<std::size_t> starts;
+  for (const JournalRecord& r : decoded->records) {
+    const std::size_t size = EncodeRecord(r).size();
+    starts.push_back(at);
+    const std::string where = "damaged: record at byte " + std::to_string(at);
+    std::string flipped = bytes;
+    flipped[at + size / 2] ^= 0x10;
+    rows.insert(rows.end(), {{bytes.substr(0, at + size / 2), where}, {flipped, where}});
+    if (at > 0) rows.push_back({bytes.substr(0, at), where});
+    at += size;
+  }
+  // A whole record missing: the end mark's count and chain tell.
+  rows.push_back(
+      {bytes.substr(0, starts[1]) + bytes.substr(starts[2]),
+       "damaged: record at byte " + std::to_string(starts.back() - starts[2] + starts[1])});
+  for (const auto& [cut, message] : rows) {
+    w.mem.CopyFrom(after);
+    if (message.find("missing") != std::string::npos) {
+      ASSERT_TRUE(w.mem.RemoveFile("M/R/20261206-154207/deleted-1"));
+    } else {
+      w.mem.Put(journal, cut);
+    }
+    EXPECT_TRUE(w.store().RecoverInterrupted({"G"}, w.clock.now).empty());
+    auto undo = w.store().Undo("", true, w.clock.now);
+    EXPECT_EQ(undo ? std::string("undone") : undo.failure().description, message) << cut.size();
+    EXPECT_EQ(w.GameFiles(), installed) << message;
+  }
+  // Salvaged: a bit flipped in the end mark leaves every file wholly described; one in the
+  // first file's first record leaves that file as the install left it.
+  for (const auto& [record, left] : {std::pair{starts.size() - 1, 0u}, {std::size_t{1}, 1u}}) {
+    w.mem.CopyFrom(after);
+    std::string flipped = bytes;
+    flipped[starts[record] + 6] ^= 0x10;
+    w.mem.Put(journal, flipped);
+    auto salvaged = w.store().Salvage("20261206-154207");
+    ASSERT_TRUE(salvaged);
+    EXPECT_EQ(salvaged->left, left);
+    EXPECT_EQ(w.Changed(0).size(), left);
+  }
+  w.mem.CopyFrom(after);
+  Bytes earlier;
+  for (JournalRecord r : decoded->records) {
+    if (r.kind == RecordKind::kEnd) r.numbers.clear();
+    const Bytes one = EncodeRecord(r);
+    earlier.insert(earlier.end(), one.begin(), one.end());
+  }
+  w.mem.Put(journal, earlier);
+  EXPECT_TRUE(w.store().Undo("", false, w.clock.now)->complete());
+  EXPECT_EQ(w.Changed(0), std::vector<std::string>{});
+}
+
+// An undo that fails keeps the point live and lists why; the next one, once the cause
+// is gone, finishes it. Every change since the install is seen: grown, shrunk, other
+// bytes of the same length, removed.
+TEST(RestorePoints, AnUndoThatFailsOrFindsChangesStaysLiveUntilFinished) {
+  struct Row {
+    FaultyFileSystem::Rule fault;
+    bool two_volumes;
+    std::string path, bytes, failure;
+  };
+  const std::string eio = "G\\readme.txt: Device I/O error (injected)";
+  for (const Row& row :
+       {Row{{"rename", "deleted-1", 0, 1}, false, "", "", eio},
+        Row{{"write", "readme.txt.~dfm", 0, 1}, true, "", "", eio},
+        Row{{"isdir", "G", 0, 1}, false, "", "", "Game folder not found: G"},
+        Row{{}, false, "G/Dflw.pff", "+", ""}, Row{{}, false, "G/Dflw.pff", "-", ""},
+        Row{{}, true, "G\\new.txt", "NEW", ""}, Row{{}, false, "G\\new.txt", "", ""}}) {
+    World w(Control(0), 0, true, row.two_volumes);
+    w.window.ClickInstall();
+    w.fs.Fail(row.fault);
+    std::string text = w.mem.Text(row.path);
+    if (row.bytes == "+" || row.bytes == "-") {
+      text = row.bytes == "+" ? text + "!" : text.substr(0, text.size() - 1);
+      w.mem.Put(row.path, text);
+    } else if (!row.path.empty()) {
+      row.bytes.empty() ? (void)w.mem.RemoveFile(row.path) : w.mem.Put(row.path, row.bytes);
+    }
+    const std::string changed = w.mem.Text(row.path);
+    auto first = RestoreStore(w.fs, kStore).Undo("", false, w.clock.now);
+    ASSERT_TRUE(first);
+    const std::string why =
+        row.failure.empty() ? row.path + ": changed since the install, left alone" : row.failure;
+    EXPECT_EQ(first->changed, std::vector<std::string>(!row.path.empty(), row.path));
+    EXPECT_EQ(w.store().List()->front().problems, std::vector<std::string>{why});
+    EXPECT_EQ(w.mem.Text(row.path), changed);
+    EXPECT_TRUE(RestoreStore(w.fs, kStore).Undo("", true, w.clock.now)->complete());
+    EXPECT_EQ(w.Changed(0), std::vector<std::string>{});
+  }
 }
 
 // The fingerprint of what an install wrote, stored in journals: each function keeps its

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The demo mod end to end with restore points: dfmod plan changes nothing and lists
 # exactly the files and archive entries that dfmod run then changes (its manifest); a run
-# while another process holds the restore points stops; dfmod restore lists the install
-# and puts the game folder back: names (letter case), bytes and times.
+# or dfmod pff add while another process holds the restore points stops; dfmod restore
+# lists the install and puts the game folder back: names (letter case), bytes and times.
 set -euo pipefail
 dfmod=$1
 src=$2
@@ -37,6 +37,11 @@ flock "$points/install.lock" "$dfmod" run "$work/download/Setup" --game-folder "
   --restore-dir "$points" >/dev/null 2>"$work/held.txt" || rc=$?
 [ "$rc" = 3 ] && grep -q "Another install or undo is under way with the restore points in $points" \
   "$work/held.txt" || fail "run beside a held lock: exit $rc, $(cat "$work/held.txt")"
+rc=0
+DFMOD_RESTORE_DIR=$points flock "$points/install.lock" "$dfmod" pff add "$work/game/Dflw.pff" \
+  "$work/before.md5" 2>"$work/held.txt" || rc=$?
+[ "$rc" = 2 ] && grep -q "another install or undo is under way" "$work/held.txt" \
+  || fail "pff add beside a held lock: exit $rc, $(cat "$work/held.txt")"
 (cd "$work/game" && md5sum --quiet -c "$work/before.md5") || fail "the refused run changed files"
 "$dfmod" run "$work/download/Setup" --game-folder "3=$work/game" --restore-dir "$points" \
   >/dev/null 2>&1 || fail "run exit $?"

@@ -136,6 +136,15 @@ class FaultyFileSystem : public FileSystem {
   bool crashed() const { return crash_after >= 0 && changes_ > crash_after; }
   // Each file's length at its latest sync: what a crash keeps of what was appended.
   std::map<std::string, std::uint64_t> synced;
+  // Paths that begin with this lie on a volume of their own: a rename between them and
+  // other paths fails as the hosts fail it.
+  std::string volume;
+  std::optional<Failure> Across(const std::string& from, const std::string& to) const {
+    if (volume.empty() || (from.rfind(volume, 0) == 0) == (to.rfind(volume, 0) == 0))
+      return std::nullopt;
+    return Failure{err::kNotSameDevice, "Can't rename with different drive: " + from + " and " +
+                                            to + " are on different volumes"};
+  }
 
   std::optional<Failure> Crash(const std::string& op) {
     static const std::set<std::string> kChanges{"write", "truncate", "copy",   "rename", "remove",
@@ -196,9 +205,11 @@ class FaultyFileSystem : public FileSystem {
     return Pass("copy", from + " -> " + to, [&] { return FileSystem::CopyFile(from, to); });
   }
   Status Rename(const std::string& from, const std::string& to) override {
+    if (auto f = Across(from, to)) return *f;
     return Pass("rename", from + " -> " + to, [&] { return inner_.Rename(from, to); });
   }
   Status ReplaceFile(const std::string& from, const std::string& to) override {
+    if (auto f = Across(from, to)) return *f;
     return Pass("replace", from + " -> " + to, [&] { return inner_.ReplaceFile(from, to); });
   }
   Status RemoveFile(const std::string& path) override {

@@ -45,6 +45,12 @@ class MemoryFileSystem : public FileSystem {
     return std::string(bytes.begin(), bytes.end());
   }
   bool Exists(const std::string& path) const { return files_.count(path) != 0; }
+  // Makes this a copy of `other` that shares no bytes with it.
+  void CopyFrom(const MemoryFileSystem& other) {
+    *this = other;
+    for (auto& [path, data] : files_) data = std::make_shared<Bytes>(*data);
+    open_count_ = std::make_shared<int>(0);
+  }
   int open_files() const { return *open_count_; }
   LocalDateTime mtime;  // what ModifiedTime reports for files put without a time
   std::uint64_t max_file_size = std::uint64_t{1} << 31;
