@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh test
+bash scripts/check-layers.sh
 
 JOBS=${JOBS:-$(nproc)}
 for preset in dev asan; do

@@ -7,7 +7,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "dfmod/headless_run.h"
+#include "common/headless_run.h"
+#include "common/host_registry.h"
 #include "platform/host.h"
 #include "script/control_file.h"
 #include "shell/payload.h"
@@ -36,7 +37,7 @@ struct CliOutcome {
 // Runs one subcommand (Pff, Lint, ...) in process and keeps what it printed.
 CliOutcome RunCli(int (*command)(const Args&, Io&), const Args& args) {
   std::ostringstream out, err;
-  Io io{out, err};
+  Io io{out, err, HostRegistry};
   const int code = command(args, io);
   return {code, out.str(), err.str()};
 }

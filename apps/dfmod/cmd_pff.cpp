@@ -13,7 +13,7 @@
 
 #include "base/ascii.h"
 #include "dfmod/cli.h"
-#include "dfmod/cli_dialogs.h"
+#include "common/cli_dialogs.h"
 #include "pff/mod_kyv_pff.h"
 #include "pff/pff_archive.h"
 #include "platform/event_pump.h"

@@ -3,7 +3,8 @@
 
 namespace dfm::installer {
 
-std::optional<int> RunInWindow(const std::string&, const cli::RunOptions&) {
+std::optional<int> RunInWindow(const std::string&, const cli::RunOptions&,
+                               const cli::RegistryFactory&) {
   return std::nullopt;
 }
 

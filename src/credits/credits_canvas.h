@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "shell/window_state.h"
+#include "credits/credits_settings.h"
 
 namespace dfm {
 

@@ -1,11 +1,12 @@
 #include "credits/frm_credits.h"
 
+#include "base/rounding.h"
+#include "base/text_lines.h"
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
+#include "platform/file_exists.h"
 #include "platform/file_system.h"
-#include "script/control_file.h"
-#include "script/file_exists.h"
-#include "shell/payload.h"
+#include "platform/wait.h"
 
 namespace dfm {
 
@@ -29,7 +30,7 @@ void frmCredits::StartUp() {
   // line of a long file, with the blank margin below the last.
   image_width_ = canvas_.ClientWidth();
   image_height_ = *count * (line_height_ + 2) + kCreditsImageMargin;
-  auto lines = ReadControlLines(platform_.fs, path_);
+  auto lines = ReadLines();
   if (!lines) return FileMissing();
   canvas_.ResizeImage(image_width_, image_height_);
   draw_y_ = 0;
@@ -42,8 +43,14 @@ void frmCredits::StartUp() {
   ScrollLoop();
 }
 
+Result<std::vector<std::string>> frmCredits::ReadLines() {
+  auto bytes = ReadWholeFile(platform_.fs, path_);
+  if (!bytes) return bytes.failure();
+  return SplitLines(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+}
+
 Result<int> frmCredits::CountLines() {
-  auto lines = ReadControlLines(platform_.fs, path_);
+  auto lines = ReadLines();
   if (!lines) return lines.failure();
   return static_cast<int>(lines->size());
 }

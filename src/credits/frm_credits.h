@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "credits/credits_canvas.h"
+#include "credits/credits_settings.h"
 #include "platform/platform.h"
-#include "shell/window_state.h"
 
 namespace dfm {
 
@@ -49,6 +50,8 @@ class frmCredits {
 
  private:
   bool Closing() const { return closing_ || canvas_.IsClosed(); }
+  // The credits file's lines, split as the control file's are.
+  Result<std::vector<std::string>> ReadLines();
   void FileMissing();
 
   Platform& platform_;

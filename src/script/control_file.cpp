@@ -12,19 +12,6 @@
 
 namespace dfm {
 
-std::vector<std::string> SplitLines(std::string_view bytes) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] != '\r') continue;
-    lines.emplace_back(bytes.substr(start, i - start));
-    if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < bytes.size()) lines.emplace_back(bytes.substr(start));
-  return lines;
-}
-
 Result<std::vector<std::string>> ReadControlLines(FileSystem& fs, const std::string& path) {
   auto bytes = ReadWholeFile(fs, path);
   if (!bytes) return bytes.failure();
@@ -182,10 +169,6 @@ double NumberValue(std::string_view s) {
     value = DecimalMagnitude(text) > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   }
   return negative ? -value : value;
-}
-
-double RoundHalfEven(double value) {
-  return std::nearbyint(value);
 }
 
 bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix) {

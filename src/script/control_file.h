@@ -9,16 +9,14 @@
 
 #include "base/ascii.h"
 #include "base/result.h"
+#include "base/rounding.h"
+#include "base/text_lines.h"
 #include "platform/file_system.h"
 
 namespace dfm {
 
 // The longest line the tokenizer takes; longer lines are errors of that line.
 inline constexpr std::size_t kMaxLineLength = 32766;
-
-// Splits file bytes into lines: CR LF or a lone CR ends a line, a lone LF stays in the
-// line, the last line needs no terminator, and an empty file has no lines.
-std::vector<std::string> SplitLines(std::string_view bytes);
 
 // Reads a whole control file and splits it into lines.
 Result<std::vector<std::string>> ReadControlLines(FileSystem& fs, const std::string& path);
@@ -33,9 +31,6 @@ Result<std::vector<std::string>> SplitLine(std::string_view line);
 // digits, fraction, exponent (E or D); "&H" hexadecimal and "&O" octal whole numbers;
 // 0 when the word does not begin with a number. Too large values give +/-infinity.
 double NumberValue(std::string_view word);
-
-// Nearest whole number, halves to the even neighbour.
-double RoundHalfEven(double value);
 
 // Whether `text` ends with `suffix`, without regard to ASCII letter case.
 bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix);

@@ -7,7 +7,7 @@
 #include "platform/event_pump.h"
 #include "script/control_file.h"
 #include "script/file_commands.h"
-#include "script/file_exists.h"
+#include "platform/file_exists.h"
 #include "script/image_commands.h"
 #include "script/pack_command.h"
 

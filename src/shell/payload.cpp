@@ -132,16 +132,6 @@ std::string UnpackErrorText(const Failure& failure) {
   return "An Error Occurred, Error: " + failure.description + " #" + std::to_string(failure.code);
 }
 
-void WaitSeconds(Clock& clock, EventPump& pump, double seconds) {
-  const double start = clock.SecondsSinceMidnight();
-  for (;;) {
-    // A clock that passed midnight reads far from `start`: the wait ends at once.
-    const double passed = std::abs(clock.SecondsSinceMidnight() - start);
-    if (passed >= seconds) return;
-    pump.WaitForEvents(seconds - passed);
-  }
-}
-
 void UnpackPayload(Platform& p, const std::string& program_folder,
                    const std::string& program_file) {
   auto report = [&](const Failure& f) { p.dialogs.MessageBox(UnpackErrorText(f)); };

@@ -7,7 +7,7 @@
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
 #include "script/control_file.h"
-#include "script/file_exists.h"
+#include "platform/file_exists.h"
 #include "script/script_run.h"
 #include "shell/frm_main.h"
 #include "shell/path_tokens.h"

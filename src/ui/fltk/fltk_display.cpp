@@ -2,7 +2,7 @@
 // display does not answer, so the connection is tried first with Xlib.
 #include <cstdlib>
 
-#include "platform/fltk/fltk_host.h"
+#include "ui/fltk/fltk_host.h"
 
 // FLTK last: through Xlib it defines macros (Status, None, ...) that clash with the core.
 #include <FL/Fl.H>

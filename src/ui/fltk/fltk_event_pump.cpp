@@ -1,6 +1,6 @@
 // The event pump over FLTK's loop: pending events are handled at once, a wait blocks in the
 // loop until an event or the time-out.
-#include "platform/fltk/fltk_host.h"
+#include "ui/fltk/fltk_host.h"
 
 // FLTK last: through Xlib it defines macros (Status, None, ...) that clash with the core.
 #include <FL/Fl.H>

@@ -3,8 +3,8 @@
 // off-screen memory DC; each frame copies that bitmap into the window with BitBlt.
 #include "platform/win32/windows_api.h"
 
-#include "platform/win32/win32_main_window.h"
-#include "platform/win32/win32_ui.h"
+#include "ui/win32/win32_main_window.h"
+#include "ui/win32/win32_ui.h"
 
 namespace dfm::win32 {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "dfmod/cli.h"
+#include "common/program.h"
 #include "platform/file_system.h"
 #include "script/script_run.h"
 

@@ -5,7 +5,7 @@
 
 #include "support/fakes.h"
 
-#include "platform/win32/win32_dib_section.h"
+#include "ui/win32/win32_dib_section.h"
 
 namespace dfm::win32 {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "platform/win32/win32_ui.h"
+#include "ui/win32/win32_ui.h"
 
 namespace dfm::win32 {
 namespace {

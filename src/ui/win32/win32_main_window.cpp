@@ -7,9 +7,9 @@
 
 #include <algorithm>
 
-#include "platform/win32/win32_main_window.h"
-#include "platform/win32/win32_pictures.h"
-#include "platform/win32/win32_ui.h"
+#include "ui/win32/win32_main_window.h"
+#include "ui/win32/win32_pictures.h"
+#include "ui/win32/win32_ui.h"
 
 namespace dfm::win32 {
 namespace {

@@ -1,4 +1,4 @@
-#include "dfmod/cli_dialogs.h"
+#include "common/cli_dialogs.h"
 
 #include <ostream>
 

@@ -1,8 +1,8 @@
-#include "platform/fltk/fltk_main_window.h"
+#include "ui/fltk/fltk_main_window.h"
 
-#include "platform/fltk/fltk_credits_window.h"
-#include "platform/fltk/fltk_host.h"
-#include "platform/fltk/fltk_pictures.h"
+#include "ui/fltk/fltk_credits_window.h"
+#include "ui/fltk/fltk_host.h"
+#include "ui/fltk/fltk_pictures.h"
 
 // FLTK last: through Xlib it defines macros (Status, None, ...) that clash with the core.
 #include <FL/Fl.H>

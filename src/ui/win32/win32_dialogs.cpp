@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "platform/win32/win32_ui.h"
+#include "ui/win32/win32_ui.h"
 
 namespace dfm::win32 {
 namespace {

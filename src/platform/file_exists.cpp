@@ -1,4 +1,4 @@
-#include "script/file_exists.h"
+#include "platform/file_exists.h"
 
 namespace dfm {
 

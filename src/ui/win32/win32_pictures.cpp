@@ -1,4 +1,4 @@
-#include "platform/win32/win32_pictures.h"
+#include "ui/win32/win32_pictures.h"
 
 #include <ole2.h>
 #include <olectl.h>

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/fltk/fltk_host.h"
-#include "shell/start_up.h"
+#include "ui/fltk/fltk_host.h"
 
 // FLTK last: through Xlib it defines macros (Status, None, ...) that clash with the core.
 #include <FL/Fl.H>
@@ -72,6 +71,8 @@ constexpr int kButtonW = 75, kButtonH = 23, kGap = 10, kIconSize = 32;
 
 class FltkDialogs final : public Dialogs {
  public:
+  explicit FltkDialogs(std::string default_title) : default_title_(std::move(default_title)) {}
+
   MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgButtons buttons,
                        MsgIcon icon) override {
     const std::vector<Choice> choices = ChoicesOf(buttons);
@@ -92,7 +93,7 @@ class FltkDialogs final : public Dialogs {
     const int text_h = std::max(th, look.glyph ? kIconSize : 0);
     const int h = 3 * kGap + text_h + kButtonH;
 
-    Fl_Window win(w, h, title.empty() ? kProgramTitle : title.c_str());
+    Fl_Window win(w, h, title.empty() ? default_title_.c_str() : title.c_str());
     MsgAnswer answer = EscapeAnswer(choices);
     if (look.glyph) {
       auto* box = new Fl_Box(FL_OVAL_BOX, kGap, kGap, kIconSize, kIconSize, look.glyph);
@@ -138,7 +139,7 @@ class FltkDialogs final : public Dialogs {
 
   std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                       const std::string& default_text) override {
-    fl_message_title(title.empty() ? kProgramTitle : title.c_str());
+    fl_message_title(title.empty() ? default_title_.c_str() : title.c_str());
     const char* got = fl_input("%s", default_text.c_str(), prompt.c_str());
     if (got == nullptr) return std::nullopt;
     return std::string(got);
@@ -150,12 +151,15 @@ class FltkDialogs final : public Dialogs {
     if (chooser.show() != 0 || chooser.filename() == nullptr) return std::nullopt;
     return std::string(chooser.filename());
   }
+
+ private:
+  const std::string default_title_;
 };
 
 }  // namespace
 
-std::unique_ptr<Dialogs> MakeFltkDialogs() {
-  return std::make_unique<FltkDialogs>();
+std::unique_ptr<Dialogs> MakeFltkDialogs(std::string default_title) {
+  return std::make_unique<FltkDialogs>(std::move(default_title));
 }
 
 }  // namespace dfm

@@ -2,7 +2,7 @@
 // real resolution and Windows does not scale the windows as bitmaps.
 #include "platform/win32/windows_api.h"
 
-#include "platform/win32/win32_ui.h"
+#include "ui/win32/win32_ui.h"
 
 namespace dfm::win32 {
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
@@ -20,6 +21,7 @@ inline int TwipsToPixels(int twips) {
 bool OpenFltkDisplay();
 
 std::unique_ptr<EventPump> MakeFltkEventPump();
-std::unique_ptr<Dialogs> MakeFltkDialogs();
+// A message box or input box without a title of its own shows `default_title`.
+std::unique_ptr<Dialogs> MakeFltkDialogs(std::string default_title);
 
 }  // namespace dfm

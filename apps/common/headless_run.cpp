@@ -1,9 +1,9 @@
-#include "dfmod/headless_run.h"
+#include "common/headless_run.h"
 
 #include <filesystem>
 #include <ostream>
 
-#include "dfmod/cli_dialogs.h"
+#include "common/cli_dialogs.h"
 #include "platform/event_pump.h"
 #include "platform/host.h"
 #include "platform/platform.h"
@@ -106,7 +106,7 @@ int RunInstallerUnattended(const std::string& program_file, const RunOptions& op
   auto fs = MakeHostFileSystem();
   auto clock = MakeHostClock();
   auto process = MakeHostProcess();
-  auto registry = MakeHostRegistry();
+  auto registry = io.make_registry();
   CliDialogs dialogs(io.err, kProgramTitle, AnswersFor(options));
   NullEventPump pump;
   Platform platform{*fs, dialogs, pump, *clock, *process, *registry};

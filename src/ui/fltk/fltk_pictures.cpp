@@ -1,4 +1,4 @@
-#include "platform/fltk/fltk_pictures.h"
+#include "ui/fltk/fltk_pictures.h"
 
 #include <stdlib.h>
 #include <unistd.h>

@@ -1,8 +1,8 @@
-#include "platform/fltk/fltk_credits_window.h"
+#include "ui/fltk/fltk_credits_window.h"
 
 #include <cmath>
 
-#include "platform/fltk/fltk_host.h"
+#include "ui/fltk/fltk_host.h"
 
 // FLTK last: through Xlib it defines macros (Status, None, ...) that clash with the core.
 #include <FL/Fl.H>
