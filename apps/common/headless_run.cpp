@@ -7,7 +7,7 @@
 #include "platform/event_pump.h"
 #include "platform/host.h"
 #include "platform/platform.h"
-#include "shell/frm_main.h"
+#include "shell/main_window.h"
 #include "shell/path_tokens.h"
 
 namespace dfm::cli {
@@ -111,7 +111,7 @@ int RunInstallerUnattended(const std::string& program_file, const RunOptions& op
   NullEventPump pump;
   Platform platform{*fs, dialogs, pump, *clock, *process, *registry};
   PrintingMainView view(io.out);
-  frmMain window(platform, view);
+  MainWindow window(platform, view);
   window.set_restore_policy(
       {options.restore_point ? RestorePolicy::Mode::kRequire : RestorePolicy::Mode::kOff,
        RestoreFolder(options), program_file, rehearsal});
@@ -130,7 +130,7 @@ int RunInstallerUnattended(const std::string& program_file, const RunOptions& op
   return ExitCodeOfRun(window);
 }
 
-int ExitCodeOfRun(const frmMain& window) {
+int ExitCodeOfRun(const MainWindow& window) {
   const RunResult& run = window.last_run();
   if (window.runs() == 0 || run.outcome != RunOutcome::kCompleted) return kRunAborted;
   return run.errors == 0 ? kRunCompleted : kRunCompletedWithErrors;

@@ -14,7 +14,7 @@
 #include "script/script_run.h"
 
 namespace dfm {
-class frmMain;
+class MainWindow;
 }
 
 namespace dfm::cli {
@@ -71,7 +71,7 @@ int InstallerMain(const Args& args, Io& io, const WindowRun& window = {});
 
 // The exit code of a window's run: how its latest install ended, or kRunAborted when none
 // completed.
-int ExitCodeOfRun(const frmMain& window);
+int ExitCodeOfRun(const MainWindow& window);
 
 // Loads `program_file` as the installer's window does (its payload is unpacked into its own
 // folder) and, when start-up left the window ready, presses Install. The game folders come

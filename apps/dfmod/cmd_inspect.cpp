@@ -20,7 +20,7 @@
 #include "script/control_file.h"
 #include "script/lint.h"
 #include "script/script_run.h"
-#include "shell/frm_main.h"
+#include "shell/main_window.h"
 #include "shell/payload.h"
 #include "zip/zip_archive.h"
 
@@ -259,7 +259,7 @@ bool PrintStartUp(std::ostream& out, FileSystem& fs, const std::string& installe
   NullEventPump pump;
   Platform platform{fs, dialogs, pump, *clock, *process, *registry};
   InspectView view;
-  frmMain window(platform, view);
+  MainWindow window(platform, view);
   window.state().program_folder = folder;
   window.ShowInitialWindow();
   StartUpOutcome outcome = StartUpOutcome::kNoControlFile;

@@ -9,7 +9,7 @@
 #include "platform/event_pump.h"
 #include "platform/host.h"
 #include "platform/platform.h"
-#include "shell/frm_main.h"
+#include "shell/main_window.h"
 
 namespace dfm::installer {
 
@@ -19,7 +19,7 @@ namespace dfm::installer {
 std::optional<int> RunInWindow(const std::string& program_file, const cli::RunOptions& options,
                                const cli::RegistryFactory& make_registry);
 
-// RunInWindow once the toolkit has made `view` (a MainView with Attach(frmMain&) and Run(),
+// RunInWindow once the toolkit has made `view` (a MainView with Attach(MainWindow&) and Run(),
 // the message loop) and its dialogs and event pump; the other services are the host's.
 template <class View>
 int RunMainWindow(View& view, Dialogs& dialogs, EventPump& pump, const std::string& program_file,
@@ -29,7 +29,7 @@ int RunMainWindow(View& view, Dialogs& dialogs, EventPump& pump, const std::stri
   auto process = MakeHostProcess();
   auto registry = make_registry();
   Platform platform{*fs, dialogs, pump, *clock, *process, *registry};
-  frmMain window(platform, view);
+  MainWindow window(platform, view);
   view.Attach(window);
   window.set_restore_policy(
       {options.restore_point ? RestorePolicy::Mode::kAsk : RestorePolicy::Mode::kOff,

@@ -9,7 +9,7 @@ namespace dfm::installer {
 
 std::optional<int> RunInWindow(const std::string& program_file, const cli::RunOptions& options,
                                const cli::RegistryFactory& make_registry) {
-  win32::MainWindow view;
+  win32::MainWindowView view;
   if (!view.Create()) return std::nullopt;  // no desktop (Wine without a display)
   auto dialogs = win32::MakeDialogs(kProgramTitle, view.handle());
   auto pump = win32::MakeEventPump();

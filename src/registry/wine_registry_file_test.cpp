@@ -5,7 +5,7 @@
 #include <optional>
 #include <tuple>
 
-#include "registry/kyv_read_reg.h"
+#include "registry/registry_reader.h"
 #include "registry/tree_registry.h"
 
 namespace dfm {
@@ -90,7 +90,7 @@ int OpenHandles(TreeRegistry& tree) {
 }
 
 // The reader's text of each value asked, "|" after each.
-std::string Values(clsKyv_ReadReg& reader, std::initializer_list<const char*> names) {
+std::string Values(RegistryReader& reader, std::initializer_list<const char*> names) {
   std::string out;
   for (const char* name : names) out += reader.GetValue(name) + "|";
   return out;
@@ -100,7 +100,7 @@ TEST(ReadReg, ValuesAsTextBinaryAndTypeNumbersAndEveryKeyClosed) {
   const std::string app_paths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
   TreeRegistry tree{ParseWineRegistry(kSystemReg), ParseWineRegistry("")};
   {
-    clsKyv_ReadReg reader(tree);
+    RegistryReader reader(tree);
     EXPECT_EQ(reader.GetValue("Text"), "");  // nothing open yet
     EXPECT_FALSE(reader.OpenRegistry(0, "Software\\Test"));
     EXPECT_EQ(reader.RegistryRootKey(), 0);
@@ -132,7 +132,7 @@ TEST(ReadReg, ValuesAsTextBinaryAndTypeNumbersAndEveryKeyClosed) {
   std::string win32 = kSystemReg;
   win32.replace(win32.find("#arch=win64"), 11, "#arch=win32");
   TreeRegistry tree32(ParseWineRegistry(win32), {});
-  clsKyv_ReadReg reader32(tree32);
+  RegistryReader reader32(tree32);
   ASSERT_TRUE(reader32.OpenRegistry(reg::kLocalMachine, app_paths + "dflw.exe"));
   EXPECT_EQ(reader32.GetValue("Path"), "C:\\Wrong\\64-bit view");
 
@@ -141,7 +141,7 @@ TEST(ReadReg, ValuesAsTextBinaryAndTypeNumbersAndEveryKeyClosed) {
   TreeRegistry tree2(ParseWineRegistry("[Software\\\\Big]\n\"a\"=\"short\"\n\"b\"=\"" + big +
                                        "\"\n\"c\"=\"after\"\n"),
                      {});
-  clsKyv_ReadReg reader2(tree2);
+  RegistryReader reader2(tree2);
   ASSERT_TRUE(reader2.OpenRegistry(reg::kLocalMachine, "Software\\Big"));
   EXPECT_EQ(Values(reader2, {"b", "c"}), "|after|");
   EXPECT_EQ(reader2.GetAllValues(), std::vector<std::string>{"a"});

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "platform/dialogs.h"
-#include "zip/kyv_unzip.h"
+#include "zip/unzip_settings.h"
 
 namespace dfm {
 namespace {
@@ -152,7 +152,7 @@ void UnpackPayload(Platform& p, const std::string& program_folder,
   p.pump.ProcessPendingEvents();
   if (!main_zip_written) return;  // what lies there is not this installer's archive
 
-  clsKyv_UnZip unzip(p.fs, p.dialogs);
+  UnzipSettings unzip(p.fs, p.dialogs);
   unzip.SetZipFileName(main_zip);
   unzip.SetExtractDir(program_folder);
   unzip.SetHonorDirectories(false);

@@ -1,6 +1,6 @@
 // The state the main window holds for the whole run of the program: the target game,
 // the game folders, the control file's line count, the install flags, the credits
-// settings, and what each control shows. The presenter (frmMain) changes it; a view
+// settings, and what each control shows. The presenter (MainWindow) changes it; a view
 // renders it.
 #pragma once
 

@@ -22,20 +22,20 @@ Fl_Color ColourOf(const Rgb& c) {
                       static_cast<uchar>(c.blue));
 }
 
-class CreditsWindow final : public Fl_Window {
+class CreditsFrame final : public Fl_Window {
  public:
-  CreditsWindow()
+  CreditsFrame()
       : Fl_Window(TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight), "Credits:") {
     end();
     size_range(w(), h(), w(), h());
     set_non_modal();  // stays above the main window, no task-bar entry of its own
     position((Fl::w() - w()) / 2, (Fl::h() - h()) / 2);
     callback([](Fl_Widget* w, void*) {
-      static_cast<CreditsWindow*>(w)->closed = true;
+      static_cast<CreditsFrame*>(w)->closed = true;
       w->hide();
     });
   }
-  ~CreditsWindow() override {
+  ~CreditsFrame() override {
     if (image) fl_delete_offscreen(image);
   }
   void draw() override {
@@ -105,7 +105,7 @@ class FltkCreditsCanvas final : public CreditsCanvas {
   bool IsClosed() const override { return win_->closed || !win_->shown(); }
 
  private:
-  std::unique_ptr<CreditsWindow> win_ = std::make_unique<CreditsWindow>();
+  std::unique_ptr<CreditsFrame> win_ = std::make_unique<CreditsFrame>();
 };
 
 }  // namespace

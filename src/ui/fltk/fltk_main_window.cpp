@@ -61,7 +61,7 @@ class Frame final : public Fl_Group {
   const char* caption_;
 };
 
-class MainWindow final : public Fl_Double_Window {
+class MainFrame final : public Fl_Double_Window {
  public:
   using Fl_Double_Window::Fl_Double_Window;
   void draw() override {
@@ -81,12 +81,12 @@ void Apply(Fl_Button* b, const ButtonState& s) {
 }  // namespace
 
 struct Handler {
-  frmMain* presenter = nullptr;
-  void (frmMain::*click)() = nullptr;
+  MainWindow* presenter = nullptr;
+  void (MainWindow::*click)() = nullptr;
 };
 
 struct FltkMainView::Widgets {
-  MainWindow window{Px(kClientWidth), ClientHeight(kCollapsedHeight), ""};
+  MainFrame window{Px(kClientWidth), ClientHeight(kCollapsedHeight), ""};
   Frame* mod_frame = nullptr;
   Fl_Button* about = nullptr;
   Fl_Box* mod_name = nullptr;
@@ -97,7 +97,7 @@ struct FltkMainView::Widgets {
   Fl_Browser* status = nullptr;
   Fl_Box* progress = nullptr;
   std::unique_ptr<Fl_RGB_Image> icon;
-  frmMain* presenter = nullptr;
+  MainWindow* presenter = nullptr;
   Handler handlers[3];
   int frame_left = kStatusFrameHidden;
 };
@@ -132,12 +132,12 @@ FltkMainView::FltkMainView() : w_(std::make_unique<Widgets>()) {
 
 FltkMainView::~FltkMainView() = default;
 
-void FltkMainView::Attach(frmMain& presenter) {
+void FltkMainView::Attach(MainWindow& presenter) {
   Widgets& w = *w_;
   w.presenter = &presenter;
-  w.handlers[0] = {&presenter, &frmMain::ClickInstall};
-  w.handlers[1] = {&presenter, &frmMain::ClickChange};
-  w.handlers[2] = {&presenter, &frmMain::ClickAbout};
+  w.handlers[0] = {&presenter, &MainWindow::ClickInstall};
+  w.handlers[1] = {&presenter, &MainWindow::ClickChange};
+  w.handlers[2] = {&presenter, &MainWindow::ClickAbout};
   Fl_Button* buttons[] = {w.install, w.change, w.about};
   for (int i = 0; i < 3; ++i) {
     buttons[i]->callback(
@@ -149,7 +149,7 @@ void FltkMainView::Attach(frmMain& presenter) {
   }
   w.window.callback(
       [](Fl_Widget*, void* data) {
-        auto* p = static_cast<frmMain*>(data);
+        auto* p = static_cast<MainWindow*>(data);
         if (p->RequestClose()) p->EndProgram();
       },
       &presenter);

@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "shell/frm_main.h"
 #include "shell/main_view.h"
+#include "shell/main_window.h"
 
 namespace dfm {
 
@@ -18,7 +18,7 @@ class FltkMainView final : public MainView {
   FltkMainView& operator=(const FltkMainView&) = delete;
 
   // The presenter the window's events go to; it outlives the view's event loop.
-  void Attach(frmMain& presenter);
+  void Attach(MainWindow& presenter);
   // Runs the event loop until the window has closed.
   void Run();
 

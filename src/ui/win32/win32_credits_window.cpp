@@ -18,9 +18,9 @@ COLORREF ColourOf(const Rgb& c) {
   return RGB(c.red, c.green, c.blue);
 }
 
-class CreditsWindow final : public CreditsCanvas {
+class CreditsCanvasWindow final : public CreditsCanvas {
  public:
-  explicit CreditsWindow(HWND owner) : dpi_(ScreenDpi()) {
+  explicit CreditsCanvasWindow(HWND owner) : dpi_(ScreenDpi()) {
     const HINSTANCE instance = ::GetModuleHandleA(nullptr);
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
@@ -38,7 +38,7 @@ class CreditsWindow final : public CreditsCanvas {
     memory_ = ::CreateCompatibleDC(nullptr);
     back_brush_ = ::CreateSolidBrush(back_);
   }
-  ~CreditsWindow() override {
+  ~CreditsCanvasWindow() override {
     if (hwnd_ != nullptr) {
       ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
       ::DestroyWindow(hwnd_);
@@ -50,8 +50,8 @@ class CreditsWindow final : public CreditsCanvas {
       if (o != nullptr) ::DeleteObject(o);
     if (memory_ != nullptr) ::DeleteDC(memory_);
   }
-  CreditsWindow(const CreditsWindow&) = delete;
-  CreditsWindow& operator=(const CreditsWindow&) = delete;
+  CreditsCanvasWindow(const CreditsCanvasWindow&) = delete;
+  CreditsCanvasWindow& operator=(const CreditsCanvasWindow&) = delete;
 
   void SetFont(const std::string& face, int points) override {
     HFONT font = ::CreateFontA(-::MulDiv(points, dpi_, 72), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
@@ -135,7 +135,7 @@ class CreditsWindow final : public CreditsCanvas {
           hwnd, GWLP_USERDATA,
           reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
     }
-    auto* self = reinterpret_cast<CreditsWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* self = reinterpret_cast<CreditsCanvasWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (self == nullptr) return ::DefWindowProcA(hwnd, msg, wp, lp);
     switch (msg) {
       case WM_CLOSE:
@@ -178,7 +178,7 @@ class CreditsWindow final : public CreditsCanvas {
 }  // namespace
 
 std::unique_ptr<CreditsCanvas> MakeCreditsWindow(HWND__* owner) {
-  return std::make_unique<CreditsWindow>(owner);
+  return std::make_unique<CreditsCanvasWindow>(owner);
 }
 
 }  // namespace dfm::win32

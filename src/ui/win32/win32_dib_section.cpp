@@ -28,7 +28,7 @@ class GdiPixels : public PixelMemory {
   unsigned char* bits_;
 };
 
-const GdiPixels* GdiOf(const CDibSection& picture) {
+const GdiPixels* GdiOf(const DibSection& picture) {
   return dynamic_cast<const GdiPixels*>(picture.Memory());
 }
 
@@ -95,31 +95,31 @@ std::unique_ptr<PixelMemory> AllocateGdiPixels(const BitmapInfoHeader& header) {
   return std::make_unique<GdiPixels>(dc, dib, previous, static_cast<unsigned char*>(bits));
 }
 
-HDC DibSection::Dc() const {
+HDC GdiDibSection::Dc() const {
   const GdiPixels* gdi = GdiOf(*this);
   return gdi != nullptr ? gdi->dc() : nullptr;
 }
 
-HBITMAP DibSection::Dib() const {
+HBITMAP GdiDibSection::Dib() const {
   const GdiPixels* gdi = GdiOf(*this);
   return gdi != nullptr ? gdi->dib() : nullptr;
 }
 
-bool DibSection::PaintPicture(HDC dc, int dest_left, int dest_top, int dest_width, int dest_height,
-                              int src_left, int src_top, DWORD rop) const {
+bool GdiDibSection::PaintPicture(HDC dc, int dest_left, int dest_top, int dest_width,
+                                 int dest_height, int src_left, int src_top, DWORD rop) const {
   if (Dc() == nullptr) return false;
   return ::BitBlt(dc, dest_left, dest_top, dest_width < 0 ? Width() : dest_width,
                   dest_height < 0 ? Height() : dest_height, Dc(), src_left, src_top, rop) != 0;
 }
 
-bool DibSection::LoadPictureBlt(HDC dc, int src_left, int src_top, int src_width, int src_height,
-                                DWORD rop) {
+bool GdiDibSection::LoadPictureBlt(HDC dc, int src_left, int src_top, int src_width, int src_height,
+                                   DWORD rop) {
   if (Dc() == nullptr) return false;
   return ::BitBlt(Dc(), 0, 0, src_width < 0 ? Width() : src_width,
                   src_height < 0 ? Height() : src_height, dc, src_left, src_top, rop) != 0;
 }
 
-Result<bool> DibSection::CreateFromPicture(HBITMAP picture) {
+Result<bool> GdiDibSection::CreateFromPicture(HBITMAP picture) {
   BITMAP bm{};
   if (picture == nullptr || ::GetObjectA(picture, sizeof bm, &bm) != sizeof bm) return false;
   auto created = Create(bm.bmWidth, bm.bmHeight);
@@ -128,7 +128,7 @@ Result<bool> DibSection::CreateFromPicture(HBITMAP picture) {
   return source.get() != nullptr && LoadPictureBlt(source.get());
 }
 
-bool DibSection::CopyToClipboard(Dialogs& dialogs, bool as_dib) const {
+bool GdiDibSection::CopyToClipboard(Dialogs& dialogs, bool as_dib) const {
   if (as_dib) {
     dialogs.MessageBox("I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!",
                        {}, MsgButtons::kOk, MsgIcon::kNone);

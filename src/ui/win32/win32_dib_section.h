@@ -13,13 +13,13 @@
 
 namespace dfm::win32 {
 
-// The allocator behind DibSection: a DIB section for the header in a memory DC compatible
+// The allocator behind GdiDibSection: a DIB section for the header in a memory DC compatible
 // with the screen; releasing it selects the DC's previous bitmap back and deletes both.
 std::unique_ptr<PixelMemory> AllocateGdiPixels(const BitmapInfoHeader& header);
 
-class DibSection : public CDibSection {
+class GdiDibSection : public DibSection {
  public:
-  DibSection() : CDibSection(AllocateGdiPixels) {}
+  GdiDibSection() : DibSection(AllocateGdiPixels) {}
 
   // The memory DC holding the section, and the section; nullptr when there is none.
   HDC Dc() const;

@@ -12,7 +12,7 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-Bytes PixelsOf(CDibSection& dib) {
+Bytes PixelsOf(DibSection& dib) {
   std::span<unsigned char> view;
   dib.MapArray(view);
   return Bytes(view.begin(), view.end());
@@ -32,7 +32,7 @@ Bytes Rows(const Bytes& bottom, const Bytes& top) {
 // The section the system draws from is the memory the decoder writes: blits in both
 // directions and the clipboard's bitmap carry exactly the bytes written through MapArray.
 TEST(Win32DibSection, BlitsAndTheClipboardCarryThePixelBytes) {
-  DibSection source;
+  GdiDibSection source;
   ASSERT_TRUE(*source.Create(3, 2));
   std::span<unsigned char> view;
   source.MapArray(view);
@@ -45,16 +45,17 @@ TEST(Win32DibSection, BlitsAndTheClipboardCarryThePixelBytes) {
   testing::RecordingDialogs dialogs;
   const struct {
     const char* what;
-    std::function<bool(DibSection&)> run;  // on a fresh 3 × 2 target
+    std::function<bool(GdiDibSection&)> run;  // on a fresh 3 × 2 target
     Bytes expected;
   } rows[] = {
-      {"paint all", [&](DibSection& t) { return source.PaintPicture(t.Dc()); }, kSource},
-      {"paint a part", [&](DibSection& t) { return source.PaintPicture(t.Dc(), 1, 0, 2, 1, 1, 1); },
+      {"paint all", [&](GdiDibSection& t) { return source.PaintPicture(t.Dc()); }, kSource},
+      {"paint a part",
+       [&](GdiDibSection& t) { return source.PaintPicture(t.Dc(), 1, 0, 2, 1, 1, 1); },
        Rows(kZeroRow, {0, 0, 0, 4, 5, 6, 7, 8, 9, 0, 0, 0})},
-      {"load a part", [&](DibSection& t) { return t.LoadPictureBlt(source.Dc(), 2, 1, 1, 1); },
+      {"load a part", [&](GdiDibSection& t) { return t.LoadPictureBlt(source.Dc(), 2, 1, 1, 1); },
        Rows(kZeroRow, {7, 8, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0})},
       {"clipboard, then a picture of what it holds",
-       [&](DibSection& t) {
+       [&](GdiDibSection& t) {
          if (!source.CopyToClipboard(dialogs)) return false;
          if (!::OpenClipboard(nullptr)) return false;
          auto bitmap = static_cast<HBITMAP>(::GetClipboardData(CF_BITMAP));
@@ -65,7 +66,7 @@ TEST(Win32DibSection, BlitsAndTheClipboardCarryThePixelBytes) {
        kSource},
   };
   for (const auto& row : rows) {
-    DibSection target;
+    GdiDibSection target;
     ASSERT_TRUE(*target.Create(3, 2));
     EXPECT_TRUE(row.run(target)) << row.what;
     EXPECT_EQ(PixelsOf(target), row.expected) << row.what;

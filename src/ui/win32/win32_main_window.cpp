@@ -35,10 +35,10 @@ LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
 
 }  // namespace
 
-struct MainWindow::Impl {
+struct MainWindowView::Impl {
   HWND hwnd = nullptr;
   int dpi = 96;
-  frmMain* presenter = nullptr;
+  MainWindow* presenter = nullptr;
   HWND mod_frame = nullptr, about = nullptr, mod_name = nullptr;
   HWND folder_frame = nullptr, change = nullptr, folder = nullptr, install = nullptr;
   HWND status_frame = nullptr, status = nullptr, progress = nullptr;
@@ -197,11 +197,11 @@ namespace {
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
     auto* impl =
-        static_cast<MainWindow::Impl*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+        static_cast<MainWindowView::Impl*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
     impl->hwnd = hwnd;
     ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(impl));
   }
-  auto* impl = reinterpret_cast<MainWindow::Impl*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  auto* impl = reinterpret_cast<MainWindowView::Impl*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (impl == nullptr || impl->hwnd != hwnd) return ::DefWindowProcA(hwnd, msg, wp, lp);
   return impl->Handle(msg, wp, lp);
 }
@@ -215,16 +215,16 @@ SIZE OuterSize(int width, int height) {
 
 }  // namespace
 
-MainWindow::MainWindow() : impl_(std::make_unique<Impl>()) {}
+MainWindowView::MainWindowView() : impl_(std::make_unique<Impl>()) {}
 
-MainWindow::~MainWindow() {
+MainWindowView::~MainWindowView() {
   if (impl_->hwnd != nullptr) {
     ::SetWindowLongPtrA(impl_->hwnd, GWLP_USERDATA, 0);
     ::DestroyWindow(impl_->hwnd);
   }
 }
 
-bool MainWindow::Create() {
+bool MainWindowView::Create() {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
   const HINSTANCE instance = ::GetModuleHandleA(nullptr);
@@ -252,15 +252,15 @@ bool MainWindow::Create() {
   return true;
 }
 
-HWND__* const* MainWindow::handle() const {
+HWND__* const* MainWindowView::handle() const {
   return &impl_->hwnd;
 }
 
-void MainWindow::Attach(frmMain& presenter) {
+void MainWindowView::Attach(MainWindow& presenter) {
   impl_->presenter = &presenter;
 }
 
-void MainWindow::Run() {
+void MainWindowView::Run() {
   MSG msg;
   while (impl_->hwnd != nullptr && ::GetMessageA(&msg, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&msg);
@@ -278,7 +278,7 @@ void Apply(HWND button, const ButtonState& s) {
 
 }  // namespace
 
-void MainWindow::ControlsChanged(const MainControls& c) {
+void MainWindowView::ControlsChanged(const MainControls& c) {
   Impl& w = *impl_;
   if (w.hwnd == nullptr) return;
   ::SetWindowTextA(w.hwnd, c.title.c_str());
@@ -310,7 +310,7 @@ void MainWindow::ControlsChanged(const MainControls& c) {
   ::UpdateWindow(w.hwnd);
 }
 
-void MainWindow::StatusAdded(const std::string& entry) {
+void MainWindowView::StatusAdded(const std::string& entry) {
   Impl& w = *impl_;
   if (w.hwnd == nullptr) return;
   const LRESULT at =
@@ -318,11 +318,11 @@ void MainWindow::StatusAdded(const std::string& entry) {
   if (at >= 0) ::SendMessageA(w.status, LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
 }
 
-void MainWindow::StatusCleared() {
+void MainWindowView::StatusCleared() {
   if (impl_->hwnd != nullptr) ::SendMessageA(impl_->status, LB_RESETCONTENT, 0, 0);
 }
 
-Status MainWindow::ShowIcon(const Picture& picture) {
+Status MainWindowView::ShowIcon(const Picture& picture) {
   auto icon = DecodeIcon(picture);
   if (!icon) return icon.failure();
   Impl& w = *impl_;
@@ -334,7 +334,7 @@ Status MainWindow::ShowIcon(const Picture& picture) {
   return {};
 }
 
-Status MainWindow::ShowBackground(const Picture& picture) {
+Status MainWindowView::ShowBackground(const Picture& picture) {
   auto decoded = DecodeBackground(picture);
   if (!decoded) return decoded.failure();
   Impl& w = *impl_;
@@ -343,11 +343,11 @@ Status MainWindow::ShowBackground(const Picture& picture) {
   return {};
 }
 
-std::unique_ptr<CreditsCanvas> MainWindow::OpenCreditsWindow() {
+std::unique_ptr<CreditsCanvas> MainWindowView::OpenCreditsWindow() {
   return MakeCreditsWindow(impl_->hwnd);
 }
 
-void MainWindow::EndProgram() {
+void MainWindowView::EndProgram() {
   if (impl_->hwnd != nullptr) ::DestroyWindow(impl_->hwnd);
 }
 

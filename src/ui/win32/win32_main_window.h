@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "credits/credits_canvas.h"
-#include "shell/frm_main.h"
 #include "shell/main_view.h"
+#include "shell/main_window.h"
 
 struct HWND__;  // the system's window handle type, as <windows.h> declares it
 
@@ -15,12 +15,12 @@ namespace dfm::win32 {
 // The main window: the controls at their places in twips, converted with the screen's
 // DPI, a fixed border, centred on the screen. It renders the presenter's state and
 // forwards the clicks and close requests to it.
-class MainWindow final : public MainView {
+class MainWindowView final : public MainView {
  public:
-  MainWindow();
-  ~MainWindow() override;
-  MainWindow(const MainWindow&) = delete;
-  MainWindow& operator=(const MainWindow&) = delete;
+  MainWindowView();
+  ~MainWindowView() override;
+  MainWindowView(const MainWindowView&) = delete;
+  MainWindowView& operator=(const MainWindowView&) = delete;
 
   // Creates the window (hidden): false when the system has no desktop to put it on.
   bool Create();
@@ -28,7 +28,7 @@ class MainWindow final : public MainView {
   // after the window closed).
   HWND__* const* handle() const;
   // The presenter the window's events go to; it outlives the message loop.
-  void Attach(frmMain& presenter);
+  void Attach(MainWindow& presenter);
   // Runs the message loop until the window has closed.
   void Run();
 

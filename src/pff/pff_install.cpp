@@ -1,4 +1,4 @@
-#include "pff/mod_kyv_pff.h"
+#include "pff/pff_install.h"
 #include "base/ascii.h"
 #include "base/byte_buffer.h"
 

@@ -1,6 +1,6 @@
 // The main window's event handlers around the install run: Install, Change, the quit
 // guard, the abort at the critical-file question and the run after it.
-#include "shell/frm_main.h"
+#include "shell/main_window.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ namespace {
 
 using Entries = std::vector<std::string>;
 
-class FrmMainTest : public testing::InstallFixture {
+class MainWindowTest : public testing::InstallFixture {
  protected:
   const std::string quit_question =
       "Prgram Is Currently Installing!\r\nIt May Not Be Save To Quit During "
@@ -40,7 +40,7 @@ std::string StateRow(const MainControls& c) {
 
 // An abort leaves the window ready; the user picks the right folder with "Change!" and
 // installs again, into a new log.
-TEST_F(FrmMainTest, TheWindowMovesThroughItsStatesAndAnAbortLeavesItReady) {
+TEST_F(MainWindowTest, TheWindowMovesThroughItsStatesAndAnAbortLeavesItReady) {
   std::vector<std::pair<std::string, std::string>> seen;
   seen.emplace_back("starting", StateRow(MainControls{}));
   seen.emplace_back("ready", StateRow(window.controls()));
@@ -86,7 +86,7 @@ TEST_F(FrmMainTest, TheWindowMovesThroughItsStatesAndAnAbortLeavesItReady) {
 
 // Change asks for the folder (a cancel keeps the one known); Install without a known folder
 // only tells the user; once the run finished, Change ends the program.
-TEST_F(FrmMainTest, ChangeAsksForTheFolderInstallNeedsOneAndFinishedEndsTheProgram) {
+TEST_F(MainWindowTest, ChangeAsksForTheFolderInstallNeedsOneAndFinishedEndsTheProgram) {
   window.state().controls.change.caption = "Set";
   dialogs.folders = {"D:\\LW", std::nullopt};
   window.ClickChange();
@@ -118,7 +118,7 @@ TEST_F(FrmMainTest, ChangeAsksForTheFolderInstallNeedsOneAndFinishedEndsTheProgr
 }
 
 // "No", or "Yes" during the last line, lets the run complete.
-TEST_F(FrmMainTest, CloseRequestsAsksOnlyDuringAnInstallation) {
+TEST_F(MainWindowTest, CloseRequestsAsksOnlyDuringAnInstallation) {
   EXPECT_TRUE(window.RequestClose());
   WriteControl("Delete a.txt\r\nDelete b.txt\r\n");
   CloseDuring({{1, MsgAnswer::kNo}, {2, MsgAnswer::kYes}});
@@ -135,7 +135,7 @@ TEST_F(FrmMainTest, CloseRequestsAsksOnlyDuringAnInstallation) {
   EXPECT_TRUE(window.RequestClose());  // finished: closes without a question
 }
 
-TEST_F(FrmMainTest, ConfirmedQuitEndsTheProgramBeforeTheNextLine) {
+TEST_F(MainWindowTest, ConfirmedQuitEndsTheProgramBeforeTheNextLine) {
   program.Write("a.txt", "a");
   program.Write("b.txt", "b");
   WriteControl("Delete a.txt\r\nDelete b.txt\r\n");

@@ -1,4 +1,4 @@
-// frmCredits: the presenter of the credits window. It draws the mod's credits file, line
+// CreditsWindow: the presenter of the credits window. It draws the mod's credits file, line
 // by line, centred, with a two-pixel drop shadow, into the canvas's off-screen image and
 // scrolls that image upward through the window until the window is closed.
 #pragma once
@@ -19,17 +19,17 @@ std::string MissingCreditsText(const std::string& path);
 // The blank rows kept below the last line of the image.
 inline constexpr int kCreditsImageMargin = 200;
 
-class frmCredits {
+class CreditsWindow {
  public:
   // Every reference outlives the presenter. `program_folder` ends in a separator.
-  frmCredits(Platform& platform, const CreditsSettings& settings, std::string program_folder,
-             CreditsCanvas& canvas)
+  CreditsWindow(Platform& platform, const CreditsSettings& settings, std::string program_folder,
+                CreditsCanvas& canvas)
       : platform_(platform),
         settings_(settings),
         path_(std::move(program_folder) + settings.file),
         canvas_(canvas) {}
-  frmCredits(const frmCredits&) = delete;
-  frmCredits& operator=(const frmCredits&) = delete;
+  CreditsWindow(const CreditsWindow&) = delete;
+  CreditsWindow& operator=(const CreditsWindow&) = delete;
 
   // Prepares the image and scrolls it until the window closes. A credits file that is
   // missing or unreadable is reported (critical icon) and the window closes.

@@ -1,4 +1,4 @@
-// clsKyv_UnZip: the extraction settings as properties, and one call to extract.
+// UnzipSettings: the extraction settings as properties, and one call to extract.
 #pragma once
 
 #include <cstdint>
@@ -8,16 +8,16 @@
 #include "base/result.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
-#include "zip/kyv_zip.h"
+#include "zip/extract_zip.h"
 
 namespace dfm {
 
 // Flags are kept as the 16-bit numbers 1 and 0; a flag reads true exactly when it holds 1.
 // Defaults: MessageLevel 2 (no messages), HonorDirectories, OverWriteFiles and
 // CaseSensitive true, every other flag false, ExtractList and Privilege 0, texts empty.
-class clsKyv_UnZip {
+class UnzipSettings {
  public:
-  clsKyv_UnZip(FileSystem& fs, Dialogs& dialogs) : fs_(fs), dialogs_(dialogs) {}
+  UnzipSettings(FileSystem& fs, Dialogs& dialogs) : fs_(fs), dialogs_(dialogs) {}
 
   bool ExtractNewer() const { return extract_newer_ == 1; }
   void SetExtractNewer(bool v) { extract_newer_ = Flag(v); }
@@ -61,8 +61,8 @@ class clsKyv_UnZip {
                              const std::string& extract_dir = {});
   // What the library printed during the last extraction.
   std::string GetLastMessage() const;
-  // The arguments Unzip hands to VBUnzip: every property, in VBUnzip's order.
-  VBUnzipArgs Arguments() const;
+  // The arguments Unzip hands to ExtractZip: every property, in ExtractZip's order.
+  ExtractZipArgs Arguments() const;
 
  private:
   static std::int16_t Flag(bool v) { return v ? 1 : 0; }

@@ -1,4 +1,4 @@
-// The open-archive table (module modKyv_PFF): one slot per PFF archive opened during a
+// The open-archive table of the PFF install: one slot per PFF archive opened during a
 // run, holding that archive's header and directory in memory, and the operation that
 // adds one file from disk into an opened archive.
 //

@@ -1,4 +1,4 @@
-// clsKyv_ReadReg: reads one registry key at a time through a Registry.
+// RegistryReader: reads one registry key at a time through a Registry.
 #pragma once
 
 #include <cstdint>
@@ -10,12 +10,12 @@
 
 namespace dfm {
 
-class clsKyv_ReadReg {
+class RegistryReader {
  public:
-  explicit clsKyv_ReadReg(Registry& registry) : registry_(registry) {}
-  ~clsKyv_ReadReg();
-  clsKyv_ReadReg(const clsKyv_ReadReg&) = delete;
-  clsKyv_ReadReg& operator=(const clsKyv_ReadReg&) = delete;
+  explicit RegistryReader(Registry& registry) : registry_(registry) {}
+  ~RegistryReader();
+  RegistryReader(const RegistryReader&) = delete;
+  RegistryReader& operator=(const RegistryReader&) = delete;
 
   // Names of the open key's subkeys, in the registry's order (names longer than 255
   // bytes end the list); nullopt when no key is open.

@@ -1,4 +1,4 @@
-#include "shell/frm_main.h"
+#include "shell/main_window.h"
 
 #include <algorithm>
 
@@ -10,7 +10,7 @@
 
 namespace dfm {
 
-void frmMain::ClickInstall() {
+void MainWindow::ClickInstall() {
   const int version = state_.df_version;
   if (!IsFolderKnown(state_.game_folders, version)) {
     platform_.dialogs.MessageBox("Please Set Valid Delta Force " + std::to_string(version) +
@@ -37,7 +37,7 @@ void frmMain::ClickInstall() {
   ShowControls();
 }
 
-void frmMain::ExpandForInstall() {
+void MainWindow::ExpandForInstall() {
   MainControls& c = state_.controls;
   c.install.visible = false;
   c.status_frame_left = 0;
@@ -51,7 +51,7 @@ void frmMain::ExpandForInstall() {
   ShowControls();
 }
 
-void frmMain::ClickChange() {
+void MainWindow::ClickChange() {
   if (state_.controls.change.caption == "Finished") {
     EndProgram();
     return;
@@ -66,7 +66,7 @@ void frmMain::ClickChange() {
   ShowControls();
 }
 
-void frmMain::ClickAbout() {
+void MainWindow::ClickAbout() {
   if (credits_window_) {
     credits_window_->BringToFront();
     return;
@@ -76,12 +76,12 @@ void frmMain::ClickAbout() {
   credits_window_ = canvas.get();
   canvas->Show();
   platform_.pump.ProcessPendingEvents();
-  frmCredits credits(platform_, state_.credits, state_.program_folder, *canvas);
+  CreditsWindow credits(platform_, state_.credits, state_.program_folder, *canvas);
   credits.StartUp();
   credits_window_ = nullptr;
 }
 
-bool frmMain::RequestClose() {
+bool MainWindow::RequestClose() {
   if (!state_.installing) return true;
   MsgAnswer answer = platform_.dialogs.MessageBox(
       "Prgram Is Currently Installing!\r\nIt May Not Be Save To Quit During Installation!\r\n"
@@ -91,7 +91,7 @@ bool frmMain::RequestClose() {
   return false;
 }
 
-bool frmMain::LockRestorePoints() {
+bool MainWindow::LockRestorePoints() {
   restore_point_failed_ = false;
   if (restore_.folder.empty()) return true;
   auto lock = RestoreStore(platform_.fs, restore_.folder).Lock();
@@ -107,7 +107,7 @@ bool frmMain::LockRestorePoints() {
   return false;
 }
 
-void frmMain::RecoverInterrupted() {
+void MainWindow::RecoverInterrupted() {
   if (restore_.folder.empty()) return;
   std::vector<std::string> folders{state_.program_folder};
   for (int v = 1; v <= 3; ++v) {
@@ -119,7 +119,7 @@ void frmMain::RecoverInterrupted() {
   }
 }
 
-bool frmMain::BeginRestorePoint() {
+bool MainWindow::BeginRestorePoint() {
   if (restore_.mode == RestorePolicy::Mode::kOff || restore_.folder.empty()) return true;
   InstallDescription install{state_.controls.mod_name, restore_.installer, {}, {}};
   if (auto sha = FileSha256(platform_.fs, restore_.installer)) install.installer_sha = *sha;
@@ -147,7 +147,7 @@ bool frmMain::BeginRestorePoint() {
   return false;
 }
 
-RunOutcome frmMain::RunInstallScript() {
+RunOutcome MainWindow::RunInstallScript() {
   log_failure_reported_ = false;
   ++runs_;
   if (point_) {
@@ -185,17 +185,17 @@ RunOutcome frmMain::RunInstallScript() {
   return last_run_.outcome;
 }
 
-bool frmMain::IsLineAllowed(const std::vector<std::string>& words) const {
+bool MainWindow::IsLineAllowed(const std::vector<std::string>& words) const {
   return dfm::IsLineAllowed(words, state_.credits.file);
 }
 
-void frmMain::EndProgram() {
+void MainWindow::EndProgram() {
   ended_ = true;
   if (credits_window_) credits_window_->Close();
   view_.EndProgram();
 }
 
-void frmMain::AddLogEntry(const std::string& message, bool first_entry) {
+void MainWindow::AddLogEntry(const std::string& message, bool first_entry) {
   Status written =
       WriteInstallLogEntry(platform_.fs, platform_.clock, kInstallLogName, message, first_entry);
   state_.controls.status.push_back(message);
@@ -207,23 +207,23 @@ void frmMain::AddLogEntry(const std::string& message, bool first_entry) {
   platform_.pump.ProcessPendingEvents();
 }
 
-std::string frmMain::ResolvePathTokens(std::string_view text) {
+std::string MainWindow::ResolvePathTokens(std::string_view text) {
   std::string resolved = dfm::ResolvePathTokens(text, state_.game_folders, platform_.dialogs);
   if (style_ == PathStyle::kPosix) std::replace(resolved.begin(), resolved.end(), '\\', '/');
   return resolved;
 }
 
-void frmMain::ClearStatusList() {
+void MainWindow::ClearStatusList() {
   state_.controls.status.clear();
   view_.StatusCleared();
 }
 
-void frmMain::SetProgressWidth(int twips) {
+void MainWindow::SetProgressWidth(int twips) {
   state_.controls.progress_width = twips;
   ShowControls();
 }
 
-void frmMain::RestoreAfterAbort() {
+void MainWindow::RestoreAfterAbort() {
   MainControls& c = state_.controls;
   c.progress_width = 0;
   state_.installing = false;

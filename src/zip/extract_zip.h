@@ -1,4 +1,4 @@
-// modKyv_Zip: the glue between the installer and the extraction library. VBUnzip turns
+// The glue between the installer and the extraction library. ExtractZip turns
 // the extraction settings into the library's option record, supplies the callbacks (text
 // printed by the library is collected; questions go to the user) and makes the one call.
 #pragma once
@@ -13,8 +13,8 @@
 
 namespace dfm {
 
-// VBUnzip's arguments, in its order.
-struct VBUnzipArgs {
+// ExtractZip's arguments, in its order.
+struct ExtractZipArgs {
   std::string zip_name;
   std::string extract_dir;
   bool extract_newer = false;
@@ -36,16 +36,16 @@ struct VBUnzipArgs {
 
 // The option record for `args`: flags as 1 or 0, the three numbers narrowed to signed
 // 16 bits (a number outside that range fails with err::kOverflow).
-Result<UnzipOptionRecord> BuildOptionRecord(const VBUnzipArgs& args);
+Result<UnzipOptionRecord> BuildOptionRecord(const ExtractZipArgs& args);
 
 // Resets the module's message text and password refusal, builds the option record and
 // runs the extraction over `fs`; the library's result code, or the record's failure.
-Result<std::int32_t> VBUnzip(FileSystem& fs, Dialogs& dialogs, const VBUnzipArgs& args);
+Result<std::int32_t> ExtractZip(FileSystem& fs, Dialogs& dialogs, const ExtractZipArgs& args);
 
-// What the library printed during the last VBUnzip call; line feeds become CR LF.
+// What the library printed during the last ExtractZip call; line feeds become CR LF.
 const std::string& LastUnzipMessage();
 
-// The callbacks VBUnzip hands to the library, over the module's state.
+// The callbacks ExtractZip hands to the library, over the module's state.
 class UnzipDialogCallbacks final : public UnzipCallbacks {
  public:
   explicit UnzipDialogCallbacks(Dialogs& dialogs) : dialogs_(dialogs) {}
@@ -66,7 +66,7 @@ class UnzipDialogCallbacks final : public UnzipCallbacks {
   Dialogs& dialogs_;
 };
 
-// Clears the module's state, as the start of every VBUnzip call does.
+// Clears the module's state, as the start of every ExtractZip call does.
 void ResetUnzipState();
 
 }  // namespace dfm

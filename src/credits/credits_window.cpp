@@ -1,4 +1,4 @@
-#include "credits/frm_credits.h"
+#include "credits/credits_window.h"
 
 #include "base/rounding.h"
 #include "base/text_lines.h"
@@ -14,12 +14,12 @@ std::string MissingCreditsText(const std::string& path) {
   return "The Credits File: \"" + path + "\" Could Not Be Found!\r\nCredits Dialof Will Close!";
 }
 
-void frmCredits::FileMissing() {
+void CreditsWindow::FileMissing() {
   platform_.dialogs.MessageBox(MissingCreditsText(path_), {}, MsgButtons::kOk, MsgIcon::kCritical);
   canvas_.Close();
 }
 
-void frmCredits::StartUp() {
+void CreditsWindow::StartUp() {
   if (!FileExists(platform_.fs, platform_.dialogs, path_)) return FileMissing();
   canvas_.SetFont(settings_.font, settings_.font_size);
   canvas_.SetBackground(settings_.back);
@@ -43,19 +43,19 @@ void frmCredits::StartUp() {
   ScrollLoop();
 }
 
-Result<std::vector<std::string>> frmCredits::ReadLines() {
+Result<std::vector<std::string>> CreditsWindow::ReadLines() {
   auto bytes = ReadWholeFile(platform_.fs, path_);
   if (!bytes) return bytes.failure();
   return SplitLines(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
 }
 
-Result<int> frmCredits::CountLines() {
+Result<int> CreditsWindow::CountLines() {
   auto lines = ReadLines();
   if (!lines) return lines.failure();
   return static_cast<int>(lines->size());
 }
 
-void frmCredits::DrawCreditLine(const std::string& line) {
+void CreditsWindow::DrawCreditLine(const std::string& line) {
   const double left = image_width_ / 2.0 - canvas_.TextWidth(line) / 2.0;
   const int x = static_cast<int>(RoundHalfEven(left));
   const int y = draw_y_;
@@ -65,7 +65,7 @@ void frmCredits::DrawCreditLine(const std::string& line) {
   draw_y_ = y + 2 + line_height_;
 }
 
-void frmCredits::ScrollLoop() {
+void CreditsWindow::ScrollLoop() {
   const int start_y = scroll_y_;
   for (;;) {
     canvas_.CopyImageToWindow(scroll_x_, scroll_y_);

@@ -1,4 +1,4 @@
-#include "registry/kyv_read_reg.h"
+#include "registry/registry_reader.h"
 
 namespace dfm {
 namespace {
@@ -29,11 +29,11 @@ std::string StringData(const Bytes& data) {
 
 }  // namespace
 
-clsKyv_ReadReg::~clsKyv_ReadReg() {
+RegistryReader::~RegistryReader() {
   if (is_open_) (void)registry_.CloseKey(key_handle_);
 }
 
-std::optional<std::vector<std::string>> clsKyv_ReadReg::GetAllSubDirectories() {
+std::optional<std::vector<std::string>> RegistryReader::GetAllSubDirectories() {
   if (!is_open_) return std::nullopt;
   std::vector<std::string> names;
   std::string name;
@@ -44,7 +44,7 @@ std::optional<std::vector<std::string>> clsKyv_ReadReg::GetAllSubDirectories() {
   return names;
 }
 
-std::optional<std::vector<std::string>> clsKyv_ReadReg::GetAllValues() {
+std::optional<std::vector<std::string>> RegistryReader::GetAllValues() {
   if (!is_open_) return std::nullopt;
   std::vector<std::string> names;
   std::string name;
@@ -57,7 +57,7 @@ std::optional<std::vector<std::string>> clsKyv_ReadReg::GetAllValues() {
   return names;
 }
 
-std::string clsKyv_ReadReg::GetValue(const std::string& name) {
+std::string RegistryReader::GetValue(const std::string& name) {
   if (!is_open_) return {};
   RegValue value;
   if (registry_.QueryValue(key_handle_, name, kValueCapacity, value) != reg::kSuccess) return {};
@@ -71,7 +71,7 @@ std::string clsKyv_ReadReg::GetValue(const std::string& name) {
   }
 }
 
-bool clsKyv_ReadReg::OpenRegistry(RegKey root, const std::string& path) {
+bool RegistryReader::OpenRegistry(RegKey root, const std::string& path) {
   if (root == 0) {
     if (is_open_) CloseRegistry();  // the object reads nothing more, so let the key go
     is_open_ = false;
@@ -90,7 +90,7 @@ bool clsKyv_ReadReg::OpenRegistry(RegKey root, const std::string& path) {
 
 // Only a key this object holds open is closed: handing a stale handle number to the
 // system again could close a key that someone else has opened since.
-bool clsKyv_ReadReg::CloseRegistry() {
+bool RegistryReader::CloseRegistry() {
   if (!is_open_) return false;
   if (registry_.CloseKey(key_handle_) != reg::kSuccess) return false;
   is_open_ = false;

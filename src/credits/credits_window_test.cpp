@@ -1,6 +1,6 @@
 // The credits window: the image's layout, the scroll and its wrap, the missing
 // file, and the About button around it.
-#include "credits/frm_credits.h"
+#include "credits/credits_window.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// frmMain: the presenter of the installer's main window. It owns the window state for
+// MainWindow: the presenter of the installer's main window. It owns the window state for
 // the whole run of the program, handles the window's events (Install, Change, close
 // request) and runs the install script; a host's view renders its state.
 #pragma once
@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "base/path_style.h"
-#include "credits/frm_credits.h"
-#include "pff/mod_kyv_pff.h"
+#include "credits/credits_window.h"
+#include "pff/pff_install.h"
 #include "platform/platform.h"
 #include "restore/restore_points.h"
 #include "script/install_window.h"
@@ -38,18 +38,18 @@ struct RestorePolicy {
   FileSystem* rehearsal = nullptr;
 };
 
-class frmMain final : public InstallWindow {
+class MainWindow final : public InstallWindow {
  public:
   // Both references outlive the presenter. `style` is the host's path style: on POSIX a
   // command's target shows, and is used, with "/" throughout (a token's folder followed
   // by a Windows-style rest such as "\Dflw.pff" would mix both).
-  frmMain(Platform& platform, MainView& view, PathStyle style = HostPathStyle())
+  MainWindow(Platform& platform, MainView& view, PathStyle style = HostPathStyle())
       : platform_(platform),
         view_(view),
         style_(style),
         archives_(platform.fs, platform.dialogs, platform.pump) {}
-  frmMain(const frmMain&) = delete;
-  frmMain& operator=(const frmMain&) = delete;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
 
   // The window state. Start-up fills it (target game, folders, line count, credits,
   // program folder, captions); whoever changes `controls` directly calls ShowControls().

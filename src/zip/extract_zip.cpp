@@ -1,4 +1,4 @@
-#include "zip/kyv_zip.h"
+#include "zip/extract_zip.h"
 
 #include <limits>
 
@@ -71,7 +71,7 @@ int UnzipDialogCallbacks::Password(std::string& answer, std::size_t capacity, co
   return 0;
 }
 
-Result<UnzipOptionRecord> BuildOptionRecord(const VBUnzipArgs& a) {
+Result<UnzipOptionRecord> BuildOptionRecord(const ExtractZipArgs& a) {
   auto quiet = Narrow(a.message_level, "MessageLevel");
   if (!quiet) return quiet.failure();
   auto list = Narrow(a.extract_list, "ExtractList");
@@ -99,7 +99,7 @@ Result<UnzipOptionRecord> BuildOptionRecord(const VBUnzipArgs& a) {
   return r;
 }
 
-Result<std::int32_t> VBUnzip(FileSystem& fs, Dialogs& dialogs, const VBUnzipArgs& args) {
+Result<std::int32_t> ExtractZip(FileSystem& fs, Dialogs& dialogs, const ExtractZipArgs& args) {
   ResetUnzipState();
   auto record = BuildOptionRecord(args);
   if (!record) return record.failure();

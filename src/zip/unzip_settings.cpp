@@ -1,16 +1,16 @@
-#include "zip/kyv_unzip.h"
+#include "zip/unzip_settings.h"
 
 namespace dfm {
 
-Result<std::int32_t> clsKyv_UnZip::Unzip(const std::string& zip_file_name,
-                                         const std::string& extract_dir) {
+Result<std::int32_t> UnzipSettings::Unzip(const std::string& zip_file_name,
+                                          const std::string& extract_dir) {
   if (!zip_file_name.empty()) zip_file_name_ = zip_file_name;
   if (!extract_dir.empty()) extract_dir_ = extract_dir;
-  return VBUnzip(fs_, dialogs_, Arguments());
+  return ExtractZip(fs_, dialogs_, Arguments());
 }
 
-VBUnzipArgs clsKyv_UnZip::Arguments() const {
-  VBUnzipArgs args;
+ExtractZipArgs UnzipSettings::Arguments() const {
+  ExtractZipArgs args;
   args.zip_name = zip_file_name_;
   args.extract_dir = extract_dir_;
   args.extract_newer = ExtractNewer();
@@ -31,7 +31,7 @@ VBUnzipArgs clsKyv_UnZip::Arguments() const {
   return args;
 }
 
-std::string clsKyv_UnZip::GetLastMessage() const {
+std::string UnzipSettings::GetLastMessage() const {
   return LastUnzipMessage();
 }
 
