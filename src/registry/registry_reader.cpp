@@ -6,6 +6,7 @@ namespace {
 constexpr std::size_t kValueCapacity = 256;
 constexpr std::size_t kKeyNameCapacity = 256;
 constexpr std::size_t kEnumValueCapacity = 240;
+constexpr std::size_t kTextCapacity = 4096;
 
 std::string HexPairs(const Bytes& data) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -69,6 +70,15 @@ std::string RegistryReader::GetValue(const std::string& name) {
     default:
       return "value_type=" + std::to_string(value.type);
   }
+}
+
+std::optional<std::string> RegistryReader::GetText(const std::string& name) {
+  RegValue value;
+  if (!is_open_ || registry_.QueryValue(key_handle_, name, kTextCapacity, value) != reg::kSuccess ||
+      (value.type != reg::kString && value.type != reg::kExpandString))
+    return std::nullopt;
+  std::string text(value.data.begin(), value.data.end());
+  return text.substr(0, text.find('\0'));
 }
 
 bool RegistryReader::OpenRegistry(RegKey root, const std::string& path) {

@@ -28,6 +28,9 @@ class RegistryReader {
   // "value_type=" + its number. Empty when no key is open or the value is missing or
   // longer than 256 bytes.
   std::string GetValue(const std::string& name);
+  // A text value (plain or expandable) of up to 4096 bytes, up to its first zero byte;
+  // nullopt when no key is open or the value is missing, longer or no text.
+  std::optional<std::string> GetText(const std::string& name);
   // The root given to the last OpenRegistry with a root other than 0.
   RegKey RegistryRootKey() const { return root_key_; }
   // The key path given to that call.
