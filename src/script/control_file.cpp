@@ -178,9 +178,9 @@ bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix) {
 
 namespace {
 
-template <std::size_t N>
-std::optional<Keyword> Find(const Keyword (&table)[N], std::string_view lowered) {
-  for (const Keyword& k : table) {
+template <class Id, std::size_t N>
+std::optional<Keyword<Id>> Find(const Keyword<Id> (&table)[N], std::string_view lowered) {
+  for (const Keyword<Id>& k : table) {
     if (k.name == lowered) return k;
   }
   return std::nullopt;
@@ -188,11 +188,25 @@ std::optional<Keyword> Find(const Keyword (&table)[N], std::string_view lowered)
 
 }  // namespace
 
-std::optional<Keyword> FindHeaderKey(std::string_view lowered) {
+std::optional<double> WholeNumber(std::string_view word, int bits) {
+  const double v = RoundHalfEven(NumberValue(word));
+  const double limit = std::ldexp(1.0, bits - 1);
+  if (!(v >= -limit && v < limit)) return std::nullopt;
+  return v;
+}
+
+std::optional<std::size_t> ColourWordOutOfRange(const std::vector<std::string>& words) {
+  for (std::size_t i = 1; i <= 3; ++i) {
+    if (NumberValue(words[i]) >= 256) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<HeaderKeyword> FindHeaderKey(std::string_view lowered) {
   return Find(kHeaderKeys, lowered);
 }
 
-std::optional<Keyword> FindCommand(std::string_view lowered) {
+std::optional<CommandKeyword> FindCommand(std::string_view lowered) {
   return Find(kCommands, lowered);
 }
 

@@ -19,11 +19,10 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-// The whole number of `word` when it lies in [-limit, limit).
-Result<double> WholeNumberWithin(std::string_view word, double limit) {
-  const double v = RoundHalfEven(NumberValue(word));
-  if (!(v >= -limit && v < limit)) return Failure{err::kOverflow, "Overflow"};
-  return v;
+// The whole number of `word` when it fits a signed `bits`-bit number.
+Result<double> WholeNumberOf(std::string_view word, int bits) {
+  if (auto v = WholeNumber(word, bits)) return *v;
+  return Failure{err::kOverflow, "Overflow"};
 }
 
 int ColourComponent(std::string_view word) {
@@ -47,13 +46,13 @@ std::string ControlFileErrorText(std::int32_t line, const Failure& failure) {
 }
 
 Result<std::int16_t> WholeNumber16(std::string_view word) {
-  auto v = WholeNumberWithin(word, 32768.0);
+  auto v = WholeNumberOf(word, 16);
   if (!v) return v.failure();
   return static_cast<std::int16_t>(*v);
 }
 
 Result<std::int32_t> WholeNumber32(std::string_view word) {
-  auto v = WholeNumberWithin(word, 2147483648.0);
+  auto v = WholeNumberOf(word, 32);
   if (!v) return v.failure();
   return static_cast<std::int32_t>(*v);
 }
@@ -66,9 +65,7 @@ Result<std::int16_t> GameVersionOf(std::string_view word) {
 
 std::optional<Rgb> ColourOf(const Words& words) {
   if (words.size() < 4) return std::nullopt;
-  for (std::size_t i = 1; i <= 3; ++i) {
-    if (NumberValue(words[i]) >= 256) return std::nullopt;
-  }
+  if (ColourWordOutOfRange(words)) return std::nullopt;
   return Rgb{ColourComponent(words[1]), ColourComponent(words[2]), ColourComponent(words[3])};
 }
 
@@ -161,32 +158,33 @@ void MainWindow::ReadSettingsHeader(const std::string& control_path) {
 }
 
 Status MainWindow::ApplyHeaderLine(const std::string& line) {
-  using Setter = Status (MainWindow::*)(const Words&);
-  struct KeySetter {
-    std::string_view key;
-    Setter set;
-  };
-  static constexpr KeySetter kSetters[] = {
-      {"icon", &MainWindow::SetIcon},
-      {"skin", &MainWindow::SetSkin},
-      {"credits", &MainWindow::SetCredits},
-      {"credits_font", &MainWindow::SetCreditsFont},
-      {"credits_font_size", &MainWindow::SetCreditsFontSize},
-      {"credits_color_back", &MainWindow::SetCreditsColour},
-      {"credits_color_fore", &MainWindow::SetCreditsColour},
-      {"credits_color_shadow", &MainWindow::SetCreditsColour},
-      {"mod_name", &MainWindow::SetModName},
-      {"window_caption", &MainWindow::SetWindowCaption},
-      {"df_version", &MainWindow::SetGameVersion},
-  };
   auto words = SplitLine(line);
   if (!words) return words.failure();
   if (words->size() < 2) return {};
   const std::string key = LowerAscii((*words)[0]);
   auto needed = FindHeaderKey(key);
   if (!needed || words->size() < static_cast<std::size_t>(needed->words)) return {};
-  for (const KeySetter& k : kSetters) {
-    if (k.key == key) return (this->*k.set)(*words);
+  switch (needed->id) {
+    case HeaderKey::kIcon:
+      return SetIcon(*words);
+    case HeaderKey::kSkin:
+      return SetSkin(*words);
+    case HeaderKey::kCredits:
+      return SetCredits(*words);
+    case HeaderKey::kCreditsFont:
+      return SetCreditsFont(*words);
+    case HeaderKey::kCreditsFontSize:
+      return SetCreditsFontSize(*words);
+    case HeaderKey::kCreditsColourBack:
+    case HeaderKey::kCreditsColourFore:
+    case HeaderKey::kCreditsColourShadow:
+      return SetCreditsColour(*words);
+    case HeaderKey::kModName:
+      return SetModName(*words);
+    case HeaderKey::kWindowCaption:
+      return SetWindowCaption(*words);
+    case HeaderKey::kGameVersion:
+      return SetGameVersion(*words);
   }
   return {};
 }
