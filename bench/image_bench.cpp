@@ -62,7 +62,7 @@ void BM_ReadJpeg(benchmark::State& state) {
   testing::RecordingDialogs dialogs;
   fs.Put("in.jpg", SampleJpeg());
   for (auto _ : state) {
-    CDibSection dib;
+    DibSection dib;
     if (!*ReadJpeg(fs, dialogs, dib, "in.jpg")) state.SkipWithError("decode failed");
     benchmark::DoNotOptimize(dib.DIBSectionBitsPtr());
   }

@@ -23,7 +23,7 @@
 
 #include "bench/pff_floor.h"
 #include "bench/timing_file_system.h"
-#include "pff/mod_kyv_pff.h"
+#include "pff/pff_install.h"
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
 #include "platform/host.h"

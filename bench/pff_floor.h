@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "pff/mod_kyv_pff.h"
 #include "pff/pff_archive.h"
+#include "pff/pff_install.h"
 #include "platform/event_pump.h"
 #include "platform/host.h"
 #include "support/fakes.h"

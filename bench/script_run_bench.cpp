@@ -25,8 +25,8 @@
 #include "platform/host.h"
 #include "registry/tree_registry.h"
 #include "restore/restore_points.h"
-#include "shell/frm_main.h"
 #include "shell/install_log.h"
+#include "shell/main_window.h"
 #include "support/fakes.h"
 #include "support/scoped_current_directory.h"
 #include "support/temp_dir.h"
@@ -145,7 +145,7 @@ class CountingDialogs final : public testing::RecordingDialogs {
 };
 
 // The window as start-up leaves it for the fixture's program and game folders.
-void Ready(frmMain& window, const Fixture& f) {
+void Ready(MainWindow& window, const Fixture& f) {
   WindowState& s = window.state();
   s.program_folder = f.program.str();
   s.df_version = 3;
@@ -165,14 +165,14 @@ struct BenchWindow {
   TreeRegistry registry{{}, {}};
   Platform platform;
   NullMainView view;
-  frmMain window;
+  MainWindow window;
 };
 
 double RunScript(const Fixture& f, FileSystem& fs, CountingDialogs& dialogs) {
   f.Prepare();
   dialogs.boxes.clear();
   BenchWindow bench(f, fs, dialogs);
-  frmMain& window = bench.window;
+  MainWindow& window = bench.window;
   const auto start = Clock::now();
   const RunOutcome outcome = window.RunInstallScript();
   const double took = Since(start);
@@ -236,7 +236,7 @@ double Install(const Fixture& f, FileSystem& fs, const std::string& store) {
   f.Prepare();
   CountingDialogs dialogs;
   BenchWindow bench(f, fs, dialogs);
-  frmMain& window = bench.window;
+  MainWindow& window = bench.window;
   window.set_restore_policy(
       {store.empty() ? RestorePolicy::Mode::kOff : RestorePolicy::Mode::kRequire, store,
        f.program / "Control.ini"});

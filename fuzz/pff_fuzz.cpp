@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "pff/mod_kyv_pff.h"
+#include "pff/pff_install.h"
 #include "support/fakes.h"
 #include "support/memory_file_system.h"
 

@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <string_view>
 
-#include "registry/kyv_read_reg.h"
+#include "registry/registry_reader.h"
 #include "registry/tree_registry.h"
 #include "registry/wine_registry_file.h"
 
 namespace {
 
-void Walk(dfm::clsKyv_ReadReg& reader, dfm::RegKey root, const std::string& path, int depth) {
+void Walk(dfm::RegistryReader& reader, dfm::RegKey root, const std::string& path, int depth) {
   if (depth > 4 || !reader.OpenRegistry(root, path)) return;
   auto values = reader.GetAllValues();
   if (values) {
@@ -26,7 +26,7 @@ void Walk(dfm::clsKyv_ReadReg& reader, dfm::RegKey root, const std::string& path
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
   dfm::TreeRegistry registry(dfm::ParseWineRegistry(text), dfm::ParseWineRegistry(text));
-  dfm::clsKyv_ReadReg reader(registry);
+  dfm::RegistryReader reader(registry);
   Walk(reader, dfm::reg::kLocalMachine, "", 0);
   Walk(reader, dfm::reg::kCurrentUser, "Software", 0);
   return 0;

@@ -37,6 +37,7 @@ build() { # build PRESET
 }
 
 bash scripts/install-deps.sh test
+step "the layers" bash scripts/check-layers.sh
 for preset in dev asan; do
   step "$preset build" build "$preset"
   step "$preset" ctest --preset "$preset" -j "$JOBS"

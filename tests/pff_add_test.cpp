@@ -6,7 +6,7 @@
 #include <optional>
 #include <sstream>
 
-#include "pff/mod_kyv_pff.h"
+#include "pff/pff_install.h"
 #include "support/fakes.h"
 #include "support/memory_file_system.h"
 #include "support/pff_bytes.h"

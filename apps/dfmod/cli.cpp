@@ -6,7 +6,7 @@
 #include <fstream>
 #include <ostream>
 
-#include "dfmod/headless_run.h"
+#include "common/headless_run.h"
 #include "platform/host.h"
 
 namespace dfm::cli {
@@ -147,22 +147,6 @@ void PrintOverview(std::ostream& os) {
         "Everything in detail: docs/cli.md\n";
 }
 
-// `text` in lines of at most 80 characters, each indented by two blanks.
-std::string Wrapped(std::string_view text) {
-  std::string out, line = " ";
-  while (!text.empty()) {
-    const std::size_t end = std::min(text.find(' '), text.size());
-    if (line.size() + 1 + end > 80 && line.size() > 1) {
-      out += line + "\n";
-      line = " ";
-    }
-    line += " ";
-    line += text.substr(0, end);
-    text.remove_prefix(std::min(end + 1, text.size()));
-  }
-  return out + line + "\n";
-}
-
 // The row whose help `--help` asks for: "pff list" when such a row exists, else "pff".
 const Command* HelpTarget(const Args& args) {
   if (args.size() > 1) {
@@ -210,25 +194,6 @@ std::size_t Utf8Length(std::string_view s, std::size_t i) {
 }
 
 }  // namespace
-
-const char* Version() {
-  return DFM_VERSION;
-}
-
-void PrintHelp(std::ostream& os, const CommandHelp& h, std::string_view program) {
-  const bool dfmod = program == "dfmod";
-  os << program << (dfmod ? " " : "") << (dfmod ? h.name : "") << ": " << h.purpose << "\n\n";
-  std::string_view usage = h.usage;
-  for (const char* lead = "usage: "; !usage.empty(); lead = "       ") {
-    const std::size_t end = usage.find('\n');
-    os << lead << usage.substr(0, end) << "\n";
-    usage = end == std::string_view::npos ? std::string_view() : usage.substr(end + 1);
-  }
-  os << "\noptions:\n"
-     << h.options << "  -h, --help            this help\n"
-     << (dfmod ? "" : "  --version             the program's version\n") << "\nexit codes:\n"
-     << Wrapped(h.exits) << "\nexample:\n  " << h.example << "\n\nmore: docs/cli.md\n";
-}
 
 int UsageError(Io& io, std::string_view command, std::string_view message) {
   io.err << "dfmod: " << command << ": " << message << "; see 'dfmod " << command << " --help'\n";

@@ -54,7 +54,7 @@ int Detect(const Args& args, Io& io) {
     json = true;
   }
   auto fs = MakeHostFileSystem();
-  auto registry = MakeHostRegistry();
+  auto registry = io.make_registry();
   auto environment = MakeHostEnvironment();
   GameSearchOutcomes report;
   const GameFolders folders = FindGameFolders(*registry, *fs, *environment, &report);

@@ -2,7 +2,7 @@
 #include <ostream>
 
 #include "dfmod/cli.h"
-#include "dfmod/cli_dialogs.h"
+#include "common/cli_dialogs.h"
 #include "image/detail_map.h"
 #include "image/tga.h"
 #include "platform/host.h"

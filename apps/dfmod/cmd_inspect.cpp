@@ -11,9 +11,9 @@
 
 #include "base/ascii.h"
 #include "base/path_utils.h"
+#include "common/cli_dialogs.h"
 #include "detect/game_search.h"
 #include "dfmod/cli.h"
-#include "dfmod/cli_dialogs.h"
 #include "dfmod/payload_report.h"
 #include "platform/event_pump.h"
 #include "platform/host.h"
@@ -21,7 +21,7 @@
 #include "script/control_file.h"
 #include "script/lint.h"
 #include "script/script_run.h"
-#include "shell/frm_main.h"
+#include "shell/main_window.h"
 #include "shell/payload.h"
 #include "zip/zip_archive.h"
 
@@ -250,10 +250,10 @@ std::string InstallerFolderFor(std::string text, const std::string& scratch,
 // Runs start-up on the files unpacked into `folder` and prints what it read; false when
 // start-up showed a message or did not make the window ready.
 bool PrintStartUp(std::ostream& out, FileSystem& fs, const std::string& installer,
-                  const std::string& folder) {
+                  const std::string& folder, const RegistryFactory& make_registry) {
   auto clock = MakeHostClock();
   auto process = MakeHostProcess();
-  auto registry = MakeHostRegistry();
+  auto registry = make_registry();
   std::ostringstream messages;
   CliAnswers answers;
   answers.yes_no = MsgAnswer::kNo;
@@ -261,7 +261,7 @@ bool PrintStartUp(std::ostream& out, FileSystem& fs, const std::string& installe
   NullEventPump pump;
   Platform platform{fs, dialogs, pump, *clock, *process, *registry};
   InspectView view;
-  frmMain window(platform, view);
+  MainWindow window(platform, view);
   window.state().program_folder = folder;
   window.ShowInitialWindow();
   StartUpOutcome outcome = StartUpOutcome::kNoControlFile;
@@ -339,7 +339,8 @@ int Inspect(const Args& args, Io& io) {
   if (archive) UnpackForStartUp(io.out, *fs, *archive, scratch.folder());
   std::error_code ec;
   const std::string installer = stdfs::absolute(given, ec).string();
-  bool clean = archive.ok() && PrintStartUp(io.out, *fs, installer, scratch.folder());
+  bool clean =
+      archive.ok() && PrintStartUp(io.out, *fs, installer, scratch.folder(), io.make_registry);
   clean = PrintLint(io.out, *fs, scratch.folder()) && clean;
   return clean ? kExitOk : kExitFindings;
 }

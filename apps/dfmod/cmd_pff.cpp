@@ -12,10 +12,10 @@
 #include <set>
 
 #include "base/ascii.h"
+#include "common/cli_dialogs.h"
 #include "dfmod/cli.h"
-#include "dfmod/cli_dialogs.h"
-#include "pff/mod_kyv_pff.h"
 #include "pff/pff_archive.h"
+#include "pff/pff_install.h"
 #include "platform/event_pump.h"
 #include "platform/host.h"
 #include "restore/restore_points.h"

@@ -10,7 +10,7 @@
 #include "base/ascii.h"
 #include "base/path_utils.h"
 #include "dfmod/cli.h"
-#include "dfmod/headless_run.h"
+#include "common/headless_run.h"
 #include "platform/host.h"
 #include "restore/overlay_file_system.h"
 #include "restore/restore_points.h"
@@ -138,7 +138,7 @@ int Plan(const Args& args, Io& io) {
   auto host = MakeHostFileSystem();
   OverlayFileSystem overlay(*host);
   std::ostringstream quiet;
-  Io silent{quiet, quiet};
+  Io silent{quiet, quiet, io.make_registry};
   PlanResult plan;
   RunResult result;
   const int rc =

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "dfmod/cli.h"
-#include "dfmod/headless_run.h"
+#include "common/headless_run.h"
 #include "platform/host.h"
 
 namespace dfm::cli {

@@ -4,6 +4,7 @@
 #include <io.h>
 #endif
 
+#include "common/host_registry.h"
 #include "dfmod/cli.h"
 
 int main(int argc, char** argv) {
@@ -13,7 +14,7 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stderr), _O_BINARY);
 #endif
   dfm::cli::Args args(argv + 1, argv + argc);
-  dfm::cli::Io io{std::cout, std::cerr};
+  dfm::cli::Io io{std::cout, std::cerr, dfm::cli::HostRegistry};
   int rc = dfm::cli::Main(args, io);
   std::cout.flush();
   return rc;

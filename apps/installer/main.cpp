@@ -6,7 +6,8 @@
 #include <io.h>
 #endif
 
-#include "dfmod/headless_run.h"
+#include "common/headless_run.h"
+#include "common/host_registry.h"
 #include "installer/window_run.h"
 
 int main(int argc, char** argv) {
@@ -16,9 +17,14 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stderr), _O_BINARY);
 #endif
   dfm::cli::Args args(argv + 1, argv + argc);
-  dfm::cli::Io io{std::cout, std::cerr};
-  const dfm::cli::WindowRun window =
-      dfm::installer::kBuiltWithWindow ? dfm::installer::RunInWindow : dfm::cli::WindowRun();
+  // The host's registry and toolkit are chosen here, for the whole program.
+  dfm::cli::Io io{std::cout, std::cerr, dfm::cli::HostRegistry};
+  dfm::cli::WindowRun window;
+  if (dfm::installer::kBuiltWithWindow) {
+    window = [&io](const std::string& program_file, const dfm::cli::RunOptions& options) {
+      return dfm::installer::RunInWindow(program_file, options, io.make_registry);
+    };
+  }
   const int rc = dfm::cli::InstallerMain(args, io, window);
   std::cout.flush();
   return rc;

@@ -4,33 +4,35 @@
 #include <optional>
 #include <string>
 
-#include "dfmod/headless_run.h"
+#include "common/headless_run.h"
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
 #include "platform/host.h"
 #include "platform/platform.h"
-#include "shell/frm_main.h"
+#include "shell/main_window.h"
 
 namespace dfm::installer {
 
 // Loads `program_file` in the main window and runs the window until the program ends;
-// nullopt when no window can be opened.
-std::optional<int> RunInWindow(const std::string& program_file, const cli::RunOptions& options);
+// nullopt when no window can be opened. The games' folders are read from the registry that
+// `make_registry` gives.
+std::optional<int> RunInWindow(const std::string& program_file, const cli::RunOptions& options,
+                               const cli::RegistryFactory& make_registry);
 
 // False in a build without a window toolkit, whose RunInWindow never opens one.
 extern const bool kBuiltWithWindow;
 
-// RunInWindow once the toolkit has made `view` (a MainView with Attach(frmMain&) and Run(),
+// RunInWindow once the toolkit has made `view` (a MainView with Attach(MainWindow&) and Run(),
 // the message loop) and its dialogs and event pump; the other services are the host's.
 template <class View>
 int RunMainWindow(View& view, Dialogs& dialogs, EventPump& pump, const std::string& program_file,
-                  const cli::RunOptions& options) {
+                  const cli::RunOptions& options, const cli::RegistryFactory& make_registry) {
   auto fs = MakeHostFileSystem();
   auto clock = MakeHostClock();
   auto process = MakeHostProcess();
-  auto registry = MakeHostRegistry();
+  auto registry = make_registry();
   Platform platform{*fs, dialogs, pump, *clock, *process, *registry};
-  frmMain window(platform, view);
+  MainWindow window(platform, view);
   view.Attach(window);
   window.set_restore_policy(
       {options.restore_point ? RestorePolicy::Mode::kAsk : RestorePolicy::Mode::kOff,

@@ -1,19 +1,21 @@
 // The installer's window on FLTK.
 #include "installer/window_run.h"
 
-#include "platform/fltk/fltk_host.h"
-#include "platform/fltk/fltk_main_window.h"
+#include "shell/start_up.h"
+#include "ui/fltk/fltk_host.h"
+#include "ui/fltk/fltk_main_window.h"
 
 namespace dfm::installer {
 
 extern const bool kBuiltWithWindow = true;
 
-std::optional<int> RunInWindow(const std::string& program_file, const cli::RunOptions& options) {
+std::optional<int> RunInWindow(const std::string& program_file, const cli::RunOptions& options,
+                               const cli::RegistryFactory& make_registry) {
   if (!OpenFltkDisplay()) return std::nullopt;
-  auto dialogs = MakeFltkDialogs();
+  auto dialogs = MakeFltkDialogs(kProgramTitle);
   auto pump = MakeFltkEventPump();
   FltkMainView view;
-  return RunMainWindow(view, *dialogs, *pump, program_file, options);
+  return RunMainWindow(view, *dialogs, *pump, program_file, options, make_registry);
 }
 
 }  // namespace dfm::installer

@@ -5,7 +5,8 @@ namespace dfm::installer {
 
 extern const bool kBuiltWithWindow = false;
 
-std::optional<int> RunInWindow(const std::string&, const cli::RunOptions&) {
+std::optional<int> RunInWindow(const std::string&, const cli::RunOptions&,
+                               const cli::RegistryFactory&) {
   return std::nullopt;
 }
 

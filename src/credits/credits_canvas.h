@@ -1,12 +1,12 @@
 // What a host implements to show the credits window: a window with a hidden off-screen
-// image. The presenter (frmCredits) measures and draws the text into the image once and
+// image. The presenter (CreditsWindow) measures and draws the text into the image once and
 // then only copies the image into the window, one pixel higher each frame. Every
 // coordinate is in pixels.
 #pragma once
 
 #include <string>
 
-#include "shell/window_state.h"
+#include "credits/credits_settings.h"
 
 namespace dfm {
 

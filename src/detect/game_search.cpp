@@ -8,6 +8,7 @@
 #include "base/path_style.h"
 #include "detect/lutris_game.h"
 #include "detect/steam_library.h"
+#include "registry/registry_reader.h"
 #include "registry/tree_registry.h"
 
 namespace dfm {
@@ -16,7 +17,6 @@ namespace {
 constexpr std::string_view kPrograms[] = {"df.exe", "df2.exe", "dflw.exe"};
 constexpr const char* kRetailFolders[] = {"Delta Force", "Delta Force 2",
                                           "Delta Force Land Warrior"};
-constexpr std::size_t kRegistryTextCapacity = 4096;
 
 // Steam's library lists and Lutris's game files are small: a larger file is not one.
 constexpr std::uint64_t kMaxListFileBytes = 16u << 20;
@@ -49,44 +49,26 @@ std::string Spelling(const std::string& folder) {
   return key;
 }
 
-// A key opened for reading, closed when it goes.
+// A key opened for reading through the registry reader, closed when it goes.
 class OpenKey {
  public:
-  OpenKey(Registry& registry, RegKey root, const std::string& path) : registry_(registry) {
-    open_ = registry.OpenKey(root, path, key_) == reg::kSuccess;
+  OpenKey(Registry& registry, RegKey root, const std::string& path) : reader_(registry) {
+    open_ = reader_.OpenRegistry(root, path);
     // A 32-bit system has no WOW6432Node: the same key is there without it.
     const std::string wow = "SOFTWARE\\WOW6432Node\\";
     if (!open_ && LowerAscii(path.substr(0, wow.size())) == LowerAscii(wow))
-      open_ = registry.OpenKey(root, "SOFTWARE\\" + path.substr(wow.size()), key_) == reg::kSuccess;
+      open_ = reader_.OpenRegistry(root, "SOFTWARE\\" + path.substr(wow.size()));
   }
-  ~OpenKey() {
-    if (open_) (void)registry_.CloseKey(key_);
-  }
-  OpenKey(const OpenKey&) = delete;
-  OpenKey& operator=(const OpenKey&) = delete;
 
   explicit operator bool() const { return open_; }
   // A text value (plain or expandable) without its terminating zero bytes.
-  std::optional<std::string> Text(const std::string& name) {
-    RegValue value;
-    if (!open_ || registry_.QueryValue(key_, name, kRegistryTextCapacity, value) != reg::kSuccess ||
-        (value.type != reg::kString && value.type != reg::kExpandString))
-      return std::nullopt;
-    std::string text(value.data.begin(), value.data.end());
-    text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
-    return text;
-  }
+  std::optional<std::string> Text(const std::string& name) { return reader_.GetText(name); }
   std::vector<std::string> Subkeys() {
-    std::vector<std::string> names;
-    std::string name;
-    for (std::uint32_t i = 0; open_ && registry_.EnumKey(key_, i, 256, name) == reg::kSuccess; ++i)
-      names.push_back(name);
-    return names;
+    return reader_.GetAllSubDirectories().value_or(std::vector<std::string>{});
   }
 
  private:
-  Registry& registry_;
-  RegKey key_ = 0;
+  RegistryReader reader_;
   bool open_ = false;
 };
 

@@ -51,12 +51,12 @@ std::unique_ptr<PixelMemory> AllocateHeapPixels(const BitmapInfoHeader& header) 
   return std::make_unique<HeapPixels>(bits);
 }
 
-Result<bool> CDibSection::Create(std::int32_t width, std::int32_t height) {
+Result<bool> DibSection::Create(std::int32_t width, std::int32_t height) {
   ClearUp();
   return CreateDIB(width, height);
 }
 
-Result<bool> CDibSection::CreateDIB(std::int32_t width, std::int32_t height) {
+Result<bool> DibSection::CreateDIB(std::int32_t width, std::int32_t height) {
   const std::int64_t line = 3 * std::int64_t{width} + 3;
   const std::int64_t image = ScanLineBytes(width) * height;
   if (!FitsInt32(line) || !FitsInt32(image)) {
@@ -76,22 +76,22 @@ Result<bool> CDibSection::CreateDIB(std::int32_t width, std::int32_t height) {
   return memory_ != nullptr;
 }
 
-void CDibSection::ClearUp() {
+void DibSection::ClearUp() {
   memory_.reset();
 }
 
-std::int32_t CDibSection::BytesPerScanLine() const {
+std::int32_t DibSection::BytesPerScanLine() const {
   return static_cast<std::int32_t>(ScanLineBytes(header_.width));
 }
 
-std::int32_t CDibSection::MapArray(std::span<unsigned char>& view) {
+std::int32_t DibSection::MapArray(std::span<unsigned char>& view) {
   unsigned char* bits = Bits();
   view = bits ? std::span<unsigned char>(bits, static_cast<std::size_t>(header_.size_image))
               : std::span<unsigned char>();
   return bits ? header_.width : 0;
 }
 
-void CDibSection::RandomiseBits(bool grey, std::uint32_t seed) {
+void DibSection::RandomiseBits(bool grey, std::uint32_t seed) {
   unsigned char* bits = Bits();
   if (!bits) return;
   std::mt19937 rng(seed);
@@ -111,12 +111,12 @@ void CDibSection::RandomiseBits(bool grey, std::uint32_t seed) {
   }
 }
 
-Result<std::optional<CDibSection>> CDibSection::Resample(std::int32_t new_height,
-                                                         std::int32_t new_width) const {
-  CDibSection target(allocate_);
+Result<std::optional<DibSection>> DibSection::Resample(std::int32_t new_height,
+                                                       std::int32_t new_width) const {
+  DibSection target(allocate_);
   auto created = target.Create(new_width, new_height);
   if (!created) return created.failure();
-  if (!*created) return std::optional<CDibSection>();
+  if (!*created) return std::optional<DibSection>();
   if (new_width == header_.width && new_height == header_.height) {
     if (Bits()) {
       std::memcpy(target.Bits(), Bits(), static_cast<std::size_t>(header_.size_image));
@@ -124,13 +124,13 @@ Result<std::optional<CDibSection>> CDibSection::Resample(std::int32_t new_height
   } else if (Bits()) {
     ResampleInto(target);
   }
-  return std::optional<CDibSection>(std::move(target));
+  return std::optional<DibSection>(std::move(target));
 }
 
 // Bilinear interpolation. The scale (W - 1) / w keeps the sample inside the old picture;
 // the neighbour column and row are clamped so that a one-pixel-wide or one-pixel-high
 // source, or float rounding at the last sample, never reads past it.
-void CDibSection::ResampleInto(CDibSection& target) const {
+void DibSection::ResampleInto(DibSection& target) const {
   const std::int32_t w = header_.width;
   const std::int32_t h = header_.height;
   const float x_scale = static_cast<float>(w - 1) / static_cast<float>(target.header_.width);

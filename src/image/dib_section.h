@@ -48,15 +48,15 @@ using PixelAllocator = std::unique_ptr<PixelMemory> (*)(const BitmapInfoHeader& 
 // Zero pages from the heap: the default allocator.
 std::unique_ptr<PixelMemory> AllocateHeapPixels(const BitmapInfoHeader& header);
 
-class CDibSection {
+class DibSection {
  public:
-  CDibSection() = default;
-  explicit CDibSection(PixelAllocator allocate) : allocate_(allocate) {}
-  ~CDibSection() { ClearUp(); }
-  CDibSection(CDibSection&&) noexcept = default;
-  CDibSection& operator=(CDibSection&&) noexcept = default;
-  CDibSection(const CDibSection&) = delete;
-  CDibSection& operator=(const CDibSection&) = delete;
+  DibSection() = default;
+  explicit DibSection(PixelAllocator allocate) : allocate_(allocate) {}
+  ~DibSection() { ClearUp(); }
+  DibSection(DibSection&&) noexcept = default;
+  DibSection& operator=(DibSection&&) noexcept = default;
+  DibSection(const DibSection&) = delete;
+  DibSection& operator=(const DibSection&) = delete;
 
   // Releases what the object holds, then makes a zero-filled section of the given size.
   // false when the section cannot be made (a width or height below 1, or no memory): the
@@ -97,11 +97,10 @@ class CDibSection {
   // A new picture of new_width × new_height (height first, as callers name them) by
   // bilinear interpolation, its memory from this object's allocator; nullopt when it
   // cannot be created. The same size copies.
-  Result<std::optional<CDibSection>> Resample(std::int32_t new_height,
-                                              std::int32_t new_width) const;
+  Result<std::optional<DibSection>> Resample(std::int32_t new_height, std::int32_t new_width) const;
 
  private:
-  void ResampleInto(CDibSection& target) const;
+  void ResampleInto(DibSection& target) const;
   unsigned char* Bits() const { return memory_ ? memory_->data() : nullptr; }
 
   PixelAllocator allocate_ = AllocateHeapPixels;

@@ -11,8 +11,8 @@ namespace dfm {
 namespace {
 
 // Rows padded to four bytes, pixels zeroed and mapped; 1024 x 1024 takes no padding.
-TEST(CDibSection, CreateSizesRowsToFourBytesAndMapsThePixels) {
-  CDibSection dib;
+TEST(DibSection, CreateSizesRowsToFourBytesAndMapsThePixels) {
+  DibSection dib;
   std::span<unsigned char> view;
   const std::pair<BitmapInfoHeader, int> rows[] = {
       {{40, 1024, 1024, 1, 24, 0, 3145728, 0, 0, 0, 0}, 3072},
@@ -29,8 +29,8 @@ TEST(CDibSection, CreateSizesRowsToFourBytesAndMapsThePixels) {
 }
 
 // A failed Create, like ClearUp, keeps the header but no pixels.
-TEST(CDibSection, FailedCreateAndClearUpKeepTheHeaderButNoPixels) {
-  CDibSection dib;
+TEST(DibSection, FailedCreateAndClearUpKeepTheHeaderButNoPixels) {
+  DibSection dib;
   ASSERT_TRUE(*dib.Create(3, 3));
   dib.ClearUp();
   EXPECT_EQ(std::tuple(dib.DIBSectionBitsPtr(), dib.Width(), dib.Header().size_image),
@@ -50,8 +50,8 @@ TEST(CDibSection, FailedCreateAndClearUpKeepTheHeaderButNoPixels) {
                      "in memory"}));
 }
 
-TEST(CDibSection, RandomiseBitsFillsPixelsNotPadding) {
-  CDibSection dib;
+TEST(DibSection, RandomiseBitsFillsPixelsNotPadding) {
+  DibSection dib;
   ASSERT_TRUE(*dib.Create(5, 3));
   dib.RandomiseBits(false, 7);
   std::span<unsigned char> v;
@@ -67,8 +67,8 @@ TEST(CDibSection, RandomiseBitsFillsPixelsNotPadding) {
   }
 }
 
-TEST(CDibSection, ResampleInterpolatesInsideTheOldPicture) {
-  CDibSection dib;
+TEST(DibSection, ResampleInterpolatesInsideTheOldPicture) {
+  DibSection dib;
   ASSERT_TRUE(*dib.Create(3, 1));
   unsigned char* p = dib.DIBSectionBitsPtr();
   const unsigned char row[9] = {0, 0, 0, 100, 50, 10, 200, 255, 21};
@@ -88,7 +88,7 @@ TEST(CDibSection, ResampleInterpolatesInsideTheOldPicture) {
   EXPECT_FALSE(dib.Resample(0, 3)->has_value());
 
   // A one-pixel source has no neighbour: the pixel itself is used.
-  CDibSection dot;
+  DibSection dot;
   ASSERT_TRUE(*dot.Create(1, 1));
   dot.DIBSectionBitsPtr()[0] = 9;
   auto grown = dot.Resample(2, 2);

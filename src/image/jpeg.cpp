@@ -10,7 +10,7 @@ void ShowExclamation(Dialogs& dialogs, const std::string& text) {
 }
 
 // Steps 3 to 7: everything between initialising and releasing the library.
-Result<bool> Decode(JpegLibrary& library, Dialogs& dialogs, CDibSection& dib,
+Result<bool> Decode(JpegLibrary& library, Dialogs& dialogs, DibSection& dib,
                     JpegProperties& props) {
   if (library.Read(props, JpegReadMode::kReadParams) != jpeg_status::kOk) {
     ShowExclamation(dialogs, kJpegReadFailedMessage);
@@ -35,7 +35,7 @@ Result<bool> Decode(JpegLibrary& library, Dialogs& dialogs, CDibSection& dib,
 
 }  // namespace
 
-Result<bool> ReadJpeg(JpegLibrary& library, Dialogs& dialogs, CDibSection& dib,
+Result<bool> ReadJpeg(JpegLibrary& library, Dialogs& dialogs, DibSection& dib,
                       const std::string& file) {
   JpegProperties props;
   if (int status = library.Init(props); status != jpeg_status::kOk) {
@@ -48,7 +48,7 @@ Result<bool> ReadJpeg(JpegLibrary& library, Dialogs& dialogs, CDibSection& dib,
   return result;
 }
 
-Result<bool> ReadJpeg(FileSystem& fs, Dialogs& dialogs, CDibSection& dib, const std::string& file) {
+Result<bool> ReadJpeg(FileSystem& fs, Dialogs& dialogs, DibSection& dib, const std::string& file) {
   auto library = MakeLibJpegLibrary(fs);
   return ReadJpeg(*library, dialogs, dib, file);
 }

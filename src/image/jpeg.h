@@ -1,4 +1,4 @@
-// Decoding a JPEG file into a CDibSection.
+// Decoding a JPEG file into a DibSection.
 #pragma once
 
 #include <string>
@@ -26,10 +26,10 @@ inline constexpr char kJpegImageFailedMessage[] = "Cannot read Image Data from f
 // file." (`dib` created at the picture's size, contents unspecified); a failed Create
 // returns false with no message. The only Failure is Create's err::kOverflow for a
 // picture whose byte size does not fit 32 bits; the library is released then too.
-Result<bool> ReadJpeg(JpegLibrary& library, Dialogs& dialogs, CDibSection& dib,
+Result<bool> ReadJpeg(JpegLibrary& library, Dialogs& dialogs, DibSection& dib,
                       const std::string& file);
 
 // The same over libjpeg-turbo, reading the file through `fs`.
-Result<bool> ReadJpeg(FileSystem& fs, Dialogs& dialogs, CDibSection& dib, const std::string& file);
+Result<bool> ReadJpeg(FileSystem& fs, Dialogs& dialogs, DibSection& dib, const std::string& file);
 
 }  // namespace dfm

@@ -76,7 +76,7 @@ TEST(ReadJpeg, StepsInOrderAndEachFailurePoint) {
     lib.width = c.width;
     lib.channels = c.channels;
     RecordingDialogs dialogs;
-    CDibSection dib;
+    DibSection dib;
     auto r = ReadJpeg(lib, dialogs, dib, "x.jpg");
     ASSERT_TRUE(r);
     EXPECT_EQ(*r, c.messages.empty() && c.created);
@@ -97,7 +97,7 @@ TEST(ReadJpeg, StepsInOrderAndEachFailurePoint) {
   ScriptedLibrary lib;
   lib.width = lib.height = 65535;
   RecordingDialogs dialogs;
-  CDibSection dib;
+  DibSection dib;
   EXPECT_EQ(ReadJpeg(lib, dialogs, dib, "big.jpg").failure().code, err::kOverflow);
   EXPECT_EQ(lib.calls, (Calls{"init", "params big.jpg", "free"}));
 }
@@ -105,7 +105,7 @@ TEST(ReadJpeg, StepsInOrderAndEachFailurePoint) {
 TEST(ReadJpeg, PadBytesAreNotWritten) {
   testing::MemoryFileSystem fs;
   fs.Put("in.jpg", testing::SampleJpeg(5, 3));
-  CDibSection dib;
+  DibSection dib;
   ASSERT_TRUE(*dib.Create(5, 3));
   std::fill_n(dib.DIBSectionBitsPtr(), 48, 0x77);  // Create inside ReadJpeg zero-fills
   auto lib = MakeLibJpegLibrary(fs);

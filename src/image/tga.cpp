@@ -58,7 +58,7 @@ Status WriteTgaFile(FileSystem& fs, const std::string& file, std::int16_t width,
 
 // Writes the section's rows without their padding, gathered into pieces of about 1 MiB,
 // so that the picture is never held twice.
-Status WriteUnpaddedRows(File& out, const CDibSection& dib, std::span<const unsigned char> bits) {
+Status WriteUnpaddedRows(File& out, const DibSection& dib, std::span<const unsigned char> bits) {
   const std::size_t row = 3 * static_cast<std::size_t>(dib.Width());
   const std::size_t line = static_cast<std::size_t>(dib.BytesPerScanLine());
   const std::size_t height = static_cast<std::size_t>(dib.Height());
@@ -86,7 +86,7 @@ Status WriteTga(FileSystem& fs, const std::string& file, std::span<const unsigne
 
 Status ConvertJpgToTga(JpegLibrary& library, FileSystem& fs, Dialogs& dialogs,
                        const std::string& source, const std::string& target) {
-  CDibSection dib;
+  DibSection dib;
   auto decoded = ReadJpeg(library, dialogs, dib, source);
   if (!decoded) return decoded.failure();
   std::span<unsigned char> bits;

@@ -16,7 +16,7 @@ class Environment {
   virtual std::optional<std::string> Variable(const std::string& name) = 0;
 
   // A folder as the registry of the Wine prefix at `prefix` names it ("C:\Games\DFLW"), as
-  // a folder of this host; `prefix` empty means the registry that MakeHostRegistry reads.
+  // a folder of this host; `prefix` empty means the Wine prefix whose registry the programs read.
   // Windows gives the folder unchanged. nullopt when the folder names a drive that the
   // prefix does not have.
   virtual std::optional<std::string> HostFolder(const std::string& folder,

@@ -16,8 +16,6 @@ std::unique_ptr<FileSystem> MakeHostFileSystem();
 std::unique_ptr<Clock> MakeHostClock();
 std::unique_ptr<Process> MakeHostProcess();
 std::unique_ptr<Environment> MakeHostEnvironment();
-// The registry the games registered in: Windows' own, or on POSIX the Wine prefix's.
-std::unique_ptr<Registry> MakeHostRegistry();
 // A folder as the registry names it, made usable on this host: unchanged on Windows; on
 // POSIX a Wine drive path ("C:\Games\DFLW") mapped to the prefix's folder for that drive.
 std::string HostFolderFromRegistry(const std::string& folder);

@@ -5,7 +5,7 @@
 #include <optional>
 #include <tuple>
 
-#include "registry/kyv_read_reg.h"
+#include "registry/registry_reader.h"
 #include "registry/tree_registry.h"
 
 namespace dfm {
@@ -22,12 +22,13 @@ const char kSystemReg[] = R"(WINE REGISTRY Version 2
 "Text"="C:\\Games\\DF2"
 "Empty"=""
 "Bin"=hex:0a,1f,ff
-"Num"=dword:00000004
-"Exp"=str(2):"%SystemRoot%\\x"
+"Num"=dword:00000a14
+"ExpZ"=str(2):"%SystemRoot%\\x"
 "Multi"=hex(7):41,00,00,00,42,00,00,00,00,00
 "Quote"="say \"hi\"\tend\\"
 "Accent"="caf\xe9 \x263a\x41"
 "Wide"=hex(1):43,00,3a,00,5c,00,e9,00,00,00
+"Unended"=hex(1):41,00,42,00
 "Long"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,00,01,02,03,04,05,06,\
   07,08,09,0a,0b,0c,0d,0e,0f
 this line is not a value
@@ -61,8 +62,8 @@ TEST(WineRegistryFile, ReadsEveryKindOfValue) {
       {"", reg::kString, "default\0"s},
       {"text", reg::kString, "C:\\Games\\DF2\0"s},
       {"Empty", reg::kString, "\0"s},
-      {"Num", reg::kDword, "\x04\0\0\0"s},
-      {"Exp", reg::kExpandString, "%SystemRoot%\\x\0"s},
+      {"Num", reg::kDword, "\x14\x0a\0\0"s},
+      {"expz", reg::kExpandString, "%SystemRoot%\\x\0"s},
       {"Multi", reg::kMultiString, "A\0B\0\0"s},
       {"Quote", reg::kString, "say \"hi\"\tend\\\0"s},
       {"Accent", reg::kString, "caf\xc3\xa9 \xe2\x98\xba\x41\0"s},
@@ -75,7 +76,7 @@ TEST(WineRegistryFile, ReadsEveryKindOfValue) {
     EXPECT_EQ(std::string(v->data.begin(), v->data.end()), bytes) << name;
   }
   EXPECT_EQ(key->FindValue("Broken"), nullptr);
-  EXPECT_EQ(key->values.size(), 11u);  // "Text" twice is one value
+  EXPECT_EQ(key->values.size(), 12u);  // "Text" twice is one value
   ASSERT_EQ(key->children.size(), 2u);
   EXPECT_EQ(key->children.begin()->first, "sub a");
   EXPECT_NE(FindRegistryKey(hive.root, "Software\\Implicit\\Deep"), nullptr);
@@ -90,7 +91,7 @@ int OpenHandles(TreeRegistry& tree) {
 }
 
 // The reader's text of each value asked, "|" after each.
-std::string Values(clsKyv_ReadReg& reader, std::initializer_list<const char*> names) {
+std::string Values(RegistryReader& reader, std::initializer_list<const char*> names) {
   std::string out;
   for (const char* name : names) out += reader.GetValue(name) + "|";
   return out;
@@ -100,7 +101,7 @@ TEST(ReadReg, ValuesAsTextBinaryAndTypeNumbersAndEveryKeyClosed) {
   const std::string app_paths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
   TreeRegistry tree{ParseWineRegistry(kSystemReg), ParseWineRegistry("")};
   {
-    clsKyv_ReadReg reader(tree);
+    RegistryReader reader(tree);
     EXPECT_EQ(reader.GetValue("Text"), "");  // nothing open yet
     EXPECT_FALSE(reader.OpenRegistry(0, "Software\\Test"));
     EXPECT_EQ(reader.RegistryRootKey(), 0);
@@ -109,11 +110,11 @@ TEST(ReadReg, ValuesAsTextBinaryAndTypeNumbersAndEveryKeyClosed) {
     EXPECT_EQ(reader.RegistryRootKey(), reg::kLocalMachine);
     EXPECT_EQ(reader.SubDirectory(), "Software\\Missing");
     ASSERT_TRUE(reader.OpenRegistry(reg::kLocalMachine, "Software\\Test"));
-    EXPECT_EQ(Values(reader, {"Text", "Empty", "Bin", "Num", "Exp", "Missing", "Long"}),
-              "C:\\Games\\DF2||0A 1F FF |value_type=4|value_type=2||00 01 02 03 04 05 06 07 08 "
+    EXPECT_EQ(Values(reader, {"Text", "Empty", "Bin", "Num", "EXPZ", "Unended", "Missing", "Long"}),
+              "C:\\Games\\DF2||0A 1F FF |value_type=4|value_type=2|AB||00 01 02 03 04 05 06 07 08 "
               "09 0A 0B 0C 0D 0E 0F 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F |");
     EXPECT_EQ(reader.GetAllSubDirectories(), (std::vector<std::string>{"sub a", "Sub B"}));
-    EXPECT_EQ(reader.GetAllValues()->size(), 11u);
+    EXPECT_EQ(reader.GetAllValues()->size(), 12u);
     EXPECT_TRUE(reader.CloseRegistry());
     EXPECT_FALSE(reader.CloseRegistry());
     EXPECT_EQ(reader.GetAllSubDirectories(), std::nullopt);
@@ -132,7 +133,7 @@ TEST(ReadReg, ValuesAsTextBinaryAndTypeNumbersAndEveryKeyClosed) {
   std::string win32 = kSystemReg;
   win32.replace(win32.find("#arch=win64"), 11, "#arch=win32");
   TreeRegistry tree32(ParseWineRegistry(win32), {});
-  clsKyv_ReadReg reader32(tree32);
+  RegistryReader reader32(tree32);
   ASSERT_TRUE(reader32.OpenRegistry(reg::kLocalMachine, app_paths + "dflw.exe"));
   EXPECT_EQ(reader32.GetValue("Path"), "C:\\Wrong\\64-bit view");
 
@@ -141,7 +142,7 @@ TEST(ReadReg, ValuesAsTextBinaryAndTypeNumbersAndEveryKeyClosed) {
   TreeRegistry tree2(ParseWineRegistry("[Software\\\\Big]\n\"a\"=\"short\"\n\"b\"=\"" + big +
                                        "\"\n\"c\"=\"after\"\n"),
                      {});
-  clsKyv_ReadReg reader2(tree2);
+  RegistryReader reader2(tree2);
   ASSERT_TRUE(reader2.OpenRegistry(reg::kLocalMachine, "Software\\Big"));
   EXPECT_EQ(Values(reader2, {"b", "c"}), "|after|");
   EXPECT_EQ(reader2.GetAllValues(), std::vector<std::string>{"a"});

@@ -11,7 +11,7 @@
 #include "pff/pff_archive.h"
 #include "platform/host.h"
 #include "registry/tree_registry.h"
-#include "shell/frm_main.h"
+#include "shell/main_window.h"
 #include "support/fakes.h"
 #include "support/jpeg_samples.h"
 #include "support/memory_file_system.h"
@@ -127,7 +127,7 @@ struct World {
   std::unique_ptr<Process> process = MakeHostProcess();
   Platform platform{fs, dialogs, pump, clock, *process, registry};
   RecordingMainView view;
-  frmMain window{platform, view};
+  MainWindow window{platform, view};
 };
 
 // With the restore points on the game's volume and on another: an install stopped after

@@ -12,19 +12,6 @@
 
 namespace dfm {
 
-std::vector<std::string> SplitLines(std::string_view bytes) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] != '\r') continue;
-    lines.emplace_back(bytes.substr(start, i - start));
-    if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < bytes.size()) lines.emplace_back(bytes.substr(start));
-  return lines;
-}
-
 Result<std::vector<std::string>> ReadControlLines(FileSystem& fs, const std::string& path) {
   auto length = fs.FileLength(path);
   if (!length) return length.failure();
@@ -191,10 +178,6 @@ double NumberValue(std::string_view s) {
   return negative ? -value : value;
 }
 
-double RoundHalfEven(double value) {
-  return std::nearbyint(value);
-}
-
 bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix) {
   if (suffix.size() > text.size()) return false;
   return LowerAscii(text.substr(text.size() - suffix.size())) == LowerAscii(suffix);
@@ -202,9 +185,9 @@ bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix) {
 
 namespace {
 
-template <std::size_t N>
-std::optional<Keyword> Find(const Keyword (&table)[N], std::string_view lowered) {
-  for (const Keyword& k : table) {
+template <class Id, std::size_t N>
+std::optional<Keyword<Id>> Find(const Keyword<Id> (&table)[N], std::string_view lowered) {
+  for (const Keyword<Id>& k : table) {
     if (k.name == lowered) return k;
   }
   return std::nullopt;
@@ -212,11 +195,25 @@ std::optional<Keyword> Find(const Keyword (&table)[N], std::string_view lowered)
 
 }  // namespace
 
-std::optional<Keyword> FindHeaderKey(std::string_view lowered) {
+std::optional<double> WholeNumber(std::string_view word, int bits) {
+  const double v = RoundHalfEven(NumberValue(word));
+  const double limit = std::ldexp(1.0, bits - 1);
+  if (!(v >= -limit && v < limit)) return std::nullopt;
+  return v;
+}
+
+std::optional<std::size_t> ColourWordOutOfRange(const std::vector<std::string>& words) {
+  for (std::size_t i = 1; i <= 3; ++i) {
+    if (NumberValue(words[i]) >= 256) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<HeaderKeyword> FindHeaderKey(std::string_view lowered) {
   return Find(kHeaderKeys, lowered);
 }
 
-std::optional<Keyword> FindCommand(std::string_view lowered) {
+std::optional<CommandKeyword> FindCommand(std::string_view lowered) {
   return Find(kCommands, lowered);
 }
 

@@ -10,16 +10,14 @@
 
 #include "base/ascii.h"
 #include "base/result.h"
+#include "base/rounding.h"
+#include "base/text_lines.h"
 #include "platform/file_system.h"
 
 namespace dfm {
 
 // The longest line the tokenizer takes; longer lines are errors of that line.
 inline constexpr std::size_t kMaxLineLength = 32766;
-
-// Splits file bytes into lines: CR LF or a lone CR ends a line, a lone LF stays in the
-// line, the last line needs no terminator, and an empty file has no lines.
-std::vector<std::string> SplitLines(std::string_view bytes);
 
 // The largest control or credits file read: a mod's script of 100,000 lines is a few
 // megabytes, and a larger file (a payload entry that inflates to gigabytes) would only
@@ -41,41 +39,69 @@ Result<std::vector<std::string>> SplitLine(std::string_view line);
 // 0 when the word does not begin with a number. Too large values give +/-infinity.
 double NumberValue(std::string_view word);
 
-// Nearest whole number, halves to the even neighbour.
-double RoundHalfEven(double value);
-
 // Whether `text` ends with `suffix`, without regard to ASCII letter case.
 bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix);
 
+// The keys of the settings header, which start-up reads, and the install commands, which
+// the script run runs: one row each, read by start-up, the run and lint alike.
+enum class HeaderKey {
+  kIcon,
+  kSkin,
+  kCredits,
+  kCreditsFont,
+  kCreditsFontSize,
+  kCreditsColourBack,
+  kCreditsColourFore,
+  kCreditsColourShadow,
+  kModName,
+  kWindowCaption,
+  kGameVersion,
+};
+enum class CommandKey { kPack, kCopy, kMove, kConvertJpgToTga, kCreateDetailMap, kDelete };
+
+template <class Id>
 struct Keyword {
   std::string_view name;  // lower case
   int words;              // words the line needs, the keyword included
+  Id id;
+};
+using HeaderKeyword = Keyword<HeaderKey>;
+using CommandKeyword = Keyword<CommandKey>;
+
+inline constexpr HeaderKeyword kHeaderKeys[] = {
+    {"icon", 2, HeaderKey::kIcon},
+    {"skin", 2, HeaderKey::kSkin},
+    {"credits", 2, HeaderKey::kCredits},
+    {"credits_font", 2, HeaderKey::kCreditsFont},
+    {"credits_font_size", 2, HeaderKey::kCreditsFontSize},
+    {"credits_color_back", 4, HeaderKey::kCreditsColourBack},
+    {"credits_color_fore", 4, HeaderKey::kCreditsColourFore},
+    {"credits_color_shadow", 4, HeaderKey::kCreditsColourShadow},
+    {"mod_name", 2, HeaderKey::kModName},
+    {"window_caption", 2, HeaderKey::kWindowCaption},
+    {"df_version", 2, HeaderKey::kGameVersion},
 };
 
-// Keys read by start-up (the settings header).
-inline constexpr Keyword kHeaderKeys[] = {
-    {"icon", 2},
-    {"skin", 2},
-    {"credits", 2},
-    {"credits_font", 2},
-    {"credits_font_size", 2},
-    {"credits_color_back", 4},
-    {"credits_color_fore", 4},
-    {"credits_color_shadow", 4},
-    {"mod_name", 2},
-    {"window_caption", 2},
-    {"df_version", 2},
+inline constexpr CommandKeyword kCommands[] = {
+    {"pack", 3, CommandKey::kPack},
+    {"copy", 3, CommandKey::kCopy},
+    {"move", 3, CommandKey::kMove},
+    {"convert_jpg_to_tga", 3, CommandKey::kConvertJpgToTga},
+    {"create_detail_map", 3, CommandKey::kCreateDetailMap},
+    {"delete", 2, CommandKey::kDelete},
 };
 
-// Commands run by the script run.
-inline constexpr Keyword kCommands[] = {
-    {"pack", 3},   {"copy", 3}, {"move", 3}, {"convert_jpg_to_tga", 3}, {"create_detail_map", 3},
-    {"delete", 2},
-};
+// The rules of the header's values, as start-up applies them and lint reports them.
+// The whole number of `word` (rounded half to even) when it fits a signed `bits`-bit
+// number.
+std::optional<double> WholeNumber(std::string_view word, int bits);
+// Of a colour line's three values (words 1 to 3), the first that is 256 or more: start-up
+// ignores such a line. nullopt when all are below.
+std::optional<std::size_t> ColourWordOutOfRange(const std::vector<std::string>& words);
 
 // Looks a lower-case keyword up; nullopt when the table lacks it.
-std::optional<Keyword> FindHeaderKey(std::string_view lowered);
-std::optional<Keyword> FindCommand(std::string_view lowered);
+std::optional<HeaderKeyword> FindHeaderKey(std::string_view lowered);
+std::optional<CommandKeyword> FindCommand(std::string_view lowered);
 
 // A line the script run refuses: its keyword is not "credits" and one of its words ends
 // with "control.ini" or with the credits file name (when one is set), ignoring case.

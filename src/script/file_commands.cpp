@@ -2,7 +2,7 @@
 
 #include "base/path_utils.h"
 #include "script/control_file.h"
-#include "script/file_exists.h"
+#include "platform/file_exists.h"
 
 namespace dfm {
 namespace {

@@ -64,15 +64,8 @@ std::optional<std::string> ReservedNameReason(const Words& words, const std::str
   return std::nullopt;
 }
 
-// Whole number of a number word, when it fits a signed field of `bits` bits.
-std::optional<double> WholeNumber(std::string_view word, int bits) {
-  double v = RoundHalfEven(NumberValue(word));
-  double limit = std::ldexp(1.0, bits - 1);
-  if (!(v >= -limit && v < limit)) return std::nullopt;
-  return v;
-}
-
-std::optional<LintFinding> CheckCommand(std::size_t n, const Words& words, const Keyword& k) {
+std::optional<LintFinding> CheckCommand(std::size_t n, const Words& words,
+                                        const CommandKeyword& k) {
   int have = static_cast<int>(words.size());
   if (have >= k.words) return std::nullopt;
   return Make(n, LintIssue::kCommandTooShort,
@@ -93,7 +86,7 @@ std::optional<LintFinding> CheckNul(std::size_t n, const Words& words) {
 
 // A target that cannot be meant: the line is a word short, and an empty word or the
 // remark that follows the source would be taken for the target.
-std::optional<LintFinding> CheckTarget(std::size_t n, const Words& words, const Keyword& k) {
+std::optional<LintFinding> CheckTarget(std::size_t n, const Words& words, const CommandKeyword& k) {
   if (k.words != 3) return std::nullopt;
   const std::string& target = words[2];
   if (!target.empty() && !IsRemark(target)) return std::nullopt;
@@ -105,14 +98,11 @@ std::optional<LintFinding> CheckTarget(std::size_t n, const Words& words, const 
 }
 
 std::optional<LintFinding> CheckColour(std::size_t n, const Words& words) {
-  for (std::size_t i = 1; i <= 3; ++i) {
-    if (NumberValue(words[i]) >= 256) {
-      return Make(n, LintIssue::kColourOutOfRange,
-                  Quote(words[0]) + " value " + Quote(words[i]) +
-                      " is 256 or more: start-up ignores the line");
-    }
-  }
-  return std::nullopt;
+  const auto i = ColourWordOutOfRange(words);
+  if (!i) return std::nullopt;
+  return Make(n, LintIssue::kColourOutOfRange,
+              Quote(words[0]) + " value " + Quote(words[*i]) +
+                  " is 256 or more: start-up ignores the line");
 }
 
 LintFinding Overflow(std::size_t n, const Words& words, int bits) {
@@ -132,7 +122,7 @@ std::optional<LintFinding> CheckGameVersion(std::size_t n, const Words& words) {
                   ", not 1, 2 or 3: the installer stops at start-up");
 }
 
-std::optional<LintFinding> CheckHeader(std::size_t n, const Words& words, const Keyword& k) {
+std::optional<LintFinding> CheckHeader(std::size_t n, const Words& words, const HeaderKeyword& k) {
   int have = static_cast<int>(words.size());
   if (have < k.words) {
     return Make(n, LintIssue::kHeaderTooShort,
@@ -140,8 +130,9 @@ std::optional<LintFinding> CheckHeader(std::size_t n, const Words& words, const 
                     std::to_string(have) + ": start-up passes it over");
   }
   if (k.words == 4) return CheckColour(n, words);
-  if (k.name == "df_version") return CheckGameVersion(n, words);
-  if (k.name == "credits_font_size" && !WholeNumber(words[1], 32)) return Overflow(n, words, 32);
+  if (k.id == HeaderKey::kGameVersion) return CheckGameVersion(n, words);
+  if (k.id == HeaderKey::kCreditsFontSize && !WholeNumber(words[1], 32))
+    return Overflow(n, words, 32);
   return std::nullopt;
 }
 

@@ -1,7 +1,7 @@
 #include "script/run_context.h"
 
 #include "base/path_utils.h"
-#include "script/file_exists.h"
+#include "platform/file_exists.h"
 
 namespace dfm {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/result.h"
-#include "pff/mod_kyv_pff.h"
+#include "pff/pff_install.h"
 #include "platform/platform.h"
 #include "script/install_window.h"
 

@@ -5,28 +5,14 @@
 
 #include "base/path_utils.h"
 #include "platform/event_pump.h"
+#include "platform/file_exists.h"
 #include "script/control_file.h"
 #include "script/file_commands.h"
-#include "script/file_exists.h"
 #include "script/image_commands.h"
 #include "script/pack_command.h"
 
 namespace dfm {
 namespace {
-
-struct CommandEntry {
-  std::string_view name;
-  CommandOutcome (*run)(RunContext&);
-};
-
-constexpr CommandEntry kCommandSteps[] = {
-    {"pack", RunPack},
-    {"copy", RunCopy},
-    {"move", RunMove},
-    {"delete", RunDelete},
-    {"convert_jpg_to_tga", RunConvertJpgToTga},
-    {"create_detail_map", RunCreateDetailMap},
-};
 
 // Runs the command the line's keyword names; other keywords (the header keys among them)
 // do nothing. A command with fewer words than it needs gets the refusal entry.
@@ -38,8 +24,19 @@ CommandOutcome Dispatch(RunContext& run) {
     run.RefuseLine();
     return CommandOutcome::kContinue;
   }
-  for (const CommandEntry& entry : kCommandSteps) {
-    if (entry.name == keyword) return entry.run(run);
+  switch (command->id) {
+    case CommandKey::kPack:
+      return RunPack(run);
+    case CommandKey::kCopy:
+      return RunCopy(run);
+    case CommandKey::kMove:
+      return RunMove(run);
+    case CommandKey::kDelete:
+      return RunDelete(run);
+    case CommandKey::kConvertJpgToTga:
+      return RunConvertJpgToTga(run);
+    case CommandKey::kCreateDetailMap:
+      return RunCreateDetailMap(run);
   }
   return CommandOutcome::kContinue;
 }

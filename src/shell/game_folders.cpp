@@ -1,12 +1,12 @@
 #include "shell/game_folders.h"
 
-#include "registry/kyv_read_reg.h"
+#include "registry/registry_reader.h"
 
 namespace dfm {
 
 GameFolders FindGameFolders(Registry& registry, const FolderMapper& map) {
   GameFolders folders;
-  clsKyv_ReadReg reader(registry);
+  RegistryReader reader(registry);
   for (int version = 1; version <= 3; ++version) {
     if (!reader.OpenRegistry(reg::kLocalMachine, GameRegistryKey(version))) continue;
     std::string folder = reader.GetValue("Path");

@@ -1,4 +1,4 @@
-// What a host implements to show the main window. The presenter (frmMain) owns all
+// What a host implements to show the main window. The presenter (MainWindow) owns all
 // state; a view only renders it and forwards the user's clicks and close requests to the
 // presenter's event handlers.
 #pragma once

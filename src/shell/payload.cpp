@@ -7,7 +7,7 @@
 #include "base/path_utils.h"
 #include "platform/dialogs.h"
 #include "restore/journaling_file_system.h"
-#include "zip/kyv_unzip.h"
+#include "zip/unzip_settings.h"
 
 namespace dfm {
 namespace {
@@ -187,16 +187,6 @@ std::string UnpackErrorText(const Failure& failure) {
   return "An Error Occurred, Error: " + failure.description + " #" + std::to_string(failure.code);
 }
 
-void WaitSeconds(Clock& clock, EventPump& pump, double seconds) {
-  const double start = clock.SecondsSinceMidnight();
-  for (;;) {
-    // A clock that passed midnight reads far from `start`: the wait ends at once.
-    const double passed = std::abs(clock.SecondsSinceMidnight() - start);
-    if (passed >= seconds) return;
-    pump.WaitForEvents(seconds - passed);
-  }
-}
-
 void UnpackPayload(Platform& platform, const std::string& program_folder,
                    const std::string& program_file, std::set<std::string>* written) {
   std::set<std::string> ignored;
@@ -225,7 +215,7 @@ void UnpackPayload(Platform& platform, const std::string& program_folder,
   p.pump.ProcessPendingEvents();
   if (!main_zip_written) return;  // what lies there is not this installer's archive
 
-  clsKyv_UnZip unzip(p.fs, p.dialogs);
+  UnzipSettings unzip(p.fs, p.dialogs);
   unzip.SetZipFileName(main_zip);
   unzip.SetExtractDir(program_folder);
   unzip.SetHonorDirectories(false);

@@ -23,6 +23,7 @@
 #include "platform/event_pump.h"
 #include "platform/file_system.h"
 #include "platform/platform.h"
+#include "platform/wait.h"
 
 namespace dfm {
 
@@ -71,14 +72,6 @@ std::string ProgramFolderOf(std::string_view program_file, PathStyle style = Hos
 
 // "An Error Occurred, Error: " + description + " #" + code.
 std::string UnpackErrorText(const Failure& failure);
-
-// Returns once the time of day has moved at least `seconds` away from the start, waiting
-// on the event pump for the time that is left (events are handled meanwhile; nothing
-// spins). Across midnight it returns at once.
-void WaitSeconds(Clock& clock, EventPump& pump, double seconds);
-inline void WaitSeconds(Platform& platform, double seconds) {
-  WaitSeconds(platform.clock, platform.pump, seconds);
-}
 
 // Start-up's first phase. Writes Main.zip, "Unzip32.dll" and "ijl15.dll" from the payload of
 // `program_file` into `program_folder` (which ends in a separator) as fresh files, makes the

@@ -6,10 +6,10 @@
 #include "base/path_utils.h"
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
+#include "platform/file_exists.h"
 #include "script/control_file.h"
-#include "script/file_exists.h"
 #include "script/script_run.h"
-#include "shell/frm_main.h"
+#include "shell/main_window.h"
 #include "shell/path_tokens.h"
 #include "shell/payload.h"
 #include "shell/picture_file.h"
@@ -19,11 +19,10 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-// The whole number of `word` when it lies in [-limit, limit).
-Result<double> WholeNumberWithin(std::string_view word, double limit) {
-  const double v = RoundHalfEven(NumberValue(word));
-  if (!(v >= -limit && v < limit)) return Failure{err::kOverflow, "Overflow"};
-  return v;
+// The whole number of `word` when it fits a signed `bits`-bit number.
+Result<double> WholeNumberOf(std::string_view word, int bits) {
+  if (auto v = WholeNumber(word, bits)) return *v;
+  return Failure{err::kOverflow, "Overflow"};
 }
 
 int ColourComponent(std::string_view word) {
@@ -52,13 +51,13 @@ std::string ControlFileErrorText(std::int32_t line, const Failure& failure) {
 }
 
 Result<std::int16_t> WholeNumber16(std::string_view word) {
-  auto v = WholeNumberWithin(word, 32768.0);
+  auto v = WholeNumberOf(word, 16);
   if (!v) return v.failure();
   return static_cast<std::int16_t>(*v);
 }
 
 Result<std::int32_t> WholeNumber32(std::string_view word) {
-  auto v = WholeNumberWithin(word, 2147483648.0);
+  auto v = WholeNumberOf(word, 32);
   if (!v) return v.failure();
   return static_cast<std::int32_t>(*v);
 }
@@ -71,60 +70,58 @@ Result<std::int16_t> GameVersionOf(std::string_view word) {
 
 std::optional<Rgb> ColourOf(const Words& words) {
   if (words.size() < 4) return std::nullopt;
-  for (std::size_t i = 1; i <= 3; ++i) {
-    if (NumberValue(words[i]) >= 256) return std::nullopt;
-  }
+  if (ColourWordOutOfRange(words)) return std::nullopt;
   return Rgb{ColourComponent(words[1]), ColourComponent(words[2]), ColourComponent(words[3])};
 }
 
 // The load sequence.
 
-StartUpOutcome frmMain::Load(const std::string& program_file, const FolderMapper& map,
-                             const std::map<int, std::string>& chosen) {
+StartUpOutcome MainWindow::Load(const std::string& program_file, const FolderMapper& map,
+                                const std::map<int, std::string>& chosen) {
   state_.program_folder = ProgramFolderOf(program_file);
   ShowInitialWindow();
   if (!EveryGameChosen(chosen)) FindGameFolders(map);
   return StartUpWith(program_file, chosen);
 }
 
-StartUpOutcome frmMain::Load(const std::string& program_file, Environment& environment,
-                             const std::map<int, std::string>& chosen) {
+StartUpOutcome MainWindow::Load(const std::string& program_file, Environment& environment,
+                                const std::map<int, std::string>& chosen) {
   state_.program_folder = ProgramFolderOf(program_file);
   ShowInitialWindow();
   if (!EveryGameChosen(chosen)) FindGameFolders(environment);
   return StartUpWith(program_file, chosen);
 }
 
-StartUpOutcome frmMain::StartUpWith(const std::string& program_file,
-                                    const std::map<int, std::string>& chosen) {
+StartUpOutcome MainWindow::StartUpWith(const std::string& program_file,
+                                       const std::map<int, std::string>& chosen) {
   for (const auto& [version, folder] : chosen) {
     if (IsGameVersion(version)) state_.game_folders[version] = folder;
   }
   return RunStartUp(program_file);
 }
 
-void frmMain::ShowInitialWindow() {
+void MainWindow::ShowInitialWindow() {
   state_.quit_requested = false;
   state_.credits = CreditsSettings{};
   ShowControls();
   platform_.pump.ProcessPendingEvents();
 }
 
-void frmMain::FindGameFolders(const FolderMapper& map) {
+void MainWindow::FindGameFolders(const FolderMapper& map) {
   state_.game_folders = dfm::FindGameFolders(platform_.registry, map);
 }
 
-void frmMain::FindGameFolders(Environment& environment) {
+void MainWindow::FindGameFolders(Environment& environment) {
   state_.game_folders = dfm::FindGameFolders(platform_.registry, platform_.fs, environment);
 }
 
-StartUpOutcome frmMain::RunStartUp(const std::string& program_file) {
+StartUpOutcome MainWindow::RunStartUp(const std::string& program_file) {
   unpacked_.clear();
   UnpackPayload(platform_, state_.program_folder, program_file, &unpacked_);
   return StartUpFromProgramFolder();
 }
 
-StartUpOutcome frmMain::StartUpFromProgramFolder() {
+StartUpOutcome MainWindow::StartUpFromProgramFolder() {
   state_.control_line_count = 0;
   const std::string control = state_.program_folder + kControlFileName;
   if (!FileExists(platform_.fs, platform_.dialogs, control)) {
@@ -146,7 +143,7 @@ StartUpOutcome frmMain::StartUpFromProgramFolder() {
 
 // The settings header. Every line is looked at; a failed line is reported with its number
 // and leaves everything as it was.
-void frmMain::ReadSettingsHeader(const std::string& control_path) {
+void MainWindow::ReadSettingsHeader(const std::string& control_path) {
   std::int32_t line_number = 0;
   auto report = [&](const Failure& f) {
     platform_.dialogs.MessageBox(ControlFileErrorText(line_number, f));
@@ -166,70 +163,71 @@ void frmMain::ReadSettingsHeader(const std::string& control_path) {
   ShowControls();
 }
 
-Status frmMain::ApplyHeaderLine(const std::string& line) {
-  using Setter = Status (frmMain::*)(const Words&);
-  struct KeySetter {
-    std::string_view key;
-    Setter set;
-  };
-  static constexpr KeySetter kSetters[] = {
-      {"icon", &frmMain::SetIcon},
-      {"skin", &frmMain::SetSkin},
-      {"credits", &frmMain::SetCredits},
-      {"credits_font", &frmMain::SetCreditsFont},
-      {"credits_font_size", &frmMain::SetCreditsFontSize},
-      {"credits_color_back", &frmMain::SetCreditsColour},
-      {"credits_color_fore", &frmMain::SetCreditsColour},
-      {"credits_color_shadow", &frmMain::SetCreditsColour},
-      {"mod_name", &frmMain::SetModName},
-      {"window_caption", &frmMain::SetWindowCaption},
-      {"df_version", &frmMain::SetGameVersion},
-  };
+Status MainWindow::ApplyHeaderLine(const std::string& line) {
   auto words = SplitLine(line);
   if (!words) return words.failure();
   if (words->size() < 2) return {};
   const std::string key = LowerAscii((*words)[0]);
   auto needed = FindHeaderKey(key);
   if (!needed || words->size() < static_cast<std::size_t>(needed->words)) return {};
-  for (const KeySetter& k : kSetters) {
-    if (k.key == key) return (this->*k.set)(*words);
+  switch (needed->id) {
+    case HeaderKey::kIcon:
+      return SetIcon(*words);
+    case HeaderKey::kSkin:
+      return SetSkin(*words);
+    case HeaderKey::kCredits:
+      return SetCredits(*words);
+    case HeaderKey::kCreditsFont:
+      return SetCreditsFont(*words);
+    case HeaderKey::kCreditsFontSize:
+      return SetCreditsFontSize(*words);
+    case HeaderKey::kCreditsColourBack:
+    case HeaderKey::kCreditsColourFore:
+    case HeaderKey::kCreditsColourShadow:
+      return SetCreditsColour(*words);
+    case HeaderKey::kModName:
+      return SetModName(*words);
+    case HeaderKey::kWindowCaption:
+      return SetWindowCaption(*words);
+    case HeaderKey::kGameVersion:
+      return SetGameVersion(*words);
   }
   return {};
 }
 
 // The icon is looked up by its file name in the program folder; the background picture
 // by its path as written, so a relative one resolves against the program folder.
-Status frmMain::SetIcon(const Words& words) {
+Status MainWindow::SetIcon(const Words& words) {
   auto picture = LoadIconPicture(platform_.fs, state_.program_folder + GetFileName(words[1]));
   if (!picture) return picture.failure();
   return view_.ShowIcon(*picture);
 }
 
-Status frmMain::SetSkin(const Words& words) {
+Status MainWindow::SetSkin(const Words& words) {
   auto picture = LoadPicture(platform_.fs, words[1]);
   if (!picture) return picture.failure();
   return view_.ShowBackground(*picture);
 }
 
-Status frmMain::SetCredits(const Words& words) {
+Status MainWindow::SetCredits(const Words& words) {
   state_.credits.file = GetFileName(words[1]);
   state_.controls.about.visible = true;
   return {};
 }
 
-Status frmMain::SetCreditsFont(const Words& words) {
+Status MainWindow::SetCreditsFont(const Words& words) {
   state_.credits.font = words[1];
   return {};
 }
 
-Status frmMain::SetCreditsFontSize(const Words& words) {
+Status MainWindow::SetCreditsFontSize(const Words& words) {
   auto size = WholeNumber32(words[1]);
   if (!size) return size.failure();
   state_.credits.font_size = *size;
   return {};
 }
 
-Status frmMain::SetCreditsColour(const Words& words) {
+Status MainWindow::SetCreditsColour(const Words& words) {
   auto colour = ColourOf(words);
   if (!colour) return {};
   const std::string key = LowerAscii(words[0]);
@@ -240,17 +238,17 @@ Status frmMain::SetCreditsColour(const Words& words) {
   return {};
 }
 
-Status frmMain::SetModName(const Words& words) {
+Status MainWindow::SetModName(const Words& words) {
   state_.controls.mod_name = words[1];
   return {};
 }
 
-Status frmMain::SetWindowCaption(const Words& words) {
+Status MainWindow::SetWindowCaption(const Words& words) {
   state_.controls.title = words[1];
   return {};
 }
 
-Status frmMain::SetGameVersion(const Words& words) {
+Status MainWindow::SetGameVersion(const Words& words) {
   auto version = GameVersionOf(words[1]);
   if (!version) return version.failure();
   state_.df_version = *version;

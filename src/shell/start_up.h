@@ -1,5 +1,5 @@
 // Start-up's second phase: the settings header of Control.ini. The reading itself is a
-// part of the main window's presenter (frmMain::RunStartUp, in start_up.cpp); the values
+// part of the main window's presenter (MainWindow::RunStartUp, in start_up.cpp); the values
 // and messages it works with are here.
 #pragma once
 

@@ -11,7 +11,7 @@
 #include "platform/host.h"
 #include "registry/tree_registry.h"
 #include "script/control_file.h"
-#include "shell/frm_main.h"
+#include "shell/main_window.h"
 #include "shell/payload.h"
 #include "support/fakes.h"
 #include "support/program_folder_fixture.h"
@@ -50,7 +50,7 @@ class StartUpTest : public testing::ProgramFolderFixture {
     if (control) files.push_back({"Control.ini", *control});
     Bytes stub{'M', 'Z'};
     EXPECT_TRUE(WriteInstaller(*host, program, stub, Bytes(kLibrarySlotsSize, 0), MakeZip(files)));
-    window = std::make_unique<frmMain>(platform, view);
+    window = std::make_unique<MainWindow>(platform, view);
     return window->Load(program, {}, chosen);
   }
 
@@ -83,7 +83,7 @@ class StartUpTest : public testing::ProgramFolderFixture {
   }
 
   testing::RecordingMainView view;
-  std::unique_ptr<frmMain> window;  // a fresh one for each Load
+  std::unique_ptr<MainWindow> window;  // a fresh one for each Load
 };
 
 // One start-up each: Control.ini (none when null) and other files in Main.zip, the folders

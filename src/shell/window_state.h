@@ -1,6 +1,6 @@
 // The state the main window holds for the whole run of the program: the target game,
 // the game folders, the control file's line count, the install flags, the credits
-// settings, and what each control shows. The presenter (frmMain) changes it; a view
+// settings, and what each control shows. The presenter (MainWindow) changes it; a view
 // renders it.
 #pragma once
 
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "credits/credits_settings.h"
 #include "shell/game_folders.h"
 
 namespace dfm {
@@ -22,24 +23,6 @@ inline bool IsGameVersion(int version) {
 inline bool IsFolderKnown(const GameFolders& folders, int version) {
   return IsGameVersion(version) && folders[version] != kNothing;
 }
-
-struct Rgb {
-  int red = 0;
-  int green = 0;
-  int blue = 0;
-
-  friend bool operator==(const Rgb&, const Rgb&) = default;
-};
-
-// What the credits window reads; the settings header of Control.ini may replace each.
-struct CreditsSettings {
-  std::string file;  // empty: the mod has no credits
-  std::string font = "Comic Sans MS";
-  std::int32_t font_size = 14;
-  Rgb back{0, 0, 255};
-  Rgb fore{0, 255, 0};
-  Rgb shadow{0, 0, 0};
-};
 
 enum class MousePointer { kDefault, kWait };
 

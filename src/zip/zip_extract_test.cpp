@@ -11,8 +11,8 @@
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
-#include "zip/kyv_unzip.h"
-#include "zip/kyv_zip.h"
+#include "zip/extract_zip.h"
+#include "zip/unzip_settings.h"
 #include "zip/zip_entry_path.h"
 
 namespace dfm {
@@ -36,8 +36,8 @@ class UnzipTest : public ::testing::Test {
     dir.Write("Main.zip", zip);
   }
   void Archive(const std::vector<ZipSpec>& entries) { Archive(AsText(MakeZip(entries))); }
-  clsKyv_UnZip Unzip() {
-    clsKyv_UnZip u(fs, dialogs);
+  UnzipSettings Unzip() {
+    UnzipSettings u(fs, dialogs);
     u.SetZipFileName(dir / "Main.zip");
     u.SetExtractDir(out);
     return u;
@@ -61,10 +61,10 @@ class UnzipTest : public ::testing::Test {
   RecordingDialogs dialogs;
 };
 
-TEST(ClsKyvUnZip, DefaultsAndEachPropertyLandInTheirFieldsOfTheOptionRecord) {
+TEST(UnzipSettings, DefaultsAndEachPropertyLandInTheirFieldsOfTheOptionRecord) {
   RecordingDialogs dialogs;
   auto fs = MakeHostFileSystem();
-  clsKyv_UnZip u(*fs, dialogs);
+  UnzipSettings u(*fs, dialogs);
   u.SetZipFileName("C:\\Mod\\Main.zip");
   u.SetExtractDir("C:\\Mod\\");
   auto r = BuildOptionRecord(u.Arguments());  // the defaults, flags as 1 or 0
@@ -73,19 +73,19 @@ TEST(ClsKyvUnZip, DefaultsAndEachPropertyLandInTheirFieldsOfTheOptionRecord) {
             (std::array<std::int32_t, 15>{0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0}));
   EXPECT_EQ(r->zip_name + "|" + r->extract_dir, "C:\\Mod\\Main.zip|C:\\Mod\\");
   // Each flag turned from its default, each number set: only its own field changes.
-  const std::pair<void (clsKyv_UnZip::*)(bool), int> flags[] = {
-      {&clsKyv_UnZip::SetExtractOnlyNewer, 0}, {&clsKyv_UnZip::SetSpaceToUnderScore, 1},
-      {&clsKyv_UnZip::SetPromptOverwrite, 2},  {&clsKyv_UnZip::SetWriteToStdOut, 4},
-      {&clsKyv_UnZip::SetTestZip, 5},          {&clsKyv_UnZip::SetExtractNewer, 7},
-      {&clsKyv_UnZip::SetDisplayComment, 8},   {&clsKyv_UnZip::SetHonorDirectories, 9},
-      {&clsKyv_UnZip::SetOverWriteFiles, 10},  {&clsKyv_UnZip::SetConvertCRtoCRLF, 11},
-      {&clsKyv_UnZip::SetVerbose, 12},         {&clsKyv_UnZip::SetCaseSensitive, 13}};
-  const std::tuple<void (clsKyv_UnZip::*)(std::int32_t), int, std::int32_t> numbers[] = {
-      {&clsKyv_UnZip::SetMessageLevel, 3, -7},
-      {&clsKyv_UnZip::SetExtractList, 6, 32767},
-      {&clsKyv_UnZip::SetPrivilege, 14, -32768}};
+  const std::pair<void (UnzipSettings::*)(bool), int> flags[] = {
+      {&UnzipSettings::SetExtractOnlyNewer, 0}, {&UnzipSettings::SetSpaceToUnderScore, 1},
+      {&UnzipSettings::SetPromptOverwrite, 2},  {&UnzipSettings::SetWriteToStdOut, 4},
+      {&UnzipSettings::SetTestZip, 5},          {&UnzipSettings::SetExtractNewer, 7},
+      {&UnzipSettings::SetDisplayComment, 8},   {&UnzipSettings::SetHonorDirectories, 9},
+      {&UnzipSettings::SetOverWriteFiles, 10},  {&UnzipSettings::SetConvertCRtoCRLF, 11},
+      {&UnzipSettings::SetVerbose, 12},         {&UnzipSettings::SetCaseSensitive, 13}};
+  const std::tuple<void (UnzipSettings::*)(std::int32_t), int, std::int32_t> numbers[] = {
+      {&UnzipSettings::SetMessageLevel, 3, -7},
+      {&UnzipSettings::SetExtractList, 6, 32767},
+      {&UnzipSettings::SetPrivilege, 14, -32768}};
   auto expect = [&](auto set, int field, std::int32_t value) {
-    clsKyv_UnZip v = u;
+    UnzipSettings v = u;
     (v.*set)(value);
     auto expected = r->Numbers();
     expected[static_cast<std::size_t>(field)] = value;

@@ -13,7 +13,7 @@
 #include "platform/platform.h"
 #include "registry/tree_registry.h"
 #include "script/control_file.h"
-#include "shell/frm_main.h"
+#include "shell/main_window.h"
 #include "support/fakes.h"
 #include "support/recording_main_view.h"
 #include "support/scoped_current_directory.h"
@@ -80,7 +80,7 @@ class InstallFixture : public ::testing::Test {
   RecordingMainView view;
   // Targets keep the separators Control.ini gives them, as the installer shows them on
   // Windows: these tests compare its texts byte for byte.
-  frmMain window{platform, view, PathStyle::kWindows};
+  MainWindow window{platform, view, PathStyle::kWindows};
 };
 
 }  // namespace dfm::testing

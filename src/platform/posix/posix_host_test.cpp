@@ -9,9 +9,11 @@
 #include <optional>
 #include <thread>
 
+#include "common/host_registry.h"
 #include "platform/host.h"
 #include "platform/posix/posix_path.h"
 #include "platform/posix/wine_prefix.h"
+#include "registry/tree_registry.h"
 #include "shell/game_folders.h"
 #include "support/scoped_current_directory.h"
 #include "support/temp_dir.h"
@@ -232,7 +234,7 @@ TEST(WinePrefix, DrivePathsMapThroughTheDriveLinksAndTheHostRegistryIsThePrefixs
   std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
   ::setenv("WINEPREFIX", prefix.c_str(), 1);
   EXPECT_EQ(posix::WinePrefix(), prefix);
-  auto registry = MakeHostRegistry();
+  auto registry = cli::HostRegistry();
   GameFolders folders = FindGameFolders(*registry, HostFolderFromRegistry);
   EXPECT_EQ(folders[3], prefix + "/drive_c/games/dflw");
   EXPECT_EQ(folders[1], "Nothing");
@@ -241,7 +243,7 @@ TEST(WinePrefix, DrivePathsMapThroughTheDriveLinksAndTheHostRegistryIsThePrefixs
     EXPECT_EQ(posix::WinePrefix(), std::string(home) + "/.wine");
   }
   saved ? ::setenv("WINEPREFIX", saved->c_str(), 1) : ::unsetenv("WINEPREFIX");
-  auto empty = posix::MakeWineRegistry(prefix + "/missing");
+  auto empty = ReadPrefixRegistry(*MakeHostFileSystem(), prefix + "/missing");
   RegKey key = 0;
   EXPECT_EQ(empty->OpenKey(reg::kLocalMachine, "Software", key), reg::kFileNotFound);
 }

@@ -2,19 +2,12 @@
 // itself and where its Windows drives live.
 #pragma once
 
-#include <memory>
 #include <string>
-
-#include "platform/registry.h"
 
 namespace dfm::posix {
 
 // $WINEPREFIX when set and not empty, else $HOME/.wine; empty when neither is known.
 std::string WinePrefix();
-
-// The registry of `prefix`: its system.reg (HKEY_LOCAL_MACHINE) and user.reg
-// (HKEY_CURRENT_USER). A missing or unreadable file gives an empty tree.
-std::unique_ptr<Registry> MakeWineRegistry(const std::string& prefix);
 
 // A Windows drive path ("C:\Games\DFLW") as a folder of this host: the target of the
 // prefix's dosdevices/<drive>: link followed by the rest of the path with "/", each

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/host.h"
+#include "platform/win32/win32_registry.h"
 
 namespace dfm {
 namespace {
@@ -102,9 +103,13 @@ class Win32Registry final : public Registry {
 
 }  // namespace
 
-std::unique_ptr<Registry> MakeHostRegistry() {
+namespace win32 {
+
+std::unique_ptr<Registry> MakeRegistry() {
   return std::make_unique<Win32Registry>();
 }
+
+}  // namespace win32
 
 std::string HostFolderFromRegistry(const std::string& folder) {
   return folder;

@@ -1,0 +1,11 @@
+#include "common/host_registry.h"
+
+#include "platform/win32/win32_registry.h"
+
+namespace dfm::cli {
+
+std::unique_ptr<Registry> HostRegistry() {
+  return win32::MakeRegistry();
+}
+
+}  // namespace dfm::cli

@@ -1,0 +1,117 @@
+#include "ui/fltk/fltk_credits_window.h"
+
+#include <cmath>
+
+#include "ui/fltk/fltk_host.h"
+
+// FLTK last: through Xlib it defines macros (Status, None, ...) that clash with the core.
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
+#undef Status
+
+namespace dfm {
+namespace {
+
+constexpr int kClientWidth = 7215, kClientHeight = 4380;  // twips
+constexpr Fl_Font kCreditsFont = FL_FREE_FONT;
+
+Fl_Color ColourOf(const Rgb& c) {
+  return fl_rgb_color(static_cast<uchar>(c.red), static_cast<uchar>(c.green),
+                      static_cast<uchar>(c.blue));
+}
+
+class CreditsFrame final : public Fl_Window {
+ public:
+  CreditsFrame()
+      : Fl_Window(TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight), "Credits:") {
+    end();
+    size_range(w(), h(), w(), h());
+    set_non_modal();  // stays above the main window, no task-bar entry of its own
+    position((Fl::w() - w()) / 2, (Fl::h() - h()) / 2);
+    callback([](Fl_Widget* w, void*) {
+      static_cast<CreditsFrame*>(w)->closed = true;
+      w->hide();
+    });
+  }
+  ~CreditsFrame() override {
+    if (image) fl_delete_offscreen(image);
+  }
+  void draw() override {
+    fl_rectf(0, 0, w(), h(), color());
+    if (image) fl_copy_offscreen(0, copied_y, image_w, image_h, image, 0, 0);
+  }
+
+  Fl_Offscreen image = 0;
+  int image_w = 0, image_h = 0;
+  int copied_y = 0;
+  Fl_Color back = FL_BLUE;
+  int font_px = 19;
+  bool closed = false;
+};
+
+class FltkCreditsCanvas final : public CreditsCanvas {
+ public:
+  void SetFont(const std::string& face, int points) override {
+    static std::string name;  // FLTK keeps the pointer for as long as the font is used
+    name = "B" + face;        // bold
+    Fl::set_font(kCreditsFont, name.c_str());
+    win_->font_px = static_cast<int>(std::lround(points * 96.0 / 72.0));
+  }
+  void SetBackground(const Rgb& colour) override {
+    win_->back = ColourOf(colour);
+    win_->color(win_->back);
+    win_->redraw();
+  }
+  int TextWidth(const std::string& text) override {
+    fl_font(kCreditsFont, win_->font_px);
+    return static_cast<int>(std::lround(fl_width(text.c_str())));
+  }
+  int TextHeight(const std::string&) override {
+    fl_font(kCreditsFont, win_->font_px);
+    return fl_height();
+  }
+  int ClientWidth() const override { return win_->w(); }
+  int ClientHeight() const override { return win_->h(); }
+  void ResizeImage(int width, int height) override {
+    if (win_->image) fl_delete_offscreen(win_->image);
+    win_->image = fl_create_offscreen(width, height);
+    win_->image_w = width;
+    win_->image_h = height;
+    fl_begin_offscreen(win_->image);
+    fl_rectf(0, 0, width, height, win_->back);
+    fl_end_offscreen();
+  }
+  void DrawText(const std::string& text, int x, int y, const Rgb& colour) override {
+    fl_begin_offscreen(win_->image);
+    fl_font(kCreditsFont, win_->font_px);
+    fl_color(ColourOf(colour));
+    fl_draw(text.c_str(), static_cast<int>(text.size()), x, y + fl_height() - fl_descent());
+    fl_end_offscreen();
+  }
+  void CopyImageToWindow(int, int y) override {
+    if (!win_->shown() || !win_->image) return;
+    win_->copied_y = y;
+    win_->make_current();
+    fl_copy_offscreen(0, y, win_->image_w, win_->image_h, win_->image, 0, 0);
+  }
+  void Show() override { win_->show(); }
+  void BringToFront() override { win_->show(); }
+  void Close() override {
+    win_->closed = true;
+    win_->hide();
+  }
+  bool IsClosed() const override { return win_->closed || !win_->shown(); }
+
+ private:
+  std::unique_ptr<CreditsFrame> win_ = std::make_unique<CreditsFrame>();
+};
+
+}  // namespace
+
+std::unique_ptr<CreditsCanvas> MakeFltkCreditsWindow() {
+  return std::make_unique<FltkCreditsCanvas>();
+}
+
+}  // namespace dfm
