@@ -7,8 +7,8 @@
 #include "platform/event_pump.h"
 #include "platform/host.h"
 #include "platform/platform.h"
+#include "script/path_tokens.h"
 #include "shell/main_window.h"
-#include "shell/path_tokens.h"
 
 namespace dfm::cli {
 namespace {

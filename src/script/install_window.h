@@ -1,10 +1,9 @@
-// What the script run needs from the main window: its log, its path tokens, its status
-// list and progress bar, the quit request, and the way back after an abort. The main
-// window's presenter implements it; tests may fake it.
+// What the script run needs from the main window: its log, its status list and progress
+// bar, the quit request, and the way back after an abort. The main window's presenter
+// implements it; tests may fake it.
 #pragma once
 
 #include <string>
-#include <string_view>
 
 namespace dfm {
 
@@ -16,8 +15,6 @@ class InstallWindow {
   // status list and lets the window repaint. Never fails: a log that cannot be written
   // is the window's to report.
   virtual void AddLogEntry(const std::string& message, bool first_entry) = 0;
-  // A command's target word with its path token replaced (may ask for a game folder).
-  virtual std::string ResolvePathTokens(std::string_view text) = 0;
   virtual void ClearStatusList() = 0;
   // The status list's width in twips: the progress bar's full width.
   virtual int StatusListWidth() const = 0;

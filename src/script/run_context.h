@@ -12,6 +12,7 @@
 #include "pff/pff_install.h"
 #include "platform/platform.h"
 #include "script/install_window.h"
+#include "script/path_tokens.h"
 
 namespace dfm {
 
@@ -23,6 +24,7 @@ enum class CommandOutcome { kContinue, kAbort };
 struct RunEnvironment {
   Platform& platform;
   InstallWindow& window;
+  const PathTokens& tokens;    // resolves the targets' path tokens
   PffArchiveTable& archives;   // open for the program's lifetime
   std::string program_folder;  // ends with a separator; sources are looked up here
   std::string credits_file;    // empty when the mod has no credits
@@ -77,7 +79,7 @@ class RunContext {
   // The program folder + `name`.
   std::string SourcePath(const std::string& name) const { return env_.program_folder + name; }
   // Word 3 with its path token replaced; each call resolves anew.
-  std::string ResolveTarget() const { return env_.window.ResolvePathTokens(Word(3)); }
+  std::string ResolveTarget() const { return env_.tokens.Resolve(Word(3)); }
 
  private:
   const RunEnvironment& env_;

@@ -36,8 +36,4 @@ GameFolders FindGameFolders(Registry& registry, FileSystem& fs, Environment& env
   return folders;
 }
 
-std::string BrowseForFolder(Dialogs& dialogs, const std::string& title) {
-  return dialogs.BrowseForFolder(title).value_or(kNothing);
-}
-
 }  // namespace dfm

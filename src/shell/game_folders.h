@@ -1,40 +1,18 @@
 // The three games' folders: read from the registry, searched for, or "Nothing" while unknown.
 #pragma once
 
-#include <array>
-#include <cassert>
 #include <functional>
 #include <string>
 
 #include "detect/game_search.h"
-#include "platform/dialogs.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
+#include "script/path_tokens.h"
 
 namespace dfm {
 
-// The word that marks an unknown folder.
-inline constexpr char kNothing[] = "Nothing";
-
-// Folder texts indexed by game version 1 (Delta Force), 2 (Delta Force 2) and
-// 3 (Land Warrior). A known folder is kept exactly as obtained.
-class GameFolders {
- public:
-  GameFolders() { folders_.fill(kNothing); }
-  std::string& operator[](int version) {
-    assert(version >= 1 && version <= 3);
-    return folders_[static_cast<std::size_t>(version - 1)];
-  }
-  const std::string& operator[](int version) const {
-    assert(version >= 1 && version <= 3);
-    return folders_[static_cast<std::size_t>(version - 1)];
-  }
-  friend bool operator==(const GameFolders&, const GameFolders&) = default;
-
- private:
-  std::array<std::string, 3> folders_;
-};
+// GameFolders and kNothing come with the path tokens (script/path_tokens.h).
 
 // Turns a folder as the registry names it into one this host can use.
 using FolderMapper = std::function<std::string(const std::string&)>;
@@ -51,9 +29,5 @@ GameFolders FindGameFolders(Registry& registry, const FolderMapper& map = {});
 // what was passed over.
 GameFolders FindGameFolders(Registry& registry, FileSystem& fs, Environment& env,
                             GameSearchOutcomes* report = nullptr);
-
-// Asks for a folder with `title` above the tree: the chosen folder as the host gives
-// it, or "Nothing" when the user cancels.
-std::string BrowseForFolder(Dialogs& dialogs, const std::string& title);
 
 }  // namespace dfm

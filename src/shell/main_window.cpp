@@ -1,12 +1,10 @@
 #include "shell/main_window.h"
 
-#include <algorithm>
-
 #include "base/path_utils.h"
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
+#include "script/path_tokens.h"
 #include "shell/install_log.h"
-#include "shell/path_tokens.h"
 
 namespace dfm {
 
@@ -154,6 +152,7 @@ bool MainWindow::BeginRestorePoint() {
 RunOutcome MainWindow::RunInstallScript() {
   log_failure_reported_ = false;
   ++runs_;
+  const PathTokens tokens(state_.game_folders, style_, platform_.dialogs);
   if (point_) {
     Platform journaled{point_->fs(),    platform_.dialogs, platform_.pump,
                        platform_.clock, platform_.process, platform_.registry};
@@ -165,9 +164,13 @@ RunOutcome MainWindow::RunInstallScript() {
       point_->NoteEntry(archive, PffNameText(entry.name), kHow[static_cast<int>(placement.kind)],
                         placement.replaced_size, entry.data_size);
     });
-    RunEnvironment env{journaled,           *this,
-                       archives_,           state_.program_folder,
-                       state_.credits.file, state_.control_line_count};
+    RunEnvironment env{journaled,
+                       *this,
+                       tokens,
+                       archives_,
+                       state_.program_folder,
+                       state_.credits.file,
+                       state_.control_line_count};
     last_run_ = dfm::RunInstallScript(env);
     archives_.UseFileSystem(platform_.fs);
     archives_.set_add_observer({});
@@ -182,9 +185,13 @@ RunOutcome MainWindow::RunInstallScript() {
     point_.reset();
     return last_run_.outcome;
   }
-  RunEnvironment env{platform_,           *this,
-                     archives_,           state_.program_folder,
-                     state_.credits.file, state_.control_line_count};
+  RunEnvironment env{platform_,
+                     *this,
+                     tokens,
+                     archives_,
+                     state_.program_folder,
+                     state_.credits.file,
+                     state_.control_line_count};
   last_run_ = dfm::RunInstallScript(env);
   return last_run_.outcome;
 }
@@ -209,12 +216,6 @@ void MainWindow::AddLogEntry(const std::string& message, bool first_entry) {
     platform_.dialogs.MessageBox("Error in AddLogEntry\r\n" + written.failure().description);
   }
   platform_.pump.ProcessPendingEvents();
-}
-
-std::string MainWindow::ResolvePathTokens(std::string_view text) {
-  std::string resolved = dfm::ResolvePathTokens(text, state_.game_folders, platform_.dialogs);
-  if (style_ == PathStyle::kPosix) std::replace(resolved.begin(), resolved.end(), '\\', '/');
-  return resolved;
 }
 
 void MainWindow::ClearStatusList() {

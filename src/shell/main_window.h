@@ -6,7 +6,6 @@
 #include <map>
 #include <set>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include <memory>
@@ -123,7 +122,6 @@ class MainWindow final : public InstallWindow {
   // InstallWindow. A log entry always reaches the status list; when InstallLog.txt
   // cannot be written, the first failure of a run is shown in a message box.
   void AddLogEntry(const std::string& message, bool first_entry) override;
-  std::string ResolvePathTokens(std::string_view text) override;
   void ClearStatusList() override;
   int StatusListWidth() const override { return state_.controls.status_list_width; }
   void SetProgressWidth(int twips) override;

@@ -8,9 +8,9 @@
 #include "platform/event_pump.h"
 #include "platform/file_exists.h"
 #include "script/control_file.h"
+#include "script/path_tokens.h"
 #include "script/script_run.h"
 #include "shell/main_window.h"
-#include "shell/path_tokens.h"
 #include "shell/payload.h"
 #include "shell/picture_file.h"
 

@@ -1,4 +1,4 @@
-#include "shell/path_tokens.h"
+#include "script/path_tokens.h"
 
 #include <gtest/gtest.h>
 

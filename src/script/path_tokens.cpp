@@ -1,4 +1,6 @@
-#include "shell/path_tokens.h"
+#include "script/path_tokens.h"
+
+#include <algorithm>
 
 namespace dfm {
 
@@ -8,6 +10,10 @@ std::string PathToken(int version) {
 
 std::string SelectFolderPrompt(int version) {
   return "Please Select Your Delta Force " + std::to_string(version) + " Folder!";
+}
+
+std::string BrowseForFolder(Dialogs& dialogs, const std::string& title) {
+  return dialogs.BrowseForFolder(title).value_or(kNothing);
 }
 
 std::string ResolvePathTokens(std::string_view text, GameFolders& folders, Dialogs& dialogs) {
@@ -22,6 +28,12 @@ std::string ResolvePathTokens(std::string_view text, GameFolders& folders, Dialo
     return out;
   }
   return std::string(text);
+}
+
+std::string PathTokens::Resolve(std::string_view text) const {
+  std::string resolved = ResolvePathTokens(text, folders_, dialogs_);
+  if (style_ == PathStyle::kPosix) std::replace(resolved.begin(), resolved.end(), '\\', '/');
+  return resolved;
 }
 
 }  // namespace dfm
