@@ -83,7 +83,11 @@ Result<UndoReport> RestoreStore::Salvage(const std::string& id) {
   for (bool more = true; more;) {
     more = false;
     for (const auto& [a, b] : moves) {
-      if (keep.count(a) != keep.count(b)) more = keep.insert(a).second | keep.insert(b).second;
+      if (keep.count(a) != keep.count(b)) {
+        keep.insert(a);
+        keep.insert(b);
+        more = true;
+      }
     }
   }
   if (auto missing = MissingStashes(fs_, records, {}, keep); !missing.empty()) {
