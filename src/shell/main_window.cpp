@@ -153,6 +153,16 @@ RunOutcome MainWindow::RunInstallScript() {
   log_failure_reported_ = false;
   ++runs_;
   const PathTokens tokens(state_.game_folders, style_, platform_.dialogs);
+  auto run = [&](Platform& platform) {
+    RunEnvironment env{platform,
+                       *this,
+                       tokens,
+                       archives_,
+                       state_.program_folder,
+                       state_.credits.file,
+                       state_.control_line_count};
+    last_run_ = dfm::RunInstallScript(env);
+  };
   if (point_) {
     Platform journaled{point_->fs(),    platform_.dialogs, platform_.pump,
                        platform_.clock, platform_.process, platform_.registry};
@@ -164,14 +174,7 @@ RunOutcome MainWindow::RunInstallScript() {
       point_->NoteEntry(archive, PffNameText(entry.name), kHow[static_cast<int>(placement.kind)],
                         placement.replaced_size, entry.data_size);
     });
-    RunEnvironment env{journaled,
-                       *this,
-                       tokens,
-                       archives_,
-                       state_.program_folder,
-                       state_.credits.file,
-                       state_.control_line_count};
-    last_run_ = dfm::RunInstallScript(env);
+    run(journaled);
     archives_.UseFileSystem(platform_.fs);
     archives_.set_add_observer({});
     if (Status st = point_->Finish(platform_.clock.Now()); !st) {
@@ -185,14 +188,7 @@ RunOutcome MainWindow::RunInstallScript() {
     point_.reset();
     return last_run_.outcome;
   }
-  RunEnvironment env{platform_,
-                     *this,
-                     tokens,
-                     archives_,
-                     state_.program_folder,
-                     state_.credits.file,
-                     state_.control_line_count};
-  last_run_ = dfm::RunInstallScript(env);
+  run(platform_);
   return last_run_.outcome;
 }
 
