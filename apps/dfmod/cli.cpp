@@ -99,18 +99,21 @@ const Command kCommands[] = {
       "  --game-folder V=DIR   the folder of game V, as dfmod run takes it\n"
       "  --critical ANSWER     the critical-file question's answer: continue (default) or abort\n"
       "  --password PW         the password of encrypted entries\n"
-      "  --restore-dir DIR     the restore points whose installs overlap are named (default:\n"
-      "                        as dfmod run)\n"
+      "  --restore-dir DIR     the restore points whose installs it covers are named\n"
+      "                        (default: as dfmod run)\n"
       "  --json                one line of JSON instead of the list\n",
       "0 no errors; 1 the run would count errors; 2 bad usage or unusable installer",
       "dfmod plan DryCreekSetup --game-folder \"3=/games/Land Warrior\""}},
     {Restore,
      {"restore", "lists the restore points of earlier installs, or undoes an install",
-      "dfmod restore --list [GAME-FOLDER] [--restore-dir DIR]\n"
+      "dfmod restore --list [GAME-FOLDER] [--json] [--restore-dir DIR]\n"
       "dfmod restore [ID] [--force] [--restore-dir DIR]\n"
+      "dfmod restore --cascade ID [--force] [--restore-dir DIR]\n"
       "dfmod restore --salvage ID [--restore-dir DIR]",
-      "  --list                the installs, newest first\n"
+      "  --list                the installs, newest first, and the later ones over each\n"
+      "  --json                with --list: one line of JSON instead of the list\n"
       "  --force               also put back files changed since the install\n"
+      "  --cascade             first every later install over ID, newest first\n"
       "  --salvage             from a damaged journal, only the files it wholly describes\n"
       "  --restore-dir DIR     the folder of restore points (default: DFMOD_RESTORE_DIR, else\n"
       "                        $XDG_DATA_HOME/dfmod/restore)\n",

@@ -8,6 +8,10 @@
 
 #include "common/program.h"
 
+namespace dfm {
+struct Cover;
+}
+
 namespace dfm::cli {
 
 // Prints "dfmod: <command>: <message>; see 'dfmod <command> --help'" and returns kExitUsage.
@@ -31,6 +35,9 @@ std::string InputFileProblem(const std::string& path);
 // A JSON string literal of 8-bit text: valid UTF-8 is kept, every other byte is
 // written as \u00XX of its Latin-1 value.
 std::string JsonString(std::string_view bytes);
+
+// {"id":...,"mod":...,"files":N,"entries":N}: a later install over some items.
+std::string CoverJson(const Cover& cover);
 
 // args excludes the subcommand's own name (and, for pff and image, the operation's).
 int Lint(const Args& args, Io& io);

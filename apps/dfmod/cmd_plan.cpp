@@ -1,16 +1,16 @@
 // dfmod plan INSTALLER [--game-folder V=DIR]... [--critical continue|abort]
 // [--password PW] [--restore-dir DIR] [--json]: the install run rehearsed in a temporary
 // folder, every change kept in memory; prints what the run would change, the errors it
-// would count, and where it would change again what an earlier install changed.
+// would count, and which installed mods' files and entries it would cover.
 #include <filesystem>
 #include <ostream>
 #include <random>
+#include <set>
 #include <sstream>
 
-#include "base/ascii.h"
 #include "base/path_utils.h"
-#include "dfmod/cli.h"
 #include "common/headless_run.h"
+#include "dfmod/cli.h"
 #include "platform/host.h"
 #include "restore/overlay_file_system.h"
 #include "restore/restore_points.h"
@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 struct PlanResult {
   RestorePointInfo changes;
   std::int32_t errors = 0;
+  std::vector<Cover> covers;
   std::vector<std::string> conflicts;
 };
 
@@ -53,24 +54,22 @@ std::string Relocated(std::string text, const std::string& scratch, const std::s
   return text;
 }
 
-void FindConflicts(PlanResult& plan, const std::string& store_folder) {
+// The live installs whose items the planned ones cover, and each file and entry of the
+// plan that one of them changed before.
+void FindCovers(PlanResult& plan, const std::set<ItemKey>& items, const std::string& store_folder) {
   auto host = MakeHostFileSystem();
   auto points = RestoreStore(*host, store_folder).List();
   if (!points) return;
-  for (const RestorePointInfo& p : *points) {
-    if (p.state != RestorePointInfo::State::kComplete &&
-        p.state != RestorePointInfo::State::kInterrupted)
-      continue;
-    const std::string by = " was changed by install " + p.id + " (" + p.mod + ")";
+  plan.covers = Covering(*points, items);
+  for (const Cover& c : plan.covers) {
+    const std::set<ItemKey> hit(c.items.begin(), c.items.end());
+    const std::string by = " was changed by install " + c.id + " (" + c.mod + ")";
     for (const TouchedFile& f : plan.changes.files) {
-      if (p.keys.count(FoldedPath(f.path))) plan.conflicts.push_back(f.path + by);
+      if (hit.count(FileItem(f.path))) plan.conflicts.push_back(f.path + by);
     }
     for (const auto& e : plan.changes.entries) {
-      for (const auto& earlier : p.entries) {
-        if (FoldedPath(earlier.archive) == FoldedPath(e.archive) &&
-            UpperAscii(earlier.name) == UpperAscii(e.name))
-          plan.conflicts.push_back(e.archive + ": " + e.name + by);
-      }
+      if (hit.count(EntryItem(e.archive, e.name)))
+        plan.conflicts.push_back(e.archive + ": " + e.name + by);
     }
   }
 }
@@ -81,6 +80,8 @@ void PrintText(const PlanResult& plan, std::ostream& out) {
     out << "File: " << f.path << ", " << f.how << "\n";
   for (const auto& e : plan.changes.entries) out << "Entry: " << e.text << "\n";
   out << "Errors: " << plan.errors << "\n";
+  for (const Cover& c : plan.covers)
+    out << "Covers: " << c.id << " (" << c.mod << "): " << CountText(c.items) << "\n";
   for (const auto& c : plan.conflicts) out << "Conflict: " << c << "\n";
 }
 
@@ -98,7 +99,13 @@ void PrintJson(const PlanResult& plan, std::ostream& out) {
         << ",\"change\":" << JsonString(e.text) << "}";
     sep = ",";
   }
-  out << "],\"errors\":" << plan.errors << ",\"conflicts\":[";
+  out << "],\"errors\":" << plan.errors << ",\"covers\":[";
+  sep = "";
+  for (const Cover& c : plan.covers) {
+    out << sep << CoverJson(c);
+    sep = ",";
+  }
+  out << "],\"conflicts\":[";
   sep = "";
   for (const auto& c : plan.conflicts) {
     out << sep << JsonString(c);
@@ -156,7 +163,13 @@ int Plan(const Args& args, Io& io) {
     f.path = Relocated(f.path, scratch_folder, real_folder);
     f.how = Relocated(f.how, scratch_folder, real_folder);
   }
-  FindConflicts(plan, store);
+  // Items in the installer's folder are named in the scratch copy's.
+  std::set<ItemKey> items;
+  for (ItemKey item : plan.changes.items) {
+    item.path = Relocated(item.path, FoldedPath(scratch_folder), FoldedPath(real_folder));
+    items.insert(std::move(item));
+  }
+  FindCovers(plan, items, store);
   json ? PrintJson(plan, io.out) : PrintText(plan, io.out);
   return plan.errors == 0 ? kExitOk : kExitFindings;
 }

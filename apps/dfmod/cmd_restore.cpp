@@ -1,7 +1,10 @@
-// dfmod restore --list [GAME-FOLDER] | dfmod restore [ID] [--force] | dfmod restore
-// --salvage ID, each with [--restore-dir DIR]: lists the restore points, undoes an
-// install, or puts back what a damaged journal still wholly describes.
+// dfmod restore --list [GAME-FOLDER] [--json] | dfmod restore [ID] [--force] | dfmod
+// restore --cascade ID [--force] | dfmod restore --salvage ID, each with [--restore-dir
+// DIR]: lists the restore points and the later installs over each, undoes an install (with
+// --cascade, every later one over it first), or puts back what a damaged journal still
+// wholly describes.
 #include <ostream>
+#include <utility>
 
 #include "base/path_utils.h"
 #include "dfmod/cli.h"
@@ -9,6 +12,15 @@
 #include "restore/restore_points.h"
 
 namespace dfm::cli {
+
+std::string CoverJson(const Cover& c) {
+  std::size_t entries = 0;
+  for (const ItemKey& k : c.items) entries += k.is_entry();
+  return "{\"id\":" + JsonString(c.id) + ",\"mod\":" + JsonString(c.mod) +
+         ",\"files\":" + std::to_string(c.items.size() - entries) +
+         ",\"entries\":" + std::to_string(entries) + "}";
+}
+
 namespace {
 
 bool Touches(const RestorePointInfo& p, const std::string& folder) {
@@ -38,19 +50,67 @@ void PrintReport(const UndoReport& r, Io& io) {
   for (const auto& failure : r.failures) io.err << "dfmod: restore: " << failure << "\n";
 }
 
-int List(RestoreStore& store, const std::string& folder, Io& io) {
+void PrintJson(const RestorePointInfo& p, const std::vector<Cover>& covers, std::ostream& out) {
+  out << "{\"id\":" << JsonString(p.id) << ",\"sequence\":" << p.sequence;
+  if (!p.damage.empty()) {
+    out << ",\"damage\":" << JsonString(p.damage) << "}";
+    return;
+  }
+  out << ",\"state\":" << JsonString(StateName(p.state)) << ",\"left\":" << p.left
+      << ",\"mod\":" << JsonString(p.mod) << ",\"started\":" << JsonString(p.started)
+      << ",\"files\":" << p.files.size() << ",\"entries\":" << p.entries.size()
+      << ",\"covered_by\":[";
+  const char* sep = "";
+  for (const Cover& c : covers) out << std::exchange(sep, ",") << CoverJson(c);
+  out << "]}";
+}
+
+int List(RestoreStore& store, const std::string& folder, bool json, Io& io) {
   auto points = store.List();
   if (!points) return UsageError(io, "restore", points.failure().description);
+  const char* sep = "";
+  if (json) io.out << "{\"restore_points\":[";
   for (const RestorePointInfo& p : *points) {
     if (!folder.empty() && !Touches(p, folder)) continue;
-    if (!p.damage.empty()) {
+    const std::vector<Cover> covers = IsLive(p) ? CoveredBy(*points, p.id) : std::vector<Cover>{};
+    if (json) {
+      io.out << std::exchange(sep, ",");
+      PrintJson(p, covers, io.out);
+    } else if (!p.damage.empty()) {
       io.out << p.id << "  " << p.damage << "\n";
-      continue;
+    } else {
+      io.out << p.id << "  " << StateName(p.state);
+      if (p.left > 0) io.out << ", partly undone: " << p.left << " files left";
+      io.out << "  " << p.mod << "  " << p.started << "  " << p.files.size() << " files, "
+             << p.entries.size() << " archive entries\n";
+      for (const Cover& c : covers)
+        io.out << "    covered by " << c.id << " (" << CountText(c.items) << ")\n";
     }
-    io.out << p.id << "  " << StateName(p.state);
-    if (p.left > 0) io.out << ", partly undone: " << p.left << " files left";
-    io.out << "  " << p.mod << "  " << p.started << "  " << p.files.size() << " files, "
-           << p.entries.size() << " archive entries\n";
+  }
+  if (json) io.out << "]}\n";
+  return kExitOk;
+}
+
+// Undoes every later live install over `id`, newest first, then `id`, stopping at the
+// first that is refused or not wholly undone.
+int Cascade(RestoreStore& store, const std::string& id, bool force, const LocalDateTime& now,
+            Io& io) {
+  auto points = store.List();
+  if (!points) return UsageError(io, "restore", points.failure().description);
+  std::vector<std::string> order{id};
+  for (const Cover& c : CoveredBy(*points, id)) order.insert(order.begin(), c.id);
+  std::string undone;
+  for (const std::string& next : order) {
+    auto report = store.Undo(next, force, now);
+    if (report) PrintReport(*report, io);
+    if (!report || !report->complete()) {
+      if (!report) io.err << "dfmod: restore: " << report.failure().description << "\n";
+      io.err << "dfmod: restore: --cascade stopped at " << next << "; "
+             << (undone.empty() ? "nothing undone" : "undone: " + undone) << "\n";
+      const bool refused = !report && report.failure().code == err::kInvalidProcedureCall;
+      return refused ? kExitUsage : kExitFindings;
+    }
+    undone += (undone.empty() ? "" : ", ") + next;
   }
   return kExitOk;
 }
@@ -58,7 +118,7 @@ int List(RestoreStore& store, const std::string& folder, Io& io) {
 }  // namespace
 
 int Restore(const Args& args, Io& io) {
-  bool list = false, force = false, salvage = false;
+  bool list = false, force = false, salvage = false, cascade = false, json = false;
   std::string dir;
   std::vector<std::string> operands;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -68,6 +128,10 @@ int Restore(const Args& args, Io& io) {
       force = true;
     } else if (args[i] == "--salvage") {
       salvage = true;
+    } else if (args[i] == "--cascade") {
+      cascade = true;
+    } else if (args[i] == "--json") {
+      json = true;
     } else if (args[i] == "--restore-dir" && i + 1 < args.size()) {
       dir = args[++i];
     } else if (args[i].size() > 1 && args[i][0] == '-') {
@@ -82,7 +146,10 @@ int Restore(const Args& args, Io& io) {
   auto clock = MakeHostClock();
   RestoreStore store(*fs, dir);
   const std::string operand = operands.empty() ? "" : operands[0];
-  if (list) return List(store, operand, io);
+  if (list) return List(store, operand, json, io);
+  if (json) return UsageError(io, "restore", "--json goes with --list");
+  if (cascade && operand.empty())
+    return UsageError(io, "restore", "--cascade needs a restore point");
   auto lock = store.Lock();
   if (!lock && lock.failure().code == err::kFileAlreadyOpen) {
     io.err << "dfmod: restore: another install or undo is under way with the restore points in "
@@ -118,6 +185,7 @@ int Restore(const Args& args, Io& io) {
     }
   }
   if (asked) return rolled_back ? kExitOk : kExitFindings;
+  if (cascade) return Cascade(store, operand, force, clock->Now(), io);
   auto report = store.Undo(operand, force, clock->Now());
   if (!report) {
     io.err << "dfmod: restore: " << report.failure().description << "\n";

@@ -2,7 +2,8 @@
 # The demo mod end to end with restore points: dfmod plan changes nothing and lists
 # exactly the files and archive entries that dfmod run then changes (its manifest); a run
 # or dfmod pff add while another process holds the restore points stops; dfmod restore
-# lists the install and puts the game folder back: names (letter case), bytes and times.
+# lists the installs, the second over the first, and --cascade puts the game folder back:
+# names (letter case), bytes and times.
 set -euo pipefail
 dfmod=$1
 src=$2
@@ -50,16 +51,33 @@ diff <(grep -E '^(File|Entry): ' "$points"/*/manifest.txt) <(grep -E '^(File|Ent
 grep -qx "Installer SHA-256: $(sha256sum <"$work/download/Setup" | cut -c1-64)" "$points"/*/manifest.txt \
   || fail "installer SHA-256: $(grep SHA "$points"/*/manifest.txt)"
 "$dfmod" plan "$work/download/Setup" --game-folder "3=$work/game" --restore-dir "$points" --json \
-  | grep -q '"conflicts":\[".*was changed by install ' || fail "no conflicts with the install"
+  | grep -q '"covers":\[{"id":"[0-9-]*","mod":"Operation Dry Creek","files":2,"entries":7}\],"conflicts":\[".*was changed by install ' \
+  || fail "no conflicts with the install"
 
 "$dfmod" restore --list "$work/game" --restore-dir "$points" | grep -q \
   '^[0-9-]*  complete  Operation Dry Creek  .*  3 files, 7 archive entries$' || fail "list"
 [ -z "$("$dfmod" restore --list "$work/download/elsewhere" --restore-dir "$points")" ] \
   || fail "list of another folder"
+# The same mod again covers the first install; --cascade undoes it first, stopping where a
+# file changed since (left alone without --force).
+first=$("$dfmod" restore --list --restore-dir "$points" | cut -d' ' -f1)
+"$dfmod" run "$work/download/Setup" --game-folder "3=$work/game" --restore-dir "$points" \
+  >/dev/null 2>&1 || fail "second run exit $?"
+"$dfmod" restore --list --restore-dir "$points" | grep -qx '    covered by [0-9-]* (2 files, 7 entries)' \
+  || fail "covered by: $("$dfmod" restore --list --restore-dir "$points")"
+"$dfmod" restore --list --json --restore-dir "$points" | grep -q "{\"id\":\"$first\",\"sequence\":1,.*\
+\"covered_by\":\[{\"id\":\"[0-9-]*\",\"mod\":\"Operation Dry Creek\",\"files\":2,\"entries\":7}\]}\]}$" \
+  || fail "list --json: $("$dfmod" restore --list --json --restore-dir "$points")"
+echo edited >>"$work/game/DryCreek ReadMe.txt"
+rc=0
+"$dfmod" restore --cascade "$first" --restore-dir "$points" >/dev/null 2>"$work/stopped.txt" || rc=$?
+[ "$rc" = 1 ] && grep -qx "dfmod: restore: --cascade stopped at [0-9-]*; nothing undone" "$work/stopped.txt" \
+  || fail "cascade over a changed file: exit $rc, $(cat "$work/stopped.txt")"
 ls "$work/download" >"$work/own.txt"  # what the installer extracted stays out of the undo
-"$dfmod" restore --restore-dir "$points" >"$work/restore.txt" || fail "restore exit $?"
+"$dfmod" restore --cascade "$first" --force --restore-dir "$points" >"$work/restore.txt" \
+  || fail "restore exit $?"
 diff "$work/own.txt" <(ls "$work/download") || fail "restore changed the installer's folder"
-grep -q '^Undid .* (Operation Dry Creek): 6 files put back$' "$work/restore.txt" \
+[ "$(grep -c '^Undid .* (Operation Dry Creek): 6 files put back$' "$work/restore.txt")" = 2 ] \
   || fail "restore: $(cat "$work/restore.txt")"
 diff "$work/before.txt" <(snapshot) || fail "restore left changes"
 "$dfmod" restore --list --restore-dir "$points" | grep -q '  undone  ' || fail "not undone"
