@@ -49,6 +49,20 @@ window() {
   done
   fail "timed out waiting for the window '$1'"
 }
+# The id of the first visible window whose title contains $1 (within 30 s).
+titled() {
+  local id
+  id=$(timeout 30 xdotool search --sync --onlyvisible --name "$1" | head -n 1) || true
+  [ -n "$id" ] || fail "no window titled like '$1'"
+  echo "$id"
+}
+# Types the keys $2... into window $1, once it has the input focus.
+keys() {
+  local id=$1
+  shift
+  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
+  xdotool key --clearmodifiers --delay 150 "$@"
+}
 gone() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 grab() { import -window root "ppm:$1"; }
 # A screenshot once the screen has stopped changing (at most 4 s).
@@ -131,7 +145,32 @@ installer=$!
 pids+=($installer)
 main=$(window "Operation Dry Creek - Mod Installer")
 shot 1-ready
-click "$main" 436 100  # Install
+# Escape in the main window neither asks nor ends anything.
+keys "$main" Escape
+sleep 1
+running "$installer" && gone "DF Mod Installer" || fail "Escape in the main window did something"
+
+# About: the credits scroll. The click leaves the focus on About, and it comes back there
+# when the credits close.
+click "$main" 458 22
+credits=$(window "Credits:")
+grab "$OUT/c1.ppm"
+wait_for 30 "the credits to move" sh -c "sleep 0.5; import -window root ppm:'$OUT/c2.ppm'; ! cmp -s '$OUT/c1.ppm' '$OUT/c2.ppm'"
+import -window root "$OUT/shots/3-credits.png"
+close_window "$credits"
+wait_for 30 "the credits to close" gone "Credits:"
+
+# Tab walks Change, the status list, Install, About; Enter presses the focused button:
+# Change opens the folder browser (Escape cancels it, the focus stays), Install installs.
+keys "$main" Tab Return
+chooser=$(titled "Delta Force 3 Folder")
+for _ in $(seq 10); do  # a key that comes before the browser takes input is lost
+  keys "$chooser" Escape
+  sleep 1
+  xdotool search --onlyvisible --name 'Delta Force 3 Folder' >/dev/null || break
+done
+wait_for 10 "the folder browser to close" sh -c "! xdotool search --onlyvisible --name 'Delta Force 3 Folder'"
+keys "$main" Tab Tab Return
 box=$(window "DF Mod Installer")
 shot 2-installed
 answer "$box" 0 1
@@ -144,15 +183,6 @@ cmp -s "$OUT/pff-win.txt" "$OUT/pff-ref.txt" || fail "Dflw.pff's directories dif
 "$DFMOD" pff extract "$GAMES/game-ref/Dflw.pff" -o "$OUT/x-ref" >/dev/null
 diff -r "$OUT/x-win" "$OUT/x-ref" >/dev/null || fail "Dflw.pff's entries differ"
 diff -r -x Dflw.pff "$GAMES/game" "$GAMES/game-ref" >/dev/null || fail "the game folders differ"
-
-# About: the credits scroll.
-click "$main" 458 22
-credits=$(window "Credits:")
-grab "$OUT/c1.ppm"
-wait_for 30 "the credits to move" sh -c "sleep 0.5; import -window root ppm:'$OUT/c2.ppm'; ! cmp -s '$OUT/c1.ppm' '$OUT/c2.ppm'"
-import -window root "$OUT/shots/3-credits.png"
-close_window "$credits"
-wait_for 30 "the credits to close" gone "Credits:"
 click "$main" 444 66  # Finished
 wait_for 30 "the installer to end after Finished" sh -c "! kill -0 $installer"
 wait "$installer" || fail "the installer ended with $? after Finished"

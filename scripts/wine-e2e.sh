@@ -41,6 +41,14 @@ window() {  # the id of the visible window titled exactly $1, within 120 s
   done
   fail "no window '$1'"
 }
+# Types the keys $2... into window $1, once it has the input focus.
+keys() {
+  local id=$1
+  shift
+  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
+  sleep 0.5
+  xdotool key --clearmodifiers --delay 200 "$@"
+}
 shot() { sleep 1; import -window root "$OUT/shots/$1.png"; }
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 # Answers message box $1 with Return until it has gone (a key that comes before the box
@@ -83,18 +91,20 @@ installer=$!
 pids+=($installer)
 main=$(window "Operation Dry Creek - Mod Installer")
 shot 1-ready
-box=""
-for _ in $(seq 10); do  # a click while the window still paints may be lost
-  click "$main" 436 100
-  box=$(timeout 15 xdotool search --sync --onlyvisible --name "^DF Mod Installer\$" | head -n 1) || true
-  [ -n "$box" ] && break
+# Escape in the main window neither asks nor ends anything.
+keys "$main" Escape
+sleep 2
+kill -0 "$installer" && ! xdotool search --onlyvisible --name '^DF Mod Installer$' >/dev/null ||
+  fail "Escape in the main window did something"
+# About (it keeps the focus): the credits scroll until their window is closed. A click while
+# the window still paints may be lost.
+credits=""
+for _ in $(seq 10); do
+  click "$main" 458 22
+  credits=$(timeout 15 xdotool search --sync --onlyvisible --name '^Credits:$' | head -n 1) || true
+  [ -n "$credits" ] && break
 done
-[ -n "$box" ] || fail "Install shows no closing message"
-shot 2-installed
-answer "$box"
-shot 3-finished
-click "$main" 458 22  # About: the credits scroll until their window is closed
-credits=$(window "Credits:")
+[ -n "$credits" ] || fail "About shows no credits"
 shot 4-credits
 # The close button of the title bar, which Wine draws itself for a tool window.
 eval "$(xdotool getwindowgeometry --shell "$credits")"
@@ -104,6 +114,21 @@ for _ in $(seq 10); do
   xdotool search --onlyvisible --name '^Credits:$' >/dev/null || break
 done
 wait_for 10 "the credits to close" sh -c "! xdotool search --onlyvisible --name '^Credits:\$'"
+# Tab walks Change, the status list, Install, About; Enter presses the focused button:
+# Change opens the folder browser (Escape cancels it, the focus stays), Install installs.
+keys "$main" Tab Return
+chooser=$(window "Browse for Folder")
+for _ in $(seq 10); do  # a key that comes before the browser takes input is lost
+  keys "$chooser" Escape
+  sleep 1
+  xdotool search --onlyvisible --name '^Browse for Folder\$' >/dev/null || break
+done
+wait_for 10 "the folder browser to close" sh -c "! xdotool search --onlyvisible --name '^Browse for Folder\$'"
+keys "$main" Tab Tab Return
+box=$(window "DF Mod Installer")
+shot 2-installed
+answer "$box"
+shot 3-finished
 for _ in $(seq 10); do  # Finished
   click "$main" 444 66
   sleep 1
