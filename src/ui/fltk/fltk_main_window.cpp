@@ -1,5 +1,8 @@
 #include "ui/fltk/fltk_main_window.h"
 
+#include <cmath>
+
+#include "shell/folder_label.h"
 
 #include "ui/fltk/fltk_credits_window.h"
 #include "ui/fltk/fltk_host.h"
@@ -112,6 +115,7 @@ FltkMainView::FltkMainView() : w_(std::make_unique<Widgets>()) {
   auto* folder_frame = new Frame(0, 640, 7215, 615, "Installation Folder:");
   w.change = folder_frame->Add<EnterButton<Fl_Button>>(6240, 240, 855, 255);
   w.folder = folder_frame->Add<Fl_Box>(120, 240, 6015, 255);
+  w.folder->align(FL_ALIGN_CENTER | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
   folder_frame->end();
   w.status_frame = new Frame(kStatusFrameHidden, 1260, 7215, 3075, "Status (Log)");
   w.status = w.status_frame->Add<FocusList>(120, 360, 6975, 2595);
@@ -169,7 +173,12 @@ void FltkMainView::ControlsChanged(const MainControls& c) {
   Widgets& w = *w_;
   w.window.copy_label(c.title.c_str());
   w.mod_name->copy_label(c.mod_name.c_str());
-  w.folder->copy_label(c.folder.c_str());
+  fl_font(w.folder->labelfont(), w.folder->labelsize());
+  const std::string folder =
+      ShortenPathMiddle(c.folder, w.folder->w() - 4, [](std::string_view text) {
+        return static_cast<int>(std::ceil(fl_width(text.data(), static_cast<int>(text.size()))));
+      });
+  w.folder->copy_label(folder.c_str());
   Apply(w.about, c.about);
   Apply(w.change, c.change);
   Apply(w.install, c.install);

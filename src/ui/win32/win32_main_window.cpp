@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "shell/folder_label.h"
 #include "ui/win32/win32_main_window.h"
 #include "ui/win32/win32_pictures.h"
 #include "ui/win32/win32_ui.h"
@@ -84,8 +85,7 @@ struct MainWindowView::Impl {
     const Place folder_place{0, 640, 7215, 615};
     change =
         Add("BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kChange, folder_place, {6240, 240, 855, 255});
-    folder = Add("STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_PATHELLIPSIS, kFolder, folder_place,
-                 {120, 240, 6015, 255});
+    folder = Add("STATIC", SS_CENTER | SS_NOPREFIX, kFolder, folder_place, {120, 240, 6015, 255});
     folder_frame = Frame(folder_place, "Installation Folder:");
 
     const Place status_place{frame_left, 1260, 7215, 3075};
@@ -103,6 +103,22 @@ struct MainWindowView::Impl {
                    {120, 240, 6975, 345});
     ::SendMessageA(mod_name, WM_SETFONT, reinterpret_cast<WPARAM>(mod_name_font.get()), FALSE);
     mod_frame = Frame(mod, "");
+  }
+
+  // The folder's path as the label has room for it, in the label's font.
+  std::string FittedFolder(const std::string& path) const {
+    RECT r{};
+    ::GetClientRect(folder, &r);
+    const HDC dc = ::GetDC(folder);
+    const HGDIOBJ old = ::SelectObject(dc, dialog_font.get());
+    std::string shown = ShortenPathMiddle(path, r.right, [dc](std::string_view text) {
+      SIZE size{};
+      ::GetTextExtentPoint32A(dc, text.data(), static_cast<int>(text.size()), &size);
+      return static_cast<int>(size.cx);
+    });
+    ::SelectObject(dc, old);
+    ::ReleaseDC(folder, dc);
+    return shown;
   }
 
   // A transparent label draws its text over what was there: a changed text has the window
@@ -312,7 +328,7 @@ void MainWindowView::ControlsChanged(const MainControls& c) {
   if (w.hwnd == nullptr) return;
   ::SetWindowTextA(w.hwnd, c.title.c_str());
   w.SetLabel(w.mod_name, c.mod_name);
-  w.SetLabel(w.folder, c.folder);
+  w.SetLabel(w.folder, w.FittedFolder(c.folder));
   Apply(w.about, c.about);
   Apply(w.change, c.change);
   Apply(w.install, c.install);
