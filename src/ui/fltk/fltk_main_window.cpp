@@ -197,9 +197,13 @@ void FltkMainView::ControlsChanged(const MainControls& c) {
   w.window.redraw();
 }
 
+// The list follows its newest entry while its last entry is in view; a player who scrolled
+// up to read stays where they are.
 void FltkMainView::StatusAdded(const std::string& entry) {
-  w_->status->add(entry.c_str());
-  w_->status->bottomline(w_->status->size());
+  FocusList& list = *w_->status;
+  const bool following = list.size() == 0 || list.displayed(list.size());
+  list.add(entry.c_str());
+  if (following) list.bottomline(list.size());
 }
 
 void FltkMainView::StatusCleared() {

@@ -361,9 +361,17 @@ void MainWindowView::ControlsChanged(const MainControls& c) {
 void MainWindowView::StatusAdded(const std::string& entry) {
   Impl& w = *impl_;
   if (w.hwnd == nullptr) return;
+  // The list follows its newest entry while its last entry is in view; a player who
+  // scrolled up to read stays where they are.
+  RECT client{};
+  ::GetClientRect(w.status, &client);
+  const LRESULT row = std::max<LRESULT>(1, ::SendMessageA(w.status, LB_GETITEMHEIGHT, 0, 0));
+  const LRESULT count = ::SendMessageA(w.status, LB_GETCOUNT, 0, 0);
+  const LRESULT top = ::SendMessageA(w.status, LB_GETTOPINDEX, 0, 0);
+  const bool following = count <= top + std::max<LRESULT>(1, client.bottom / row);
   const LRESULT at =
       ::SendMessageA(w.status, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
-  if (at >= 0) ::SendMessageA(w.status, LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
+  if (at >= 0 && following) ::SendMessageA(w.status, LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
 }
 
 void MainWindowView::StatusCleared() {
