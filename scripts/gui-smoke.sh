@@ -157,6 +157,21 @@ credits=$(window "Credits:")
 grab "$OUT/c1.ppm"
 wait_for 30 "the credits to move" sh -c "sleep 0.5; import -window root ppm:'$OUT/c2.ppm'; ! cmp -s '$OUT/c1.ppm' '$OUT/c2.ppm'"
 import -window root "$OUT/shots/3-credits.png"
+# The window manager's hints: both windows of fixed size, the main window without the
+# maximise function (Motif: all but resize and maximise), the credits a dialog that is
+# only moved and closed, with border, title and window menu.
+while IFS='|' read -r which want; do
+  xprop -id "${!which}" _NET_WM_WINDOW_TYPE _MOTIF_WM_HINTS WM_NORMAL_HINTS | grep -qF "$want" ||
+    fail "the $which window's hints lack '$want'"
+done <<'EOF'
+main|_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x1, 0x13, 0x1,
+main|program specified minimum size: 481 by 116
+main|program specified maximum size: 481 by 116
+credits|_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_DIALOG
+credits|_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x3, 0x24, 0x1a,
+credits|program specified minimum size: 481 by 292
+credits|program specified maximum size: 481 by 292
+EOF
 close_window "$credits"
 wait_for 30 "the credits to close" gone "Credits:"
 

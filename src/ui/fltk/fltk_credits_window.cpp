@@ -9,6 +9,7 @@
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
+#include <X11/Xatom.h>
 #undef Status
 
 namespace dfm {
@@ -16,6 +17,23 @@ namespace {
 
 constexpr int kClientWidth = 7215, kClientHeight = 4380;  // twips
 constexpr Fl_Font kCreditsFont = FL_FREE_FONT;
+
+// Tells the window manager that the credits are a dialog that can be moved and closed, not
+// minimised, maximised or resized (window managers read these hints as they change).
+void MarkAsDialog(Fl_Window& win) {
+  const ::Window xid = fl_xid(&win);
+  if (xid == 0) return;
+  const Atom type = XInternAtom(fl_display, "_NET_WM_WINDOW_TYPE", False);
+  const Atom dialog = XInternAtom(fl_display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+  XChangeProperty(fl_display, xid, type, XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&dialog), 1);
+  // The Motif hints: functions move (4) and close (32); decorations border (2), title (8)
+  // and window menu (16).
+  const long motif[5] = {1 | 2, 4 | 32, 2 | 8 | 16, 0, 0};
+  const Atom hints = XInternAtom(fl_display, "_MOTIF_WM_HINTS", False);
+  XChangeProperty(fl_display, xid, hints, hints, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(motif), 5);
+}
 
 Fl_Color ColourOf(const Rgb& c) {
   return fl_rgb_color(static_cast<uchar>(c.red), static_cast<uchar>(c.green),
@@ -96,7 +114,10 @@ class FltkCreditsCanvas final : public CreditsCanvas {
     win_->make_current();
     fl_copy_offscreen(0, y, win_->image_w, win_->image_h, win_->image, 0, 0);
   }
-  void Show() override { win_->show(); }
+  void Show() override {
+    win_->show();
+    MarkAsDialog(*win_);
+  }
   void BringToFront() override { win_->show(); }
   void Close() override {
     win_->closed = true;
