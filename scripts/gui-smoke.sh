@@ -56,13 +56,6 @@ titled() {
   [ -n "$id" ] || fail "no window titled like '$1'"
   echo "$id"
 }
-# Types the keys $2... into window $1, once it has the input focus.
-keys() {
-  local id=$1
-  shift
-  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
-  xdotool key --clearmodifiers --delay 150 "$@"
-}
 gone() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 grab() { import -window root "ppm:$1"; }
 # A screenshot once the screen has stopped changing (at most 4 s).
@@ -179,12 +172,7 @@ wait_for 30 "the credits to close" gone "Credits:"
 # Change opens the folder browser (Escape cancels it, the focus stays), Install installs.
 keys "$main" Tab Return
 chooser=$(titled "Delta Force 3 Folder")
-for _ in $(seq 10); do  # a key that comes before the browser takes input is lost
-  keys "$chooser" Escape
-  sleep 1
-  xdotool search --onlyvisible --name 'Delta Force 3 Folder' >/dev/null || break
-done
-wait_for 10 "the folder browser to close" sh -c "! xdotool search --onlyvisible --name 'Delta Force 3 Folder'"
+escape_from "$chooser" 'Delta Force 3 Folder'
 keys "$main" Tab Tab Return
 box=$(window "DF Mod Installer")
 shot 2-installed

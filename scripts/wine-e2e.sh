@@ -41,14 +41,6 @@ window() {  # the id of the visible window titled exactly $1, within 120 s
   done
   fail "no window '$1'"
 }
-# Types the keys $2... into window $1, once it has the input focus.
-keys() {
-  local id=$1
-  shift
-  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
-  sleep 0.5
-  xdotool key --clearmodifiers --delay 200 "$@"
-}
 shot() { sleep 1; import -window root "$OUT/shots/$1.png"; }
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 # Answers message box $1 with Return until it has gone (a key that comes before the box
@@ -118,12 +110,7 @@ wait_for 10 "the credits to close" sh -c "! xdotool search --onlyvisible --name 
 # Change opens the folder browser (Escape cancels it, the focus stays), Install installs.
 keys "$main" Tab Return
 chooser=$(window "Browse for Folder")
-for _ in $(seq 10); do  # a key that comes before the browser takes input is lost
-  keys "$chooser" Escape
-  sleep 1
-  xdotool search --onlyvisible --name '^Browse for Folder\$' >/dev/null || break
-done
-wait_for 10 "the folder browser to close" sh -c "! xdotool search --onlyvisible --name '^Browse for Folder\$'"
+escape_from "$chooser" '^Browse for Folder$'
 keys "$main" Tab Tab Return
 box=$(window "DF Mod Installer")
 shot 2-installed
