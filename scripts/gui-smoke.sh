@@ -49,6 +49,13 @@ window() {
   done
   fail "timed out waiting for the window '$1'"
 }
+# The id of the first visible window whose title contains $1 (within 30 s).
+titled() {
+  local id
+  id=$(timeout 30 xdotool search --sync --onlyvisible --name "$1" | head -n 1) || true
+  [ -n "$id" ] || fail "no window titled like '$1'"
+  echo "$id"
+}
 gone() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 grab() { import -window root "ppm:$1"; }
 # A screenshot once the screen has stopped changing (at most 4 s).
@@ -131,7 +138,42 @@ installer=$!
 pids+=($installer)
 main=$(window "Operation Dry Creek - Mod Installer")
 shot 1-ready
-click "$main" 436 100  # Install
+# Escape in the main window neither asks nor ends anything.
+keys "$main" Escape
+sleep 1
+running "$installer" && gone "DF Mod Installer" || fail "Escape in the main window did something"
+
+# About: the credits scroll. The click leaves the focus on About, and it comes back there
+# when the credits close.
+click "$main" 458 22
+credits=$(window "Credits:")
+grab "$OUT/c1.ppm"
+wait_for 30 "the credits to move" sh -c "sleep 0.5; import -window root ppm:'$OUT/c2.ppm'; ! cmp -s '$OUT/c1.ppm' '$OUT/c2.ppm'"
+import -window root "$OUT/shots/3-credits.png"
+# The window manager's hints: both windows of fixed size, the main window without the
+# maximise function (Motif: all but resize and maximise), the credits a dialog that is
+# only moved and closed, with border, title and window menu.
+while IFS='|' read -r which want; do
+  xprop -id "${!which}" _NET_WM_WINDOW_TYPE _MOTIF_WM_HINTS WM_NORMAL_HINTS | grep -qF "$want" ||
+    fail "the $which window's hints lack '$want'"
+done <<'EOF'
+main|_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x1, 0x13, 0x1,
+main|program specified minimum size: 481 by 116
+main|program specified maximum size: 481 by 116
+credits|_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_DIALOG
+credits|_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x3, 0x24, 0x1a,
+credits|program specified minimum size: 481 by 292
+credits|program specified maximum size: 481 by 292
+EOF
+close_window "$credits"
+wait_for 30 "the credits to close" gone "Credits:"
+
+# Tab walks Change, the status list, Install, About; Enter presses the focused button:
+# Change opens the folder browser (Escape cancels it, the focus stays), Install installs.
+keys "$main" Tab Return
+chooser=$(titled "Delta Force 3 Folder")
+escape_from "$chooser" 'Delta Force 3 Folder'
+keys "$main" Tab Tab Return
 box=$(window "DF Mod Installer")
 shot 2-installed
 answer "$box" 0 1
@@ -144,15 +186,6 @@ cmp -s "$OUT/pff-win.txt" "$OUT/pff-ref.txt" || fail "Dflw.pff's directories dif
 "$DFMOD" pff extract "$GAMES/game-ref/Dflw.pff" -o "$OUT/x-ref" >/dev/null
 diff -r "$OUT/x-win" "$OUT/x-ref" >/dev/null || fail "Dflw.pff's entries differ"
 diff -r -x Dflw.pff "$GAMES/game" "$GAMES/game-ref" >/dev/null || fail "the game folders differ"
-
-# About: the credits scroll.
-click "$main" 458 22
-credits=$(window "Credits:")
-grab "$OUT/c1.ppm"
-wait_for 30 "the credits to move" sh -c "sleep 0.5; import -window root ppm:'$OUT/c2.ppm'; ! cmp -s '$OUT/c1.ppm' '$OUT/c2.ppm'"
-import -window root "$OUT/shots/3-credits.png"
-close_window "$credits"
-wait_for 30 "the credits to close" gone "Credits:"
 click "$main" 444 66  # Finished
 wait_for 30 "the installer to end after Finished" sh -c "! kill -0 $installer"
 wait "$installer" || fail "the installer ended with $? after Finished"

@@ -13,3 +13,24 @@ start_virtual_screen() {
   pids+=($!)
   wait_for 60 "the window manager" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
 }
+
+# Types the keys $2... into window $1 once it has the input focus.
+keys() {
+  local id=$1
+  shift
+  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
+  sleep 0.3
+  xdotool key --clearmodifiers --delay 200 "$@"
+}
+
+# Presses Escape in window $1 until no visible window's title matches $2 (a key that comes
+# before the window takes input is lost); after 10 tries the caller's fail ends the test.
+escape_from() {
+  local id=$1 title=$2
+  for _ in $(seq 10); do
+    keys "$id" Escape || true
+    sleep 1
+    xdotool search --onlyvisible --name "$title" >/dev/null || return 0
+  done
+  fail "Escape leaves the window '$title' open"
+}

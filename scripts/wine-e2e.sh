@@ -83,18 +83,20 @@ installer=$!
 pids+=($installer)
 main=$(window "Operation Dry Creek - Mod Installer")
 shot 1-ready
-box=""
-for _ in $(seq 10); do  # a click while the window still paints may be lost
-  click "$main" 436 100
-  box=$(timeout 15 xdotool search --sync --onlyvisible --name "^DF Mod Installer\$" | head -n 1) || true
-  [ -n "$box" ] && break
+# Escape in the main window neither asks nor ends anything.
+keys "$main" Escape
+sleep 2
+kill -0 "$installer" && ! xdotool search --onlyvisible --name '^DF Mod Installer$' >/dev/null ||
+  fail "Escape in the main window did something"
+# About (it keeps the focus): the credits scroll until their window is closed. A click while
+# the window still paints may be lost.
+credits=""
+for _ in $(seq 10); do
+  click "$main" 458 22
+  credits=$(timeout 15 xdotool search --sync --onlyvisible --name '^Credits:$' | head -n 1) || true
+  [ -n "$credits" ] && break
 done
-[ -n "$box" ] || fail "Install shows no closing message"
-shot 2-installed
-answer "$box"
-shot 3-finished
-click "$main" 458 22  # About: the credits scroll until their window is closed
-credits=$(window "Credits:")
+[ -n "$credits" ] || fail "About shows no credits"
 shot 4-credits
 # The close button of the title bar, which Wine draws itself for a tool window.
 eval "$(xdotool getwindowgeometry --shell "$credits")"
@@ -104,6 +106,16 @@ for _ in $(seq 10); do
   xdotool search --onlyvisible --name '^Credits:$' >/dev/null || break
 done
 wait_for 10 "the credits to close" sh -c "! xdotool search --onlyvisible --name '^Credits:\$'"
+# Tab walks Change, the status list, Install, About; Enter presses the focused button:
+# Change opens the folder browser (Escape cancels it, the focus stays), Install installs.
+keys "$main" Tab Return
+chooser=$(window "Browse for Folder")
+escape_from "$chooser" '^Browse for Folder$'
+keys "$main" Tab Tab Return
+box=$(window "DF Mod Installer")
+shot 2-installed
+answer "$box"
+shot 3-finished
 for _ in $(seq 10); do  # Finished
   click "$main" 444 66
   sleep 1

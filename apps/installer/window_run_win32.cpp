@@ -14,7 +14,7 @@ std::optional<int> RunInWindow(const std::string& program_file, const cli::RunOp
   win32::MainWindowView view;
   if (!view.Create()) return std::nullopt;  // no desktop (Wine without a display)
   auto dialogs = win32::MakeDialogs(kProgramTitle, view.handle());
-  auto pump = win32::MakeEventPump();
+  auto pump = win32::MakeEventPump(view.handle());
   return RunMainWindow(view, *dialogs, *pump, program_file, options, make_registry);
 }
 

@@ -15,6 +15,7 @@
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 #undef Status
+#include "ui/fltk/fltk_keys.h"
 
 namespace dfm {
 namespace {
@@ -63,6 +64,13 @@ std::vector<Choice> ChoicesOf(MsgButtons buttons) {
 // last button (No, or OK).
 MsgAnswer EscapeAnswer(const std::vector<Choice>& choices) {
   return choices.back().answer;
+}
+
+// A Yes/No question is answered only by its buttons: Escape passes it by.
+void CloseUnlessYesNo(Fl_Widget* win, void* data) {
+  const bool yes_no = *static_cast<MsgButtons*>(data) == MsgButtons::kYesNo;
+  if (yes_no && Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
+  win->hide();
 }
 
 constexpr int kFontSize = 12;
@@ -114,8 +122,11 @@ class FltkDialogs final : public Dialogs {
     };
     std::vector<Pick> picks(choices.size());
     for (std::size_t i = 0; i < choices.size(); ++i) {
-      Fl_Button* b = i == 0 ? new Fl_Return_Button(x, h - kGap - kButtonH, kButtonW, kButtonH)
-                            : new Fl_Button(x, h - kGap - kButtonH, kButtonW, kButtonH);
+      const int y = h - kGap - kButtonH;
+      Fl_Button* b =
+          i == 0
+              ? static_cast<Fl_Button*>(new EnterButton<Fl_Return_Button>(x, y, kButtonW, kButtonH))
+              : new EnterButton<Fl_Button>(x, y, kButtonW, kButtonH);
       b->label(choices[i].label);
       b->labelsize(kFontSize);
       picks[i] = {&answer, choices[i].answer, &win};
@@ -129,6 +140,7 @@ class FltkDialogs final : public Dialogs {
       x += kButtonW + kGap;
     }
     win.end();
+    win.callback(CloseUnlessYesNo, &buttons);
     win.size_range(w, h, w, h);
     win.set_modal();
     win.position((Fl::w() - w) / 2, (Fl::h() - h) / 2);

@@ -1,5 +1,9 @@
 #include "ui/fltk/fltk_main_window.h"
 
+#include <cmath>
+
+#include "shell/folder_label.h"
+
 #include "ui/fltk/fltk_credits_window.h"
 #include "ui/fltk/fltk_host.h"
 #include "ui/fltk/fltk_pictures.h"
@@ -14,6 +18,7 @@
 #include <FL/Fl_RGB_Image.H>
 #include <FL/fl_draw.H>
 #undef Status
+#include "ui/fltk/fltk_keys.h"
 
 namespace dfm {
 namespace {
@@ -94,7 +99,7 @@ struct FltkMainView::Widgets {
   Fl_Button* change = nullptr;
   Fl_Button* install = nullptr;
   Frame* status_frame = nullptr;
-  Fl_Browser* status = nullptr;
+  FocusList* status = nullptr;
   Fl_Box* progress = nullptr;
   std::unique_ptr<Fl_RGB_Image> icon;
   MainWindow* presenter = nullptr;
@@ -104,27 +109,30 @@ struct FltkMainView::Widgets {
 
 FltkMainView::FltkMainView() : w_(std::make_unique<Widgets>()) {
   Widgets& w = *w_;
+  // FLTK moves the focus in the order of the children: Change, the status list, Install,
+  // About. Install and the status frame never show together, so their overlap is not drawn.
   w.window.begin();
-  w.mod_frame = new Frame(0, -85, 7215, 735, "");
-  w.about = w.mod_frame->Add<Fl_Button>(6578, 110, 615, 610);
-  w.mod_name = w.mod_frame->Add<Fl_Box>(120, 240, 6975, 345);
-  w.mod_name->labelfont(FL_HELVETICA);
-  w.mod_name->labelsize(kModNameFontSize);
-  w.mod_frame->end();
   auto* folder_frame = new Frame(0, 640, 7215, 615, "Installation Folder:");
-  w.change = folder_frame->Add<Fl_Button>(6240, 240, 855, 255);
+  w.change = folder_frame->Add<EnterButton<Fl_Button>>(6240, 240, 855, 255);
   w.folder = folder_frame->Add<Fl_Box>(120, 240, 6015, 255);
+  w.folder->align(FL_ALIGN_CENTER | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
   folder_frame->end();
-  w.install = new Fl_Button(Px(6000), Px(1320), Px(1095), Px(375));
-  w.install->labelsize(kDialogFontSize);
   w.status_frame = new Frame(kStatusFrameHidden, 1260, 7215, 3075, "Status (Log)");
-  w.status = w.status_frame->Add<Fl_Browser>(120, 360, 6975, 2595);
+  w.status = w.status_frame->Add<FocusList>(120, 360, 6975, 2595);
   w.status->format_char(0);  // entries are shown as they are
   w.status->textsize(kDialogFontSize);
   w.progress = w.status_frame->Add<Fl_Box>(120, 240, 15, 135);
   w.progress->box(FL_FLAT_BOX);
   w.progress->color(fl_rgb_color(0, 0, 255));
   w.status_frame->end();
+  w.install = new EnterButton<Fl_Button>(Px(6000), Px(1320), Px(1095), Px(375));
+  w.install->labelsize(kDialogFontSize);
+  w.mod_frame = new Frame(0, -85, 7215, 735, "");
+  w.about = w.mod_frame->Add<EnterButton<Fl_Button>>(6578, 110, 615, 610);
+  w.mod_name = w.mod_frame->Add<Fl_Box>(120, 240, 6975, 345);
+  w.mod_name->labelfont(FL_HELVETICA);
+  w.mod_name->labelsize(kModNameFontSize);
+  w.mod_frame->end();
   w.window.end();
   w.window.size_range(w.window.w(), w.window.h(), w.window.w(), w.window.h());
   w.window.position((Fl::w() - w.window.w()) / 2, (Fl::h() - w.window.h()) / 2);
@@ -149,6 +157,8 @@ void FltkMainView::Attach(MainWindow& presenter) {
   }
   w.window.callback(
       [](Fl_Widget*, void* data) {
+        // Escape is no close request here: only the close box and Alt+F4 are.
+        if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
         auto* p = static_cast<MainWindow*>(data);
         if (p->RequestClose()) p->EndProgram();
       },
@@ -163,7 +173,12 @@ void FltkMainView::ControlsChanged(const MainControls& c) {
   Widgets& w = *w_;
   w.window.copy_label(c.title.c_str());
   w.mod_name->copy_label(c.mod_name.c_str());
-  w.folder->copy_label(c.folder.c_str());
+  fl_font(w.folder->labelfont(), w.folder->labelsize());
+  const std::string folder =
+      ShortenPathMiddle(c.folder, w.folder->w() - 4, [](std::string_view text) {
+        return static_cast<int>(std::ceil(fl_width(text.data(), static_cast<int>(text.size()))));
+      });
+  w.folder->copy_label(folder.c_str());
   Apply(w.about, c.about);
   Apply(w.change, c.change);
   Apply(w.install, c.install);
@@ -182,9 +197,13 @@ void FltkMainView::ControlsChanged(const MainControls& c) {
   w.window.redraw();
 }
 
+// The list follows its newest entry while its last entry is in view; a player who scrolled
+// up to read stays where they are.
 void FltkMainView::StatusAdded(const std::string& entry) {
-  w_->status->add(entry.c_str());
-  w_->status->bottomline(w_->status->size());
+  FocusList& list = *w_->status;
+  const bool following = list.size() == 0 || list.displayed(list.size());
+  list.add(entry.c_str());
+  if (following) list.bottomline(list.size());
 }
 
 void FltkMainView::StatusCleared() {

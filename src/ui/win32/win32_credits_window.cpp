@@ -1,8 +1,10 @@
 // The credits window on Win32: a tool window owned by the main window, of fixed size,
-// centred on the screen. Its text is drawn once into a memory bitmap selected into an
-// off-screen memory DC; each frame copies that bitmap into the window with BitBlt.
+// centred on the screen. The credits image is kept as its texts; each frame paints the band
+// the window covers into a memory bitmap of the window's size and copies that into the
+// window with BitBlt, so credits of any length need no taller bitmap.
 #include "platform/win32/windows_api.h"
 
+#include "credits/credits_band.h"
 #include "ui/win32/win32_main_window.h"
 #include "ui/win32/win32_ui.h"
 
@@ -81,31 +83,28 @@ class CreditsCanvasWindow final : public CreditsCanvas {
   }
   int ClientWidth() const override { return Client().right; }
   int ClientHeight() const override { return Client().bottom; }
-  void ResizeImage(int width, int height) override {
+  void ResizeImage(int, int) override {
+    band_.Clear();
+    if (bitmap_ != nullptr) return;
+    const RECT client = Client();
     HDC screen = ::GetDC(nullptr);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
     ::ReleaseDC(nullptr, screen);
     if (bitmap == nullptr) return;
-    HGDIOBJ previous = ::SelectObject(memory_, bitmap);
-    if (old_bitmap_ == nullptr) old_bitmap_ = previous;
-    if (bitmap_ != nullptr) ::DeleteObject(bitmap_);
+    old_bitmap_ = ::SelectObject(memory_, bitmap);
     bitmap_ = bitmap;
-    width_ = width;
-    height_ = height;
-    RECT all{0, 0, width, height};
-    ::FillRect(memory_, &all, back_brush_);
+    width_ = client.right;
+    height_ = client.bottom;
   }
   void DrawText(const std::string& text, int x, int y, const Rgb& colour) override {
-    ::SetBkMode(memory_, TRANSPARENT);
-    ::SetTextColor(memory_, ColourOf(colour));
-    ::TextOutA(memory_, x, y, text.data(), static_cast<int>(text.size()));
+    band_.Add({text, x, y, TextHeight(text), colour});
   }
   void CopyImageToWindow(int x, int y) override {
     copied_x_ = x;
     copied_y_ = y;
     if (hwnd_ == nullptr || bitmap_ == nullptr) return;
     HDC dc = ::GetDC(hwnd_);
-    ::BitBlt(dc, x, y, width_, height_, memory_, 0, 0, SRCCOPY);
+    Paint(dc);
     ::ReleaseDC(hwnd_, dc);
   }
   void Show() override {
@@ -123,6 +122,19 @@ class CreditsCanvasWindow final : public CreditsCanvas {
   bool IsClosed() const override { return closed_ || hwnd_ == nullptr; }
 
  private:
+  // The band of the image the window covers, through the memory bitmap into `dc`.
+  void Paint(HDC dc) {
+    RECT all{0, 0, width_, height_};
+    ::FillRect(memory_, &all, back_brush_);
+    ::SetBkMode(memory_, TRANSPARENT);
+    for (const CreditsText& t : band_.Between(-copied_y_, height_ - copied_y_)) {
+      ::SetTextColor(memory_, ColourOf(t.colour));
+      ::TextOutA(memory_, t.x + copied_x_, t.y + copied_y_, t.text.data(),
+                 static_cast<int>(t.text.size()));
+    }
+    ::BitBlt(dc, 0, 0, width_, height_, memory_, 0, 0, SRCCOPY);
+  }
+
   RECT Client() const {
     RECT r{};
     if (hwnd_ != nullptr) ::GetClientRect(hwnd_, &r);
@@ -150,10 +162,11 @@ class CreditsCanvasWindow final : public CreditsCanvas {
       case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = ::BeginPaint(hwnd, &ps);
-        ::FillRect(dc, &ps.rcPaint, self->back_brush_);
-        if (self->bitmap_ != nullptr)
-          ::BitBlt(dc, self->copied_x_, self->copied_y_, self->width_, self->height_, self->memory_,
-                   0, 0, SRCCOPY);
+        if (self->bitmap_ != nullptr) {
+          self->Paint(dc);
+        } else {
+          ::FillRect(dc, &ps.rcPaint, self->back_brush_);
+        }
         ::EndPaint(hwnd, &ps);
         return 0;
       }
@@ -171,6 +184,7 @@ class CreditsCanvasWindow final : public CreditsCanvas {
   HGDIOBJ old_bitmap_ = nullptr, old_font_ = nullptr;
   COLORREF back_ = RGB(0, 0, 255);
   HBRUSH back_brush_ = nullptr;
+  CreditsBand band_;
   int width_ = 0, height_ = 0, copied_x_ = 0, copied_y_ = 0;
   bool closed_ = false;
 };

@@ -9,6 +9,8 @@ namespace {
 
 class Win32EventPump final : public EventPump {
  public:
+  explicit Win32EventPump(HWND__* const* dialog_keys) : dialog_keys_(dialog_keys) {}
+
   void ProcessPendingEvents() override {
     MSG msg{};
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -16,6 +18,8 @@ class Win32EventPump final : public EventPump {
         ::PostQuitMessage(static_cast<int>(msg.wParam));
         return;
       }
+      const HWND window = dialog_keys_ != nullptr ? *dialog_keys_ : nullptr;
+      if (window != nullptr && ::IsDialogMessageA(window, &msg)) continue;
       ::TranslateMessage(&msg);
       ::DispatchMessageA(&msg);
     }
@@ -28,12 +32,15 @@ class Win32EventPump final : public EventPump {
     ::MsgWaitForMultipleObjectsEx(0, nullptr, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     ProcessPendingEvents();
   }
+
+ private:
+  HWND__* const* dialog_keys_;
 };
 
 }  // namespace
 
-std::unique_ptr<EventPump> MakeEventPump() {
-  return std::make_unique<Win32EventPump>();
+std::unique_ptr<EventPump> MakeEventPump(HWND__* const* dialog_keys) {
+  return std::make_unique<Win32EventPump>(dialog_keys);
 }
 
 void ShowWaitCursor(bool wait) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "shell/folder_label.h"
 #include "ui/win32/win32_main_window.h"
 #include "ui/win32/win32_pictures.h"
 #include "ui/win32/win32_ui.h"
@@ -19,7 +20,8 @@ constexpr int kClientWidth = 7215;
 constexpr int kNonClientHeight = 375;  // title bar and borders of the window's outer height
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
-enum ControlId { kAbout = 1, kChange, kInstall, kModName, kFolder, kStatus, kProgress };
+// Above IDOK and IDCANCEL, which the dialog keys send for Enter and Escape.
+enum ControlId { kAbout = 100, kChange, kInstall, kModName, kFolder, kStatus, kProgress };
 
 // A control's place in twips, relative to its frame (the window for the frames themselves).
 struct Place {
@@ -42,6 +44,7 @@ struct MainWindowView::Impl {
   HWND mod_frame = nullptr, about = nullptr, mod_name = nullptr;
   HWND folder_frame = nullptr, change = nullptr, folder = nullptr, install = nullptr;
   HWND status_frame = nullptr, status = nullptr, progress = nullptr;
+  HWND focused = nullptr;  // the control to give the focus back to
   int frame_left = kStatusFrameHidden;
   int progress_width = 15;
   bool wait = false;
@@ -78,28 +81,44 @@ struct MainWindowView::Impl {
                                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial"));
     blue.reset(::CreateSolidBrush(RGB(0, 0, 255)));
 
+    // The tab order is the order of creation: Change, the status list, Install, About.
+    const Place folder_place{0, 640, 7215, 615};
+    change =
+        Add("BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kChange, folder_place, {6240, 240, 855, 255});
+    folder = Add("STATIC", SS_CENTER | SS_NOPREFIX, kFolder, folder_place, {120, 240, 6015, 255});
+    folder_frame = Frame(folder_place, "Installation Folder:");
+
+    const Place status_place{frame_left, 1260, 7215, 3075};
+    progress = Add("STATIC", SS_LEFT, kProgress, status_place, {120, 240, progress_width, 135});
+    status = Add("LISTBOX", WS_VSCROLL | WS_BORDER | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
+                 kStatus, status_place, {120, 360, 6975, 2595});
+    status_frame = Frame(status_place, "Status (Log)");
+
+    install =
+        Add("BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kInstall, {0, 0, 0, 0}, {6000, 1320, 1095, 375});
+
     const Place mod{0, -85, 7215, 735};
     about = Add("BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kAbout, mod, {6578, 110, 615, 610});
     mod_name = Add("STATIC", SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX, kModName, mod,
                    {120, 240, 6975, 345});
     ::SendMessageA(mod_name, WM_SETFONT, reinterpret_cast<WPARAM>(mod_name_font.get()), FALSE);
     mod_frame = Frame(mod, "");
+  }
 
-    const Place folder_place{0, 640, 7215, 615};
-    change =
-        Add("BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kChange, folder_place, {6240, 240, 855, 255});
-    folder = Add("STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_PATHELLIPSIS, kFolder, folder_place,
-                 {120, 240, 6015, 255});
-    folder_frame = Frame(folder_place, "Installation Folder:");
-
-    install =
-        Add("BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kInstall, {0, 0, 0, 0}, {6000, 1320, 1095, 375});
-
-    const Place status_place{frame_left, 1260, 7215, 3075};
-    progress = Add("STATIC", SS_LEFT, kProgress, status_place, {120, 240, progress_width, 135});
-    status = Add("LISTBOX", WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, kStatus,
-                 status_place, {120, 360, 6975, 2595});
-    status_frame = Frame(status_place, "Status (Log)");
+  // The folder's path as the label has room for it, in the label's font.
+  std::string FittedFolder(const std::string& path) const {
+    RECT r{};
+    ::GetClientRect(folder, &r);
+    const HDC dc = ::GetDC(folder);
+    const HGDIOBJ old = ::SelectObject(dc, dialog_font.get());
+    std::string shown = ShortenPathMiddle(path, r.right, [dc](std::string_view text) {
+      SIZE size{};
+      ::GetTextExtentPoint32A(dc, text.data(), static_cast<int>(text.size()), &size);
+      return static_cast<int>(size.cx);
+    });
+    ::SelectObject(dc, old);
+    ::ReleaseDC(folder, dc);
+    return shown;
   }
 
   // A transparent label draws its text over what was there: a changed text has the window
@@ -146,10 +165,26 @@ struct MainWindowView::Impl {
     }
   }
 
+  // As in a dialog, the control that had the focus when the window was left gets it back.
+  void Focus(HWND control) {
+    if (control != nullptr) ::SetFocus(control);
+  }
+
+  // Enter, which the dialog keys send as IDOK: presses the button that has the focus.
+  void PressFocused() {
+    const HWND focus = ::GetFocus();
+    for (HWND button : {about, change, install})
+      if (focus == button && ::IsWindowEnabled(button)) Click(::GetDlgCtrlID(button));
+  }
+
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
       case WM_COMMAND:
-        if (HIWORD(wp) == BN_CLICKED) Click(LOWORD(wp));
+        if (LOWORD(wp) == IDOK) {
+          PressFocused();
+        } else if (HIWORD(wp) == BN_CLICKED) {
+          Click(LOWORD(wp));  // IDCANCEL (Escape) is none of the controls
+        }
         return 0;
       case WM_CLOSE:
         if (presenter == nullptr || presenter->RequestClose()) {
@@ -160,6 +195,15 @@ struct MainWindowView::Impl {
           }
         }
         return 0;
+      case WM_ACTIVATE:
+        if (LOWORD(wp) == WA_INACTIVE) {
+          const HWND focus = ::GetFocus();
+          if (focus != nullptr && ::IsChild(hwnd, focus)) focused = focus;
+        } else if (focused != nullptr && ::IsWindowVisible(focused)) {
+          Focus(focused);
+          return 0;
+        }
+        break;
       case WM_DESTROY:
         hwnd = nullptr;
         ::PostQuitMessage(0);
@@ -263,6 +307,7 @@ void MainWindowView::Attach(MainWindow& presenter) {
 void MainWindowView::Run() {
   MSG msg;
   while (impl_->hwnd != nullptr && ::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (::IsDialogMessageA(impl_->hwnd, &msg)) continue;  // Tab, Shift+Tab, Enter, Escape
     ::TranslateMessage(&msg);
     ::DispatchMessageA(&msg);
   }
@@ -283,7 +328,7 @@ void MainWindowView::ControlsChanged(const MainControls& c) {
   if (w.hwnd == nullptr) return;
   ::SetWindowTextA(w.hwnd, c.title.c_str());
   w.SetLabel(w.mod_name, c.mod_name);
-  w.SetLabel(w.folder, c.folder);
+  w.SetLabel(w.folder, w.FittedFolder(c.folder));
   Apply(w.about, c.about);
   Apply(w.change, c.change);
   Apply(w.install, c.install);
@@ -306,16 +351,27 @@ void MainWindowView::ControlsChanged(const MainControls& c) {
     w.wait = wait;
     ShowWaitCursor(wait);
   }
-  if (!::IsWindowVisible(w.hwnd)) ::ShowWindow(w.hwnd, SW_SHOW);
+  if (!::IsWindowVisible(w.hwnd)) {
+    ::ShowWindow(w.hwnd, SW_SHOW);
+    w.Focus(::GetNextDlgTabItem(w.hwnd, nullptr, FALSE));  // the first that takes it
+  }
   ::UpdateWindow(w.hwnd);
 }
 
 void MainWindowView::StatusAdded(const std::string& entry) {
   Impl& w = *impl_;
   if (w.hwnd == nullptr) return;
+  // The list follows its newest entry while its last entry is in view; a player who
+  // scrolled up to read stays where they are.
+  RECT client{};
+  ::GetClientRect(w.status, &client);
+  const LRESULT row = std::max<LRESULT>(1, ::SendMessageA(w.status, LB_GETITEMHEIGHT, 0, 0));
+  const LRESULT count = ::SendMessageA(w.status, LB_GETCOUNT, 0, 0);
+  const LRESULT top = ::SendMessageA(w.status, LB_GETTOPINDEX, 0, 0);
+  const bool following = count <= top + std::max<LRESULT>(1, client.bottom / row);
   const LRESULT at =
       ::SendMessageA(w.status, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
-  if (at >= 0) ::SendMessageA(w.status, LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
+  if (at >= 0 && following) ::SendMessageA(w.status, LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
 }
 
 void MainWindowView::StatusCleared() {

@@ -46,8 +46,8 @@ class MainWindowView final : public MainView {
   std::unique_ptr<Impl> impl_;
 };
 
-// The credits window: a fixed-size tool window owned by `owner`, with an off-screen memory
-// bitmap that is drawn once and copied into the window each frame.
+// The credits window: a fixed-size tool window owned by `owner` that paints, each frame,
+// the band of the credits image it covers through a memory bitmap of its own size.
 std::unique_ptr<CreditsCanvas> MakeCreditsWindow(HWND__* owner);
 
 }  // namespace dfm::win32

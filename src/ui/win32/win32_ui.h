@@ -18,8 +18,9 @@ namespace dfm::win32 {
 std::unique_ptr<Dialogs> MakeDialogs(std::string default_title, HWND__* const* owner);
 
 // Processes the thread's window messages. A WM_QUIT taken from the queue is posted again,
-// so the program's own message loop still ends on it.
-std::unique_ptr<EventPump> MakeEventPump();
+// so the program's own message loop still ends on it. The keys of `*dialog_keys` (when not
+// null) move the focus as in a dialog: Tab, Shift+Tab, Enter and Escape.
+std::unique_ptr<EventPump> MakeEventPump(HWND__* const* dialog_keys = nullptr);
 
 // Shows the hourglass (true) or the arrow while the pointer is over the program's windows.
 void ShowWaitCursor(bool wait);
