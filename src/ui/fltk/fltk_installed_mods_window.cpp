@@ -14,10 +14,12 @@
 namespace dfm {
 namespace {
 
-constexpr int kWidth = 860, kHeight = 420, kGap = 10, kButtonW = 90, kButtonH = 28;
+constexpr int kWidth = 900, kHeight = 420, kGap = 10, kButtonW = 90, kButtonH = 28;
 constexpr int kFontSize = 12;
 // Mod, installed, installer, changes, state; the covering installs take the rest.
-const int kColumns[] = {170, 150, 150, 170, 130, 0};
+const int kColumns[] = {170, 175, 130, 165, 80, 0};
+const char* const kCaptions[] = {"Mod", "Installed", "Installer", "Changed", "State", "Covered by"};
+constexpr int kHeaderH = 20;
 
 // A row's columns as the browser shows them: "@." keeps each column's text as it is.
 std::string LineOf(const InstalledModRow& r) {
@@ -25,10 +27,15 @@ std::string LineOf(const InstalledModRow& r) {
   std::string line;
   for (const std::string* c : {&r.mod, &r.installed, &r.installer, &r.changes, &r.state})
     line += "@." + *c + "\t";
-  return line + "@." + (r.covered_by.empty() ? "" : "covered by " + r.covered_by);
+  return line + "@." + r.covered_by;
 }
 
 }  // namespace
+
+struct ModsHandler {
+  InstalledModsWindow* presenter = nullptr;
+  void (InstalledModsWindow::*click)() = nullptr;
+};
 
 struct FltkInstalledModsView::Widgets {
   Fl_Double_Window window{kWidth, kHeight, kInstalledModsTitle};
@@ -42,14 +49,23 @@ struct FltkInstalledModsView::Widgets {
   Fl_Text_Display* text = nullptr;
   Fl_Text_Buffer buffer;
   InstalledModsWindow* presenter = nullptr;
+  ModsHandler handlers[3];
 };
 
 FltkInstalledModsView::FltkInstalledModsView() : w_(std::make_unique<Widgets>()) {
   Widgets& w = *w_;
   w.window.begin();
   // Created in the Tab order: the list, Remove, Details, Close.
-  const int list_h = kHeight - 3 * kGap - kButtonH;
-  w.list = new Fl_Hold_Browser(kGap, kGap, kWidth - 2 * kGap, list_h);
+  int cx = kGap + 3;
+  for (int i = 0; i < 6; ++i) {
+    auto* caption = new Fl_Box(cx, kGap, kColumns[i] ? kColumns[i] : 150, kHeaderH, kCaptions[i]);
+    caption->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+    caption->labelsize(kFontSize);
+    caption->labelfont(FL_HELVETICA_BOLD);
+    cx += kColumns[i];
+  }
+  const int list_h = kHeight - 3 * kGap - kButtonH - kHeaderH;
+  w.list = new Fl_Hold_Browser(kGap, kGap + kHeaderH, kWidth - 2 * kGap, list_h);
   w.list->column_widths(kColumns);
   w.list->column_char('\t');
   w.list->textsize(kFontSize);
@@ -84,19 +100,17 @@ FltkInstalledModsView::~FltkInstalledModsView() {
 void FltkInstalledModsView::Attach(InstalledModsWindow& presenter) {
   Widgets& w = *w_;
   w.presenter = &presenter;
-  using Click = void (InstalledModsWindow::*)();
-  static const Click clicks[] = {&InstalledModsWindow::ClickRemove,
-                                 &InstalledModsWindow::ClickDetails,
-                                 &InstalledModsWindow::ClickClose};
+  w.handlers[0] = {&presenter, &InstalledModsWindow::ClickRemove};
+  w.handlers[1] = {&presenter, &InstalledModsWindow::ClickDetails};
+  w.handlers[2] = {&presenter, &InstalledModsWindow::ClickClose};
   Fl_Widget* buttons[] = {w.remove, w.details, w.close};
   for (int i = 0; i < 3; ++i) {
     buttons[i]->callback(
-        [](Fl_Widget* b, void* data) {
-          auto* presenter = static_cast<InstalledModsWindow*>(data);
-          (presenter->*clicks[b->argument()])();
+        [](Fl_Widget*, void* data) {
+          auto* h = static_cast<ModsHandler*>(data);
+          (h->presenter->*h->click)();
         },
-        &presenter);
-    buttons[i]->argument(i);
+        &w.handlers[i]);
   }
   w.list->callback(
       [](Fl_Widget* list, void* data) {
