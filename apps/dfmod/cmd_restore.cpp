@@ -52,6 +52,9 @@ int List(RestoreStore& store, const std::string& folder, Io& io) {
     io.out << "  " << p.mod << "  " << p.started << "  " << p.files.size() << " files, "
            << p.entries.size() << " archive entries\n";
   }
+  // On the error stream: the list stays the only output, for scripts.
+  io.err << "dfmod: restore: the same list with Remove is a window: DFModInstaller "
+            "--installed-mods, or the menu's \"Installed Delta Force Mods\"\n";
   return kExitOk;
 }
 
