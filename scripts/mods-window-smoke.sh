@@ -17,8 +17,13 @@ TITLE="Installed Mods - DF Mod Installer"
 rm -rf "$OUT"
 mkdir -p "$OUT/shots"
 export DFMOD_RESTORE_DIR=$OUT/restore-points
+# The game folders live in a temp folder: their paths show in the window.
+GAMES=$(mktemp -d "${TMPDIR:-/tmp}/mods-window.XXXXXX")
 pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$GAMES"
+}
 trap cleanup EXIT
 fail() {
   echo "mods-window-smoke: $*" >&2
@@ -64,12 +69,12 @@ head -c 3000 /dev/zero | tr '\0' 'n' >"$OUT/night/night.pcx"
 "$DFMOD" build --mod "$OUT/night" -o "$OUT/NightSetup" >/dev/null
 
 # Both into the game folder; the newer alone into the reference folder.
-for g in game game-ref; do python3 demo/make_demo_files.py game "$OUT/$g" >/dev/null; done
-(cd "$OUT" && "$DFMOD" run DryCreekSetup --game-folder "3=$OUT/game" >/dev/null 2>&1) ||
+for g in game game-ref; do python3 demo/make_demo_files.py game "$GAMES/$g" >/dev/null; done
+(cd "$OUT" && "$DFMOD" run DryCreekSetup --game-folder "3=$GAMES/game" >/dev/null 2>&1) ||
   fail "the demo mod did not install"
-(cd "$OUT" && "$DFMOD" run NightSetup --game-folder "3=$OUT/game" >/dev/null 2>&1) ||
+(cd "$OUT" && "$DFMOD" run NightSetup --game-folder "3=$GAMES/game" >/dev/null 2>&1) ||
   fail "Night Ops did not install"
-(cd "$OUT" && "$DFMOD" run NightSetup --game-folder "3=$OUT/game-ref" --no-restore-point \
+(cd "$OUT" && "$DFMOD" run NightSetup --game-folder "3=$GAMES/game-ref" --no-restore-point \
   --restore-dir "$OUT/ref-points" >/dev/null 2>&1) || fail "the reference install failed"
 
 start_virtual_screen "$OUT" 1024x600x24
@@ -91,8 +96,8 @@ wait_for 30 "the window to close" sh -c "! xdotool search --onlyvisible --name '
 
 "$DFMOD" restore --list 2>/dev/null | grep -q "  undone  Operation Dry Creek" ||
   fail "the demo mod's restore point is not undone"
-"$DFMOD" pff extract "$OUT/game/Dflw.pff" -o "$OUT/x-win" >/dev/null
-"$DFMOD" pff extract "$OUT/game-ref/Dflw.pff" -o "$OUT/x-ref" >/dev/null
+"$DFMOD" pff extract "$GAMES/game/Dflw.pff" -o "$OUT/x-win" >/dev/null
+"$DFMOD" pff extract "$GAMES/game-ref/Dflw.pff" -o "$OUT/x-ref" >/dev/null
 diff -r "$OUT/x-win" "$OUT/x-ref" >/dev/null || fail "Dflw.pff's live entries differ"
-diff -r -x Dflw.pff "$OUT/game" "$OUT/game-ref" >/dev/null || fail "the game folders differ"
+diff -r -x Dflw.pff "$GAMES/game" "$GAMES/game-ref" >/dev/null || fail "the game folders differ"
 echo "mods-window-smoke: ok (screenshots in $OUT/shots)"
