@@ -31,12 +31,6 @@ fail() {
   [ -s "$OUT/window.out" ] && tail -n 5 "$OUT/window.out" >&2
   exit 1
 }
-wait_for() {  # SECONDS WHAT COMMAND...: polls every 0.1 s
-  local secs=$1 what=$2
-  shift 2
-  for _ in $(seq $((secs * 10))); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-  fail "timed out after ${secs}s waiting for $what"
-}
 window() {  # the id of the visible window titled exactly $1, within 60 s
   local id
   id=$(timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) || true
