@@ -159,7 +159,8 @@ const RestorePointInfo* InstalledModsWindow::SelectedPoint() const {
 
 void InstalledModsWindow::ClickRemove() {
   const RestorePointInfo* selected = SelectedPoint();
-  if (!selected || !controls_.remove_enabled) return;
+  // Not again while an undo is under way (the view's events are pumped meanwhile).
+  if (!selected || !controls_.remove_enabled || controls_.busy) return;
   const RestorePointInfo point = *selected;
   const auto at = static_cast<std::size_t>(row_points_[controls_.selected]);
   if (platform_.dialogs.MessageBox(RemoveQuestion(point, CoversOf(points_, at)), "Remove Mod",
