@@ -6,16 +6,12 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
+#include "restore/install_stack.h"
 
 namespace dfm {
 namespace {
 
 using State = RestorePointInfo::State;
-
-bool Live(const RestorePointInfo& p) {
-  return p.damage.empty() &&
-         (p.state == State::kComplete || p.state == State::kInterrupted || p.left > 0);
-}
 
 // The game folder an install belongs to: the first of its folders that holds a file it
 // touched (every known game's folder is noted at the start of an install).
@@ -46,19 +42,6 @@ std::string StateText(const RestorePointInfo& p) {
   return {};
 }
 
-// The later live installs (`points` newest first, `at` the install) that touched files
-// `points[at]` touched, with how many of those files each keeps.
-std::vector<CoverNote> CoversOf(const std::vector<RestorePointInfo>& points, std::size_t at) {
-  std::vector<CoverNote> out;
-  for (std::size_t i = 0; i < at; ++i) {
-    if (!Live(points[i])) continue;
-    CoverNote note{points[i].mod, 0};
-    for (const auto& key : points[at].keys) note.files += points[i].keys.count(key);
-    if (note.files > 0) out.push_back(note);
-  }
-  return out;
-}
-
 std::string FileName(const std::string& path) {
   const std::size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -76,13 +59,13 @@ std::string Lines(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-std::string RemoveQuestion(const RestorePointInfo& p, const std::vector<CoverNote>& covers) {
+std::string RemoveQuestion(const RestorePointInfo& p, const std::vector<Cover>& covers) {
   std::string text = "Remove " + p.mod + " from " + FolderOf(p) + "?\r\n\r\n" +
                      Files(p.files.size()) + " and " + std::to_string(p.entries.size()) +
                      " archive entries go back to how they were before it was installed.";
   if (covers.empty()) return text;
   text += "\r\n\r\nLater installs changed some of the same files; those stay as they left them:";
-  for (const CoverNote& c : covers) text += "\r\n" + c.mod + ": " + Files(c.files);
+  for (const Cover& c : covers) text += "\r\n" + c.mod + ": " + CountText(c.items);
   return text;
 }
 
@@ -127,12 +110,12 @@ void InstalledModsWindow::Refresh() {
       const RestorePointInfo& p = points_[i];
       if (FoldedPath(FolderOf(p)) != FoldedPath(folder)) continue;
       std::string covered;
-      for (const CoverNote& c : CoversOf(points_, i))
+      for (const Cover& c : CoveredBy(points_, p.id))
         covered += (covered.empty() ? "" : ", ") + c.mod;
       controls_.rows.push_back(
           {false, p.id, folder, p.mod, InstalledText(p.started), FileName(p.installer),
            Files(p.files.size()) + ", " + std::to_string(p.entries.size()) + " archive entries",
-           StateText(p), covered, Live(p)});
+           StateText(p), covered, IsLive(p)});
       row_points_.push_back(static_cast<int>(i));
     }
   }
@@ -162,14 +145,14 @@ void InstalledModsWindow::ClickRemove() {
   // Not again while an undo is under way (the view's events are pumped meanwhile).
   if (!selected || !controls_.remove_enabled || controls_.busy) return;
   const RestorePointInfo point = *selected;
-  const auto at = static_cast<std::size_t>(row_points_[controls_.selected]);
-  if (platform_.dialogs.MessageBox(RemoveQuestion(point, CoversOf(points_, at)), "Remove Mod",
-                                   MsgButtons::kYesNo, MsgIcon::kQuestion) != MsgAnswer::kYes)
+  if (platform_.dialogs.MessageBox(RemoveQuestion(point, CoveredBy(points_, point.id)),
+                                   "Remove Mod", MsgButtons::kYesNo,
+                                   MsgIcon::kQuestion) != MsgAnswer::kYes)
     return;
   if (!Remove(point)) return;
   Refresh();
   for (const auto& p : points_) {
-    if (p.id == point.id && !Live(p) && on_removed_) on_removed_(p);
+    if (p.id == point.id && !IsLive(p) && on_removed_) on_removed_(p);
   }
 }
 

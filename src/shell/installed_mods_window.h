@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "restore/install_stack.h"
 #include "restore/restore_points.h"
 
 namespace dfm {
@@ -41,13 +42,9 @@ class InstalledModsView {
   virtual void Close() = 0;
 };
 
-// "Remove <mod>?" and what will be put back, and what stays because later installs
-// cover it. Both `covers` name the later installs' mods and the files each keeps.
-struct CoverNote {
-  std::string mod;
-  std::size_t files = 0;
-};
-std::string RemoveQuestion(const RestorePointInfo& point, const std::vector<CoverNote>& covers);
+// "Remove <mod> from <folder>?", what goes back, and what stays as the later installs
+// `covers` (CoveredBy) left it.
+std::string RemoveQuestion(const RestorePointInfo& point, const std::vector<Cover>& covers);
 
 class InstalledModsWindow {
  public:
