@@ -69,7 +69,10 @@ class InstalledModsWindow {
   void ClickRemove();
   // Details: the selected install's manifest.
   void ClickDetails();
-  void ClickClose() { view_.Close(); }
+  // Close (the window's close box too): not while an undo is under way.
+  void ClickClose() {
+    if (!controls_.busy) view_.Close();
+  }
 
  private:
   const RestorePointInfo* SelectedPoint() const;
