@@ -30,13 +30,6 @@ fail() {
   exit 1
 }
 
-# Polls `$@` every 0.1 s until it succeeds; fails after `secs` seconds.
-wait_for() {
-  local secs=$1 what=$2
-  shift 2
-  for _ in $(seq $((secs * 10))); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-  fail "timed out after ${secs}s waiting for $what"
-}
 # The id of the visible window whose title is exactly $1 (waits up to 60 s: CI machines
 # may be busy). A window mapped while the window manager was still starting can be left
 # unmapped by it: after 10 s without it, such windows are mapped again.

@@ -1,7 +1,17 @@
-# Sourced by the window tests (gui-smoke.sh, wine-e2e.sh).
+# Sourced by the window tests (gui-smoke.sh, mods-window-smoke.sh, wine-e2e.sh).
+
+# wait_for SECONDS WHAT COMMAND...: polls COMMAND every 0.1 s until it succeeds; after
+# SECONDS, the caller's fail says what it waited for. A caller may define its own.
+wait_for() {
+  local secs=$1 what=$2
+  shift 2
+  for _ in $(seq $((secs * 10))); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  fail "timed out after ${secs}s waiting for $what"
+}
+
 # start_virtual_screen OUT SIZE: a virtual X screen of SIZE (WxHxDEPTH) with a window manager
-# (title bars with a close button), its logs in OUT; exports DISPLAY. Uses the caller's
-# wait_for (SECONDS WHAT COMMAND...) and adds the processes to its pids array.
+# (title bars with a close button), its logs in OUT; exports DISPLAY. Uses wait_for
+# (the caller's, where it has one) and adds the processes to its pids array.
 start_virtual_screen() {
   local out=$1 size=$2
   exec 5>"$out/display"

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "common/cli_dialogs.h"
+#include "common/installed_mods_run.h"
 #include "platform/event_pump.h"
 #include "platform/host.h"
 #include "platform/platform.h"
@@ -139,17 +140,19 @@ int ExitCodeOfRun(const MainWindow& window) {
   return run.errors == 0 ? kRunCompleted : kRunCompletedWithErrors;
 }
 
+const std::string kInstallerOptions = std::string(kRunOptionsHelp) + kModsOptionsHelp;
 const CommandHelp kInstallerHelp = {
     "DFModInstaller",
     "installs the mod carried in this program's own file, or in OTHER-INSTALLER; in a window "
     "where a display answers",
     "DFModInstaller [--game-folder V=DIR]... [--critical continue|abort] [--password PW] "
-    "[OTHER-INSTALLER]",
-    kRunOptionsHelp,
+    "[OTHER-INSTALLER]\nDFModInstaller --installed-mods | --remove ID [/quiet]",
+    kInstallerOptions.c_str(),
     kRunExitsHelp,
     "./DryCreekSetup --game-folder \"3=/games/Land Warrior\""};
 
-int InstallerMain(const Args& args, Io& io, const WindowRun& window) {
+int InstallerMain(const Args& args, Io& io, const WindowRun& window,
+                  const ModsWindowRun& mods_window) {
   for (const std::string& a : args) {
     if (a == "--") break;
     if (a == "--help" || a == "-h") {
@@ -161,9 +164,12 @@ int InstallerMain(const Args& args, Io& io, const WindowRun& window) {
       return kExitOk;
     }
   }
+  std::string problem;
+  if (ModsOptions mods; ParseModsOptions(args, mods, problem) && problem.empty())
+    return InstalledModsMain(mods, io, mods_window);
   RunOptions options;
   std::vector<std::string> operands;
-  std::string problem = ParseRunOptions(args, options, operands);
+  if (problem.empty()) problem = ParseRunOptions(args, options, operands);
   if (problem.empty() && operands.size() > 1) problem = "unexpected argument '" + operands[1] + "'";
   if (!problem.empty()) {
     io.err << "DFModInstaller: " << problem << "; see 'DFModInstaller --help'\n";

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/installed_mods_run.h"
 #include "common/program.h"
 #include "platform/file_system.h"
 #include "script/script_run.h"
@@ -68,7 +69,9 @@ using WindowRun =
 // The installer program's main: the options as above and at most one operand, another
 // installer file to install from (by default the program's own file). The install runs in
 // a window when `window` can open one, otherwise without, saying so in one line.
-int InstallerMain(const Args& args, Io& io, const WindowRun& window = {});
+// "--installed-mods" and "--remove ID" open the installed-mods window with `mods_window`.
+int InstallerMain(const Args& args, Io& io, const WindowRun& window = {},
+                  const ModsWindowRun& mods_window = {});
 
 // The exit code of a window's run: how its latest install ended, or kRunAborted when none
 // completed.

@@ -174,6 +174,23 @@ TEST_F(RunTest, RunsTheInstallerAndSaysHowItEnded) {
            "\n",
        "LW/a.txt=a",
        [](const Args& a, Io& io) { return InstallerMain(a, io, {}); }},
+      {kCopyA,  // the installed-mods window needs one; /quiet removes without it
+       {},
+       {"--installed-mods"},
+       kExitUsage,
+       "",
+       "DFModInstaller: built without a window toolkit: 'dfmod restore --list' lists the "
+       "installed mods, 'dfmod restore ID' removes one\n",
+       "",
+       [](const Args& a, Io& io) { return InstallerMain(a, io, {}); }},
+      {kCopyA,
+       {},
+       {"--remove", "20261206-154207", "/quiet", "--restore-dir", "{dir}R"},
+       kExitFindings,
+       "",
+       "DFModInstaller: There is no restore point 20261206-154207\n",
+       "",
+       [](const Args& a, Io& io) { return InstallerMain(a, io, {}); }},
   };
   for (const RunRow& row : rows) {
     SCOPED_TRACE("row " + std::to_string(&row - rows.data()));

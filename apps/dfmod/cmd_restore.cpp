@@ -112,6 +112,9 @@ int Cascade(RestoreStore& store, const std::string& id, bool force, const LocalD
     }
     undone += (undone.empty() ? "" : ", ") + next;
   }
+  // On the error stream: the list stays the only output, for scripts.
+  io.err << "dfmod: restore: the same list with Remove is a window: DFModInstaller "
+            "--installed-mods, or the menu's \"Installed Delta Force Mods\"\n";
   return kExitOk;
 }
 

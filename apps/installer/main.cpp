@@ -25,7 +25,9 @@ int main(int argc, char** argv) {
       return dfm::installer::RunInWindow(program_file, options, io.make_registry);
     };
   }
-  const int rc = dfm::cli::InstallerMain(args, io, window);
+  dfm::cli::ModsWindowRun mods_window;
+  if (dfm::installer::kBuiltWithWindow) mods_window = dfm::installer::RunInstalledModsWindow;
+  const int rc = dfm::cli::InstallerMain(args, io, window, mods_window);
   std::cout.flush();
   return rc;
 }

@@ -9,6 +9,8 @@
 #include "platform/event_pump.h"
 #include "platform/host.h"
 #include "platform/platform.h"
+#include "registry/tree_registry.h"
+#include "shell/installed_mods_window.h"
 #include "shell/main_window.h"
 
 namespace dfm::installer {
@@ -18,6 +20,10 @@ namespace dfm::installer {
 // `make_registry` gives.
 std::optional<int> RunInWindow(const std::string& program_file, const cli::RunOptions& options,
                                const cli::RegistryFactory& make_registry);
+
+// Runs the installed-mods window on the folder of restore points `folder` until it is
+// closed, opened on install `id` when one is given; nullopt when no window can be opened.
+std::optional<int> RunInstalledModsWindow(const std::string& folder, const std::string& id);
 
 // False in a build without a window toolkit, whose RunInWindow never opens one.
 extern const bool kBuiltWithWindow;
@@ -42,6 +48,27 @@ int RunMainWindow(View& view, Dialogs& dialogs, EventPump& pump, const std::stri
   if (!window.ended()) view.Run();
   if (outcome != StartUpOutcome::kReady) return cli::kRunStartUpEnded;
   return cli::ExitCodeOfRun(window);
+}
+
+}  // namespace dfm::installer
+
+namespace dfm::installer {
+
+// RunInstalledModsWindow once the toolkit has made `view` (with Attach and Run) and its
+// dialogs and event pump.
+template <class View>
+int RunModsWindow(View& view, Dialogs& dialogs, EventPump& pump, const std::string& folder,
+                  const std::string& id) {
+  auto fs = MakeHostFileSystem();
+  auto clock = MakeHostClock();
+  auto process = MakeHostProcess();
+  TreeRegistry registry{{}, {}};  // the window reads no registry
+  Platform platform{*fs, dialogs, pump, *clock, *process, registry};
+  InstalledModsWindow window(platform, view, folder);
+  view.Attach(window);
+  window.Open(id);
+  view.Run();
+  return cli::kExitOk;
 }
 
 }  // namespace dfm::installer

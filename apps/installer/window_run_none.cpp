@@ -10,4 +10,8 @@ std::optional<int> RunInWindow(const std::string&, const cli::RunOptions&,
   return std::nullopt;
 }
 
+std::optional<int> RunInstalledModsWindow(const std::string&, const std::string&) {
+  return std::nullopt;
+}
+
 }  // namespace dfm::installer

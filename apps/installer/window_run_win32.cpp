@@ -2,6 +2,7 @@
 #include "installer/window_run.h"
 
 #include "shell/start_up.h"
+#include "ui/win32/win32_installed_mods_window.h"
 #include "ui/win32/win32_main_window.h"
 #include "ui/win32/win32_ui.h"
 
@@ -16,6 +17,14 @@ std::optional<int> RunInWindow(const std::string& program_file, const cli::RunOp
   auto dialogs = win32::MakeDialogs(kProgramTitle, view.handle());
   auto pump = win32::MakeEventPump(view.handle());
   return RunMainWindow(view, *dialogs, *pump, program_file, options, make_registry);
+}
+
+std::optional<int> RunInstalledModsWindow(const std::string& folder, const std::string& id) {
+  win32::InstalledModsWindowView view;
+  if (!view.Create()) return std::nullopt;
+  auto dialogs = win32::MakeDialogs(kInstalledModsTitle, view.handle());
+  auto pump = win32::MakeEventPump();
+  return RunModsWindow(view, *dialogs, *pump, folder, id);
 }
 
 }  // namespace dfm::installer
