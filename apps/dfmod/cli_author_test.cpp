@@ -67,6 +67,28 @@ TEST(BuildCommand, InputErrorsSayWhatIsWrongAndWriteNothing) {
   EXPECT_NE(r.err.find("DFModInstaller); pass --stub FILE\n"), std::string::npos);
 }
 
+// Without --stub: beside dfmod, then ../lib/dfmod/ (where the packages put the stubs).
+TEST(BuildCommand, StubIsFoundBesideDfmodThenInLibDfmod) {
+  EXPECT_EQ(
+      StubPlaces("C:\\dfmod\\bin\\dfmod.exe", StubKind::kHost, PathStyle::kWindows),
+      (Args{"C:\\dfmod\\bin\\DFModInstaller.exe", "C:\\dfmod\\lib\\dfmod\\DFModInstaller.exe"}));
+  EXPECT_EQ(StubPlaces("/dfmod", StubKind::kWindows, PathStyle::kPosix),
+            Args{"/DFModInstaller.exe"});
+  testing::TempDir dir;
+  auto at = [&](const char* p) { return std::filesystem::path(dir / p).make_preferred().string(); };
+  auto fs = MakeHostFileSystem();
+  dir.Write("usr/lib/dfmod/DFModInstaller.exe", "lib");
+  EXPECT_EQ(*FindStub(*fs, at("usr/bin/dfmod"), StubKind::kWindows),
+            at("usr/lib/dfmod/DFModInstaller.exe"));
+  dir.Write("usr/bin/DFModInstaller.exe", "beside");
+  EXPECT_EQ(*FindStub(*fs, at("usr/bin/dfmod"), StubKind::kWindows),
+            at("usr/bin/DFModInstaller.exe"));
+  EXPECT_EQ(FindStub(*fs, at("usr/dfmod"), StubKind::kWindows).failure().description,
+            "no Windows installer program beside dfmod or in ../lib/dfmod (" +
+                at("usr/DFModInstaller.exe") + ", " + at("lib/dfmod/DFModInstaller.exe") +
+                "); pass --stub FILE");
+}
+
 // One dfmod lint call each: the file's bytes, the arguments ({file} is its path), the exit
 // code and stdout. Unreadable files and the simple cases are rows of tests/cli/lint.sh.
 struct LintCall {
