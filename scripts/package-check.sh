@@ -45,20 +45,21 @@ in_root() { # in_root SCRIPT: bash -c SCRIPT in the root, a login's environment
 uses() {
   in_root "
     d=$1 && cd /root
-    \$d/dfmod --version | tee /dev/stderr | grep -qx \"stub: \$(readlink -f \$d/../lib/dfmod/DFModInstaller)\"
+    \$d/dfmod --version >version.txt && cat version.txt
+    grep -qx \"stub: \$(readlink -f \$d/../lib/dfmod/DFModInstaller)\" version.txt
     \$d/dfmod build --mod demo/mod -o Setup
     cp -r demo/game game && ./Setup --game-folder 3=/root/game >install.txt 2>&1 ||
       { cat install.txt; exit 1; }
     grep -qx 'Installation Completed!' install.txt
     source \$d/../share/bash-completion/completions/dfmod
     id=\$(\$d/dfmod restore --list | cut -d' ' -f1)
-    COMP_WORDS=(\$d/dfmod restore '') COMP_CWORD=2 _dfmod
+    COMP_WORDS=(\$d/dfmod restore '') && COMP_CWORD=2 && _dfmod
     [ \"\${COMPREPLY[*]}\" = \"\$id\" ] || { echo \"completion: \${COMPREPLY[*]}, expected \$id\"; exit 1; }
-    COMP_WORDS=(\$d/dfmod bu) COMP_CWORD=1 _dfmod && [ \"\${COMPREPLY[*]}\" = build ]
-    \$d/dfmod restore >/dev/null && rm -rf game Setup install.txt ~/.local/share/dfmod"
+    COMP_WORDS=(\$d/dfmod bu) && COMP_CWORD=1 && _dfmod && [ \"\${COMPREPLY[*]}\" = build ]
+    \$d/dfmod restore >/dev/null && rm -rf game Setup install.txt version.txt ~/.local/share/dfmod"
 }
 step "installing $deb (apt-get install ./${deb##*/}, and man-db to read the manual)" in_root "
-  apt-get install -y -qq --no-install-recommends ./${deb##*/} man-db >/dev/null"
+  cd /root && apt-get install -y -qq --no-install-recommends ./${deb##*/} man-db >/dev/null"
 man_page() {
   in_root 'MANWIDTH=100 man dfmod >/tmp/man.txt 2>/tmp/man.err && ! [ -s /tmp/man.err ]
     for s in $(dfmod --help | sed -n "/^subcommands:/,/^\$/s/^  \([a-z]\+\( [a-z0-9]\+\)\?\)  .*/\1/p" | tr " " _); do

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "platform/host.h"
 #include "script/control_file.h"
@@ -87,6 +88,22 @@ TEST(BuildCommand, StubIsFoundBesideDfmodThenInLibDfmod) {
             "no Windows installer program beside dfmod or in ../lib/dfmod (" +
                 at("usr/DFModInstaller.exe") + ", " + at("lib/dfmod/DFModInstaller.exe") +
                 "); pass --stub FILE");
+}
+
+// dfmod.1 is the help table in roff: a section per row, options as tagged paragraphs whose
+// meaning is joined over its lines, hyphens escaped.
+TEST(ManPage, EveryRowIsASectionWithItsOptionsAndExample) {
+  std::ostringstream os;
+  PrintManPage(os);
+  const std::string page = os.str();
+  for (const CommandHelp& h : HelpTable())
+    EXPECT_NE(page.find(".SS \"dfmod " + std::string(h.name) + "\"\n"), std::string::npos)
+        << h.name;
+  for (const char* part :
+       {".TP\n.B \\-\\-restore\\-dir DIR\nthe folder of restore points (default: "
+        "DFMOD_RESTORE_DIR, else $XDG_DATA_HOME/dfmod/restore)\n",
+        "\ndfmod run DryCreekSetup \\-\\-game\\-folder \"3=/games/Land Warrior\"\n"})
+    EXPECT_NE(page.find(part), std::string::npos) << part;
 }
 
 // One dfmod lint call each: the file's bytes, the arguments ({file} is its path), the exit
