@@ -32,7 +32,7 @@ fresh_root() {
   mkdir -p "$cache/apt-archives/partial" "$cache/apt-lists/partial"
 
   # The system's own archives: the main one for debootstrap, all of its lines for the root.
-  source "$(dirname "$0")/apt-sources.sh"
+  source "$(dirname "${BASH_SOURCE[0]}")/apt-sources.sh"
   sources=$(system_deb_lines | awk -v s="$suite" '$0 ~ " " s "(-[a-z]+)? "')
   uri=$(printf '%s\n' "$sources" | awk '!uri && $0 !~ /security/ {
     for (i = 2; i <= NF && !uri; i++) if ($i ~ /:\/\//) uri = $i } END { print uri }')
@@ -41,17 +41,17 @@ fresh_root() {
   # The root's tarball, named after what it is made of and the month it was made in.
   layout=1
   key=$(printf '%s\n' "layout $layout" "$uri" "$(date +%Y-%m)" | sha256sum | cut -c1-12)
-  tarball=$cache/root-$suite-$key.tar
-  if [ ! -f "$tarball" ]; then
+  root_tarball=$cache/root-$suite-$key.tar
+  if [ ! -f "$root_tarball" ]; then
     make_root() {
       local tmp
       tmp=$(mktemp -d "$cache/.debootstrap-XXXXXX")
       debootstrap --variant=minbase --include=git "$suite" "$tmp/root" "$uri" &&
         tar -C "$tmp/root" --numeric-owner -cf "$tmp/root.tar" . &&
-        mv "$tmp/root.tar" "$tarball"
+        mv "$tmp/root.tar" "$root_tarball"
       local rc=$?
       rm -rf --one-file-system "$tmp"
-      [ $rc -eq 0 ] && find "$cache" -maxdepth 1 -name "root-$suite-*.tar" ! -name "${tarball##*/}" -delete
+      [ $rc -eq 0 ] && find "$cache" -maxdepth 1 -name "root-$suite-*.tar" ! -name "${root_tarball##*/}" -delete
       return $rc
     }
     step "making the Debian 12 root (debootstrap --variant=minbase --include=git)" make_root
@@ -82,7 +82,7 @@ fresh_root() {
   }
 
   mkdir "$root"
-  step "unpacking a fresh copy of the root" tar -C "$root" --numeric-owner -xpf "$tarball"
+  step "unpacking a fresh copy of the root" tar -C "$root" --numeric-owner -xpf "$root_tarball"
   cp -L /etc/resolv.conf "$root/etc/resolv.conf"
   printf '%s\n' "$sources" >"$root/etc/apt/sources.list"
   mount_in /proc -t proc proc

@@ -2,10 +2,10 @@
 # The packages as people install them (run bash scripts/package.sh first). In a fresh
 # Debian 12 root (scripts/fresh-root.sh), with nothing built in it:
 #   apt-get install ./dfmod_*.deb; `man dfmod` renders every subcommand; dfmod --version
-#   names the packaged stubs; `dfmod build --mod demo/mod` takes /usr/lib/dfmod's stub and
-#   the installer it writes installs the demo mod without a window; the completion of
-#   `dfmod restore <Tab>` lists the install's restore point; `dpkg -r dfmod` leaves none of
-#   the package's files behind;
+#   names the packaged stubs; `dfmod build --mod demo/mod` takes /usr/lib/dfmod's stub
+#   (and with --stub windows the Windows one); the installer it writes installs the demo
+#   mod without a window; the completion of `dfmod restore <Tab>` lists the install's
+#   restore point; `dpkg -r dfmod` leaves none of the package's files behind;
 #   the tarball, unpacked, does the same from its folder.
 # Then, on this machine: lintian reports no error, and the Windows zip's two programs run
 # under Wine (dfmod.exe --version, the demo installer without a window).
@@ -48,6 +48,8 @@ uses() {
     \$d/dfmod --version >version.txt && cat version.txt
     grep -qx \"stub: \$(readlink -f \$d/../lib/dfmod/DFModInstaller)\" version.txt
     \$d/dfmod build --mod demo/mod -o Setup
+    \$d/dfmod build --mod demo/mod --stub windows -o Setup.exe >/dev/null
+    [ \"\$(head -c 2 Setup.exe)\" = MZ ] && rm Setup.exe
     cp -r demo/game game && ./Setup --game-folder 3=/root/game >install.txt 2>&1 ||
       { cat install.txt; exit 1; }
     grep -qx 'Installation Completed!' install.txt
