@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs from Debian's archive what a task needs, by group:
 #   bash scripts/install-deps.sh demo   the release programs and the demo's generator
+#   bash scripts/install-deps.sh package  what scripts/package.sh needs
 #   bash scripts/install-deps.sh test   everything the tests, sanitizers and fuzzers need
 #                                       (the default)
 # Idempotent and non-interactive; one line per step. apt-get and dpkg write into a log
@@ -29,8 +30,11 @@ group_windows=(@build @gui_smoke g++-mingw-w64-x86-64-posix nasm dpkg-dev wine w
   xauth python3 googletest)
 # the demo on a fresh Debian 12 root (scripts/fresh-root-demo.sh)
 group_fresh_root=(debootstrap git)
+# the packages (scripts/package.sh) and their check (scripts/package-check.sh): dpkg-deb,
+# dpkg-shlibdeps, lintian, the Windows zip
+group_package=(dpkg-dev fakeroot lintian zip @fresh_root)
 # locales: run.sh makes a German locale to check the log's day and month names
-group_test=(@build @gui @gui_smoke @release @windows @fresh_root googletest libgtest-dev
+group_test=(@build @gui @gui_smoke @release @windows @fresh_root @package googletest libgtest-dev
   libgmock-dev libbenchmark-dev clang libclang-rt-14-dev clang-format zip unzip
   libjpeg-turbo-progs python3 locales)
 

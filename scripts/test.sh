@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the Debug build, the sanitizer build, the window under a
 # virtual screen, the release programs' needs, the Windows programs (cross-built, tested
-# under Wine), a short libFuzzer smoke run of each fuzz target, and the README's demo on a
-# fresh Debian 12 root.
+# under Wine), a short libFuzzer smoke run of each fuzz target, the README's demo on a
+# fresh Debian 12 root, and the packages (scripts/package.sh) installed and used there.
 # One line per step. Each step's full output goes to its own log in build/test-logs/
 # ($DFM_TEST_LOGS), whose path and last lines are printed when the step fails; the exit
 # code is then the step's. Where a step ran ctest, its closing line follows, as ctest
@@ -51,4 +51,6 @@ else
   echo "test: clang++ not found: fuzz smoke run skipped"
 fi
 step "the demo on a fresh Debian 12 root" $SUDO bash scripts/fresh-root-demo.sh
+step "the packages" bash scripts/package.sh
+step "the packages on a fresh Debian 12 root" $SUDO bash scripts/package-check.sh
 echo "test: all passed; logs in $logs"

@@ -70,11 +70,13 @@ const Command kCommands[] = {
       "dfmod image detailmap drycreek_c.tga drycreek_m.pcx"}},
     {Build,
      {"build", "writes an installer from a mod folder or a Main.zip",
-      "dfmod build (--mod DIR | --zip MAIN.ZIP) [--stub FILE] [--libs-from INSTALLER] "
+      "dfmod build (--mod DIR | --zip MAIN.ZIP) [--stub FILE|windows] [--libs-from INSTALLER] "
       "[--allow-no-control] -o OUT",
       "  --mod DIR             every file below DIR, stored flat in Main.zip\n"
       "  --zip MAIN.ZIP        this archive as Main.zip, byte for byte\n"
-      "  --stub FILE           the program in front (default: DFModInstaller beside dfmod)\n"
+      "  --stub FILE           the program in front (default: DFModInstaller beside dfmod,\n"
+      "                        else in ../lib/dfmod/; dfmod --version names it)\n"
+      "  --stub windows        the Windows installer program, DFModInstaller.exe, from there\n"
       "  --libs-from INSTALLER copy the two library slots from an installer (default: zeros)\n"
       "  --allow-no-control    build even without a Control.ini (the installer cannot start)\n"
       "  -o OUT                the installer to write\n",
@@ -134,8 +136,8 @@ const Command* FindCommand(std::string_view name) {
 }
 
 void PrintOverview(std::ostream& os) {
-  os << "dfmod " << Version()
-     << ": builds, inspects, lints and runs installers of Delta Force mods\n\n"
+  os << "dfmod " << Version() << ": " << kPurpose
+     << "\n\n"
         "usage: dfmod SUBCOMMAND ARGS...   (dfmod SUBCOMMAND --help: its usage and options)\n"
         "       dfmod --version\n\nsubcommands:\n";
   char line[64];
@@ -143,11 +145,21 @@ void PrintOverview(std::ostream& os) {
     std::snprintf(line, sizeof line, "  %-16s ", c.help.name);
     os << line << c.help.purpose << "\n";
   }
-  os << "\nV=DIR (run, and the installer program itself) gives the folder of game V:\n"
-        "  1 Delta Force, 2 Delta Force 2, 3 Land Warrior.\n"
-        "exit codes: 0 done; 1 ran, with findings or failures; 2 bad usage or unusable input,\n"
-        "  nothing done; 3 (run) the installer could not start.\n"
-        "Everything in detail: docs/cli.md\n";
+  os << "\n" << kGameFolderNote << kExitCodeNote << "Everything in detail: docs/cli.md\n";
+}
+
+// The version, then the stubs dfmod build would take without --stub (on Windows the host's
+// stub is the Windows one).
+void PrintVersion(std::ostream& os) {
+  os << "dfmod " << Version() << "\n";
+  auto self = MakeHostProcess()->ExecutablePath();
+  auto fs = MakeHostFileSystem();
+  for (StubKind kind : {StubKind::kHost, StubKind::kWindows}) {
+    if (kind == StubKind::kWindows && HostPathStyle() == PathStyle::kWindows) break;
+    auto stub = self ? FindStub(*fs, *self, kind) : Result<std::string>(self.failure());
+    os << (kind == StubKind::kWindows ? "Windows stub: " : "stub: ")
+       << (stub ? *stub : "none (dfmod build --stub FILE)") << "\n";
+  }
 }
 
 // The row whose help `--help` asks for: "pff list" when such a row exists, else "pff".
@@ -197,6 +209,12 @@ std::size_t Utf8Length(std::string_view s, std::size_t i) {
 }
 
 }  // namespace
+
+std::vector<CommandHelp> HelpTable() {
+  std::vector<CommandHelp> rows;
+  for (const auto& c : kCommands) rows.push_back(c.help);
+  return rows;
+}
 
 int UsageError(Io& io, std::string_view command, std::string_view message) {
   io.err << "dfmod: " << command << ": " << message << "; see 'dfmod " << command << " --help'\n";
@@ -296,7 +314,7 @@ int Main(const Args& args, Io& io) {
     return kExitOk;
   }
   if (args[0] == "--version") {
-    io.out << "dfmod " << Version() << "\n";
+    PrintVersion(io.out);
     return kExitOk;
   }
   const Command* command = FindCommand(args[0]);

@@ -5,8 +5,12 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "base/path_style.h"
+#include "base/result.h"
 #include "common/program.h"
+#include "platform/file_system.h"
 
 namespace dfm {
 struct Cover;
@@ -38,6 +42,34 @@ std::string JsonString(std::string_view bytes);
 
 // {"id":...,"mod":...,"files":N,"entries":N}: a later install over some items.
 std::string CoverJson(const Cover& cover);
+
+// The installer program dfmod build puts in front of a payload: this host's, or the
+// Windows one (`--stub windows`).
+enum class StubKind { kHost, kWindows };
+
+// Where dfmod looks for a stub, in order: beside the program file `self`, then in
+// ../lib/dfmod/ relative to its folder (where the packages put it).
+std::vector<std::string> StubPlaces(std::string_view self, StubKind kind,
+                                    PathStyle style = HostPathStyle());
+
+// The first of StubPlaces that holds a file; otherwise a failure naming every place tried.
+Result<std::string> FindStub(FileSystem& fs, std::string_view self, StubKind kind);
+
+// What `dfmod --help` says around its list of subcommands; the manual page says it too.
+inline constexpr const char* kPurpose =
+    "builds, inspects, lints and runs installers of Delta Force mods";
+inline constexpr const char* kGameFolderNote =
+    "V=DIR (run, and the installer program itself) gives the folder of game V:\n"
+    "  1 Delta Force, 2 Delta Force 2, 3 Land Warrior.\n";
+inline constexpr const char* kExitCodeNote =
+    "exit codes: 0 done; 1 ran, with findings or failures; 2 bad usage or unusable input,\n"
+    "  nothing done; 3 (run) the installer could not start.\n";
+
+// The help of every subcommand and operation, in the order `dfmod --help` lists them.
+std::vector<CommandHelp> HelpTable();
+
+// The manual page dfmod.1 (roff), made from the same texts as --help.
+void PrintManPage(std::ostream& os);
 
 // args excludes the subcommand's own name (and, for pff and image, the operation's).
 int Lint(const Args& args, Io& io);

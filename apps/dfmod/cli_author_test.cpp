@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "platform/host.h"
 #include "script/control_file.h"
@@ -65,6 +66,44 @@ TEST(BuildCommand, InputErrorsSayWhatIsWrongAndWriteNothing) {
   auto r = RunCli(Build, {"--mod", dir / "mod2", "-o", dir / "x"});
   EXPECT_EQ(r.code, kExitUsage);
   EXPECT_NE(r.err.find("DFModInstaller); pass --stub FILE\n"), std::string::npos);
+}
+
+// Without --stub: beside dfmod, then ../lib/dfmod/ (where the packages put the stubs).
+TEST(BuildCommand, StubIsFoundBesideDfmodThenInLibDfmod) {
+  EXPECT_EQ(
+      StubPlaces("C:\\dfmod\\bin\\dfmod.exe", StubKind::kHost, PathStyle::kWindows),
+      (Args{"C:\\dfmod\\bin\\DFModInstaller.exe", "C:\\dfmod\\lib\\dfmod\\DFModInstaller.exe"}));
+  EXPECT_EQ(StubPlaces("/dfmod", StubKind::kWindows, PathStyle::kPosix),
+            Args{"/DFModInstaller.exe"});
+  testing::TempDir dir;
+  auto at = [&](const char* p) { return std::filesystem::path(dir / p).make_preferred().string(); };
+  auto fs = MakeHostFileSystem();
+  dir.Write("usr/lib/dfmod/DFModInstaller.exe", "lib");
+  EXPECT_EQ(*FindStub(*fs, at("usr/bin/dfmod"), StubKind::kWindows),
+            at("usr/lib/dfmod/DFModInstaller.exe"));
+  dir.Write("usr/bin/DFModInstaller.exe", "beside");
+  EXPECT_EQ(*FindStub(*fs, at("usr/bin/dfmod"), StubKind::kWindows),
+            at("usr/bin/DFModInstaller.exe"));
+  EXPECT_EQ(FindStub(*fs, at("usr/dfmod"), StubKind::kWindows).failure().description,
+            "no Windows installer program beside dfmod or in ../lib/dfmod (" +
+                at("usr/DFModInstaller.exe") + ", " + at("lib/dfmod/DFModInstaller.exe") +
+                "); pass --stub FILE");
+}
+
+// dfmod.1 is the help table in roff: a section per row, options as tagged paragraphs whose
+// meaning is joined over its lines, hyphens escaped.
+TEST(ManPage, EveryRowIsASectionWithItsOptionsAndExample) {
+  std::ostringstream os;
+  PrintManPage(os);
+  const std::string page = os.str();
+  for (const CommandHelp& h : HelpTable())
+    EXPECT_NE(page.find(".SS \"dfmod " + std::string(h.name) + "\"\n"), std::string::npos)
+        << h.name;
+  for (const char* part :
+       {".TP\n.B \\-\\-restore\\-dir DIR\nthe folder of restore points (default: "
+        "DFMOD_RESTORE_DIR, else $XDG_DATA_HOME/dfmod/restore)\n",
+        "\ndfmod run DryCreekSetup \\-\\-game\\-folder \"3=/games/Land Warrior\"\n"})
+    EXPECT_NE(page.find(part), std::string::npos) << part;
 }
 
 // One dfmod lint call each: the file's bytes, the arguments ({file} is its path), the exit

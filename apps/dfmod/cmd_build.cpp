@@ -170,18 +170,6 @@ Result<Bytes> LibrarySlots(FileSystem& fs, const std::optional<std::string>& ins
   return ReadPayloadPiece(fs, *installer, layout->jpeg_library_offset, kLibrarySlotsSize);
 }
 
-// The installer program built beside dfmod.
-Result<std::string> DefaultStub(FileSystem& fs) {
-  auto self = MakeHostProcess()->ExecutablePath();
-  if (!self) return self.failure();
-  std::string stub = ProgramFolderOf(*self) + "DFModInstaller" +
-                     (HostPathStyle() == PathStyle::kWindows ? ".exe" : "");
-  if (!fs.FileLength(stub))
-    return Failure{err::kFileNotFound,
-                   "no installer program beside dfmod (" + stub + "); pass --stub FILE"};
-  return stub;
-}
-
 // The output runs like the stub: its execute permissions are copied (POSIX only: Windows
 // runs a program by its name).
 void CopyExecuteBits(const std::string& from, const std::string& to) {
@@ -197,13 +185,43 @@ void CopyExecuteBits(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+std::vector<std::string> StubPlaces(std::string_view self, StubKind kind, PathStyle style) {
+  const char sep = style == PathStyle::kWindows ? '\\' : '/';
+  const std::string name = kind == StubKind::kWindows || style == PathStyle::kWindows
+                               ? "DFModInstaller.exe"
+                               : "DFModInstaller";
+  std::string folder = ProgramFolderOf(self, style);
+  std::vector<std::string> places{folder + name};
+  // The folder above: "/usr/bin/" gives "/usr/"; a root or a bare name has none.
+  folder.pop_back();
+  const std::size_t cut = folder.find_last_of(style == PathStyle::kWindows ? "\\" : "\\/");
+  if (cut != std::string::npos && folder.find_first_not_of(".", cut + 1) != std::string::npos)
+    places.push_back(folder.substr(0, cut + 1) + "lib" + sep + "dfmod" + sep + name);
+  return places;
+}
+
+Result<std::string> FindStub(FileSystem& fs, std::string_view self, StubKind kind) {
+  const std::vector<std::string> places = StubPlaces(self, kind);
+  std::string tried;
+  for (const std::string& place : places) {
+    if (fs.FileLength(place)) return place;
+    tried += (tried.empty() ? "" : ", ") + place;
+  }
+  return Failure{err::kFileNotFound, std::string("no ") +
+                                         (kind == StubKind::kWindows ? "Windows " : "") +
+                                         "installer program beside dfmod or in ../lib/dfmod (" +
+                                         tried + "); pass --stub FILE"};
+}
+
 int Build(const Args& args, Io& io) {
   BuildOptions o;
   if (std::string problem = ParseBuildArgs(args, o); !problem.empty())
     return UsageError(io, "build", problem);
   auto fs = MakeHostFileSystem();
-  if (!o.stub) {
-    auto stub = DefaultStub(*fs);
+  if (!o.stub || *o.stub == "windows") {
+    auto self = MakeHostProcess()->ExecutablePath();
+    auto stub = self ? FindStub(*fs, *self, o.stub ? StubKind::kWindows : StubKind::kHost)
+                     : Result<std::string>(self.failure());
     if (!stub) {
       io.err << "dfmod: build: " << stub.failure().description << "\n";
       return kExitUsage;

@@ -35,7 +35,8 @@ while IFS= read -r name; do
 done <<<"$names"
 help "$installer" DFModInstaller --help
 version=$(sed -n 's/^project(DFModInstaller VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")
-[ "$("$dfmod" --version)" = "dfmod $version" ] || fail "dfmod --version"
+[ "$("$dfmod" --version | head -n 2)" = "dfmod $version
+stub: $installer" ] || fail "dfmod --version: $("$dfmod" --version)"
 [ "$("$installer" --version)" = "DFModInstaller $version" ] || fail "DFModInstaller --version"
 
 mkdir -p mod game nocontrol fifomod linkmod
