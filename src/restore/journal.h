@@ -23,7 +23,8 @@
 namespace dfm {
 
 enum class RecordKind : char {
-  kBegin = 'B',        // texts: mod, installer, installer SHA-256, start time, game folders...
+  kBegin = 'B',        // texts: mod, installer, installer SHA-256, start time, game folders...;
+                       // numbers: the install's sequence number (missing in earlier journals)
   kTouched = 'F',      // texts: path; numbers: existed, length, the time (7 fields)
   kCreated = 'C',      // texts: path (absent just before; undo removes it)
   kWhole = 'W',        // texts: path as the host spells it; numbers: the time; data: all bytes

@@ -120,6 +120,7 @@ RestorePointInfo DescribeJournal(const std::string& id, const std::vector<Journa
   for (const JournalRecord& r : records) {
     switch (r.kind) {
       case RecordKind::kBegin:
+        info.sequence = SequenceOf(r);
         info.mod = r.Text(0);
         info.installer = r.Text(1);
         info.installer_sha = r.Text(2);
@@ -161,6 +162,7 @@ RestorePointInfo DescribeJournal(const std::string& id, const std::vector<Journa
         break;
     }
   }
+  info.items = ItemsOf(records);
   return info;
 }
 
@@ -205,6 +207,8 @@ Result<std::unique_ptr<ActiveRestorePoint>> RestoreStore::Begin(
   if (Status st = MakeFolder(); !st) return st.failure();
   auto point = std::unique_ptr<ActiveRestorePoint>(new ActiveRestorePoint());
   point->host_ = &fs_;
+  auto sequence = NextSequence(fs_, folder_);
+  if (!sequence) return sequence.failure();
   const std::string base = IdFor(now);
   for (int n = 1;; ++n) {
     point->id_ = n == 1 ? base : base + "-" + std::to_string(n);
@@ -220,7 +224,7 @@ Result<std::unique_ptr<ActiveRestorePoint>> RestoreStore::Begin(
   point->journal_ = std::move(*journal);
   JournalRecord begin{RecordKind::kBegin,
                       {install.mod, install.installer, install.installer_sha, FormatTime(now)},
-                      {},
+                      {*sequence},
                       {}};
   begin.texts.insert(begin.texts.end(), install.game_folders.begin(), install.game_folders.end());
   if (auto st = point->journal_->Append(begin); !st) return st.failure();
@@ -246,6 +250,7 @@ RestorePointInfo RestoreStore::Load(const std::string& id, JournalContents* out)
   if (!journal) {
     const std::string& why = journal.failure().description;
     info.damage = journal.failure().code == err::kInvalidFileFormat ? why : "damaged: " + why;
+    info.sequence = ReadSequence(fs_, Join(folder, kJournalName));
     return info;
   }
   info = DescribeJournal(id, journal->records);
@@ -283,6 +288,7 @@ Result<std::vector<RestorePointInfo>> RestoreStore::List() {
     if (info.damage != kNeverBegun) out.push_back(std::move(info));
   }
   std::sort(out.begin(), out.end(), [](const RestorePointInfo& a, const RestorePointInfo& b) {
+    if (a.sequence != b.sequence) return a.sequence > b.sequence;
     return a.id.size() != b.id.size() ? a.id.size() > b.id.size() : a.id > b.id;
   });
   return out;
@@ -401,21 +407,17 @@ Result<UndoReport> RestoreStore::Revert(const std::string& id, bool force,
 Result<UndoReport> RestoreStore::Undo(const std::string& id, bool force, const LocalDateTime& now) {
   auto points = List();
   if (!points) return points.failure();
-  auto live = [](const RestorePointInfo& p) {
-    return p.damage.empty() && (p.state == RestorePointInfo::State::kComplete ||
-                                p.state == RestorePointInfo::State::kInterrupted);
-  };
   // The newest point that is not undone, damaged or not: a damaged one is never undone
   // by itself, and no older one before it.
   auto it = std::find_if(points->begin(), points->end(), [&](const RestorePointInfo& p) {
-    return id.empty() ? live(p) || !p.damage.empty() : p.id == id;
+    return id.empty() ? IsLive(p) || !p.damage.empty() : p.id == id;
   });
   if (it == points->end()) {
     return Failure{err::kFileNotFound,
                    id.empty() ? "There is no install to undo" : "There is no restore point " + id};
   }
   if (!it->damage.empty()) return Failure{err::kInvalidFileFormat, it->damage};
-  if (!live(*it)) {
+  if (!IsLive(*it)) {
     return Failure{err::kInvalidProcedureCall,
                    "The install " + it->id + " is " + StateName(it->state) + " already"};
   }

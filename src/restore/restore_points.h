@@ -14,6 +14,7 @@
 #include "base/result.h"
 #include "pff/pff_archive.h"
 #include "platform/file_system.h"
+#include "restore/install_stack.h"
 #include "restore/journal.h"
 #include "restore/journaling_file_system.h"
 #include "restore/mod_stack.h"
@@ -28,6 +29,7 @@ inline constexpr char kLockName[] = "install.lock";
 struct RestorePointInfo {
   enum class State { kComplete, kInterrupted, kUndone, kRolledBack };
   std::string id;
+  std::uint64_t sequence = 0;  // the install's place in the store's order (0: written before)
   std::string mod, installer, installer_sha, started, ended;
   std::vector<std::string> game_folders;
   State state = State::kInterrupted;
@@ -37,7 +39,8 @@ struct RestorePointInfo {
   };
   std::vector<Entry> entries;
   std::set<std::string> keys;  // folded paths of the files touched
-  std::string damage;          // "damaged: record at byte N", if the journal is not whole
+  std::set<ItemKey> items;
+  std::string damage;  // "damaged: record at byte N", if the journal is not whole
   // Left by an undo or roll-back that did not finish: the point stays live.
   std::size_t left = 0;
   std::vector<std::string> problems;
@@ -114,7 +117,8 @@ class RestoreStore {
   Result<std::unique_ptr<ActiveRestorePoint>> Begin(
       const InstallDescription& install, const LocalDateTime& now,
       std::function<bool(const std::string&)> skip = {}, FileSystem* rehearsal = nullptr);
-  // Every restore point, newest first.
+  // Every restore point, newest first: by sequence number, then by id (the longer, or
+  // else the greater, first).
   Result<std::vector<RestorePointInfo>> List();
   // Undoes the install `id` (empty: the newest one not yet undone; an interrupted one is
   // rolled back). Refuses when a later install that is not undone touched the same files,

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "base/path_utils.h"
 #include "support/restore_world.h"
 
 namespace dfm::testing {
@@ -105,6 +106,53 @@ TEST(RestorePoints, UndoNewestFirstLeavesFilesChangedSinceAlone) {
   EXPECT_EQ(w.Changed(0), std::vector<std::string>{});
   EXPECT_EQ(w.store().Undo("", false, w.clock.now).failure().description,
             "There is no install to undo");
+}
+
+// Installs are ordered by when they began, whatever their ids say: two in one second, one
+// the next second, one after the clock went back an hour; a journal written before the
+// sequence numbers orders below them. Each entry and file an install changed is an item,
+// and the later live installs over it lie above it.
+TEST(RestorePoints, InstallsStackInTheOrderTheyBegan) {
+  World w(Control(0));
+  w.window.ClickInstall();
+  for (const auto& [hour, second] : {std::pair{0, 0}, {0, 1}, {-1, 0}}) {
+    w.clock.now.hour += hour;
+    w.clock.now.second += second;
+    w.mem.Put("Control.ini", "Pack big.pcx Kyv_DF3_Location\\Dflw.pff\r\n");
+    w.window.ClickInstall();
+  }
+  const std::string first = "20261206-154207", journal = "M/R/" + first + "/journal.bin";
+  Bytes earlier;
+  auto decoded = DecodeJournal(*ReadWholeFile(w.mem, journal));
+  for (JournalRecord r : decoded->records) {
+    if (r.kind == RecordKind::kBegin || r.kind == RecordKind::kEnd) r.numbers.clear();
+    const Bytes one = EncodeRecord(r);
+    earlier.insert(earlier.end(), one.begin(), one.end());
+  }
+  w.mem.Put(journal, earlier);
+  auto list = w.store().List();
+  std::vector<std::string> order;
+  for (const auto& p : *list) order.push_back(p.id + " " + std::to_string(p.sequence));
+  EXPECT_EQ(order, (std::vector<std::string>{"20261206-144208 4", "20261206-154208 3",
+                                             "20261206-154207-2 2", first + " 0"}));
+  std::vector<std::string> items;
+  for (const ItemKey& k : list->back().items) items.push_back(k.path + "|" + k.entry);
+  const std::string in = "G\\DFLW.PFF|";
+  EXPECT_EQ(items, (std::vector<std::string>{
+                       "GONE.TXT|", in + PadName("BIG.PCX"), in + PadName("E1.PCX"),
+                       in + PadName("N1.PCX"), "G\\MOVED.TXT|", "G\\NEW.TXT|", "G\\PIC.TGA|",
+                       "G\\PIC_M.PCX|", "G\\README.TXT|", "MOVED.TXT|", "PIC.TGA|"}));
+  std::vector<std::string> covers;
+  for (const Cover& c : CoveredBy(*list, first)) covers.push_back(c.id + ": " + CountText(c.items));
+  EXPECT_EQ(covers,
+            (std::vector<std::string>{"20261206-154207-2: 1 entry", "20261206-154208: 1 entry",
+                                      "20261206-144208: 1 entry"}));
+  const ItemKey big = EntryItem("G/Dflw.pff", "big.pcx");
+  EXPECT_EQ(Above(*list, first, big)->id, "20261206-154207-2");
+  EXPECT_EQ(Above(*list, "20261206-144208", big), nullptr);
+  EXPECT_EQ(Above(*list, first, FileItem("G/new.txt")), nullptr);
+  EXPECT_EQ(w.store().Undo("", false, w.clock.now)->id, "20261206-144208");
+  EXPECT_EQ(CoveredBy(*w.store().List(), first).size(), 2u);
 }
 
 // Journals empty, random, cut at and inside each record, with a bit flipped in each
