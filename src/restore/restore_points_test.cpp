@@ -212,16 +212,28 @@ TEST(RestorePoints, DamagedJournalsAreRefusedBeforeAnythingChanges) {
     EXPECT_EQ(salvaged->left, left);
     EXPECT_EQ(w.Changed(0).size(), left);
   }
-  w.mem.CopyFrom(after);
-  Bytes earlier;
-  for (JournalRecord r : decoded->records) {
-    if (r.kind == RecordKind::kEnd) r.numbers.clear();
-    const Bytes one = EncodeRecord(r);
-    earlier.insert(earlier.end(), one.begin(), one.end());
+  // Journals of earlier versions: without the entries' before and after records and the
+  // sequence number, with and without the end mark's count and chain.
+  for (const bool counted : {false, true}) {
+    w.mem.CopyFrom(after);
+    Bytes earlier;
+    std::uint64_t count = 0, chain = kChainStart;
+    for (JournalRecord r : decoded->records) {
+      if (r.kind == RecordKind::kEntryBefore || r.kind == RecordKind::kEntryAfter) continue;
+      if (r.kind == RecordKind::kBegin || r.kind == RecordKind::kEnd) r.numbers.clear();
+      if (r.kind == RecordKind::kEnd && counted) r.numbers = {count, chain};
+      const Bytes one = EncodeRecord(r);
+      ++count;
+      chain = ChainCheck(chain,
+                         static_cast<std::uint32_t>(one[one.size() - 4] | one[one.size() - 3] << 8 |
+                                                    one[one.size() - 2] << 16 |
+                                                    static_cast<std::uint32_t>(one.back()) << 24));
+      earlier.insert(earlier.end(), one.begin(), one.end());
+    }
+    w.mem.Put(journal, earlier);
+    EXPECT_TRUE(w.store().Undo("", false, w.clock.now)->complete()) << counted;
+    EXPECT_EQ(w.Changed(0), std::vector<std::string>{});
   }
-  w.mem.Put(journal, earlier);
-  EXPECT_TRUE(w.store().Undo("", false, w.clock.now)->complete());
-  EXPECT_EQ(w.Changed(0), std::vector<std::string>{});
 }
 
 // An undo that fails keeps the point live and lists why; the next one, once the cause
