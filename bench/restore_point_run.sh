@@ -39,25 +39,15 @@ fi
 trap 'if [ "$games" != "$tmp" ]; then umount "$games"; fi; rm -rf "$tmp"' EXIT
 
 python3 - "$dfmod" "$tmp" "$runs" "$cases" "$games" <<'PY'
-import os, random, shutil, statistics, struct, subprocess, sys, time
+import os, random, shutil, statistics, subprocess, sys, time
+sys.path.insert(0, "bench")
+from bench_archive import write_archive
 dfmod, tmp, runs, cases, games = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4], sys.argv[5]
 RECORDS, PAIRS, STRIDE, COPIES = 20000, 5000, 36, 3000
 rnd = random.Random(20261206)
 
-# The archive: header, data, directory (records of 36 bytes: dead flag, offset, size,
-# time, 16-byte name, 4 spare bytes).
-data, records = bytearray(), []
-for i in range(RECORDS):
-    n, dead = rnd.randint(512, 4096), i % 10 == 5
-    name = b"<DEAD SPACE>" if dead else b"f%d.pcx" % i
-    records.append(struct.pack("<iiii", int(dead), 20 + len(data), n, 1000) +
-                   name.ljust(16, b"\0") + b"SUM!")
-    data += bytes([97 + i % 26]) * n
 pristine = f"{tmp}/Dflw.pff"
-with open(pristine, "wb") as f:
-    f.write(struct.pack("<i4siii", 20, b"PFF3", RECORDS, STRIDE, 20 + len(data)) + data +
-            b"".join(records))
-directory = RECORDS * STRIDE + 20
+directory = write_archive(pristine, rnd, RECORDS, STRIDE)
 
 def build(name, files, control):
     mod = f"{tmp}/mod"

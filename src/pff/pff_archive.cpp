@@ -274,7 +274,10 @@ Result<PffPlacement> PffDirectory::Place(const PffEntry& incoming) {
     SetRecord(i, e, clear_rest);
   };
   auto make_dead = [&](std::size_t i) {
-    if (!entries_[i].IsDeadSpace() && p.replaced_size < 0) p.replaced_size = entries_[i].data_size;
+    if (!entries_[i].IsDeadSpace() && p.replaced_size < 0) {
+      p.replaced_size = entries_[i].data_size;
+      p.replaced = entries_[i];
+    }
     PffEntry dead = entries_[i];
     dead.dead_flag = kPffDeadFlag;
     dead.name = MakePffName(kPffDeadSpaceName);
@@ -353,6 +356,22 @@ void PffDirectory::Revert(const PffPlacement& p) {
               image_.begin() + static_cast<std::ptrdiff_t>(it->index * stride_));
   }
   header_ = p.old_header;
+}
+
+std::size_t PffDirectory::FindLive(const PffName& name) const {
+  if (const auto* named = lookup_.Named(name)) {
+    for (std::size_t i : *named) {
+      if (!entries_[i].IsDeadSpace()) return i;
+    }
+  }
+  return PffLookup::kNone;
+}
+
+void PffDirectory::MarkDead(std::size_t index) {
+  PffEntry dead = entries_[index];
+  dead.dead_flag = kPffDeadFlag;
+  dead.name = MakePffName(kPffDeadSpaceName);
+  SetRecord(index, dead, false);
 }
 
 // ---- reading ----

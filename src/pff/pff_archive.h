@@ -97,6 +97,7 @@ struct PffPlacement {
   Kind kind = Kind::kAppended;
   std::int32_t data_offset = 0;
   std::int32_t replaced_size = -1;  // the DataSize of the live entry replaced, or -1
+  PffEntry replaced;                // that entry as it was (when replaced_size >= 0)
 
  private:
   friend class PffDirectory;
@@ -148,6 +149,11 @@ class PffDirectory {
   Result<PffPlacement> Place(const PffEntry& incoming);
   // Undoes the most recent successful Place().
   void Revert(const PffPlacement& placement);
+  // The index of the first live record whose name matches, or PffLookup::kNone.
+  std::size_t FindLive(const PffName& name) const;
+  // Makes record `index` dead space, as a replacing add does (its data stays where it
+  // is, for later adds to reuse); the directory's length does not change.
+  void MarkDead(std::size_t index);
 
  private:
   std::string Describe(std::size_t index) const;

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "base/path_utils.h"
+#include "pff/pff_entries.h"
 
 namespace dfm {
 namespace {
@@ -102,12 +103,29 @@ Status PffArchiveTable::Add(PffSlot* slot, const std::string& source_path) {
   const std::uint64_t known_end = slot->directory.records_end();
   auto placement = slot->directory.Place(*entry);
   if (!placement) return fail(placement.failure());
-  if (auto st = WriteAdd(*slot, *placement, *data, known_end); !st) {
+  Status kept = before_ ? BeforeAdd(*slot, *entry, *placement) : Status();
+  if (!kept) {
+    slot->directory.Revert(*placement);
+    return fail(kept.failure());
+  }
+  if (auto st = WritePffAdd(*fs_, slot->path, slot->directory, *placement, data->bytes.get(),
+                            data->size, known_end);
+      !st) {
     slot->directory.Revert(*placement);
     return fail(st.failure());
   }
   if (observer_) observer_(slot->path, *entry, *placement);
   return {};
+}
+
+// The entry an add replaces is read before the add is written: its bytes become dead
+// space that a later add may take.
+Status PffArchiveTable::BeforeAdd(const PffSlot& slot, const PffEntry& entry,
+                                  const PffPlacement& placement) {
+  if (placement.replaced_size < 0) return before_(slot.path, entry, nullptr, Bytes());
+  auto bytes = ReadPffData(*fs_, slot.path, placement.replaced);
+  if (!bytes) return bytes.failure();
+  return before_(slot.path, entry, &placement.replaced, *bytes);
 }
 
 // Reads exactly the DataSize bytes GetFileHeader counted: a file that shrank since then
@@ -124,45 +142,6 @@ Result<PffArchiveTable::SourceData> PffArchiveTable::ReadSource(const std::strin
   }
   if (auto st = (*file)->Close(); !st) return st.failure();
   return data;
-}
-
-// The final bytes are the same in any order, since the header, the data and the
-// directory never overlap (the reading checks guarantee it). The order keeps the archive
-// as readable as it can be if the program stops half-way: data going into dead space is
-// written before the directory that points at it; a directory moving up is written
-// before the data that overwrites its old place; the header, which says how many records
-// there are and where, comes last.
-Status PffArchiveTable::WriteAdd(const PffSlot& slot, const PffPlacement& placement,
-                                 const SourceData& data, std::uint64_t known_end) {
-  // An archive that vanished since it was read is not created anew.
-  auto file = fs_->Open(slot.path, OpenMode::kUpdate);
-  if (!file) return file.failure();
-  File& archive = **file;
-  auto length = archive.Size();
-  if (!length) return length.failure();
-  if (*length < known_end) {
-    return Status::Fail(err::kPathFileAccessError,
-                        "Path/File access error: " + slot.path + " is " + std::to_string(*length) +
-                            " bytes long, shorter than when it was read");
-  }
-  const PffDirectory& dir = slot.directory;
-  auto write_data = [&]() -> Status {
-    if (data.size == 0) return {};
-    return archive.WriteAt(static_cast<std::uint64_t>(placement.data_offset), data.bytes.get(),
-                           data.size);
-  };
-  auto write_directory = [&]() -> Status {
-    return archive.WriteAt(static_cast<std::uint64_t>(dir.header().directory_offset),
-                           dir.image().data(), dir.image().size());
-  };
-  const bool directory_moved = placement.kind == PffPlacement::Kind::kAppended;
-  Status first = directory_moved ? write_directory() : write_data();
-  if (!first) return first;
-  Status second = directory_moved ? write_data() : write_directory();
-  if (!second) return second;
-  const auto header = EncodePffHeader(dir.header());
-  if (auto st = archive.WriteAt(0, header.data(), header.size()); !st) return st;
-  return archive.Close();
 }
 
 }  // namespace dfm

@@ -82,6 +82,11 @@ class PffArchiveTable {
   using AddObserver = std::function<void(const std::string& archive, const PffEntry& entry,
                                          const PffPlacement& placement)>;
   void set_add_observer(AddObserver observer) { observer_ = std::move(observer); }
+  // Told before an add is written, of the live entry it replaces (nullptr: none) and its
+  // bytes, read from the archive. A failure stops the add before anything is written.
+  using BeforeAddHook = std::function<Status(const std::string& archive, const PffEntry& entry,
+                                             const PffEntry* replaced, const Bytes& bytes)>;
+  void set_before_add(BeforeAddHook hook) { before_ = std::move(hook); }
 
   // The file system later reads and adds go through (an install's restore point).
   void UseFileSystem(FileSystem& fs) { fs_ = &fs; }
@@ -99,8 +104,7 @@ class PffArchiveTable {
     std::size_t size;
   };
   Result<SourceData> ReadSource(const std::string& path, std::int32_t size);
-  Status WriteAdd(const PffSlot& slot, const PffPlacement& placement, const SourceData& data,
-                  std::uint64_t known_end);
+  Status BeforeAdd(const PffSlot& slot, const PffEntry& entry, const PffPlacement& placement);
 
   FileSystem* fs_;
   Dialogs& dialogs_;
@@ -108,6 +112,7 @@ class PffArchiveTable {
   PathStyle style_;
   bool any_read_ok_ = false;
   AddObserver observer_;
+  BeforeAddHook before_;
   std::vector<PffSlot> slots_;
   std::unordered_map<std::string, int> by_key_;        // folded path -> handle
   std::unordered_map<std::string, std::string> keys_;  // path as given -> folded path

@@ -23,25 +23,33 @@
 namespace dfm {
 
 enum class RecordKind : char {
-  kBegin = 'B',     // texts: mod, installer, installer SHA-256, start time, game folders...;
-                    // numbers: the install's sequence number (missing in earlier journals)
-  kTouched = 'F',   // texts: path; numbers: existed, length, the time (7 fields)
-  kCreated = 'C',   // texts: path (absent just before; undo removes it)
-  kWhole = 'W',     // texts: path as the host spells it; numbers: the time; data: all bytes
-  kRange = 'R',     // texts: path; numbers: offset; data: the bytes a write replaced
-  kRenamed = 'M',   // texts: from, to
-  kStashed = 'T',   // texts: path as the host spells it, where the deleted file was moved
-  kTemp = 'X',      // texts: a temporary name a copy writes first (undo removes what is there)
-  kEntry = 'A',     // texts: archive, entry name, placement; numbers: replaced, old, new size
-  kAfter = 'S',     // texts: path, fingerprint of what the install wrote; numbers: exists,
-                    // length, whole, then the written ranges (start, end)...
-  kEnd = 'E',       // texts: end time, then path and change of each file; numbers: the
-                    // count of records before it and the chain of their checks (both
-                    // missing in journals of earlier versions)
-  kUndone = 'U',    // texts: time, "undone" or "rolled back"
-  kProgress = 'P',  // numbers: the indexes of records an undo has put back
-  kShort = 'Q',     // texts: time, then each failure; numbers: files left (an undo that
-                    // did not finish)
+  kBegin = 'B',        // texts: mod, installer, installer SHA-256, start time, game folders...;
+                       // numbers: the install's sequence number (missing in earlier journals)
+  kTouched = 'F',      // texts: path; numbers: existed, length, the time (7 fields)
+  kCreated = 'C',      // texts: path (absent just before; undo removes it)
+  kWhole = 'W',        // texts: path as the host spells it; numbers: the time; data: all bytes
+  kRange = 'R',        // texts: path; numbers: offset; data: the bytes a write replaced
+  kRenamed = 'M',      // texts: from, to
+  kStashed = 'T',      // texts: path as the host spells it, where the deleted file was moved
+  kTemp = 'X',         // texts: a temporary name a copy writes first (undo removes what is there)
+  kEntry = 'A',        // texts: archive, entry name, placement; numbers: replaced, old, new size
+  kAfter = 'S',        // texts: path, fingerprint of what the install wrote; numbers: exists,
+                       // length, whole, then the written ranges (start, end)...
+  kEnd = 'E',          // texts: end time, then path and change of each file; numbers: the
+                       // count of records before it and the chain of their checks (both
+                       // missing in journals of earlier versions)
+  kUndone = 'U',       // texts: time, "undone" or "rolled back"
+  kProgress = 'P',     // numbers: the indexes of records an undo has put back
+  kShort = 'Q',        // texts: time, then each failure; numbers: files left (an undo that
+                       // did not finish)
+  kEntryBefore = 'O',  // texts: archive, stored name (16 bytes); numbers: existed, timestamp,
+                       // size; data: the entry's bytes (before the install's first add of it)
+  kEntryAfter = 'V',   // texts: archive, stored name, fingerprint of the data; numbers:
+                       // exists, timestamp, size (as the install left the entry)
+  kRebased = 'K',      // texts: path, entry key (empty: a loose file), the id of the install
+                       // undone under this one, then "absent", "entry" (stored name) or
+                       // "stash" (where); numbers: timestamp; data: an entry's bytes. This
+                       // install's before of that item from now on.
 };
 
 struct JournalRecord {

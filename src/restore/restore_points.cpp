@@ -5,6 +5,7 @@
 
 #include "base/path_utils.h"
 #include "base/sha256.h"
+#include "restore/mod_stack.h"
 #include "restore/undo.h"
 
 namespace dfm {
@@ -95,6 +96,7 @@ void ActiveRestorePoint::NoteEntry(const std::string& archive, const std::string
 }
 
 Status ActiveRestorePoint::Finish(const LocalDateTime& now) {
+  if (auto st = RecordEntryAfters(); !st) return st;
   if (auto st = fs_->RecordAfterStates(); !st) return st;
   JournalRecord end{
       RecordKind::kEnd, {FormatTime(now)}, {journal_->records(), journal_->chain()}, {}};
@@ -292,6 +294,30 @@ Result<std::vector<RestorePointInfo>> RestoreStore::List() {
   return out;
 }
 
+Result<std::vector<LaterPoint>> RestoreStore::LaterLive(const std::string& id) {
+  auto points = List();
+  if (!points) return points.failure();
+  std::vector<LaterPoint> out;
+  std::size_t later = 0;
+  bool found = false;
+  for (const RestorePointInfo& p : *points) {
+    if (p.id == id) {
+      later = out.size();
+      found = true;
+      continue;
+    }
+    if (!p.damage.empty() || (p.state != RestorePointInfo::State::kComplete &&
+                              p.state != RestorePointInfo::State::kInterrupted))
+      continue;
+    JournalContents journal;
+    Load(p.id, &journal);
+    out.push_back(
+        {p.id, !found, Join(folder_, p.id), std::move(journal.records), journal.valid_bytes});
+  }
+  std::reverse(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(later));  // nearest first
+  return out;
+}
+
 // Only an undo that put every file back marks the point undone; otherwise a 'Q' record
 // says what is left and why, and the point stays live for the next undo to finish.
 Result<UndoReport> RestoreStore::Revert(const std::string& id, bool force,
@@ -307,11 +333,22 @@ Result<UndoReport> RestoreStore::Revert(const std::string& id, bool force,
   report.rolled_back = point.state == RestorePointInfo::State::kInterrupted;
   const UndoProgress progress = ReadProgress(records);
   const std::set<std::size_t>& done = progress.done;
-  std::set<std::string> leave;
+  ItemOutcome items;
+  if (!report.rolled_back) {
+    auto later = LaterLive(id);
+    if (!later) return later.failure();
+    auto taken = UndoItems(fs_, Join(folder_, id), id, records, *later, progress.begun, force, now);
+    if (!taken) return taken.failure();
+    items = std::move(*taken);
+  }
+  std::set<std::string> leave = items.paths;
   if (!force) {
-    report.changed = ChangedSince(fs_, records, progress.begun);
+    std::set<std::string> asked = progress.begun;
+    asked.insert(items.paths.begin(), items.paths.end());
+    report.changed = ChangedSince(fs_, records, asked);
     for (const auto& p : report.changed) leave.insert(FoldedPath(p));
   }
+  report.changed.insert(report.changed.end(), items.changed.begin(), items.changed.end());
   if (auto missing = MissingStashes(fs_, records, done, leave); !missing.empty()) {
     std::string list;
     for (const auto& m : missing) list += (list.empty() ? "" : ", ") + m;
@@ -334,8 +371,10 @@ Result<UndoReport> RestoreStore::Revert(const std::string& id, bool force,
   } else {
     for (const auto& key : point.keys) outcome.left.insert(key);
   }
+  for (const auto& p : items.paths) outcome.left.erase(p);
   report.failures = outcome.failures;
-  report.left = outcome.left.size();
+  report.failures.insert(report.failures.end(), items.failures.begin(), items.failures.end());
+  report.left = outcome.left.size() + items.left;
   report.files = point.keys.size() - std::min(point.keys.size(), report.left);
   JournalRecord mark{RecordKind::kUndone,
                      {FormatTime(now), report.rolled_back ? "rolled back" : "undone"},
@@ -382,16 +421,6 @@ Result<UndoReport> RestoreStore::Undo(const std::string& id, bool force, const L
     return Failure{err::kInvalidProcedureCall,
                    "The install " + it->id + " is " + StateName(it->state) + " already"};
   }
-  for (auto later = points->begin(); later != it; ++later) {
-    if (!IsLive(*later)) continue;
-    for (const auto& key : it->keys) {
-      if (later->keys.count(key)) {
-        return Failure{err::kInvalidProcedureCall, "The later install " + later->id + " (" +
-                                                       later->mod +
-                                                       ") changed the same files; undo it first"};
-      }
-    }
-  }
   return Revert(it->id, force || it->state == RestorePointInfo::State::kInterrupted, now);
 }
 
@@ -401,6 +430,12 @@ std::vector<UndoReport> RestoreStore::RecoverInterrupted(const std::vector<std::
   auto points = List();
   if (!points) return out;
   for (const RestorePointInfo& p : *points) {
+    // An undo taken item by item that stopped: rolled back before its end mark, finished
+    // after it.
+    if (p.state == RestorePointInfo::State::kComplete && p.damage.empty()) {
+      if (auto committed = RollBackItemUndo(fs_, Join(folder_, p.id)); committed && *committed)
+        (void)Revert(p.id, false, now);
+    }
     if (p.state != RestorePointInfo::State::kInterrupted || !p.damage.empty()) continue;
     bool touches = false;
     for (const auto& folder : folders) {

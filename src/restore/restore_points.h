@@ -12,10 +12,12 @@
 
 #include "base/local_time.h"
 #include "base/result.h"
+#include "pff/pff_archive.h"
 #include "platform/file_system.h"
 #include "restore/install_stack.h"
 #include "restore/journal.h"
 #include "restore/journaling_file_system.h"
+#include "restore/mod_stack.h"
 
 namespace dfm {
 
@@ -63,6 +65,10 @@ class ActiveRestorePoint {
   // An archive entry the install added or replaced.
   void NoteEntry(const std::string& archive, const std::string& name, const std::string& placement,
                  std::int64_t old_size, std::int64_t new_size);
+  // Before an add is written: the entry it replaces (nullptr: none) and its bytes, kept
+  // once per entry of an archive.
+  Status NoteBefore(const std::string& archive, const PffName& name, const PffEntry* replaced,
+                    const Bytes& bytes);
   // Marks the install complete: the after states, the end mark, the manifest.
   Status Finish(const LocalDateTime& now);
 
@@ -73,6 +79,11 @@ class ActiveRestorePoint {
   std::string id_, folder_;
   std::unique_ptr<JournalWriter> journal_;
   std::unique_ptr<JournalingFileSystem> fs_;
+  // Entries with a before record, as (archive, key), in the order first added.
+  std::vector<std::pair<std::string, std::string>> entries_;
+  std::set<std::pair<std::string, std::string>> noted_;
+  // The after record of each entry in entries_, appended by Finish.
+  Status RecordEntryAfters();
 };
 
 // What undoing an install did.
@@ -125,6 +136,8 @@ class RestoreStore {
 
  private:
   Result<UndoReport> Revert(const std::string& id, bool force, const LocalDateTime& now);
+  // The live installs later than `id`, nearest first, with their journals.
+  Result<std::vector<LaterPoint>> LaterLive(const std::string& id);
   // A point's journal and what it says; `info.damage` set when it cannot be trusted.
   RestorePointInfo Load(const std::string& id, JournalContents* journal = nullptr);
   // Rewrites the manifest from the journal (which may have grown since the install).

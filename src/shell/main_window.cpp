@@ -174,9 +174,14 @@ RunOutcome MainWindow::RunInstallScript() {
       point_->NoteEntry(archive, PffNameText(entry.name), kHow[static_cast<int>(placement.kind)],
                         placement.replaced_size, entry.data_size);
     });
+    archives_.set_before_add([this](const std::string& archive, const PffEntry& entry,
+                                    const PffEntry* replaced, const Bytes& bytes) {
+      return point_->NoteBefore(archive, entry.name, replaced, bytes);
+    });
     run(journaled);
     archives_.UseFileSystem(platform_.fs);
     archives_.set_add_observer({});
+    archives_.set_before_add({});
     if (Status st = point_->Finish(platform_.clock.Now()); !st) {
       // Said in the log too: the install stays, but without a restore point to trust.
       AddLogEntry("Restore Point " + point_->id() + " Not Finished: " + st.failure().description,
