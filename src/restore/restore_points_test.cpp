@@ -338,7 +338,7 @@ TEST(RestorePoints, AnUndoThatFailsOrFindsChangesStaysLiveUntilFinished) {
 
 // The fingerprint of what an install wrote, stored in journals: each function keeps its
 // values, and one read from a journal is checked with the function that made it (16 hex
-// digits: the first one; "x4:": four lanes).
+// digits: the first one; "x4:": four lanes; "xxh3:" or none: XXH3-64). SHA-256 too.
 TEST(RestorePoints, FingerprintsKeepTheirValuesAndTheFunctionThatMadeThem) {
   struct Row {
     bool whole;
@@ -348,10 +348,12 @@ TEST(RestorePoints, FingerprintsKeepTheirValuesAndTheFunctionThatMadeThem) {
   MemoryFileSystem mem;
   mem.Put("f", Fill('a', 100));
   const std::vector<std::pair<std::uint64_t, std::uint64_t>> two{{3, 40}, {50, 90}};
-  for (const Row& row :
-       {Row{true, {}, "", "x4:bbb90f8c527aa3a4"}, Row{false, two, "x4:0", "x4:0c90bca149541081"},
-        Row{true, {}, "0000000000000000", "31a5c400a5b3300c"},
-        Row{false, two, "0000000000000000", "f74a2ef2f8e8d5a0"}}) {
+  for (const Row& row : {Row{true, {}, "", "xxh3:5b44ed466448b149"},
+                         Row{false, two, "xxh3:0", "xxh3:ad2dad8b6969d780"},
+                         Row{true, {}, "x4:0", "x4:bbb90f8c527aa3a4"},
+                         Row{false, two, "x4:0", "x4:0c90bca149541081"},
+                         Row{true, {}, "0000000000000000", "31a5c400a5b3300c"},
+                         Row{false, two, "0000000000000000", "f74a2ef2f8e8d5a0"}}) {
     RangeSet written;
     for (const auto& [a, b] : row.ranges) written.Add(a, b);
     auto fp = AfterState(mem, "f", row.whole, written, row.like);
@@ -359,6 +361,8 @@ TEST(RestorePoints, FingerprintsKeepTheirValuesAndTheFunctionThatMadeThem) {
     EXPECT_EQ(fp->length, 100u);
     EXPECT_EQ(fp->digest, row.digest) << row.like;
   }
+  EXPECT_EQ(*FileSha256(mem, "f"),
+            "9d47402e47d594a261d6facbaf923e182514889dbf9a0c7124b98134d8608d20");
 }
 
 // A restore point that cannot be written, held by another process, or not finished; a
