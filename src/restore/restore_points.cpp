@@ -267,7 +267,7 @@ RestorePointInfo RestoreStore::Load(const std::string& id, JournalContents* out)
   info.id = id;
   // An install stopped before its first record changed nothing and left no manifest.
   const bool manifest = fs_.FileLength(Join(folder, kManifestName)).ok();
-  if (!manifest && (journal ? journal->valid_bytes == 0 && !journal->torn_tail
+  if (!manifest && (journal ? journal->records.empty() && !journal->torn_tail
                             : journal.failure().code == err::kFileNotFound)) {
     info.damage = kNeverBegun;
     return info;
@@ -282,7 +282,8 @@ RestorePointInfo RestoreStore::Load(const std::string& id, JournalContents* out)
   // saw, was cut or damaged after the install: only an install a crash stopped may
   // leave a torn tail.
   std::uint64_t bad = journal->valid_bytes;
-  if (journal->records.empty() || journal->records[0].kind != RecordKind::kBegin) bad = 0;
+  if (journal->records.empty() || journal->records[0].kind != RecordKind::kBegin)
+    bad = journal->format.start;
   if (bad == 0 ||
       (info.ended.empty() && manifest && ManifestSaysEnded(fs_, Join(folder, kManifestName))))
     info.damage = "damaged: record at byte " + std::to_string(bad);

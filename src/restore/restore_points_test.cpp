@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <map>
 
 #include "pff/pff_archive.h"
@@ -231,8 +233,9 @@ TEST(RestorePoints, UndoGoesNewestFirstAndLeavesFilesChangedSinceAlone) {
 }
 
 // Journals empty, random, cut at and inside each record, with a bit flipped in each
-// record, or missing a stash: refused before anything changes. A journal of the earlier
-// format (an end mark without count and chain) is undone.
+// record, or missing a stash: refused before anything changes. Journals of earlier
+// versions (FNV-1a checks; stored as one was written, and re-encoded without the end
+// mark's count and chain) are undone.
 TEST(RestorePoints, DamagedJournalsAreRefusedBeforeAnythingChanges) {
   World w(Control(0));
   w.window.ClickInstall();
@@ -245,7 +248,7 @@ TEST(RestorePoints, DamagedJournalsAreRefusedBeforeAnythingChanges) {
       {std::string(64, '\xA5'), "damaged: record at byte 0"},
       {"", "The originals to put back are missing: M/R/20261206-154207/deleted-1"}};
   auto decoded = DecodeJournal(Bytes(bytes.begin(), bytes.end()));
-  std::size_t at = 0;
+  std::size_t at = decoded->format.start;
   std::vector<std::size_t> starts;
   for (const JournalRecord& r : decoded->records) {
     const std::size_t size = EncodeRecord(r).size();
@@ -285,16 +288,20 @@ TEST(RestorePoints, DamagedJournalsAreRefusedBeforeAnythingChanges) {
     EXPECT_EQ(salvaged->left, left);
     EXPECT_EQ(w.Changed(0).size(), left);
   }
-  w.mem.CopyFrom(after);
-  Bytes earlier;
+  std::ifstream stored(DFM_SOURCE_DIR "/tests/data/journal-fnv1a.bin", std::ios::binary);
+  const std::string earlier{std::istreambuf_iterator<char>(stored), {}};
+  std::string older;
   for (JournalRecord r : decoded->records) {
     if (r.kind == RecordKind::kEnd) r.numbers.clear();
-    const Bytes one = EncodeRecord(r);
-    earlier.insert(earlier.end(), one.begin(), one.end());
+    const Bytes one = EncodeRecord(r, RecordCheck::kFnv1a);
+    older.append(one.begin(), one.end());
   }
-  w.mem.Put(journal, earlier);
-  EXPECT_TRUE(w.store().Undo("", false, w.clock.now)->complete());
-  EXPECT_EQ(w.Changed(0), std::vector<std::string>{});
+  for (const std::string& old : {earlier, older}) {
+    w.mem.CopyFrom(after);
+    w.mem.Put(journal, old);
+    EXPECT_TRUE(w.store().Undo("", false, w.clock.now)->complete()) << old.size();
+    EXPECT_EQ(w.Changed(0), std::vector<std::string>{});
+  }
 }
 
 // An undo that fails keeps the point live and lists why; the next one, once the cause
