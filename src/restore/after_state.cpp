@@ -181,7 +181,7 @@ Result<AfterFingerprint> AfterState(FileSystem& fs, const std::string& path, boo
   RangeSet all;
   all.Add(0, *length);
   const RangeSet& ranges = whole ? all : written;
-  auto run = [&](auto f) {
+  auto run = [&](auto&& f) {
     Status st = FingerprintRanges(**file, *length, ranges, f);
     out.digest = f.Digest();
     return st;
