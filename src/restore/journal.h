@@ -7,10 +7,10 @@
 //   body    := text count u32 | (length u32, bytes)... | number count u32 | u64...
 //              | data length u32 | data bytes
 // Numbers are little-endian. Journals of earlier versions begin with their first record
-// and check each with FNV-1a 32; they are read with that check. A record cut short or failing its
-// check at the end of the file is the write a crash interrupted: its change was never made, and it
-// is ignored. The end mark of a complete install carries the count of the records before it and a
-// chain of their checks, so that a journal missing or repeating whole records is refused.
+// and check each with FNV-1a 32; they are read with that check. A record cut short or
+// failing its check at the end of the file is the write a crash interrupted: its change
+// was never made, and it is ignored. The end mark of a complete install carries the count
+// of the records before it and a chain of their checks, so that a journal missing or repeating whole records is refused.
 #pragma once
 
 #include <cstdint>
