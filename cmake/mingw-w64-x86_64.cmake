@@ -1,7 +1,7 @@
 # Cross build for 64-bit Windows with Debian's MinGW-w64 (the -posix compilers: C++ threads
 # and <mutex> need them). Programs link statically, so they need no DLL beside Windows' own.
 #
-# The libraries (zlib, libzip, libjpeg-turbo) come from scripts/build-windows-deps.sh, which
+# The libraries (zlib, mbed TLS, libzip, libjpeg-turbo, xxHash's header) come from scripts/build-windows-deps.sh, which
 # writes the list of their install folders to DFM_WINDOWS_DEPS_FILE; DFM_WINDOWS_DEPS (a
 # CMake list of folders) overrides it.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -12,9 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto journal = dfm::DecodeJournal(bytes);
   if (!journal) return 0;
   if (journal->valid_bytes > size) std::abort();
-  dfm::Bytes again;
+  dfm::Bytes again = journal->format.start ? dfm::FormatRecord() : dfm::Bytes{};
   for (const dfm::JournalRecord& r : journal->records) {
-    const dfm::Bytes one = dfm::EncodeRecord(r);
+    const dfm::Bytes one = dfm::EncodeRecord(r, journal->format.check);
     again.insert(again.end(), one.begin(), one.end());
   }
   if (again !=

@@ -11,7 +11,7 @@ set -euo pipefail
 # A group lists packages and other groups (@name). Add a group here and name it in the
 # groups that need it.
 group_build=(build-essential cmake ninja-build pkg-config libzip-dev zlib1g-dev
-  libturbojpeg0-dev libjpeg62-turbo-dev)
+  libturbojpeg0-dev libjpeg62-turbo-dev libmbedtls-dev libxxhash-dev)
 # the demo's generator runs python3 and makes its JPEG texture with cjpeg
 group_demo=(@build python3 libjpeg-turbo-progs)
 # the installer's window (FLTK) in the dev and test builds

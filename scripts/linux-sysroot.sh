@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the folder the release programs are compiled against: the C library, the C++
-# runtime, X11, FLTK, the font libraries, libjpeg-turbo, zlib and the test libraries of
-# Debian 11, so that the installer stub runs on any x86_64 Linux with glibc 2.31 or later.
+# runtime, X11, FLTK, the font libraries, libjpeg-turbo, zlib, mbed TLS, xxHash's header and
+# the test libraries of Debian 11, so that the installer stub runs on any x86_64 Linux with
+# glibc 2.31 or later.
 # The packages come from the system's own archive (its deb lines, read at run time, with the
 # suite replaced, in a private sources list: the system's apt set-up is not touched) and are
 # unpacked, never installed. Prints the folder; a second run with the same package versions
@@ -16,7 +17,7 @@ packages=(libc6 libc6-dev linux-libc-dev libgcc-s1 libgcc-10-dev libstdc++-10-de
   libfontconfig-dev libfreetype6 libfreetype6-dev libfreetype-dev libexpat1 libexpat1-dev
   libpng16-16 libpng-dev zlib1g zlib1g-dev libbrotli1 libbrotli-dev libuuid1 uuid-dev libbsd0
   libmd0 libfltk1.3-dev libjpeg62-turbo libjpeg62-turbo-dev libturbojpeg0 libturbojpeg0-dev
-  libstdc++6 libmbedtls-dev libgtest-dev libgmock-dev libbenchmark1 libbenchmark-dev)
+  libstdc++6 libmbedtls-dev libxxhash-dev libgtest-dev libgmock-dev libbenchmark1 libbenchmark-dev)
 
 cache=$(mkdir -p "${1:-${DFM_DEPS_CACHE:-$HOME/.cache/dfmod-deps}}" && cd "${1:-${DFM_DEPS_CACHE:-$HOME/.cache/dfmod-deps}}" && pwd)
 apt_dir=$cache/apt-$suite

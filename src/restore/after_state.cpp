@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 namespace dfm {
 
 std::vector<std::pair<std::uint64_t, std::uint64_t>> RangeSet::Missing(std::uint64_t start,
@@ -36,12 +39,15 @@ void RangeSet::Add(std::uint64_t start, std::uint64_t end) {
 
 namespace {
 
+// Fingerprints of restore points made by earlier versions, still checked with the function
+// that made them.
+//
 // The first fingerprint: one 64-bit lane over the written bytes, word by word. Restore
 // points made with it (16 hex digits) are still checked with it.
 class WordFingerprint {
  public:
   explicit WordFingerprint(std::uint64_t length) : hash_(0x9E3779B97F4A7C15u ^ length) {}
-  void BeginRange(std::uint64_t start) { hash_ = (hash_ ^ start) * 0x100000001B3u; }
+  void BeginRange(std::uint64_t start, std::uint64_t) { hash_ = (hash_ ^ start) * 0x100000001B3u; }
   // Pieces of one range, each but the last a multiple of 8 bytes long.
   void Add(const unsigned char* p, std::size_t n) {
     std::size_t i = 0;
@@ -73,7 +79,7 @@ class LaneFingerprint {
  public:
   static constexpr char kPrefix[] = "x4:";
   explicit LaneFingerprint(std::uint64_t length) : hash_(Round(kSeed, length)) {}
-  void BeginRange(std::uint64_t start) {
+  void BeginRange(std::uint64_t start, std::uint64_t) {
     hash_ = Round(hash_, start);
     for (int i = 0; i < 4; ++i) lane_[i] = kSeed + static_cast<std::uint64_t>(i) * kP1;
   }
@@ -112,6 +118,33 @@ class LaneFingerprint {
   std::uint64_t lane_[4] = {};
 };
 
+// The current fingerprint: XXH3-64 of the file's length, then of each range's start, end
+// (8 bytes each, little-endian) and bytes. Spelled "xxh3:" and 16 hex digits.
+class Xxh3Fingerprint {
+ public:
+  static constexpr char kPrefix[] = "xxh3:";
+  explicit Xxh3Fingerprint(std::uint64_t length) {
+    XXH3_INITSTATE(&state_);
+    XXH3_64bits_reset(&state_);
+    Put(length);
+  }
+  void BeginRange(std::uint64_t start, std::uint64_t end) {
+    Put(start);
+    Put(end);
+  }
+  void Add(const unsigned char* p, std::size_t n) { XXH3_64bits_update(&state_, p, n); }
+  void EndRange() {}
+  std::string Digest() const { return kPrefix + WordFingerprint::Hex(XXH3_64bits_digest(&state_)); }
+
+ private:
+  void Put(std::uint64_t v) {
+    unsigned char b[8];
+    for (int i = 0; i < 8; ++i) b[i] = static_cast<unsigned char>(v >> (8 * i));
+    XXH3_64bits_update(&state_, b, sizeof b);
+  }
+  XXH3_state_t state_;
+};
+
 // Reads the ranges in pieces of one buffer, reused, and hands them to `fingerprint`.
 template <class F>
 Status FingerprintRanges(File& file, std::uint64_t length, const RangeSet& ranges, F& fingerprint) {
@@ -120,7 +153,7 @@ Status FingerprintRanges(File& file, std::uint64_t length, const RangeSet& range
     if (a >= length) break;
     const std::uint64_t end = std::min(b, length);
     if (buffer.empty()) buffer.resize(std::size_t{1} << 20);  // a multiple of 32
-    fingerprint.BeginRange(a);
+    fingerprint.BeginRange(a, end);
     for (std::uint64_t at = a; at < end; at += buffer.size()) {
       const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - at));
       if (auto st = file.ReadAt(at, buffer.data(), n); !st) return st;
@@ -148,18 +181,25 @@ Result<AfterFingerprint> AfterState(FileSystem& fs, const std::string& path, boo
   RangeSet all;
   all.Add(0, *length);
   const RangeSet& ranges = whole ? all : written;
-  Status read;
-  if (like.empty() || like.compare(0, 3, LaneFingerprint::kPrefix) == 0) {
-    LaneFingerprint f(*length);
-    read = FingerprintRanges(**file, *length, ranges, f);
+  auto run = [&](auto&& f) {
+    Status st = FingerprintRanges(**file, *length, ranges, f);
     out.digest = f.Digest();
-  } else {
-    WordFingerprint f(*length);
-    read = FingerprintRanges(**file, *length, ranges, f);
-    out.digest = f.Digest();
-  }
+    return st;
+  };
+  const auto made_by = [&](const char* prefix) { return like.rfind(prefix, 0) == 0; };
+  const Status read = like.empty() || made_by(Xxh3Fingerprint::kPrefix)
+                          ? run(Xxh3Fingerprint(*length))
+                      : made_by(LaneFingerprint::kPrefix) ? run(LaneFingerprint(*length))
+                                                          : run(WordFingerprint(*length));
   if (!read) return read.failure();
   return out;
+}
+
+std::string BytesFingerprint(const Bytes& bytes) {
+  Xxh3Fingerprint f(bytes.size());
+  f.BeginRange(0, bytes.size());
+  f.Add(bytes.data(), bytes.size());
+  return f.Digest();
 }
 
 }  // namespace dfm

@@ -38,4 +38,8 @@ struct AfterFingerprint {
 Result<AfterFingerprint> AfterState(FileSystem& fs, const std::string& path, bool whole,
                                     const RangeSet& written, const std::string& like = {});
 
+// The current fingerprint of bytes held in memory, as AfterState spells it for a file
+// written whole.
+std::string BytesFingerprint(const Bytes& bytes);
+
 }  // namespace dfm

@@ -10,8 +10,8 @@
 
 #include "base/ascii.h"
 #include "base/path_utils.h"
-#include "base/sha256.h"
 #include "pff/pff_entries.h"
+#include "restore/after_state.h"
 #include "restore/mod_stack.h"
 #include "restore/restore_points.h"
 
@@ -24,9 +24,7 @@ std::string EntryKey(const PffName& name) {
 }
 
 std::string EntryDigest(const Bytes& data) {
-  Sha256 sha;
-  sha.Update(data.data(), data.size());
-  return sha.FinishHex().substr(0, 32);
+  return BytesFingerprint(data);
 }
 
 Status ActiveRestorePoint::NoteBefore(const std::string& archive, const PffName& name,

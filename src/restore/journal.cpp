@@ -1,11 +1,15 @@
 #include "restore/journal.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <cstdio>
 
 namespace dfm {
 namespace {
 
 constexpr std::size_t kFrame = 1 + 4 + 4;  // kind, size, check
+constexpr std::uint64_t kFormatVersion = 2;
 
 void Put32(Bytes& out, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
@@ -15,10 +19,33 @@ void Put64(Bytes& out, std::uint64_t v) {
   for (int i = 0; i < 8; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
 
+std::uint32_t Get32(const unsigned char* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t{p[3]} << 24;
+}
+
+// The check of journals of earlier versions, kept to read them.
 std::uint32_t Fnv1a(const unsigned char* p, std::size_t n) {
   std::uint32_t h = 2166136261u;
   for (std::size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 16777619u;
   return h;
+}
+
+std::uint32_t Check(RecordCheck how, const unsigned char* p, std::size_t n) {
+  if (how == RecordCheck::kFnv1a) return Fnv1a(p, n);
+  return static_cast<std::uint32_t>(crc32_z(0, p, n));
+}
+
+std::uint64_t ChainStart(RecordCheck how) {
+  return how == RecordCheck::kFnv1a ? 14695981039346656037u : 0;
+}
+
+// The chain of record checks an end mark carries, extended by one record's check.
+std::uint64_t ChainCheck(RecordCheck how, std::uint64_t chain, std::uint32_t check) {
+  unsigned char b[4];
+  for (int i = 0; i < 4; ++i) b[i] = static_cast<unsigned char>(check >> (8 * i));
+  if (how == RecordCheck::kCrc32) return crc32_z(static_cast<uLong>(chain), b, 4);
+  for (unsigned char c : b) chain = (chain ^ c) * 1099511628211u;
+  return chain;
 }
 
 // Reads the fields of one body, failing on any length that runs past it.
@@ -67,11 +94,6 @@ bool DecodeBody(const unsigned char* p, std::size_t n, JournalRecord& r) {
 
 }  // namespace
 
-std::uint64_t ChainCheck(std::uint64_t chain, std::uint32_t check) {
-  for (int i = 0; i < 4; ++i) chain = (chain ^ ((check >> (8 * i)) & 0xFF)) * 1099511628211u;
-  return chain;
-}
-
 const std::string& JournalRecord::Text(std::size_t i) const {
   static const std::string kEmpty;
   return i < texts.size() ? texts[i] : kEmpty;
@@ -102,7 +124,7 @@ std::string FormatTime(const LocalDateTime& t) {
   return buf;
 }
 
-Bytes EncodeRecord(const JournalRecord& r) {
+Bytes EncodeRecord(const JournalRecord& r, RecordCheck check) {
   Bytes body;
   Put32(body, static_cast<std::uint32_t>(r.texts.size()));
   for (const auto& t : r.texts) {
@@ -118,14 +140,27 @@ Bytes EncodeRecord(const JournalRecord& r) {
   Put32(out, static_cast<std::uint32_t>(body.size() + r.data.size()));
   out.insert(out.end(), body.begin(), body.end());
   out.insert(out.end(), r.data.begin(), r.data.end());
-  Put32(out, Fnv1a(out.data(), out.size()));
+  Put32(out, Check(check, out.data(), out.size()));
   return out;
 }
 
-Result<JournalContents> DecodeJournal(const Bytes& bytes) {
+Bytes FormatRecord() {
+  return EncodeRecord({RecordKind::kFormat, {}, {kFormatVersion}, {}}, RecordCheck::kCrc32);
+}
+
+JournalFormat FormatOf(const Bytes& journal) {
+  if (journal.empty() || journal[0] != static_cast<unsigned char>(RecordKind::kFormat)) return {};
+  return {RecordCheck::kCrc32, std::min(FormatRecord().size(), journal.size())};
+}
+
+namespace {
+
+// Decodes the records from `at` on, checked with `how`.
+Result<JournalContents> Decode(const Bytes& bytes, std::size_t at, RecordCheck how) {
   JournalContents out;
-  std::size_t at = 0;
-  std::uint64_t chain = kChainStart;
+  out.format = {how, at};
+  out.valid_bytes = at;
+  std::uint64_t chain = ChainStart(how);
   auto damaged = [&] {
     return Failure{err::kInvalidFileFormat, "damaged: record at byte " + std::to_string(at)};
   };
@@ -133,15 +168,14 @@ Result<JournalContents> DecodeJournal(const Bytes& bytes) {
     const std::size_t left = bytes.size() - at;
     const unsigned char* p = bytes.data() + at;
     std::uint32_t size = 0, check = 0;
-    if (left >= 5) size = p[1] | p[2] << 8 | p[3] << 16 | std::uint32_t{p[4]} << 24;
+    if (left >= 5) size = Get32(p + 1);
     const bool whole = left >= kFrame && left - kFrame >= size;
     JournalRecord r;
     r.kind = static_cast<RecordKind>(p[0]);
     bool good = whole;
     if (good) {
-      const unsigned char* c = p + 5 + size;
-      check = c[0] | c[1] << 8 | c[2] << 16 | std::uint32_t{c[3]} << 24;
-      good = check == Fnv1a(p, 5 + size) && DecodeBody(p + 5, size, r);
+      check = Get32(p + 5 + size);
+      good = check == Check(how, p, 5 + size) && DecodeBody(p + 5, size, r);
     }
     if (!good) {
       if (!whole || at + kFrame + size >= bytes.size()) {
@@ -150,15 +184,39 @@ Result<JournalContents> DecodeJournal(const Bytes& bytes) {
       }
       return damaged();
     }
-    if (r.kind == RecordKind::kEnd && r.numbers.size() >= 2 &&
-        (r.numbers[0] != out.records.size() || r.numbers[1] != chain))
+    if (r.kind == RecordKind::kFormat ||
+        (r.kind == RecordKind::kEnd && r.numbers.size() >= 2 &&
+         (r.numbers[0] != out.records.size() || r.numbers[1] != chain)))
       return damaged();
-    chain = ChainCheck(chain, check);
+    chain = ChainCheck(how, chain, check);
     out.records.push_back(std::move(r));
     at += kFrame + size;
     out.valid_bytes = at;
   }
   return out;
+}
+
+}  // namespace
+
+Result<JournalContents> DecodeRecords(const Bytes& bytes, RecordCheck check) {
+  return Decode(bytes, 0, check);
+}
+
+// A format record cut short is a torn tail; one that is whole must name the format this
+// version writes.
+Result<JournalContents> DecodeJournal(const Bytes& bytes) {
+  const JournalFormat format = FormatOf(bytes);
+  if (format.check == RecordCheck::kCrc32) {
+    const Bytes expected = FormatRecord();
+    if (bytes.size() < expected.size()) {
+      JournalContents torn;
+      torn.torn_tail = true;
+      return torn;
+    }
+    if (!std::equal(expected.begin(), expected.end(), bytes.begin()))
+      return Failure{err::kInvalidFileFormat, "damaged: record at byte 0"};
+  }
+  return Decode(bytes, format.start, format.check);
 }
 
 Result<JournalContents> ReadJournal(FileSystem& fs, const std::string& path) {
@@ -175,7 +233,8 @@ Result<std::unique_ptr<JournalWriter>> JournalWriter::Create(FileSystem& fs,
   if (!file) return file.failure();
   if (auto st = (*file)->Sync(); !st) return st.failure();
   if (auto st = fs.SyncFolder(folder); !st) return st.failure();
-  return std::unique_ptr<JournalWriter>(new JournalWriter(std::move(*file), 0));
+  return std::unique_ptr<JournalWriter>(
+      new JournalWriter(std::move(*file), 0, RecordCheck::kCrc32));
 }
 
 Result<std::unique_ptr<JournalWriter>> JournalWriter::Reopen(FileSystem& fs,
@@ -184,7 +243,29 @@ Result<std::unique_ptr<JournalWriter>> JournalWriter::Reopen(FileSystem& fs,
   auto file = fs.Open(path, OpenMode::kUpdate);
   if (!file) return file.failure();
   if (auto st = (*file)->SetLength(valid_bytes); !st) return st.failure();
-  return std::unique_ptr<JournalWriter>(new JournalWriter(std::move(*file), valid_bytes));
+  // Records go on with the check the journal began with.
+  unsigned char first = static_cast<unsigned char>(RecordKind::kFormat);
+  if (valid_bytes > 0) {
+    if (auto st = (*file)->ReadAt(0, &first, 1); !st) return st.failure();
+  }
+  const RecordCheck check = first == static_cast<unsigned char>(RecordKind::kFormat)
+                                ? RecordCheck::kCrc32
+                                : RecordCheck::kFnv1a;
+  return std::unique_ptr<JournalWriter>(new JournalWriter(std::move(*file), valid_bytes, check));
+}
+
+// A journal begun here starts with its format record, written with the first records.
+JournalWriter::JournalWriter(std::unique_ptr<File> file, std::uint64_t size, RecordCheck check)
+    : file_(std::move(file)),
+      bytes_(size),
+      synced_(size),
+      check_(check),
+      chain_(ChainStart(check)) {
+  if (size == 0) {
+    pending_ = FormatRecord();
+    bytes_ = pending_.size();
+    dirty_ = true;
+  }
 }
 
 // Records gathered but never flushed are still written, so that the file holds what was
@@ -194,9 +275,8 @@ JournalWriter::~JournalWriter() {
 }
 
 Status JournalWriter::Append(const JournalRecord& record) {
-  const Bytes bytes = EncodeRecord(record);
-  const unsigned char* c = bytes.data() + bytes.size() - 4;
-  chain_ = ChainCheck(chain_, c[0] | c[1] << 8 | c[2] << 16 | std::uint32_t{c[3]} << 24);
+  const Bytes bytes = EncodeRecord(record, check_);
+  chain_ = ChainCheck(check_, chain_, Get32(bytes.data() + bytes.size() - 4));
   ++records_;
   pending_.insert(pending_.end(), bytes.begin(), bytes.end());
   bytes_ += bytes.size();

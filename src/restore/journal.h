@@ -2,13 +2,15 @@
 // game file depends on it, made durable) before the change it describes. Undo and crash
 // recovery read the same records. Byte layout: docs/restore-points.md.
 //
-//   record := kind u8 | body size u32 | body | FNV-1a 32 of kind, size and body (u32)
-//   body   := text count u32 | (length u32, bytes)... | number count u32 | u64...
-//             | data length u32 | data bytes
-// Numbers are little-endian. A record cut short or failing its check at the end of the
-// file is the write a crash interrupted: its change was never made, and it is ignored.
-// The end mark of a complete install carries the count of the records before it and a
-// chain of their checks, so that a journal missing or repeating whole records is refused.
+//   journal := format record ('V', numbers: 2) | record...
+//   record  := kind u8 | body size u32 | body | CRC-32 of kind, size and body (u32)
+//   body    := text count u32 | (length u32, bytes)... | number count u32 | u64...
+//              | data length u32 | data bytes
+// Numbers are little-endian. Journals of earlier versions begin with their first record
+// and check each with FNV-1a 32; they are read with that check. A record cut short or
+// failing its check at the end of the file is the write a crash interrupted: its change
+// was never made, and it is ignored. The end mark of a complete install carries the count
+// of the records before it and a chain of their checks, so that a journal missing or repeating whole records is refused.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +25,7 @@
 namespace dfm {
 
 enum class RecordKind : char {
+  kFormat = 'V',       // numbers: the journal's format (2: CRC-32 checks); first, and only there
   kBegin = 'B',        // texts: mod, installer, installer SHA-256, start time, game folders...;
                        // numbers: the install's sequence number (missing in earlier journals)
   kTouched = 'F',      // texts: path; numbers: existed, length, the time (7 fields)
@@ -44,7 +47,7 @@ enum class RecordKind : char {
                        // did not finish)
   kEntryBefore = 'O',  // texts: archive, stored name (16 bytes); numbers: existed, timestamp,
                        // size; data: the entry's bytes (before the install's first add of it)
-  kEntryAfter = 'V',   // texts: archive, stored name, fingerprint of the data; numbers:
+  kEntryAfter = 'L',   // texts: archive, stored name, fingerprint of the data; numbers:
                        // exists, timestamp, size (as the install left the entry)
   kRebased = 'K',      // texts: path, entry key (empty: a loose file), the id of the install
                        // undone under this one, then "absent", "entry" (stored name) or
@@ -68,21 +71,35 @@ LocalDateTime TimeAt(const JournalRecord& record, std::size_t first);
 // "2026-12-06 15:42:07".
 std::string FormatTime(const LocalDateTime& time);
 
-Bytes EncodeRecord(const JournalRecord& record);
+// The check of each record: zlib's CRC-32 in journals that begin with a format record,
+// FNV-1a 32 in journals of earlier versions. The chain of checks an end mark carries is
+// CRC-32, or FNV-1a 64, over each check's four bytes.
+enum class RecordCheck { kFnv1a, kCrc32 };
 
-// The chain of record checks an end mark carries, extended by one record's check.
-std::uint64_t ChainCheck(std::uint64_t chain, std::uint32_t check);
-inline constexpr std::uint64_t kChainStart = 14695981039346656037u;
+Bytes EncodeRecord(const JournalRecord& record, RecordCheck check = RecordCheck::kCrc32);
+// The format record new journals begin with.
+Bytes FormatRecord();
+
+// How the records of `journal` are checked, and where its first record after the format
+// record begins.
+struct JournalFormat {
+  RecordCheck check = RecordCheck::kFnv1a;
+  std::size_t start = 0;
+};
+JournalFormat FormatOf(const Bytes& journal);
 
 struct JournalContents {
   std::vector<JournalRecord> records;
   bool torn_tail = false;         // the last record was cut short by a crash and is ignored
   std::uint64_t valid_bytes = 0;  // the length of the whole records
+  JournalFormat format;
 };
 // Decodes a whole journal. A damaged record followed by more bytes, or an end mark whose
 // count or chain does not match the records before it, fails (err::kInvalidFileFormat,
 // "damaged: record at byte N"): the journal cannot be trusted past it.
 Result<JournalContents> DecodeJournal(const Bytes& bytes);
+// Decodes records checked with `check`, with no format record before them.
+Result<JournalContents> DecodeRecords(const Bytes& bytes, RecordCheck check);
 Result<JournalContents> ReadJournal(FileSystem& fs, const std::string& path);
 
 // Appends records to a journal file kept open. Records are gathered in memory and
@@ -114,8 +131,7 @@ class JournalWriter {
   std::uint64_t chain() const { return chain_; }
 
  private:
-  explicit JournalWriter(std::unique_ptr<File> file, std::uint64_t size)
-      : file_(std::move(file)), bytes_(size), synced_(size) {}
+  JournalWriter(std::unique_ptr<File> file, std::uint64_t size, RecordCheck check);
   // Writes the gathered records to the file (not synced).
   Status WritePending();
   static constexpr std::size_t kPendingLimit = std::size_t{1} << 20;
@@ -124,7 +140,8 @@ class JournalWriter {
   std::uint64_t bytes_ = 0;
   std::uint64_t synced_ = 0;  // bytes durable (all of them when the journal is not synced)
   std::uint64_t records_ = 0;
-  std::uint64_t chain_ = kChainStart;
+  RecordCheck check_ = RecordCheck::kCrc32;
+  std::uint64_t chain_ = 0;
   bool dirty_ = false;
   bool durable_ = true;
   Status failed_;  // a write of gathered records that failed: the journal ends unknown

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <mbedtls/sha256.h>
+
 #include "base/path_utils.h"
-#include "base/sha256.h"
 #include "restore/mod_stack.h"
 #include "restore/undo.h"
 
@@ -66,6 +67,36 @@ std::string RolledBackText(const UndoReport& r, const std::string& eol) {
   for (const auto& f : r.failures) out += eol + f;
   return out;
 }
+
+namespace {
+
+// mbed TLS's SHA-256 context, freed on every path.
+class Sha256 {
+ public:
+  Sha256() {
+    mbedtls_sha256_init(&ctx_);
+    mbedtls_sha256_starts_ret(&ctx_, 0);
+  }
+  ~Sha256() { mbedtls_sha256_free(&ctx_); }
+  Sha256(const Sha256&) = delete;
+  Sha256& operator=(const Sha256&) = delete;
+  void Update(const unsigned char* p, std::size_t n) { mbedtls_sha256_update_ret(&ctx_, p, n); }
+  std::string FinishHex() {
+    unsigned char digest[32];
+    mbedtls_sha256_finish_ret(&ctx_, digest);
+    std::string hex;
+    for (unsigned char c : digest) {
+      hex += "0123456789abcdef"[c >> 4];
+      hex += "0123456789abcdef"[c & 15];
+    }
+    return hex;
+  }
+
+ private:
+  mbedtls_sha256_context ctx_;
+};
+
+}  // namespace
 
 Result<std::string> FileSha256(FileSystem& fs, const std::string& path) {
   auto file = fs.Open(path, OpenMode::kRead);
@@ -242,7 +273,7 @@ RestorePointInfo RestoreStore::Load(const std::string& id, JournalContents* out)
   info.id = id;
   // An install stopped before its first record changed nothing and left no manifest.
   const bool manifest = fs_.FileLength(Join(folder, kManifestName)).ok();
-  if (!manifest && (journal ? journal->valid_bytes == 0 && !journal->torn_tail
+  if (!manifest && (journal ? journal->records.empty() && !journal->torn_tail
                             : journal.failure().code == err::kFileNotFound)) {
     info.damage = kNeverBegun;
     return info;
@@ -258,7 +289,8 @@ RestorePointInfo RestoreStore::Load(const std::string& id, JournalContents* out)
   // saw, was cut or damaged after the install: only an install a crash stopped may
   // leave a torn tail.
   std::uint64_t bad = journal->valid_bytes;
-  if (journal->records.empty() || journal->records[0].kind != RecordKind::kBegin) bad = 0;
+  if (journal->records.empty() || journal->records[0].kind != RecordKind::kBegin)
+    bad = journal->format.start;
   if (bad == 0 ||
       (info.ended.empty() && manifest && ManifestSaysEnded(fs_, Join(folder, kManifestName))))
     info.damage = "damaged: record at byte " + std::to_string(bad);

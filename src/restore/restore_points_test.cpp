@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
 
 #include "base/path_utils.h"
 #include "support/restore_world.h"
@@ -156,8 +159,9 @@ TEST(RestorePoints, InstallsStackInTheOrderTheyBegan) {
 }
 
 // Journals empty, random, cut at and inside each record, with a bit flipped in each
-// record, or missing a stash: refused before anything changes. A journal of the earlier
-// format (an end mark without count and chain) is undone.
+// record, or missing a stash: refused before anything changes. Journals of earlier
+// versions (FNV-1a checks; stored as one was written, and re-encoded without the end
+// mark's count and chain) are undone.
 TEST(RestorePoints, DamagedJournalsAreRefusedBeforeAnythingChanges) {
   World w(Control(0));
   w.window.ClickInstall();
@@ -170,7 +174,7 @@ TEST(RestorePoints, DamagedJournalsAreRefusedBeforeAnythingChanges) {
       {std::string(64, '\xA5'), "damaged: record at byte 0"},
       {"", "The originals to put back are missing: M/R/20261206-154207/deleted-1"}};
   auto decoded = DecodeJournal(Bytes(bytes.begin(), bytes.end()));
-  std::size_t at = 0;
+  std::size_t at = decoded->format.start;
   std::vector<std::size_t> starts;
   for (const JournalRecord& r : decoded->records) {
     const std::size_t size = EncodeRecord(r).size();
@@ -212,26 +216,18 @@ TEST(RestorePoints, DamagedJournalsAreRefusedBeforeAnythingChanges) {
     EXPECT_EQ(salvaged->left, left);
     EXPECT_EQ(w.Changed(0).size(), left);
   }
-  // Journals of earlier versions: without the entries' before and after records and the
-  // sequence number, with and without the end mark's count and chain.
-  for (const bool counted : {false, true}) {
+  std::ifstream stored(DFM_SOURCE_DIR "/tests/data/journal-fnv1a.bin", std::ios::binary);
+  const std::string earlier{std::istreambuf_iterator<char>(stored), {}};
+  std::string older;
+  for (JournalRecord r : decoded->records) {
+    if (r.kind == RecordKind::kEnd) r.numbers.clear();
+    const Bytes one = EncodeRecord(r, RecordCheck::kFnv1a);
+    older.append(one.begin(), one.end());
+  }
+  for (const std::string& old : {earlier, older}) {
     w.mem.CopyFrom(after);
-    Bytes earlier;
-    std::uint64_t count = 0, chain = kChainStart;
-    for (JournalRecord r : decoded->records) {
-      if (r.kind == RecordKind::kEntryBefore || r.kind == RecordKind::kEntryAfter) continue;
-      if (r.kind == RecordKind::kBegin || r.kind == RecordKind::kEnd) r.numbers.clear();
-      if (r.kind == RecordKind::kEnd && counted) r.numbers = {count, chain};
-      const Bytes one = EncodeRecord(r);
-      ++count;
-      chain = ChainCheck(chain,
-                         static_cast<std::uint32_t>(one[one.size() - 4] | one[one.size() - 3] << 8 |
-                                                    one[one.size() - 2] << 16 |
-                                                    static_cast<std::uint32_t>(one.back()) << 24));
-      earlier.insert(earlier.end(), one.begin(), one.end());
-    }
-    w.mem.Put(journal, earlier);
-    EXPECT_TRUE(w.store().Undo("", false, w.clock.now)->complete()) << counted;
+    w.mem.Put(journal, old);
+    EXPECT_TRUE(w.store().Undo("", false, w.clock.now)->complete()) << old.size();
     EXPECT_EQ(w.Changed(0), std::vector<std::string>{});
   }
 }
@@ -277,7 +273,7 @@ TEST(RestorePoints, AnUndoThatFailsOrFindsChangesStaysLiveUntilFinished) {
 
 // The fingerprint of what an install wrote, stored in journals: each function keeps its
 // values, and one read from a journal is checked with the function that made it (16 hex
-// digits: the first one; "x4:": four lanes).
+// digits: the first one; "x4:": four lanes; "xxh3:" or none: XXH3-64). SHA-256 too.
 TEST(RestorePoints, FingerprintsKeepTheirValuesAndTheFunctionThatMadeThem) {
   struct Row {
     bool whole;
@@ -287,10 +283,12 @@ TEST(RestorePoints, FingerprintsKeepTheirValuesAndTheFunctionThatMadeThem) {
   MemoryFileSystem mem;
   mem.Put("f", Fill('a', 100));
   const std::vector<std::pair<std::uint64_t, std::uint64_t>> two{{3, 40}, {50, 90}};
-  for (const Row& row :
-       {Row{true, {}, "", "x4:bbb90f8c527aa3a4"}, Row{false, two, "x4:0", "x4:0c90bca149541081"},
-        Row{true, {}, "0000000000000000", "31a5c400a5b3300c"},
-        Row{false, two, "0000000000000000", "f74a2ef2f8e8d5a0"}}) {
+  for (const Row& row : {Row{true, {}, "", "xxh3:5b44ed466448b149"},
+                         Row{false, two, "xxh3:0", "xxh3:ad2dad8b6969d780"},
+                         Row{true, {}, "x4:0", "x4:bbb90f8c527aa3a4"},
+                         Row{false, two, "x4:0", "x4:0c90bca149541081"},
+                         Row{true, {}, "0000000000000000", "31a5c400a5b3300c"},
+                         Row{false, two, "0000000000000000", "f74a2ef2f8e8d5a0"}}) {
     RangeSet written;
     for (const auto& [a, b] : row.ranges) written.Add(a, b);
     auto fp = AfterState(mem, "f", row.whole, written, row.like);
@@ -298,6 +296,8 @@ TEST(RestorePoints, FingerprintsKeepTheirValuesAndTheFunctionThatMadeThem) {
     EXPECT_EQ(fp->length, 100u);
     EXPECT_EQ(fp->digest, row.digest) << row.like;
   }
+  EXPECT_EQ(*FileSha256(mem, "f"),
+            "9d47402e47d594a261d6facbaf923e182514889dbf9a0c7124b98134d8608d20");
 }
 
 // A restore point that cannot be written, held by another process, or not finished; a

@@ -15,12 +15,13 @@ namespace {
 constexpr std::size_t kFrame = 1 + 4 + 4;  // kind, size, check
 
 // The whole record at `at`, if one starts there and passes its check.
-std::optional<JournalRecord> RecordAt(const Bytes& bytes, std::size_t at, std::size_t& size) {
+std::optional<JournalRecord> RecordAt(const Bytes& bytes, std::size_t at, RecordCheck check,
+                                      std::size_t& size) {
   if (bytes.size() - at < kFrame) return std::nullopt;
   const unsigned char* p = bytes.data() + at;
   size = kFrame + (p[1] | p[2] << 8 | p[3] << 16 | std::size_t{p[4]} << 24);
   if (bytes.size() - at < size) return std::nullopt;
-  auto one = DecodeJournal(Bytes(p, p + size));
+  auto one = DecodeRecords(Bytes(p, p + size), check);
   if (!one || one->records.size() != 1 || one->torn_tail) return std::nullopt;
   return std::move(one->records[0]);
 }
@@ -40,8 +41,9 @@ Result<UndoReport> RestoreStore::Salvage(const std::string& id) {
   std::vector<JournalRecord> records;
   std::vector<int> stretch;  // how many damaged stretches lie before each record
   int gaps = 0;
-  for (std::size_t at = 0, size = 0; at < bytes->size();) {
-    if (auto r = RecordAt(*bytes, at, size)) {
+  const JournalFormat format = FormatOf(*bytes);
+  for (std::size_t at = format.start, size = 0; at < bytes->size();) {
+    if (auto r = RecordAt(*bytes, at, format.check, size)) {
       records.push_back(std::move(*r));
       stretch.push_back(gaps);
       at += size;
