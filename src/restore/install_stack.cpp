@@ -120,16 +120,24 @@ std::uint64_t SequenceOf(const JournalRecord& begin) {
 std::uint64_t ReadSequence(FileSystem& fs, const std::string& path) {
   auto file = fs.Open(path, OpenMode::kRead);
   if (!file) return 0;
-  // kind u8 | body size u32 | body | check u32
-  Bytes head(5);
-  if (!(*file)->ReadAt(0, head.data(), head.size())) return 0;
-  std::uint32_t size = 0;
-  for (int i = 4; i >= 1; --i) size = size << 8 | head[static_cast<std::size_t>(i)];
   auto length = (*file)->Size();
-  if (!length || *length < 9 + std::uint64_t{size}) return 0;
-  Bytes first(9 + std::size_t{size});
-  if (!(*file)->ReadAt(0, first.data(), first.size())) return 0;
-  auto decoded = DecodeJournal(first);
+  if (!length) return 0;
+  // The begin record, behind the format record where there is one:
+  // kind u8 | body size u32 | body | check u32.
+  Bytes head;
+  for (int records = 0; records < 2; ++records) {
+    unsigned char at[5];
+    if (head.size() + 5 > *length || !(*file)->ReadAt(head.size(), at, 5)) return 0;
+    std::uint32_t size = 0;
+    for (int i = 4; i >= 1; --i) size = size << 8 | at[i];
+    const std::uint64_t end = head.size() + 9 + std::uint64_t{size};
+    if (end > *length) return 0;
+    const std::size_t start = head.size();
+    head.resize(static_cast<std::size_t>(end));
+    if (!(*file)->ReadAt(start, head.data() + start, head.size() - start)) return 0;
+    if (at[0] != static_cast<unsigned char>(RecordKind::kFormat)) break;
+  }
+  auto decoded = DecodeJournal(head);
   if (!decoded || decoded->records.empty() || decoded->records[0].kind != RecordKind::kBegin)
     return 0;
   return SequenceOf(decoded->records[0]);

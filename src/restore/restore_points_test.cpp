@@ -129,7 +129,7 @@ TEST(RestorePoints, InstallsStackInTheOrderTheyBegan) {
   auto decoded = DecodeJournal(*ReadWholeFile(w.mem, journal));
   for (JournalRecord r : decoded->records) {
     if (r.kind == RecordKind::kBegin || r.kind == RecordKind::kEnd) r.numbers.clear();
-    const Bytes one = EncodeRecord(r);
+    const Bytes one = EncodeRecord(r, RecordCheck::kFnv1a);
     earlier.insert(earlier.end(), one.begin(), one.end());
   }
   w.mem.Put(journal, earlier);
