@@ -120,7 +120,7 @@ const Command kCommands[] = {
       "  --restore-dir DIR     the folder of restore points (default: DFMOD_RESTORE_DIR, else\n"
       "                        $XDG_DATA_HOME/dfmod/restore)\n",
       "0 undone; 1 files left alone, a step failed, a damaged journal, or nothing to undo; 2 bad "
-      "usage or refused (a later install changed the same files)",
+      "usage or refused (undone already, or another install or undo under way)",
       "dfmod restore --list \"/games/Land Warrior\""}},
     {Detect,
      {"detect", "shows where the installer finds each game, and the folders it passed over",
