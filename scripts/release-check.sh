@@ -7,7 +7,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=build/release
 
-cmake --preset release >/dev/null
+# The folder the programs are built against is named after its packages' versions: when
+# they change, a build folder made against another one starts afresh.
+sysroot=$(bash scripts/linux-sysroot.sh | tail -n 1)
+if [ -f "$BUILD/CMakeCache.txt" ] && ! grep -qxF "DFM_SYSROOT:PATH=$sysroot" "$BUILD/CMakeCache.txt"; then
+  rm -rf "$BUILD/CMakeCache.txt" "$BUILD/CMakeFiles"
+fi
+DFM_SYSROOT=$sysroot cmake --preset release >/dev/null
 cmake --build --preset release -j "${JOBS:-$(nproc)}" --target dfmod DFModInstaller | grep -v '^\[' || true
 
 status=0
