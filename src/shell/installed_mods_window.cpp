@@ -51,6 +51,10 @@ std::string Files(std::size_t n) {
   return std::to_string(n) + (n == 1 ? " file" : " files");
 }
 
+std::string Entries(std::size_t n) {
+  return std::to_string(n) + (n == 1 ? " archive entry" : " archive entries");
+}
+
 std::string Lines(const std::vector<std::string>& lines) {
   std::string out;
   for (const auto& l : lines) out += "\r\n" + l;
@@ -61,8 +65,8 @@ std::string Lines(const std::vector<std::string>& lines) {
 
 std::string RemoveQuestion(const RestorePointInfo& p, const std::vector<Cover>& covers) {
   std::string text = "Remove " + p.mod + " from " + FolderOf(p) + "?\r\n\r\n" +
-                     Files(p.files.size()) + " and " + std::to_string(p.entries.size()) +
-                     " archive entries go back to how they were before it was installed.";
+                     Files(p.files.size()) + " and " + Entries(p.entries.size()) +
+                     " go back to how they were before it was installed.";
   if (covers.empty()) return text;
   text += "\r\n\r\nLater installs changed some of the same files; those stay as they left them:";
   for (const Cover& c : covers) text += "\r\n" + c.mod + ": " + CountText(c.items);
@@ -112,10 +116,10 @@ void InstalledModsWindow::Refresh() {
       std::string covered;
       for (const Cover& c : CoveredBy(points_, p.id))
         covered += (covered.empty() ? "" : ", ") + c.mod;
-      controls_.rows.push_back(
-          {false, p.id, folder, p.mod, InstalledText(p.started), FileName(p.installer),
-           Files(p.files.size()) + ", " + std::to_string(p.entries.size()) + " archive entries",
-           StateText(p), covered, IsLive(p)});
+      controls_.rows.push_back({false, p.id, folder, p.mod, InstalledText(p.started),
+                                FileName(p.installer),
+                                Files(p.files.size()) + ", " + Entries(p.entries.size()),
+                                StateText(p), covered, IsLive(p)});
       row_points_.push_back(static_cast<int>(i));
     }
   }

@@ -4,10 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/host.h"
-#include "registry/tree_registry.h"
-#include "support/fakes.h"
-#include "support/memory_file_system.h"
+#include "support/memory_platform.h"
 
 namespace dfm::testing {
 namespace {
@@ -29,7 +26,7 @@ struct RecordingModsView : InstalledModsView {
   void Close() override { closes.push_back("closed"); }
 };
 
-class InstalledModsTest : public ::testing::Test {
+class InstalledModsTest : public ::testing::Test, public MemoryPlatform {
  protected:
   InstalledModsTest() {
     for (const char* f : {"G", "H"}) (void)mem.MakeDirectory(f);
@@ -63,14 +60,6 @@ class InstalledModsTest : public ::testing::Test {
     return out;
   }
 
-  MemoryFileSystem mem;
-  FaultyFileSystem fs{mem};
-  RecordingDialogs dialogs;
-  CountingPump pump;
-  FixedClock clock;
-  TreeRegistry registry{{}, {}};
-  std::unique_ptr<Process> process = MakeHostProcess();
-  Platform platform{fs, dialogs, pump, clock, *process, registry};
   RecordingModsView view;
   InstalledModsWindow window{platform, view, kStore};
 };

@@ -16,6 +16,7 @@
 #include "support/fakes.h"
 #include "support/jpeg_samples.h"
 #include "support/memory_file_system.h"
+#include "support/memory_platform.h"
 #include "support/pff_bytes.h"
 #include "support/recording_main_view.h"
 
@@ -75,7 +76,7 @@ inline const char* const kMade[] = {"G\\new.txt", "G\\moved.txt", "pic.tga", "G/
                                     "G/pic.tga"};
 
 // A main window ready to install the mod into G, with restore points in kStore.
-struct World {
+struct World : MemoryPlatform {
   explicit World(const std::string& control, int sources = 0, bool restore = true,
                  bool two_volumes = false) {
     if (two_volumes) fs.volume = "M/";
@@ -118,14 +119,6 @@ struct World {
     }
   }
 
-  MemoryFileSystem mem;
-  FaultyFileSystem fs{mem};
-  RecordingDialogs dialogs;
-  CountingPump pump;
-  FixedClock clock;
-  TreeRegistry registry{{}, {}};
-  std::unique_ptr<Process> process = MakeHostProcess();
-  Platform platform{fs, dialogs, pump, clock, *process, registry};
   RecordingMainView view;
   MainWindow window{platform, view};
 };
