@@ -43,6 +43,7 @@ for preset in dev asan; do
   step "$preset" ctest --preset "$preset" -j "$JOBS"
 done
 step "the window under a virtual screen" bash scripts/gui-smoke.sh build/dev
+step "the installed-mods window under a virtual screen" bash scripts/mods-window-smoke.sh build/dev
 step "the release programs" bash scripts/release-check.sh
 step "windows" bash scripts/windows-test.sh
 if command -v clang++ >/dev/null 2>&1; then
