@@ -10,38 +10,8 @@ source scripts/virtual-screen.sh
 BUILD=${1:-build/dev}
 OUT=$PWD/$BUILD/gui-smoke
 DFMOD=$PWD/$BUILD/dfmod
-rm -rf "$OUT"
-mkdir -p "$OUT/shots"
-# The window's installs keep their restore points here, not in the user's data folder.
-export DFMOD_RESTORE_DIR=$OUT/restore-points
-# The game folders live in a temp folder: their paths show in the window.
-GAMES=$(mktemp -d "${TMPDIR:-/tmp}/gui-smoke.XXXXXX")
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$GAMES"
-}
-trap cleanup EXIT
-fail() {
-  echo "gui-smoke: $*" >&2
-  import -window root "$OUT/shots/failure.png" 2>/dev/null || true
-  for f in "$OUT"/*.out; do [ -s "$f" ] && { echo "--- $f"; tail -n 5 "$f"; } >&2; done
-  echo "--- visible windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|')" >&2
-  exit 1
-}
+begin_x_window_test gui-smoke
 
-# The id of the visible window whose title is exactly $1 (waits up to 60 s: CI machines
-# may be busy). A window mapped while the window manager was still starting can be left
-# unmapped by it: after 10 s without it, such windows are mapped again.
-window() {
-  local id w
-  for _ in 1 2 3 4 5 6; do
-    id=$(timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) || true
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    for w in $(xdotool search --name "^$1\$"); do xdotool windowmap "$w" || true; done
-  done
-  fail "timed out waiting for the window '$1'"
-}
 # The id of the first visible window whose title contains $1 (within 30 s).
 titled() {
   local id

@@ -14,29 +14,7 @@ OUT=$PWD/$BUILD/mods-window
 DFMOD=$PWD/$BUILD/dfmod
 INSTALLER=$PWD/$BUILD/DFModInstaller
 TITLE="Installed Mods - DF Mod Installer"
-rm -rf "$OUT"
-mkdir -p "$OUT/shots"
-export DFMOD_RESTORE_DIR=$OUT/restore-points
-# The game folders live in a temp folder: their paths show in the window.
-GAMES=$(mktemp -d "${TMPDIR:-/tmp}/mods-window.XXXXXX")
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$GAMES"
-}
-trap cleanup EXIT
-fail() {
-  echo "mods-window-smoke: $*" >&2
-  import -window root "$OUT/shots/failure.png" 2>/dev/null || true
-  [ -s "$OUT/window.out" ] && tail -n 5 "$OUT/window.out" >&2
-  exit 1
-}
-window() {  # the id of the visible window titled exactly $1, within 60 s
-  local id
-  id=$(timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) || true
-  [ -n "$id" ] || fail "timed out waiting for the window '$1'"
-  echo "$id"
-}
+begin_x_window_test mods-window-smoke
 shot() { sleep 0.5; import -window root "$OUT/shots/$1.png"; }
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 # Presses Enter in message box $1 (its first button, Yes or OK) until it has gone.

@@ -44,3 +44,37 @@ escape_from() {
   done
   fail "Escape leaves the window '$title' open"
 }
+
+# begin_x_window_test NAME: for a window test under a virtual X screen: a fresh $OUT with
+# its shots/ folder, the restore points in $OUT, a temp folder $GAMES for the game folders
+# (their paths show in the window), the pids array killed on exit, and fail, which
+# keeps a screenshot, the end of each $OUT/*.out and the visible windows' titles.
+begin_x_window_test() {
+  TEST_NAME=$1
+  rm -rf "$OUT"
+  mkdir -p "$OUT/shots"
+  export DFMOD_RESTORE_DIR=$OUT/restore-points
+  GAMES=$(mktemp -d "${TMPDIR:-/tmp}/$TEST_NAME.XXXXXX")
+  pids=()
+  trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$GAMES"' EXIT
+}
+fail() {
+  echo "$TEST_NAME: $*" >&2
+  import -window root "$OUT/shots/failure.png" 2>/dev/null || true
+  for f in "$OUT"/*.out; do [ -s "$f" ] && { echo "--- $f"; tail -n 5 "$f"; } >&2; done
+  echo "--- visible windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|')" >&2
+  exit 1
+}
+
+# The id of the visible window whose title is exactly $1 (waits up to 60 s: CI machines
+# may be busy). A window mapped while the window manager was still starting can be left
+# unmapped by it: after 10 s without it, such windows are mapped again.
+window() {
+  local id w
+  for _ in 1 2 3 4 5 6; do
+    id=$(timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) || true
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    for w in $(xdotool search --name "^$1\$"); do xdotool windowmap "$w" || true; done
+  done
+  fail "timed out waiting for the window '$1'"
+}
