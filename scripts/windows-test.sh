@@ -3,7 +3,8 @@
 # them), cross-builds with the windows preset, checks that the installer needs no DLL
 # beyond Windows' own, and runs the unit tests and dfmod.exe's command-line tests under
 # Wine in a fresh prefix inside the build folder; then installs the demo mod through the
-# installer's window under Wine on a virtual screen (bash scripts/wine-e2e.sh). Every Wine
+# installer's window under Wine on a virtual screen (bash scripts/wine-e2e.sh), after
+# Windows' uninstall list (bash scripts/wine-uninstall.sh). Every Wine
 # call and every wait has a time limit.
 # Usage: bash scripts/windows-test.sh
 set -euo pipefail
@@ -41,6 +42,9 @@ trap stop_wine EXIT
 stop_wine
 rm -rf "$WINEPREFIX" "$WINEPREFIX.lock"
 ctest --preset windows -j "$JOBS"
+
+echo "=== windows: the uninstall list under Wine"
+bash scripts/wine-uninstall.sh "$BUILD"
 
 echo "=== windows: the demo installer's window under Wine"
 bash scripts/wine-e2e.sh "$BUILD"

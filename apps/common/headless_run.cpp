@@ -5,6 +5,7 @@
 
 #include "common/cli_dialogs.h"
 #include "common/installed_mods_run.h"
+#include "common/uninstall_run.h"
 #include "platform/event_pump.h"
 #include "platform/host.h"
 #include "platform/platform.h"
@@ -118,7 +119,7 @@ int RunInstallerUnattended(const std::string& program_file, const RunOptions& op
   MainWindow window(platform, view);
   window.set_restore_policy(
       {options.restore_point ? RestorePolicy::Mode::kRequire : RestorePolicy::Mode::kOff,
-       RestoreFolder(options), program_file, rehearsal});
+       RestoreFolder(options), program_file, rehearsal, options.completed});
 
   auto environment = MakeHostEnvironment();
   if (window.Load(program_file, *environment, options.game_folders) != StartUpOutcome::kReady)
@@ -164,6 +165,7 @@ int InstallerMain(const Args& args, Io& io, const WindowRun& window,
       return kExitOk;
     }
   }
+  PruneUninstallList(io);  // keys of installs undone or gone since the last start
   std::string problem;
   if (ModsOptions mods; ParseModsOptions(args, mods, problem) && problem.empty())
     return InstalledModsMain(mods, io, mods_window);
@@ -175,6 +177,7 @@ int InstallerMain(const Args& args, Io& io, const WindowRun& window,
     io.err << "DFModInstaller: " << problem << "; see 'DFModInstaller --help'\n";
     return kExitUsage;
   }
+  options.completed = RegisterCompleted(io, RestoreFolder(options));
   std::string installer;
   if (!operands.empty()) {
     std::error_code ec;  // absolute: start-up changes the current directory

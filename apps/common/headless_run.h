@@ -48,6 +48,8 @@ struct RunOptions {
   std::optional<std::string> password;      // for encrypted entries of Main.zip
   std::string restore_dir;                  // empty: the host's folder of restore points
   bool restore_point = true;                // false: --no-restore-point
+  // The installer program's: registers each completed install in Windows' uninstall list.
+  std::function<Status(const std::string&, int, const std::string&)> completed = {};
 };
 
 // The folder of restore points the options name, or the host's.

@@ -12,4 +12,8 @@ std::unique_ptr<Registry> HostRegistry() {
   return ReadPrefixRegistry(*MakeHostFileSystem(), prefix);
 }
 
+std::unique_ptr<UninstallList> HostUninstallList() {
+  return nullptr;
+}
+
 }  // namespace dfm::cli

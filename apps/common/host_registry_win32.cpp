@@ -8,4 +8,8 @@ std::unique_ptr<Registry> HostRegistry() {
   return win32::MakeRegistry();
 }
 
+std::unique_ptr<UninstallList> HostUninstallList() {
+  return win32::MakeUninstallList();
+}
+
 }  // namespace dfm::cli

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "common/headless_run.h"
+#include "common/uninstall_run.h"
 #include "platform/host.h"
 #include "restore/restore_points.h"
 
@@ -35,7 +36,10 @@ int InstalledModsMain(const ModsOptions& options, Io& io, const ModsWindowRun& w
   const std::string folder = RestoreFolder(run);
   if (!options.quiet) {
     if (window) {
-      if (std::optional<int> rc = window(folder, options.remove)) return *rc;
+      if (std::optional<int> rc = window(folder, options.remove)) {
+        PruneUninstallList(io);  // the installs the window removed
+        return *rc;
+      }
     }
     io.err << "DFModInstaller: " << (window ? "no display" : "built without a window toolkit")
            << ": 'dfmod restore --list' lists the installed mods, 'dfmod restore ID' removes one\n";
@@ -51,6 +55,7 @@ int InstalledModsMain(const ModsOptions& options, Io& io, const ModsWindowRun& w
     return kExitFindings;
   }
   auto report = store.Undo(options.remove, false, clock->Now());
+  PruneUninstallList(io);
   if (!report) {
     io.err << "DFModInstaller: " << report.failure().description << "\n";
     return kExitFindings;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <ostream>
+#include <string_view>
+
+#include "shell/uninstall_keys.h"
 
 namespace dfm::cli {
 namespace {
@@ -24,8 +27,14 @@ std::string Wrapped(std::string_view text) {
 
 }  // namespace
 
+namespace {
+// The version behind the mark that ProgramVersionIn finds in the program's file.
+constexpr char kMarkedVersion[] = "DFMod-version=" DFM_VERSION;
+static_assert(std::string_view(kMarkedVersion).substr(0, sizeof kVersionMark - 1) == kVersionMark);
+}  // namespace
+
 const char* Version() {
-  return DFM_VERSION;
+  return kMarkedVersion + sizeof kVersionMark - 1;
 }
 
 void PrintHelp(std::ostream& os, const CommandHelp& h, std::string_view program) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/uninstall_list.h"
 
 namespace dfm::cli {
 
@@ -18,10 +19,14 @@ using Args = std::vector<std::string>;
 // Makes the registry the games registered in; each program's main picks the host's.
 using RegistryFactory = std::function<std::unique_ptr<Registry>()>;
 
+// Makes Windows' uninstall list; empty, or a null list, where the host has none.
+using UninstallListFactory = std::function<std::unique_ptr<UninstallList>()>;
+
 struct Io {
   std::ostream& out;
   std::ostream& err;
   RegistryFactory make_registry;
+  UninstallListFactory make_uninstall_list = {};
 };
 
 // Exit codes shared by all subcommands (docs/cli.md, "Exit codes").

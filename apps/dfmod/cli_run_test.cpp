@@ -7,9 +7,12 @@
 
 #include "common/headless_run.h"
 #include "platform/host.h"
+#include "restore/restore_points.h"
 #include "shell/payload.h"
+#include "shell/uninstall_keys.h"
 #include "support/cli_run.h"
 #include "support/pff_bytes.h"
+#include "support/recording_uninstall_list.h"
 #include "support/scoped_current_directory.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
@@ -227,6 +230,32 @@ TEST_F(RunTest, TheRegistryGivesTheFolderUnlessAnOptionOverridesIt) {
   EXPECT_EQ(dir.Read("prefix/drive_c/Games/LW/a.txt"), "a");
   EXPECT_EQ(RunCli(cli::Run, {installer, "--game-folder", "3=" + game}).code, kRunCompleted);
   EXPECT_EQ(dir.Read("LW/a.txt"), "a");
+}
+
+// dfmod restore and the uninstall list's quiet route delete the keys of what they undid.
+TEST_F(RunTest, RemovingAnInstallDeletesItsUninstallKey) {
+  testing::UninstallKeys keys;
+  std::ostringstream out, err;
+  Io io{out, err, HostRegistry,
+        [&] { return std::make_unique<testing::RecordingUninstallList>(keys); }};
+  const std::string store = dir / "R";
+  Build(kCopyA, {{"a.txt", "a"}});
+  for (int i = 0; i < 2; ++i)
+    EXPECT_EQ(
+        RunCli(cli::Run, {installer, "--game-folder", "3=" + game, "--restore-dir", store}).code,
+        kRunCompleted);
+  auto fs = MakeHostFileSystem();
+  auto points = RestoreStore(*fs, store).List();
+  ASSERT_EQ(points->size(), 2u);
+  const std::string newer = (*points)[0].id, older = (*points)[1].id;
+  testing::RecordingUninstallList list(keys);
+  for (const std::string& id : {older, newer})
+    (void)list.Register({id, {{kRestoreFolderValue, store}}, {}});
+  EXPECT_EQ(Restore({"--restore-dir", store}, io), kExitOk);
+  EXPECT_EQ(keys.calls.back(), "remove " + newer);
+  EXPECT_EQ(InstallerMain({"--remove", older, "/quiet", "--restore-dir", store}, io), kExitOk);
+  EXPECT_EQ(keys.calls.back(), "remove " + older);
+  EXPECT_TRUE(keys.keys.empty());
 }
 
 TEST(RunOptions, BadUsageExitsTwoWithTheReason) {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/path_utils.h"
+#include "common/uninstall_run.h"
 #include "dfmod/cli.h"
 #include "platform/host.h"
 #include "restore/restore_points.h"
@@ -118,9 +119,7 @@ int Cascade(RestoreStore& store, const std::string& id, bool force, const LocalD
   return kExitOk;
 }
 
-}  // namespace
-
-int Restore(const Args& args, Io& io) {
+int RestoreIn(const Args& args, Io& io) {
   bool list = false, force = false, salvage = false, cascade = false, json = false;
   std::string dir;
   std::vector<std::string> operands;
@@ -196,6 +195,14 @@ int Restore(const Args& args, Io& io) {
   }
   PrintReport(*report, io);
   return report->complete() ? kExitOk : kExitFindings;
+}
+
+}  // namespace
+
+int Restore(const Args& args, Io& io) {
+  const int rc = RestoreIn(args, io);
+  PruneUninstallList(io);  // the keys of the installs undone, in Windows' uninstall list
+  return rc;
 }
 
 }  // namespace dfm::cli

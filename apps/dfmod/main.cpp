@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stderr), _O_BINARY);
 #endif
   dfm::cli::Args args(argv + 1, argv + argc);
-  dfm::cli::Io io{std::cout, std::cerr, dfm::cli::HostRegistry};
+  dfm::cli::Io io{std::cout, std::cerr, dfm::cli::HostRegistry, dfm::cli::HostUninstallList};
   int rc = dfm::cli::Main(args, io);
   std::cout.flush();
   return rc;

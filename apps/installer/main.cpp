@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
 #endif
   dfm::cli::Args args(argv + 1, argv + argc);
   // The host's registry and toolkit are chosen here, for the whole program.
-  dfm::cli::Io io{std::cout, std::cerr, dfm::cli::HostRegistry};
+  dfm::cli::Io io{std::cout, std::cerr, dfm::cli::HostRegistry, dfm::cli::HostUninstallList};
   dfm::cli::WindowRun window;
   if (dfm::installer::kBuiltWithWindow) {
     window = [&io](const std::string& program_file, const dfm::cli::RunOptions& options) {

@@ -42,7 +42,7 @@ int RunMainWindow(View& view, Dialogs& dialogs, EventPump& pump, const std::stri
   view.Attach(window);
   window.set_restore_policy(
       {options.restore_point ? RestorePolicy::Mode::kAsk : RestorePolicy::Mode::kOff,
-       cli::RestoreFolder(options), program_file});
+       cli::RestoreFolder(options), program_file, nullptr, options.completed});
   auto environment = MakeHostEnvironment();
   const StartUpOutcome outcome = window.Load(program_file, *environment, options.game_folders);
   if (!window.ended()) view.Run();

@@ -342,8 +342,11 @@ TEST(RestorePoints, WithoutARestorePointTheWindowAsksAndARunStops) {
     World w(Control(0));
     w.fs.Fail(row.fault);
     w.dialogs.answers.push_back(row.answer);
-    w.window.set_restore_policy({row.mode, kStore, "Control.ini"});
+    int registered = 0;  // Windows' uninstall list: never without a complete point
+    w.window.set_restore_policy({row.mode, kStore, "Control.ini", nullptr,
+                                 [&](auto&&...) { return ++registered, Status(); }});
     w.window.ClickInstall();
+    EXPECT_EQ(registered, 0);
     std::vector<std::string> boxes;
     for (const auto& box : w.dialogs.boxes) boxes.push_back(box.text);
     EXPECT_NE(std::find(boxes.begin(), boxes.end(), row.box), boxes.end())

@@ -189,6 +189,10 @@ RunOutcome MainWindow::RunInstallScript() {
       platform_.dialogs.MessageBox("The restore point could not be finished:\r\n" +
                                    st.failure().description +
                                    "\r\nThis install may not be undone from it.");
+    } else if (restore_.completed && !restore_.rehearsal) {
+      const int game = state_.df_version;
+      if (Status st = restore_.completed(point_->id(), game, state_.game_folders[game]); !st)
+        AddLogEntry("Uninstall List Not Updated: " + st.failure().description, false);
     }
     point_.reset();
     return last_run_.outcome;

@@ -3,6 +3,7 @@
 // request) and runs the install script; a host's view renders its state.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -36,6 +37,10 @@ struct RestorePolicy {
   std::string installer;  // the installer's file, named in the manifest
   // A rehearsal (dfmod plan): the install writes through this file system instead.
   FileSystem* rehearsal = nullptr;
+  // Called once an install's restore point is complete (never in a rehearsal) with its id,
+  // the target game and its folder: Windows' uninstall list registers the install. A
+  // failure is logged; the install stands.
+  std::function<Status(const std::string& id, int game, const std::string& folder)> completed = {};
 };
 
 class MainWindow final : public InstallWindow {

@@ -24,6 +24,9 @@ inline bool IsFolderKnown(const GameFolders& folders, int version) {
   return IsGameVersion(version) && folders[version] != kNothing;
 }
 
+// The mod name label's caption until a mod_name line replaces it.
+inline constexpr char kInitialModName[] = "Please Wait, Extracting Files!";
+
 enum class MousePointer { kDefault, kWait };
 
 struct ButtonState {
@@ -43,15 +46,15 @@ struct MainControls {
   std::string title = "Kyv Obrik's DF Mod Installer";
   int window_height = kCollapsedHeight;
   MousePointer pointer = MousePointer::kDefault;
-  std::string mod_name = "Please Wait, Extracting Files!";  // lblModName
-  std::string folder;                                       // lblInstallationFolder
-  ButtonState about{"About", false, true};                  // cmdAbout
-  ButtonState change{"Change", false, true};                // cmdChange
-  ButtonState install{"Install", true, false};              // cmdInstall
-  int status_frame_left = kStatusFrameHidden;               // fraStatusLog
-  std::vector<std::string> status;                          // lstStatus entries
-  int status_list_width = kStatusListWidth;                 // lstStatus
-  int progress_width = 15;                                  // shpProgress
+  std::string mod_name = kInitialModName;       // lblModName
+  std::string folder;                           // lblInstallationFolder
+  ButtonState about{"About", false, true};      // cmdAbout
+  ButtonState change{"Change", false, true};    // cmdChange
+  ButtonState install{"Install", true, false};  // cmdInstall
+  int status_frame_left = kStatusFrameHidden;   // fraStatusLog
+  std::vector<std::string> status;              // lstStatus entries
+  int status_list_width = kStatusListWidth;     // lstStatus
+  int progress_width = 15;                      // shpProgress
 };
 
 // The main window's state.
