@@ -19,8 +19,8 @@ inline constexpr char kUninstallKeyPrefix[] = "DFMod-";
 // The values of one key: strings (REG_SZ) and numbers (REG_DWORD), in the order written.
 struct UninstallKey {
   std::string id;  // the restore point; the key is kUninstallKeyPrefix + id
-  std::vector<std::pair<std::string, std::string>> strings;
-  std::vector<std::pair<std::string, std::uint32_t>> numbers;
+  std::vector<std::pair<std::string, std::string>> strings = {};
+  std::vector<std::pair<std::string, std::uint32_t>> numbers = {};
 };
 
 class UninstallList {

@@ -78,19 +78,16 @@ TEST(UninstallKeys, PruningDeletesTheKeysOfInstallsUndoneOrGone) {
   RecordingUninstallList list(keys);
   const std::string folders[][2] = {{ids[0], kStore}, {ids[1], kStore},   {ids[2], kStore},
                                     {"gone", kStore}, {"elsewhere", "X"}, {"unnamed", ""}};
-  for (const auto& [id, folder] : folders)
-    (void)list.Register({id, {{kRestoreFolderValue, folder}}, {}});
-  keys.calls.clear();
+  for (const auto& [id, folder] : folders) keys.keys[id] = {id, {{kRestoreFolderValue, folder}}};
   PruneUninstallList(list, p.fs);
   EXPECT_EQ(keys.calls, (std::vector<std::string>{"remove " + ids[1], "remove gone"}));
 }
 
-// The copy is written when missing or older, without a mod's payload; a copy of the same
-// or a newer version stays.
+// The copy is written when missing or older, without a mod's payload.
 TEST(UninstallKeys, TheProgramCopyIsReplacedByNewerVersionsOnly) {
   const std::string self = std::string("MZ stub ") + kVersionMark + "0.2.0" + '\0';
   auto v = [](const char* version) { return std::string(kVersionMark) + version + '\0'; };
-  const std::pair<std::string, std::string> rows[] = {{"", self},  // missing
+  const std::pair<std::string, std::string> rows[] = {{"", self},
                                                       {v("") + v("0.1.9"), self},
                                                       {v("0.2.0"), v("0.2.0")},
                                                       {v("0.10.0"), v("0.10.0")},
@@ -98,14 +95,13 @@ TEST(UninstallKeys, TheProgramCopyIsReplacedByNewerVersionsOnly) {
   for (const auto& [before, after] : rows) {
     MemoryPlatform p;
     (void)p.mem.MakeDirectory("M");
-    (void)p.mem.MakeDirectory("D");
     const Bytes zip = {'P', 'K', 5, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    ASSERT_TRUE(WriteInstaller(p.fs, "D/Setup.exe", Bytes(self.begin(), self.end()),
+    ASSERT_TRUE(WriteInstaller(p.fs, "M/Setup.exe", Bytes(self.begin(), self.end()),
                                Bytes(kLibrarySlotsSize), zip));
     if (!before.empty()) p.mem.Put("M/DFModInstaller.exe", before);
-    EXPECT_TRUE(KeepProgramCopy(p.fs, "D/Setup.exe", "M/DFModInstaller.exe", "0.2.0"));
+    EXPECT_TRUE(KeepProgramCopy(p.fs, "M/Setup.exe", "M/DFModInstaller.exe", "0.2.0"));
     EXPECT_EQ(p.mem.Text("M/DFModInstaller.exe"), after) << before;
-    EXPECT_EQ(p.mem.ListDirectory("M")->size(), 1u);
+    EXPECT_EQ(p.mem.ListDirectory("M")->size(), 2u);  // no temporary file left
   }
 }
 
