@@ -25,12 +25,10 @@ std::string Wrapped(std::string_view text) {
   return out + line + "\n";
 }
 
-}  // namespace
-
-namespace {
 // The version behind the mark that ProgramVersionIn finds in the program's file.
 constexpr char kMarkedVersion[] = "DFMod-version=" DFM_VERSION;
 static_assert(std::string_view(kMarkedVersion).substr(0, sizeof kVersionMark - 1) == kVersionMark);
+
 }  // namespace
 
 const char* Version() {
