@@ -82,6 +82,7 @@ void MainWindow::ClickAbout() {
   canvas->Show();
   platform_.pump.ProcessPendingEvents();
   CreditsWindow credits(platform_, state_.credits, state_.program_folder, *canvas);
+  credits.set_speed(credits_speed_);
   credits.StartUp();
   credits_window_ = nullptr;
 }
