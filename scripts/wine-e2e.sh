@@ -43,6 +43,17 @@ window() {  # the id of the visible window titled exactly $1, within 120 s
   done
   fail "no window '$1'"
 }
+# Clicks About in $main until the credits window shows and prints its id. A click while
+# the window still paints may be lost.
+open_credits() {
+  local id
+  for _ in $(seq 10); do
+    click "$main" 458 22
+    id=$(timeout 15 xdotool search --sync --onlyvisible --name '^Credits:$' | head -n 1) || true
+    [ -n "$id" ] && { echo "$id"; return 0; }
+  done
+  return 1
+}
 shot() { sleep 1; import -window root "$OUT/shots/$1.png"; }
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 # Answers message box $1 with Return until it has gone (a key that comes before the box
@@ -92,13 +103,7 @@ kill -0 "$installer" && ! xdotool search --onlyvisible --name '^DF Mod Installer
   fail "Escape in the main window did something"
 # About (it keeps the focus): the credits scroll until their window is closed. A click while
 # the window still paints may be lost.
-credits=""
-for _ in $(seq 10); do
-  click "$main" 458 22
-  credits=$(timeout 15 xdotool search --sync --onlyvisible --name '^Credits:$' | head -n 1) || true
-  [ -n "$credits" ] && break
-done
-[ -n "$credits" ] || fail "About shows no credits"
+credits=$(open_credits) || fail "About shows no credits"
 shot 4-credits
 # The close button of the title bar, which Wine draws itself for a tool window.
 eval "$(xdotool getwindowgeometry --shell "$credits")"
@@ -150,12 +155,6 @@ mkdir -p "$OUT/long"
 (cd "$OUT/long" && DFMOD_CREDITS_SPEED=50 DFM_WINE_TIMEOUT=300 bash "$OLDPWD/scripts/wine-run.sh" Setup.exe >"$OUT/long.out" 2>&1) &
 pids+=($!)
 main=$(window "Long Credits Setup")
-credits=""
-for _ in $(seq 10); do
-  click "$main" 458 22
-  credits=$(timeout 15 xdotool search --sync --onlyvisible --name '^Credits:$' | head -n 1) || true
-  [ -n "$credits" ] && break
-done
-[ -n "$credits" ] || fail "About shows no long credits"
+credits=$(open_credits) || fail "About shows no long credits"
 wait_for_last_credit_line "$credits" 5-long-credits
 echo "wine-e2e: ok (screenshots in $OUT/shots)"
