@@ -51,7 +51,9 @@ class CountingDialogs final : public Dialogs {
                                       const std::string&) override {
     return std::nullopt;
   }
-  std::optional<std::string> BrowseForFolder(const std::string&) override { return std::nullopt; }
+  Result<std::optional<std::string>> BrowseForFolder(const std::string&) override {
+    return std::optional<std::string>();
+  }
 };
 
 struct Fixture {

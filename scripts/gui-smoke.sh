@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The installer's window under a virtual X server: installs the demo mod by clicking
 # Install, checks that the log and the game folder equal what `dfmod run` makes of the same
-# installer, watches the credits scroll, and tries the quit guard during an install (No,
-# then Yes). Screenshots go to BUILD/gui-smoke/. Every wait is bounded.
+# installer, watches the credits scroll, tries the quit guard during an install (No, then
+# Yes), and scrolls 5,000 lines of credits to their last line. Screenshots go to BUILD/gui-smoke/. Every wait is bounded.
 # Usage: bash scripts/gui-smoke.sh [BUILD_DIR]   (default build/dev)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/virtual-screen.sh
+source scripts/long-credits.sh
 BUILD=${1:-build/dev}
 OUT=$PWD/$BUILD/gui-smoke
 DFMOD=$PWD/$BUILD/dfmod
@@ -172,4 +173,20 @@ rc=0
 wait "$installer" || rc=$?
 [ "$rc" -eq 2 ] || fail "the quit installer ended with $rc"
 grep -q "Installation Completed!" "$GAMES/slow/InstallLog.txt" && fail "the install ran to its end"
+
+# 5,000 lines of credits, scrolled fast through the test hook: the last line comes into view.
+long_credits_mod "$OUT/long-mod"
+mkdir -p "$OUT/long"
+"$DFMOD" build --mod "$OUT/long-mod" -o "$OUT/long/Setup" >/dev/null
+DFMOD_CREDITS_SPEED=50 "$OUT/long/Setup" --game-folder "3=$GAMES/game" >"$OUT/long.out" 2>&1 &
+installer=$!
+pids+=($installer)
+main=$(window "Long Credits Setup")
+click "$main" 458 22
+credits=$(window "Credits:")
+wait_for_last_credit_line "$credits" 5-long-credits
+close_window "$credits"
+wait_for 30 "the long credits to close" gone "Credits:"
+close_window "$main"
+wait_for 30 "the long credits' installer to end" sh -c "! kill -0 $installer"
 echo "gui-smoke: ok (screenshots in $OUT/shots)"

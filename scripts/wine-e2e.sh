@@ -4,11 +4,13 @@
 # Paths key, starts the installer, clicks Install, answers the closing message, opens and
 # closes the credits and presses Finished. The log (from its third line: the first two hold
 # the date; paths into the game folder spelled alike) and the game folder, the archive's
-# entries included, must equal what the Linux `dfmod run` makes of the same mod. Screenshots go to BUILD/wine-e2e/shots/. Every wait is bounded.
+# entries included, must equal what the Linux `dfmod run` makes of the same mod. Then a mod
+# with 5,000 lines of credits scrolls them to their last line. Screenshots go to BUILD/wine-e2e/shots/. Every wait is bounded.
 # Usage: bash scripts/wine-e2e.sh BUILD_DIR   (the windows preset's build folder)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/virtual-screen.sh
+source scripts/long-credits.sh
 BUILD=$PWD/${1:?the windows build folder}
 OUT=$BUILD/wine-e2e
 export WINEPREFIX=${WINEPREFIX:-$BUILD/wineprefix}
@@ -40,6 +42,17 @@ window() {  # the id of the visible window titled exactly $1, within 120 s
     [ -n "$id" ] && { echo "$id"; return 0; }
   done
   fail "no window '$1'"
+}
+# Clicks About in $main until the credits window shows and prints its id. A click while
+# the window still paints may be lost.
+open_credits() {
+  local id
+  for _ in $(seq 10); do
+    click "$main" 458 22
+    id=$(timeout 15 xdotool search --sync --onlyvisible --name '^Credits:$' | head -n 1) || true
+    [ -n "$id" ] && { echo "$id"; return 0; }
+  done
+  return 1
 }
 shot() { sleep 1; import -window root "$OUT/shots/$1.png"; }
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
@@ -90,13 +103,7 @@ kill -0 "$installer" && ! xdotool search --onlyvisible --name '^DF Mod Installer
   fail "Escape in the main window did something"
 # About (it keeps the focus): the credits scroll until their window is closed. A click while
 # the window still paints may be lost.
-credits=""
-for _ in $(seq 10); do
-  click "$main" 458 22
-  credits=$(timeout 15 xdotool search --sync --onlyvisible --name '^Credits:$' | head -n 1) || true
-  [ -n "$credits" ] && break
-done
-[ -n "$credits" ] || fail "About shows no credits"
+credits=$(open_credits) || fail "About shows no credits"
 shot 4-credits
 # The close button of the title bar, which Wine draws itself for a tool window.
 eval "$(xdotool getwindowgeometry --shell "$credits")"
@@ -140,4 +147,14 @@ done
 cmp -s "$OUT/pff-DFLW.txt" "$OUT/pff-game-ref.txt" || fail "Dflw.pff's directories differ"
 diff -r "$OUT/x-DFLW" "$OUT/x-game-ref" >/dev/null || fail "Dflw.pff's entries differ"
 diff -r -x Dflw.pff "$GAME" "$OUT/game-ref" >/dev/null || fail "the game folders differ"
+
+# 5,000 lines of credits, scrolled fast through the test hook: the last line comes into view.
+long_credits_mod "$OUT/long-mod"
+mkdir -p "$OUT/long"
+"$DFMOD" build --mod "$OUT/long-mod" --stub "$BUILD/DFModInstaller.exe" -o "$OUT/long/Setup.exe" >/dev/null
+(cd "$OUT/long" && DFMOD_CREDITS_SPEED=50 DFM_WINE_TIMEOUT=300 bash "$OLDPWD/scripts/wine-run.sh" Setup.exe >"$OUT/long.out" 2>&1) &
+pids+=($!)
+main=$(window "Long Credits Setup")
+credits=$(open_credits) || fail "About shows no long credits"
+wait_for_last_credit_line "$credits" 5-long-credits
 echo "wine-e2e: ok (screenshots in $OUT/shots)"

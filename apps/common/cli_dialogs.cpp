@@ -28,7 +28,7 @@ std::optional<std::string> CliDialogs::InputBox(const std::string& prompt, const
   return answers_.input.value_or(default_text);
 }
 
-std::optional<std::string> CliDialogs::BrowseForFolder(const std::string& title) {
+Result<std::optional<std::string>> CliDialogs::BrowseForFolder(const std::string& title) {
   auto source = answers_.folder_sources.find(title);
   if (source != answers_.folder_sources.end())
     err_ << '[' << default_title_ << "] " << title << '\n';
@@ -36,8 +36,8 @@ std::optional<std::string> CliDialogs::BrowseForFolder(const std::string& title)
   const bool known = it != answers_.folders.end();
   if (source != answers_.folder_sources.end())
     Answered(known ? it->second : "cancelled", source->second);
-  if (!known) return std::nullopt;
-  return it->second;
+  if (!known) return std::optional<std::string>();
+  return std::optional<std::string>(it->second);
 }
 
 }  // namespace dfm::cli

@@ -41,7 +41,7 @@ class CliDialogs : public Dialogs {
   std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                       const std::string& default_text) override;
   // Prints the browser's title as a question when its answer's source is known.
-  std::optional<std::string> BrowseForFolder(const std::string& title) override;
+  Result<std::optional<std::string>> BrowseForFolder(const std::string& title) override;
 
  private:
   void Answered(const std::string& answer, const std::string& source);

@@ -1,6 +1,8 @@
 // The installer's window run, on the host's toolkit.
 #pragma once
 
+#include <algorithm>
+#include <charconv>
 #include <optional>
 #include <string>
 
@@ -44,6 +46,13 @@ int RunMainWindow(View& view, Dialogs& dialogs, EventPump& pump, const std::stri
       {options.restore_point ? RestorePolicy::Mode::kAsk : RestorePolicy::Mode::kOff,
        cli::RestoreFolder(options), program_file, nullptr, options.completed});
   auto environment = MakeHostEnvironment();
+  // Test hook: DFMOD_CREDITS_SPEED=N scrolls the credits N lines per wait and stops them at
+  // their last line, so that the window tests reach the end of long credits.
+  if (auto speed = environment->Variable("DFMOD_CREDITS_SPEED")) {
+    int lines = 0;
+    (void)std::from_chars(speed->data(), speed->data() + speed->size(), lines);
+    window.set_credits_speed(std::max(lines, 0));
+  }
   const StartUpOutcome outcome = window.Load(program_file, *environment, options.game_folders);
   if (!window.ended()) view.Run();
   if (outcome != StartUpOutcome::kReady) return cli::kRunStartUpEnded;

@@ -1,5 +1,7 @@
 #include "credits/credits_window.h"
 
+#include <algorithm>
+
 #include "base/rounding.h"
 #include "base/text_lines.h"
 #include "platform/dialogs.h"
@@ -67,10 +69,15 @@ void CreditsWindow::DrawCreditLine(const std::string& line) {
 
 void CreditsWindow::ScrollLoop() {
   const int start_y = scroll_y_;
+  // Under the test hook: where the last line's bottom meets the window's bottom edge.
+  const int last_in_view = std::min(start_y, start_y - (image_height_ - kCreditsImageMargin));
   for (;;) {
     canvas_.CopyImageToWindow(scroll_x_, scroll_y_);
-    --scroll_y_;
-    if (scroll_y_ < -image_height_) scroll_y_ = start_y;
+    if (lines_per_tick_ > 0) {
+      scroll_y_ = std::max(scroll_y_ - lines_per_tick_ * (line_height_ + 2), last_in_view);
+    } else if (--scroll_y_ < -image_height_) {
+      scroll_y_ = start_y;
+    }
     WaitSeconds(platform_, 0.05);
     if (Closing()) return;
   }

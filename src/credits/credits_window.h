@@ -42,6 +42,9 @@ class CreditsWindow {
   // it has left the top, then again from the bottom; returns within one wait of the
   // window's closing.
   void ScrollLoop();
+  // Test hook: `lines_per_tick` lines higher per wait instead, stopping once the last line
+  // has come into view at the window's bottom edge; 0 keeps the pixel per wait.
+  void set_speed(int lines_per_tick) { lines_per_tick_ = lines_per_tick; }
 
   int line_height() const { return line_height_; }
   int image_width() const { return image_width_; }
@@ -65,6 +68,7 @@ class CreditsWindow {
   int image_height_ = 0;
   int line_height_ = 0;
   int draw_y_ = 0;  // the drawing position's top edge
+  int lines_per_tick_ = 0;
 };
 
 }  // namespace dfm

@@ -45,6 +45,11 @@ TEST_F(CreditsTest, LinesAreCentredWithTheirShadowAndTheImageRisesAndStartsAgain
   for (int i = 0; i < frames + 2; ++i) rows.push_back(292 - i % frames);
   EXPECT_EQ(log().copies, rows);
   EXPECT_TRUE(dialogs.boxes.empty());
+  window.set_credits_speed(2);  // the window tests' hook: stops with row 66 at the bottom
+  log().copies.clear();
+  log().close_after = 5;
+  window.ClickAbout();
+  EXPECT_EQ(log().copies, (std::vector<int>{292, 248, 226, 226, 226}));
 }
 
 // A missing file is reported and closes the window; About while the credits scroll brings

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "base/result.h"
+
 namespace dfm {
 
 enum class MsgButtons { kOk, kOkCancel, kYesNo, kYesNoCancel };
@@ -22,8 +24,9 @@ class Dialogs {
   virtual std::optional<std::string> InputBox(const std::string& prompt,
                                               const std::string& title = {},
                                               const std::string& default_text = {}) = 0;
-  // Folder chooser with a caption above the tree; nullopt when cancelled.
-  virtual std::optional<std::string> BrowseForFolder(const std::string& title) = 0;
+  // Folder chooser with a caption above the tree: the folder chosen, nullopt when
+  // cancelled, a failure when the chooser could not be shown.
+  virtual Result<std::optional<std::string>> BrowseForFolder(const std::string& title) = 0;
 };
 
 }  // namespace dfm

@@ -1,8 +1,8 @@
 #include "script/file_commands.h"
 
 #include "base/path_utils.h"
-#include "script/control_file.h"
 #include "platform/file_exists.h"
+#include "script/control_file.h"
 
 namespace dfm {
 namespace {
@@ -20,8 +20,11 @@ bool SameFile(FileSystem& fs, const std::string& source, const std::string& targ
   return a && b && *a == *b;
 }
 
-std::string TargetPath(RunContext& run) {
-  return CopyTargetFolder(run.fs(), run.ResolveTarget()) + run.Word(2);
+// The target file's path; nullopt after the failure entry of a folder browser that failed.
+std::optional<std::string> TargetPath(RunContext& run) {
+  auto folder = run.ResolveTarget();
+  if (!folder) return std::nullopt;
+  return CopyTargetFolder(run.fs(), *folder) + run.Word(2);
 }
 
 // Removes an existing file at `target`: the entry, the delete (a failure is reported
@@ -40,22 +43,25 @@ void MoveAcrossVolumes(RunContext& run, const std::string& from, const std::stri
 
 CommandOutcome Transfer(RunContext& run, const char* verb, bool move) {
   const std::string& name = run.Word(2);
-  run.Announce(std::string(verb) + name + " To " + TargetPath(run));
+  const auto shown = TargetPath(run);
+  if (!shown) return CommandOutcome::kContinue;
+  run.Announce(std::string(verb) + name + " To " + *shown);
   const std::string source = run.SourcePath(name);
   if (!run.RequireFile(source)) return CommandOutcome::kContinue;
   // A target that is the source itself (the installer runs from the game's folder) is
   // already in place; removing it first would lose it.
-  const std::string existing = TargetPath(run);
-  if (SameFile(run.fs(), source, existing)) return CommandOutcome::kContinue;
-  RemoveExistingTarget(run, existing);
-  const std::string target = TargetPath(run);
+  const auto existing = TargetPath(run);
+  if (!existing || SameFile(run.fs(), source, *existing)) return CommandOutcome::kContinue;
+  RemoveExistingTarget(run, *existing);
+  const auto target = TargetPath(run);
+  if (!target) return CommandOutcome::kContinue;
   if (!move) {
-    run.Step(run.fs().CopyFile(source, target));
+    run.Step(run.fs().CopyFile(source, *target));
     return CommandOutcome::kContinue;
   }
-  Status renamed = run.fs().Rename(source, target);
+  Status renamed = run.fs().Rename(source, *target);
   if (!renamed.ok() && IsCrossVolume(renamed.failure())) {
-    MoveAcrossVolumes(run, source, target);
+    MoveAcrossVolumes(run, source, *target);
   } else {
     run.Step(renamed);
   }

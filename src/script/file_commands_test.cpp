@@ -130,6 +130,10 @@ TEST_F(FileCommandsTest, CopyMoveAndDeleteRuns) {
         {{"remove", "a.txt", 0, -1, denied}, {"copy", "a.txt", 0, -1, denied}},
         "Copy a.txt Kyv_DF3_Location", 0, 2, Join(replace, {replace.back()}), {{"a.txt", "new"}},
         {{"a.txt", "old"}});
+  // A failed folder browser ends the line before it is announced (one operation, one error).
+  dialogs.browse_failure = Failure{err::kInvalidProcedureCall, "no chooser"};
+  Check(sources, {}, {}, "Copy a.txt Kyv_DF1_Location", 0, 1,
+        {Failed("Copy a.txt Kyv_DF1_Location", *dialogs.browse_failure)}, sources, {});
   // Into an existing folder whose path holds a dot.
   const std::string dotted = G() + "/Old.Games/Delta Force 2";
   window.state().game_folders[2] = dotted;

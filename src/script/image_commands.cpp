@@ -7,19 +7,24 @@ namespace dfm {
 
 CommandOutcome RunConvertJpgToTga(RunContext& run) {
   const std::string& name = run.Word(2);
-  run.Announce("Converting " + name + " To " + run.ResolveTarget());
+  const auto shown = run.ResolveTarget();
+  if (!shown) return CommandOutcome::kContinue;
+  run.Announce("Converting " + name + " To " + *shown);
   const std::string source = run.SourcePath(name);
-  if (run.RequireFile(source)) {
-    run.Step(ConvertJpgToTga(run.fs(), run.dialogs(), source, run.ResolveTarget()));
-  }
+  if (!run.RequireFile(source)) return CommandOutcome::kContinue;
+  if (const auto target = run.ResolveTarget())
+    run.Step(ConvertJpgToTga(run.fs(), run.dialogs(), source, *target));
   return CommandOutcome::kContinue;
 }
 
 CommandOutcome RunCreateDetailMap(RunContext& run) {
   const std::string& name = run.Word(2);
-  run.Announce("Creating Effect Detail Map For " + name + " ( " + run.ResolveTarget() + " )");
+  const auto shown = run.ResolveTarget();
+  if (!shown) return CommandOutcome::kContinue;
+  run.Announce("Creating Effect Detail Map For " + name + " ( " + *shown + " )");
   const std::string source = run.SourcePath(name);
-  if (run.RequireFile(source)) run.Step(CreateDetailMap(run.fs(), source, run.ResolveTarget()));
+  if (!run.RequireFile(source)) return CommandOutcome::kContinue;
+  if (const auto target = run.ResolveTarget()) run.Step(CreateDetailMap(run.fs(), source, *target));
   return CommandOutcome::kContinue;
 }
 

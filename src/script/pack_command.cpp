@@ -16,15 +16,21 @@ bool AskAbortForMissingArchive(Dialogs& dialogs, const std::string& archive) {
 
 CommandOutcome RunPack(RunContext& run) {
   const std::string& name = run.Word(2);
-  run.Announce("Adding " + name + " To " + run.ResolveTarget());
+  const auto shown = run.ResolveTarget();
+  if (!shown) return CommandOutcome::kContinue;
+  run.Announce("Adding " + name + " To " + *shown);
   const std::string source = run.SourcePath(name);
   if (!run.RequireFile(source)) return CommandOutcome::kContinue;
-  if (const std::string archive = run.ResolveTarget(); !run.RequireFile(archive)) {
-    bool abort = AskAbortForMissingArchive(run.dialogs(), archive);
+  const auto archive = run.ResolveTarget();
+  if (!archive) return CommandOutcome::kContinue;
+  if (!run.RequireFile(*archive)) {
+    bool abort = AskAbortForMissingArchive(run.dialogs(), *archive);
     return abort ? CommandOutcome::kAbort : CommandOutcome::kContinue;
   }
+  const auto target = run.ResolveTarget();
+  if (!target) return CommandOutcome::kContinue;
   PffArchiveTable& archives = run.env().archives;
-  const int handle = archives.OpenFile(run.ResolveTarget());
+  const int handle = archives.OpenFile(*target);
   run.env().platform.pump.ProcessPendingEvents();
   // The table has shown its own failures in message boxes; the line's failure entry and
   // error count come on top, so that the summary, the log and the exit code tell of it.

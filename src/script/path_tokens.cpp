@@ -1,6 +1,7 @@
 #include "script/path_tokens.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace dfm {
 
@@ -12,16 +13,23 @@ std::string SelectFolderPrompt(int version) {
   return "Please Select Your Delta Force " + std::to_string(version) + " Folder!";
 }
 
-std::string BrowseForFolder(Dialogs& dialogs, const std::string& title) {
-  return dialogs.BrowseForFolder(title).value_or(kNothing);
+Result<std::string> BrowseForFolder(Dialogs& dialogs, const std::string& title) {
+  auto chosen = dialogs.BrowseForFolder(title);
+  if (!chosen) return chosen.failure();
+  return chosen->value_or(kNothing);
 }
 
-std::string ResolvePathTokens(std::string_view text, GameFolders& folders, Dialogs& dialogs) {
+Result<std::string> ResolvePathTokens(std::string_view text, GameFolders& folders,
+                                      Dialogs& dialogs) {
   for (int version = 1; version <= 3; ++version) {
     std::size_t at = text.find(PathToken(version));
     if (at == std::string_view::npos) continue;
     std::string& folder = folders[version];
-    if (folder == kNothing) folder = BrowseForFolder(dialogs, SelectFolderPrompt(version));
+    if (folder == kNothing) {
+      auto chosen = BrowseForFolder(dialogs, SelectFolderPrompt(version));
+      if (!chosen) return chosen.failure();
+      folder = std::move(*chosen);
+    }
     std::string out(text.substr(0, at));
     out += folder;
     out += text.substr(at + kPathTokenLength);
@@ -30,9 +38,10 @@ std::string ResolvePathTokens(std::string_view text, GameFolders& folders, Dialo
   return std::string(text);
 }
 
-std::string PathTokens::Resolve(std::string_view text) const {
-  std::string resolved = ResolvePathTokens(text, folders_, dialogs_);
-  if (style_ == PathStyle::kPosix) std::replace(resolved.begin(), resolved.end(), '\\', '/');
+Result<std::string> PathTokens::Resolve(std::string_view text) const {
+  auto resolved = ResolvePathTokens(text, folders_, dialogs_);
+  if (resolved && style_ == PathStyle::kPosix)
+    std::replace(resolved->begin(), resolved->end(), '\\', '/');
   return resolved;
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/path_style.h"
+#include "base/result.h"
 #include "platform/dialogs.h"
 
 namespace dfm {
@@ -45,15 +46,17 @@ std::string PathToken(int version);
 std::string SelectFolderPrompt(int version);
 
 // Asks for a folder with `title` above the tree: the chosen folder as the host gives
-// it, or "Nothing" when the user cancels.
-std::string BrowseForFolder(Dialogs& dialogs, const std::string& title);
+// it, "Nothing" when the user cancels, or the browser's failure.
+Result<std::string> BrowseForFolder(Dialogs& dialogs, const std::string& title);
 
 // Replaces the first occurrence of the lowest-numbered token present in `text` by that
 // game's folder and returns the result; `text` unchanged when it holds no token. Only
 // one token is replaced per call. When the folder is unknown, the user is asked for it
 // first through the folder browser; the answer (or "Nothing" when cancelled) is stored in
-// `folders`, so a later call asks again only after a cancel.
-std::string ResolvePathTokens(std::string_view text, GameFolders& folders, Dialogs& dialogs);
+// `folders`, so a later call asks again only after a cancel. A browser that fails leaves
+// the folder unknown and its failure is the result.
+Result<std::string> ResolvePathTokens(std::string_view text, GameFolders& folders,
+                                      Dialogs& dialogs);
 
 // What one install run resolves its targets with: the window's game folders (an answer
 // to the folder browser is kept there), the host's path style and the dialogs that ask
@@ -64,7 +67,7 @@ class PathTokens {
       : folders_(folders), style_(style), dialogs_(dialogs) {}
 
   // ResolvePathTokens on `text`; on a POSIX path style every '\' then becomes '/'.
-  std::string Resolve(std::string_view text) const;
+  Result<std::string> Resolve(std::string_view text) const;
 
  private:
   GameFolders& folders_;

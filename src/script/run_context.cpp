@@ -9,6 +9,7 @@ void RunContext::BeginLine(std::string text) {
   ++line_number_;
   line_ = std::move(text);
   words_.clear();
+  announced_ = false;
 }
 
 void RunContext::Log(const std::string& message) {
@@ -19,6 +20,7 @@ void RunContext::Log(const std::string& message) {
 void RunContext::Announce(const std::string& message) {
   Log(message);
   AddOperation();
+  announced_ = true;
 }
 
 void RunContext::RefuseLine() {
@@ -48,6 +50,16 @@ void RunContext::ReportFailure(const Failure& failure) {
 void RunContext::ReportLineFailure(const Failure& failure) {
   ReportFailure(failure);
   AddOperation();
+}
+
+std::optional<std::string> RunContext::ResolveTarget() {
+  auto target = env_.tokens.Resolve(Word(3));
+  if (target) return std::move(*target);
+  if (announced_)
+    ReportFailure(target.failure());
+  else
+    ReportLineFailure(target.failure());
+  return std::nullopt;
 }
 
 bool RunContext::Step(const Status& status) {

@@ -5,6 +5,7 @@
 
 #include <cassert>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,8 +79,10 @@ class RunContext {
 
   // The program folder + `name`.
   std::string SourcePath(const std::string& name) const { return env_.program_folder + name; }
-  // Word 3 with its path token replaced; each call resolves anew.
-  std::string ResolveTarget() const { return env_.tokens.Resolve(Word(3)); }
+  // Word 3 with its path token replaced; each call resolves anew. When the folder browser
+  // fails: its per-line failure entry (counting an operation too while the command is not
+  // yet announced) and nullopt, and the command goes no further.
+  std::optional<std::string> ResolveTarget();
 
  private:
   const RunEnvironment& env_;
@@ -87,6 +90,7 @@ class RunContext {
   std::int32_t operations_ = 0;
   std::int32_t errors_ = 0;
   bool logged_ = false;
+  bool announced_ = false;  // the line's command has been announced
   std::string line_;
   std::vector<std::string> words_;
 };

@@ -56,10 +56,17 @@ void MainWindow::ClickChange() {
   }
   const int version = state_.df_version;
   if (!IsGameVersion(version)) return;
-  // Cancelling keeps the folder that was known; an unknown one stays "Nothing".
+  // Cancelling keeps the folder that was known; an unknown one stays "Nothing". A browser
+  // that fails says why and keeps it too.
   std::string& folder = state_.game_folders[version];
-  if (auto chosen = platform_.dialogs.BrowseForFolder(SelectFolderPrompt(version)))
-    folder = *chosen;
+  auto chosen = platform_.dialogs.BrowseForFolder(SelectFolderPrompt(version));
+  if (!chosen) {
+    const Failure& f = chosen.failure();
+    platform_.dialogs.MessageBox("Error: " + f.description + ", #" + std::to_string(f.code), {},
+                                 MsgButtons::kOk, MsgIcon::kCritical);
+  } else if (*chosen) {
+    folder = **chosen;
+  }
   state_.controls.folder = folder;
   ShowControls();
 }
@@ -75,6 +82,7 @@ void MainWindow::ClickAbout() {
   canvas->Show();
   platform_.pump.ProcessPendingEvents();
   CreditsWindow credits(platform_, state_.credits, state_.program_folder, *canvas);
+  credits.set_speed(credits_speed_);
   credits.StartUp();
   credits_window_ = nullptr;
 }

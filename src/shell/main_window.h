@@ -112,6 +112,9 @@ class MainWindow final : public InstallWindow {
   // Runs Control.ini's command lines (Install has prepared the window).
   RunOutcome RunInstallScript();
   void set_restore_policy(RestorePolicy policy) { restore_ = std::move(policy); }
+  // Test hook for the window tests: the credits scroll this many lines per wait and stop
+  // once their last line is in view (0: a pixel per wait, as always).
+  void set_credits_speed(int lines_per_tick) { credits_speed_ = lines_per_tick; }
   // True when Install was refused because no restore point could be written (or another
   // install held the restore points).
   bool restore_point_failed() const { return restore_point_failed_; }
@@ -176,6 +179,7 @@ class MainWindow final : public InstallWindow {
   bool ended_ = false;
   bool log_failure_reported_ = false;
   CreditsCanvas* credits_window_ = nullptr;  // while the credits scroll
+  int credits_speed_ = 0;
 };
 
 }  // namespace dfm

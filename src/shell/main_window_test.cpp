@@ -84,8 +84,8 @@ TEST_F(MainWindowTest, TheWindowMovesThroughItsStatesAndAnAbortLeavesItReady) {
   EXPECT_EQ(Log(), LogOf(second));
 }
 
-// Change asks for the folder (a cancel keeps the one known); Install without a known folder
-// only tells the user; once the run finished, Change ends the program.
+// Change asks for the folder (a cancel or a failed browser keeps the one known); Install without a
+// known folder only tells the user; once the run finished, Change ends the program.
 TEST_F(MainWindowTest, ChangeAsksForTheFolderInstallNeedsOneAndFinishedEndsTheProgram) {
   window.state().controls.change.caption = "Set";
   dialogs.folders = {"D:\\LW", std::nullopt};
@@ -93,16 +93,19 @@ TEST_F(MainWindowTest, ChangeAsksForTheFolderInstallNeedsOneAndFinishedEndsThePr
   EXPECT_EQ(view.last.folder, "D:\\LW");
   EXPECT_EQ(view.last.change.caption, "Set");
   window.ClickChange();  // cancelled: the known folder stays
+  dialogs.browse_failure = Failure{err::kInvalidProcedureCall, "no chooser"};
+  window.ClickChange();  // failed: said so, and the known folder stays
   EXPECT_EQ(window.state().game_folders[3], "D:\\LW");
   EXPECT_EQ(window.controls().folder, "D:\\LW");
   window.state().game_folders[3] = std::string(kNothing);
   window.ClickChange();  // cancelled with none known
   EXPECT_EQ(window.controls().folder, "Nothing");
-  EXPECT_EQ(dialogs.prompts, Entries(3, "Please Select Your Delta Force 3 Folder!"));
+  EXPECT_EQ(dialogs.prompts, Entries(4, "Please Select Your Delta Force 3 Folder!"));
 
   WriteControl("Delete a.txt\r\n");
   window.ClickInstall();
-  EXPECT_EQ(dialogs.Texts(), Entries{"Please Set Valid Delta Force 3 Path First!"});
+  EXPECT_EQ(dialogs.Texts(),
+            (Entries{"Error: no chooser, #5", "Please Set Valid Delta Force 3 Path First!"}));
   EXPECT_TRUE(window.controls().install.visible);
   EXPECT_EQ(window.controls().change.caption, "Set");
   EXPECT_EQ(window.controls().window_height, kCollapsedHeight);
@@ -114,7 +117,7 @@ TEST_F(MainWindowTest, ChangeAsksForTheFolderInstallNeedsOneAndFinishedEndsThePr
   window.ClickChange();
   EXPECT_TRUE(window.ended());
   EXPECT_TRUE(view.ended);
-  EXPECT_EQ(dialogs.prompts.size(), 3u);
+  EXPECT_EQ(dialogs.prompts.size(), 4u);
 }
 
 // "No", or "Yes" during the last line, lets the run complete.

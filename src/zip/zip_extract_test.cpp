@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -295,21 +297,28 @@ TEST_F(UnzipTest, NewerOnlyAndFreshenCompareTimesAndExtractedFilesKeepTheirEntry
   EXPECT_EQ(Out("old.txt") + Out("new.txt") + Out("absent.txt"), "entryfileentry");
 }
 
-// Encrypted archives whose `wrong` password is refused when an entry is opened (a
-// traditional header's check byte lets about one wrong password in 256 through).
-Bytes EncryptedZip(ZipEncryption method, const std::vector<std::string>& names) {
-  for (;;) {
+// The password table's archives, stored in tests/data/: the Windows libzip cannot write
+// encrypted entries. DFM_WRITE_TEST_DATA=1 makes them anew, each with its `wrong` passwords
+// refused when an entry is opened (a traditional header's check byte lets about one wrong
+// password in 256 through).
+std::string EncryptedZip(ZipEncryption method, const std::vector<std::string>& names) {
+  const std::string path = std::string(DFM_SOURCE_DIR "/tests/data/encrypted-") +
+                           (method == ZipEncryption::kAes256 ? "aes256-" : "traditional-") +
+                           std::to_string(names.size()) + ".zip";
+  for (bool all_refused = false; !all_refused && std::getenv("DFM_WRITE_TEST_DATA");) {
     std::vector<ZipSpec> entries;
     for (const auto& n : names) entries.push_back({n, "secret " + n, {true, {}, method, "right"}});
-    Bytes zip = MakeZip(entries);
+    const Bytes zip = MakeZip(entries);
     auto archive = ZipArchive::FromBytes(zip);
-    bool all_refused = true;
+    all_refused = true;
     for (std::uint64_t i = 0; i < names.size(); ++i) {
       for (const char* wrong : {"wrong", "worse", "worst"})
         all_refused = all_refused && !archive->OpenEntry(i, std::string(wrong));
     }
-    if (all_refused) return zip;
+    if (all_refused) std::ofstream(path, std::ios::binary) << AsText(zip);
   }
+  std::ifstream stored(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(stored), {}};
 }
 
 // Asked once and reused; a wrong answer is asked again, an empty one ends the questions.
@@ -331,7 +340,7 @@ TEST_F(UnzipTest, PasswordsAreAskedUntilRightOrRefused) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.why);
-    Archive(AsText(EncryptedZip(row.method, row.names)));
+    Archive(EncryptedZip(row.method, row.names));
     dialogs = {};
     dialogs.inputs = row.inputs;
     auto u = Unzip();

@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
@@ -31,6 +32,7 @@ class RecordingDialogs : public Dialogs {
   std::deque<MsgAnswer> answers;
   std::deque<std::optional<std::string>> inputs;
   std::deque<std::optional<std::string>> folders;
+  std::optional<Failure> browse_failure;  // the next folder browser fails with it
 
   MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgButtons buttons,
                        MsgIcon icon) override {
@@ -43,8 +45,9 @@ class RecordingDialogs : public Dialogs {
     prompts.push_back(prompt);
     return Next(inputs).value_or(std::nullopt);
   }
-  std::optional<std::string> BrowseForFolder(const std::string& title) override {
+  Result<std::optional<std::string>> BrowseForFolder(const std::string& title) override {
     prompts.push_back(title);
+    if (auto failure = std::exchange(browse_failure, std::nullopt)) return *failure;
     return Next(folders).value_or(std::nullopt);
   }
   std::vector<std::string> Texts() const {

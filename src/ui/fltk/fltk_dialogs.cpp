@@ -157,11 +157,18 @@ class FltkDialogs final : public Dialogs {
     return std::string(got);
   }
 
-  std::optional<std::string> BrowseForFolder(const std::string& title) override {
+  Result<std::optional<std::string>> BrowseForFolder(const std::string& title) override {
     Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_DIRECTORY);
     chooser.title(title.c_str());
-    if (chooser.show() != 0 || chooser.filename() == nullptr) return std::nullopt;
-    return std::string(chooser.filename());
+    const int shown = chooser.show();
+    if (shown < 0) {
+      const char* why = chooser.errmsg();
+      return Failure{err::kInvalidProcedureCall,
+                     std::string("The folder browser could not be opened: ") +
+                         (why != nullptr && *why != 0 ? why : "no reason given")};
+    }
+    if (shown != 0 || chooser.filename() == nullptr) return std::optional<std::string>();
+    return std::optional<std::string>(chooser.filename());
   }
 
  private:

@@ -180,18 +180,18 @@ class Win32Dialogs final : public Dialogs {
 
   // Only file-system folders, not below the domain; a choice the shell cannot name as a
   // path counts as cancelled.
-  std::optional<std::string> BrowseForFolder(const std::string& title) override {
+  Result<std::optional<std::string>> BrowseForFolder(const std::string& title) override {
     BROWSEINFOA info{};
     info.hwndOwner = Owner();
     info.lpszTitle = title.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
     PIDLIST_ABSOLUTE item = ::SHBrowseForFolderA(&info);
-    if (item == nullptr) return std::nullopt;
+    if (item == nullptr) return std::optional<std::string>();
     char path[MAX_PATH] = {};
     const bool named = ::SHGetPathFromIDListA(item, path);
     ::CoTaskMemFree(item);
-    if (!named) return std::nullopt;
-    return std::string(path);
+    if (!named) return std::optional<std::string>();
+    return std::optional<std::string>(path);
   }
 
  private:
