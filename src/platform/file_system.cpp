@@ -25,8 +25,9 @@ std::optional<Failure> BadFileName(const std::string& path) {
 
 namespace {
 
-// Copies the first `size` bytes of `src` into `dst`, in pieces of at most 1 MB.
-Status CopyBytes(File& src, std::uint64_t size, File& dst) {
+// Copies the first `size` bytes of `src` into `dst`, in pieces of at most 1 MB, each
+// shown to `watch` (when given) once written.
+Status CopyBytes(File& src, std::uint64_t size, File& dst, CopyWatch* watch = nullptr) {
   constexpr std::uint64_t kChunk = 1 << 20;
   const auto chunk = static_cast<std::size_t>(std::clamp<std::uint64_t>(size, 1, kChunk));
   auto buf = UninitializedBytes(chunk);
@@ -34,6 +35,7 @@ Status CopyBytes(File& src, std::uint64_t size, File& dst) {
     const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, size - off));
     if (auto st = src.ReadAt(off, buf.get(), n); !st) return st;
     if (auto st = dst.WriteAt(off, buf.get(), n); !st) return st;
+    if (watch) watch->Piece(buf.get(), n);
     off += n;
   }
   return {};
@@ -41,12 +43,20 @@ Status CopyBytes(File& src, std::uint64_t size, File& dst) {
 
 }  // namespace
 
-Status FileSystem::CopyFile(const std::string& from, const std::string& to) {
-  auto src = Open(from, OpenMode::kRead);
+Status CopyThrough(FileSystem& fs, const std::string& from, const std::string& to,
+                   CopyWatch* watch) {
+  auto src = fs.Open(from, OpenMode::kRead);
   if (!src) return src.failure();
   auto size = (*src)->Size();
   if (!size) return size.failure();
-  return WriteReplacing(*this, to, [&](File& dst) { return CopyBytes(**src, *size, dst); });
+  return WriteReplacing(fs, to, [&](File& dst) {
+    if (watch) watch->Begin(*size);
+    return CopyBytes(**src, *size, dst, watch);
+  });
+}
+
+Status FileSystem::CopyFile(const std::string& from, const std::string& to) {
+  return CopyThrough(*this, from, to);
 }
 
 Status CopyFileDurably(FileSystem& fs, const std::string& from, const std::string& to) {

@@ -89,6 +89,14 @@ struct FileStat {
   LocalDateTime modified;
 };
 
+// Sees the bytes a copy writes: their count first, then the pieces in order.
+class CopyWatch {
+ public:
+  virtual ~CopyWatch() = default;
+  virtual void Begin(std::uint64_t length) = 0;
+  virtual void Piece(const unsigned char* data, std::size_t size) = 0;
+};
+
 // Every host refuses a path holding a NUL byte with err::kBadFileName and never hands it
 // to the system, which would read only the part before the NUL (BadFileName below). The
 // POSIX host also refuses a path that begins with two separators: on Windows that is a
@@ -138,6 +146,13 @@ class FileSystem {
   // Copies a file's bytes; an existing target is replaced. The target gets the whole copy
   // or stays as it was: this default writes through WriteReplacing.
   virtual Status CopyFile(const std::string& from, const std::string& to);
+  // Copies as CopyFile does. A host that writes the copy itself (through CopyThrough)
+  // hands `watch` the bytes on their way; this default copies through CopyFile and shows
+  // `watch` nothing.
+  virtual Status CopyFileWatched(const std::string& from, const std::string& to, CopyWatch& watch) {
+    (void)watch;
+    return CopyFile(from, to);
+  }
   // Renames; fails with err::kFileAlreadyExists when the target exists, and with
   // err::kNotSameDevice across volumes (POSIX EXDEV, Windows ERROR_NOT_SAME_DEVICE).
   virtual Status Rename(const std::string& from, const std::string& to) = 0;
@@ -176,6 +191,11 @@ inline constexpr char kReplacingSuffix[] = ".~dfm";
 // On failure the temporary file is removed, and the failure names `path`, not it.
 Status WriteReplacing(FileSystem& fs, const std::string& path,
                       const std::function<Status(File&)>& write);
+
+// CopyFile's default: the source read in pieces into a temporary file beside `to`
+// (WriteReplacing), each piece shown to `watch` (when given) as it is written.
+Status CopyThrough(FileSystem& fs, const std::string& from, const std::string& to,
+                   CopyWatch* watch = nullptr);
 
 // Copies the file `from` to `to` (created or truncated) and makes the copy's bytes durable
 // before it returns; the caller syncs the folder of `to`. A copy that fails is removed.

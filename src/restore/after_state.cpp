@@ -148,11 +148,16 @@ class Xxh3Fingerprint {
 // Reads the ranges in pieces of one buffer, reused, and hands them to `fingerprint`.
 template <class F>
 Status FingerprintRanges(File& file, std::uint64_t length, const RangeSet& ranges, F& fingerprint) {
-  Bytes buffer;
+  // One piece of at most 1 MB, a multiple of 32, and no more than the longest range needs.
+  std::uint64_t longest = 0;
+  for (const auto& [a, b] : ranges.ranges()) {
+    if (a < length) longest = std::max(longest, std::min(b, length) - a);
+  }
+  Bytes buffer(static_cast<std::size_t>(
+      std::min<std::uint64_t>(1 << 20, (longest + 31) & ~std::uint64_t{31})));
   for (const auto& [a, b] : ranges.ranges()) {
     if (a >= length) break;
     const std::uint64_t end = std::min(b, length);
-    if (buffer.empty()) buffer.resize(std::size_t{1} << 20);  // a multiple of 32
     fingerprint.BeginRange(a, end);
     for (std::uint64_t at = a; at < end; at += buffer.size()) {
       const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - at));
@@ -193,6 +198,30 @@ Result<AfterFingerprint> AfterState(FileSystem& fs, const std::string& path, boo
                                                           : run(WordFingerprint(*length));
   if (!read) return read.failure();
   return out;
+}
+
+struct WholeFingerprint::Stream {
+  explicit Stream(std::uint64_t length) : fingerprint(length), length(length) {}
+  Xxh3Fingerprint fingerprint;
+  std::uint64_t length;
+};
+
+WholeFingerprint::WholeFingerprint() = default;
+WholeFingerprint::~WholeFingerprint() = default;
+
+// As AfterState reads a file written whole: one range, [0, length), when not empty.
+void WholeFingerprint::Begin(std::uint64_t length) {
+  stream_ = std::make_unique<Stream>(length);
+  if (length > 0) stream_->fingerprint.BeginRange(0, length);
+}
+
+void WholeFingerprint::Piece(const unsigned char* data, std::size_t size) {
+  if (stream_) stream_->fingerprint.Add(data, size);
+}
+
+std::optional<AfterFingerprint> WholeFingerprint::Made() const {
+  if (!stream_) return std::nullopt;
+  return AfterFingerprint{true, stream_->length, stream_->fingerprint.Digest()};
 }
 
 std::string BytesFingerprint(const Bytes& bytes) {

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,6 +39,22 @@ struct AfterFingerprint {
 };
 Result<AfterFingerprint> AfterState(FileSystem& fs, const std::string& path, bool whole,
                                     const RangeSet& written, const std::string& like = {});
+
+// What a copy made, from the bytes as they pass (a CopyWatch): the current fingerprint of
+// a file written whole, as AfterState would read it back from the copy.
+class WholeFingerprint final : public CopyWatch {
+ public:
+  WholeFingerprint();
+  ~WholeFingerprint() override;
+  void Begin(std::uint64_t length) override;
+  void Piece(const unsigned char* data, std::size_t size) override;
+  // Nothing until Begin.
+  std::optional<AfterFingerprint> Made() const;
+
+ private:
+  struct Stream;
+  std::unique_ptr<Stream> stream_;
+};
 
 // The current fingerprint of bytes held in memory, as AfterState spells it for a file
 // written whole.

@@ -71,6 +71,7 @@ Result<std::unique_ptr<File>> JournalingFileSystem::Open(const std::string& path
   PathState* state = Touch(path, status);
   if (!status) return status.failure();
   if (!state) return inner_.Open(path, mode);
+  state->copied.reset();
   if (mode == OpenMode::kCreateFresh) {
     if (status = SaveWhole(*state); !status) return status.failure();
   }
@@ -98,6 +99,7 @@ Status JournalingFileSystem::RecordRange(PathState& state, std::uint64_t offset,
                                          std::uint64_t size) {
   const std::uint64_t end = offset + size;
   state.written.Add(offset, end);
+  state.copied.reset();
   if (state.kind == Kind::kKept && offset < state.base_length) {
     const auto missing = state.saved.Missing(offset, std::min(end, state.base_length));
     std::unique_ptr<File> reader;
@@ -218,7 +220,10 @@ Status JournalingFileSystem::Commit() {
   if (copies && recorded) recorded = journal_.Flush();
   for (PathState* state : order_) {
     if (state->copy_from.empty()) continue;
-    Status copied = recorded ? inner_.CopyFile(state->copy_from, state->path) : recorded;
+    WholeFingerprint seen;
+    Status copied =
+        recorded ? inner_.CopyFileWatched(state->copy_from, state->path, seen) : recorded;
+    if (copied) state->copied = seen.Made();
     if (!copied) {
       state->kind = state->copy_creates ? Kind::kAbsent : Kind::kFresh;
       state->whole = !state->copy_creates;

@@ -153,6 +153,7 @@ Status JournalingFileSystem::CopyFile(const std::string& from, const std::string
   }
   if (state->kind == Kind::kKept) status = Stash(*state);
   if (!status) return status;
+  state->copied.reset();
   state->copy_creates = state->kind == Kind::kAbsent;
   state->copy_from = Absolute(from);
   sources_.insert(FoldedPath(state->copy_from));
@@ -190,6 +191,9 @@ Status JournalingFileSystem::Move(const std::string& from, const std::string& to
   if (!status) return status;
   auto rename = [&] { return replace ? inner_.ReplaceFile(from, to) : inner_.Rename(from, to); };
   if (!source && !target) return rename();
+  for (PathState* moved : {source, target}) {
+    if (moved) moved->copied.reset();
+  }
   if (!source) {
     // The earlier target goes into the stash before the record that the target is created
     // is durable: undo of that record removes what it finds there.
@@ -262,6 +266,7 @@ Status JournalingFileSystem::RemoveFile(const std::string& path) {
   PathState* state = Touch(path, status, &first);
   if (!status) return status;
   if (!state) return inner_.RemoveFile(path);
+  state->copied.reset();
   if (state->kind == Kind::kAbsent) return inner_.RemoveFile(path);  // fails as it should
   if (state->kind == Kind::kFresh) {
     if (status = Durable(*state); !status) return status;
@@ -305,8 +310,10 @@ Status JournalingFileSystem::RecordAfterStates() {
   for (const PathState* state : order_) {
     const PathState& s = *state;
     JournalRecord r{RecordKind::kAfter, {s.path}, {}, {}};
-    // A file the install removed is known to be absent without asking the host.
+    // A file the install removed is known to be absent, and one it copied as the copy
+    // wrote it, without asking the host.
     auto fp = s.kind == Kind::kAbsent ? AfterFingerprint{}
+              : s.copied              ? *s.copied
                                       : AfterState(inner_, s.path, s.whole, s.written);
     if (!fp) return fp.failure();
     r.texts.push_back(fp->digest);

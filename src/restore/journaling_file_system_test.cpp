@@ -116,5 +116,43 @@ TEST(JournalingFileSystem, RecordsAreDurableBeforeTheirChangesAndOneSyncCoversMa
   }
 }
 
+// A host that copies through CopyThrough shows the copy's bytes on their way: the after
+// state is then taken from them, unless the install changes the file again, and equals
+// what reading the copy back gives (sizes around the 1 MB piece, and none).
+TEST(JournalingFileSystem, CopiesAfterStatesAreTheReadBackOnes) {
+  struct Host : MemoryFileSystem {
+    Status CopyFileWatched(const std::string& from, const std::string& to,
+                           CopyWatch& watch) override {
+      return CopyThrough(*this, from, to, &watch);
+    }
+  } mem;
+  ASSERT_TRUE(mem.MakeDirectory("G"));
+  mem.Put("P/big", Bytes((std::size_t{1} << 20) + 7, 'b'));
+  mem.Put("P/none", "");
+  mem.Put("G/kept", "old");
+  RestoreStore store(mem, "M/R");
+  FixedClock clock;
+  auto active = store.Begin({"Mod", "Setup", "", {"G"}}, clock.now);
+  ASSERT_TRUE(active);
+  FileSystem& fs = (*active)->fs();
+  for (const char* to : {"G/big", "G/none", "G/kept", "G/grown"})
+    ASSERT_TRUE(fs.CopyFile(std::string(to) == "G/none" ? "P/none" : "P/big", to));
+  ASSERT_TRUE(WriteWholeFile(fs, "G/kept", Bytes{'n', 'e', 'w'}));
+  auto grown = fs.Open("G/grown", OpenMode::kAppend);
+  ASSERT_TRUE(grown && (*grown)->WriteAt(0, "+", 1));
+  ASSERT_TRUE((*active)->Finish(clock.now));
+  auto journal = ReadJournal(mem, "M/R/20261206-154207/journal.bin");
+  ASSERT_TRUE(journal);
+  std::vector<std::string> afters, read_back;
+  for (const JournalRecord& r : journal->records) {
+    if (r.kind != RecordKind::kAfter) continue;
+    afters.push_back(r.Text(0) + " " + std::to_string(r.Number(1)) + " " + r.Text(1));
+    auto fp = AfterState(mem, r.Text(0), true, {});
+    read_back.push_back(r.Text(0) + " " + std::to_string(fp->length) + " " + fp->digest);
+  }
+  EXPECT_EQ(afters.size(), 4u);
+  EXPECT_EQ(afters, read_back);
+}
+
 }  // namespace
 }  // namespace dfm::testing

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "restore/after_state.h"
@@ -31,7 +32,10 @@ struct JournalingFileSystem::PathState {
   std::string stash;                    // where the deletion moves the file
   std::string copy_from;                // a copy into this path waiting for it: the source
   bool copy_creates = false;            // the copy makes the file anew (a "created" record)
-  std::uint64_t record_end = 0;         // the journal's length after this path's latest record
+  // What the copy into this path left, seen as it wrote: no read-back at the end. Any
+  // later change to the path forgets it.
+  std::optional<AfterFingerprint> copied;
+  std::uint64_t record_end = 0;  // the journal's length after this path's latest record
   bool HoldsChanges() const { return !held.empty() || delete_held || !copy_from.empty(); }
   // Where the last held write ends (0 when none is held).
   std::uint64_t HeldEnd() const {

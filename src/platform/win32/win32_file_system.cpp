@@ -258,6 +258,12 @@ class Win32FileSystem final : public FileSystem {
     return {};
   }
 
+  // This host copies through CopyThrough, so it can show the bytes on their way.
+  Status CopyFileWatched(const std::string& from, const std::string& to,
+                         CopyWatch& watch) override {
+    return CopyThrough(*this, from, to, &watch);
+  }
+
   Result<bool> IsDirectory(const std::string& path) override {
     if (auto bad = BadFileName(path)) return *bad;
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
