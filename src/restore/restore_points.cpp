@@ -372,6 +372,7 @@ Result<UndoReport> RestoreStore::Revert(const std::string& id, bool force,
     auto taken = UndoItems(fs_, Join(folder_, id), id, records, *later, progress.begun, force, now);
     if (!taken) return taken.failure();
     items = std::move(*taken);
+    if (items.journal_bytes) journal.valid_bytes = items.journal_bytes;
   }
   std::set<std::string> leave = items.paths;
   if (!force) {
