@@ -238,7 +238,8 @@ Status JournalingFileSystem::Commit() {
 
 // Deleted files go to fresh names in the restore point's folder, which only this run
 // writes: its listing, read once, answers the lookups of those names. Across volumes a
-// file is copied there, and removed only once the copies and the folder are synced. A
+// file is copied there with its time, and removed only once the copies and the folder
+// are synced. A
 // file that stays keeps its content state, and a copy held to replace it is dropped.
 void JournalingFileSystem::StashHeld(const std::function<void(Status)>& keep) {
   std::unique_ptr<FileBatch> batch;
@@ -258,7 +259,10 @@ void JournalingFileSystem::StashHeld(const std::function<void(Status)>& keep) {
     if (!batch) batch = inner_.BeginBatch();
     Status moved = inner_.ReplaceFile(state->path, state->stash);
     if (!moved && moved.failure().code == err::kNotSameDevice) {
-      moved = CopyFileDurably(inner_, state->path, state->stash);
+      // The copy keeps the original's time, as a rename would: undo puts it back.
+      auto time = inner_.ModifiedTime(state->path);
+      moved = time ? CopyFileDurably(inner_, state->path, state->stash) : time.failure();
+      if (moved) moved = inner_.SetModifiedTime(state->stash, *time);
       if (moved) copied.push_back(state);
     }
     if (!moved) stays(*state, moved);

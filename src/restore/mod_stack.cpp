@@ -26,34 +26,14 @@
 #include "base/path_utils.h"
 #include "pff/pff_entries.h"
 #include "restore/after_state.h"
+#include "restore/item_befores.h"
 #include "restore/journaling_file_system.h"
 #include "restore/undo.h"
 
 namespace dfm {
 namespace {
 
-using Item = std::pair<std::string, std::string>;  // folded path, entry key ("": loose)
-
-// What an item looked like before an install.
-struct Before {
-  std::string how;                     // "absent", "entry", "stash", "whole"; empty: cannot be told
-  std::string where;                   // entry: the stored name; stash: the file
-  std::vector<std::uint64_t> numbers;  // entry: timestamp; whole: the time
-  Bytes data;
-};
-
-struct Stack {
-  std::map<Item, Before> before;               // X's (re-based) before of each item
-  std::map<Item, std::string> spelled;         // the path as the journal spells it
-  std::map<Item, const JournalRecord*> after;  // entries: what X left
-  std::set<std::string> archives;              // folded paths X added entries to
-  std::set<Item> done;                         // items an earlier pass finished
-  std::set<std::string> paths;                 // paths an earlier pass took item by item
-};
-
-// A 'K' record that re-bases nothing: an undo taken item by item wrote into this path,
-// which no longer matches what any other live install left.
-constexpr char kShared[] = "written under";
+using namespace items;
 
 std::string Join(const std::string& folder, const std::string& name) {
   return AsFolder(folder) + name;
@@ -61,92 +41,6 @@ std::string Join(const std::string& folder, const std::string& name) {
 
 bool Exists(FileSystem& fs, const std::string& path) {
   return fs.FileLength(path).ok();
-}
-
-// A loose file's before, from the install's own records of it.
-Before LooseBefore(const std::vector<JournalRecord>& records, const std::string& key) {
-  Before b;
-  bool existed = false, seen = false;
-  for (const JournalRecord& r : records) {
-    const bool mine = FoldedPath(r.Text(0)) == key;
-    if (r.kind == RecordKind::kRenamed && (mine || FoldedPath(r.Text(1)) == key)) return {};
-    if (!mine) continue;
-    if (r.kind == RecordKind::kTouched && !seen) {
-      seen = true;
-      existed = r.Number(0) != 0;
-      if (!existed) b.how = "absent";
-    } else if (existed && b.how.empty() && r.kind == RecordKind::kStashed) {
-      b = {"stash", r.Text(1), {}, {}};
-    } else if (existed && b.how.empty() && r.kind == RecordKind::kWhole) {
-      b = {"whole", "", r.numbers, r.data};
-    } else if (existed && b.how.empty() && r.kind == RecordKind::kRange) {
-      return {};
-    }
-  }
-  return b;
-}
-
-void ReadDone(const JournalRecord& r, std::size_t from, Stack& s) {
-  std::size_t i = from;
-  for (; i < r.texts.size() && r.texts[i] != "done"; ++i) s.paths.insert(r.texts[i]);
-  for (++i; i + 1 < r.texts.size(); i += 2) s.done.insert({r.texts[i], r.texts[i + 1]});
-}
-
-Stack StackOf(const std::vector<JournalRecord>& records) {
-  Stack s;
-  for (const JournalRecord& r : records) {
-    if (r.kind == RecordKind::kEntry) s.archives.insert(FoldedPath(r.Text(0)));
-  }
-  for (const JournalRecord& r : records) {
-    const std::string key = FoldedPath(r.Text(0));
-    if (r.kind == RecordKind::kEntryBefore) {
-      PffName name{};
-      std::copy_n(r.Text(1).begin(), std::min(r.Text(1).size(), name.size()), name.begin());
-      const Item item{key, EntryKey(name)};
-      s.spelled.emplace(item, r.Text(0));
-      s.before.emplace(item, r.Number(0) ? Before{"entry", r.Text(1), {r.Number(1)}, r.data}
-                                         : Before{"absent", "", {}, {}});
-    } else if (r.kind == RecordKind::kEntryAfter) {
-      PffName name{};
-      std::copy_n(r.Text(1).begin(), std::min(r.Text(1).size(), name.size()), name.begin());
-      s.after[{key, EntryKey(name)}] = &r;
-    } else if (r.kind == RecordKind::kTouched && !s.archives.count(key) &&
-               !s.spelled.count({key, ""})) {
-      s.spelled.emplace(Item{key, ""}, r.Text(0));
-      s.before.emplace(Item{key, ""}, LooseBefore(records, key));
-    } else if (r.kind == RecordKind::kRebased && r.Text(3) != kShared) {
-      s.before[{key, r.Text(1)}] = {r.Text(3), r.Text(4), r.numbers, r.data};
-    } else if (r.kind == RecordKind::kProgress && r.Text(0) == "items") {
-      ReadDone(r, 1, s);
-    }
-  }
-  return s;
-}
-
-bool Rebased(const std::vector<JournalRecord>& records, const std::string& path) {
-  for (const JournalRecord& r : records) {
-    if (r.kind == RecordKind::kRebased && FoldedPath(r.Text(0)) == path) return true;
-  }
-  return false;
-}
-
-// The nearest later install whose items include `item`, or nullptr.
-const LaterPoint* Above(const std::vector<LaterPoint>& later, const std::vector<Stack>& stacks,
-                        const Item& item) {
-  for (std::size_t i = 0; i < later.size(); ++i) {
-    if (later[i].later && stacks[i].before.count(item)) return &later[i];
-  }
-  return nullptr;
-}
-
-std::set<std::string> TouchedPaths(const std::vector<LaterPoint>& later) {
-  std::set<std::string> out;
-  for (const LaterPoint& p : later) {
-    for (const JournalRecord& r : p.records) {
-      if (p.later && r.kind == RecordKind::kTouched) out.insert(FoldedPath(r.Text(0)));
-    }
-  }
-  return out;
 }
 
 // Whether the entry is still as X left it.
@@ -315,7 +209,9 @@ Result<ItemOutcome> UndoItems(FileSystem& fs, const std::string& folder, const s
     if (Status st = FinishItems(fs, folder, id, records, later); !st) return st.failure();
     auto journal = ReadJournal(fs, Join(folder, "journal.bin"));
     if (!journal) return journal.failure();
-    return UndoItems(fs, folder, id, journal->records, later, begun, force, now);
+    auto rest = UndoItems(fs, folder, id, journal->records, later, begun, force, now);
+    if (rest && !rest->journal_bytes) rest->journal_bytes = journal->valid_bytes;
+    return rest;
   }
   Stack x = StackOf(records);
   std::vector<Stack> stacks;
@@ -326,7 +222,30 @@ Result<ItemOutcome> UndoItems(FileSystem& fs, const std::string& folder, const s
     if (begun.count(path) || x.paths.count(path)) continue;
     if (covered.count(path) || Rebased(records, path)) x.paths.insert(path);
   }
+  // The two names of a rename go together: both item by item, or both replayed.
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (const JournalRecord& r : records) {
+      const std::string from = FoldedPath(r.Text(0)), to = FoldedPath(r.Text(1));
+      if (r.kind == RecordKind::kRenamed && x.paths.count(from) != x.paths.count(to) &&
+          !begun.count(from) && !begun.count(to)) {
+        x.paths.insert({from, to});
+        grew = true;
+      }
+    }
+  }
   ItemOutcome out;
+  std::set<std::string> skip;
+  std::vector<JournalRecord> kept, mine;
+  if (Status st =
+          KeepMovedBefores(fs, folder, id, records, x, later, stacks, force, skip, out, kept);
+      !st)
+    return st.failure();
+  if (!kept.empty()) {
+    mine = records;
+    mine.insert(mine.end(), kept.begin(), kept.end());
+  }
+  const std::vector<JournalRecord>& with_kept = kept.empty() ? records : mine;
   // Archives X added entries to in a journal without their before records (made by an
   // earlier version) cannot be taken entry by entry.
   for (const std::string& path : x.archives) {
@@ -348,6 +267,10 @@ Result<ItemOutcome> UndoItems(FileSystem& fs, const std::string& folder, const s
   std::map<std::string, PffDirectory> dirs;
   for (const auto& [item, before] : x.before) {
     if (!x.paths.count(item.first) || x.done.count(item)) continue;
+    if (skip.count(item.first)) {
+      ++out.left;
+      continue;
+    }
     if (!jfs) {
       const std::string stash = Join(folder, "undo");
       if (auto is = fs.IsDirectory(stash); !is || !*is) {
@@ -404,14 +327,22 @@ Result<ItemOutcome> UndoItems(FileSystem& fs, const std::string& folder, const s
     }
     end.texts.insert(end.texts.end(), {item.first, item.second});
   }
+  if (!kept.empty()) {
+    auto length = fs.FileLength(Join(folder, "journal.bin"));
+    if (!length) return length.failure();
+    out.journal_bytes = *length;
+  }
   if (!jfs) return out;
   Status st = jfs->Commit();
   end.numbers = {writer->records(), writer->chain()};
   if (st) st = writer->Append(end);
   if (st) st = writer->Flush();
   if (st) st = writer->Close();
-  if (st) st = FinishItems(fs, folder, id, records, later);
+  if (st) st = FinishItems(fs, folder, id, with_kept, later);
   if (!st) return st.failure();
+  auto length = fs.FileLength(Join(folder, "journal.bin"));
+  if (!length) return length.failure();
+  out.journal_bytes = *length;
   return out;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
@@ -37,6 +38,8 @@ struct ItemOutcome {
   std::set<std::string> paths;  // folded paths taken item by item: kept out of the replay
   std::vector<std::string> changed, failures;
   std::size_t left = 0;  // items not put back
+  // The length of X's journal after the records this undo added to it (0: none added).
+  std::uint64_t journal_bytes = 0;
 };
 
 // Undoes, item by item, the paths of install `id` (in `folder`) that a later live

@@ -21,8 +21,13 @@ struct Mod {
 };
 
 // e1.pcx is in the archive and readme.txt in G before any mod; m2.pcx comes in two cases.
+// Each mod's files lie in a program folder of its own, P<i>, from the start.
 const char* const kEntries[] = {"e1.pcx", "m1.pcx", "m2.pcx", "m3.pcx"};
 const char* const kLoose[] = {"readme.txt", "a.txt", "b.txt"};
+
+std::string Folder(std::size_t i) {
+  return "P" + std::to_string(i) + "/";
+}
 
 std::vector<Mod> Generate(std::mt19937& rng) {
   std::vector<Mod> mods(2 + rng() % 5);
@@ -33,33 +38,47 @@ std::vector<Mod> Generate(std::mt19937& rng) {
       if (name == "m2.pcx" && i % 2) name = "M2.PCX";
       if (rng() % 2) continue;
       m.control += "Pack " + name + " Kyv_DF3_Location\\Dflw.pff\r\n";
+      if (rng() % 2) m.control += "Delete " + name + "\r\n";
       m.files[name] = Fill(static_cast<char>('a' + i), 20 + static_cast<int>(rng() % 90));
     }
     for (const std::string name : kLoose) {
-      if (rng() % 2) continue;
-      m.control += "Copy " + name + " Kyv_DF3_Location\r\n";
+      const unsigned how = rng() % 3;
+      if (how == 0) continue;
+      m.control += (how == 1 ? "Copy " : "Move ") + name + " Kyv_DF3_Location\r\n";
       m.files[name] = "mod " + std::to_string(i) + " " + name;
     }
   }
   return mods;
 }
 
-void Install(World& w, const Mod& m, std::size_t i) {
-  LocalDateTime t = w.clock.now;
-  t.second = static_cast<int>(10 + i);
-  for (const auto& [name, bytes] : m.files) w.mem.Put(name, bytes, t);
-  w.mem.Put("Control.ini", m.control);
+// Every mod's program folder, as before its install.
+void PutSources(World& w, const std::vector<Mod>& mods) {
+  for (std::size_t i = 0; i < mods.size(); ++i) {
+    LocalDateTime t = w.clock.now;
+    t.second = static_cast<int>(10 + i);
+    (void)w.mem.MakeDirectory(Folder(i));
+    for (const auto& [name, bytes] : mods[i].files) w.mem.Put(Folder(i) + name, bytes, t);
+    w.mem.Put(Folder(i) + "Control.ini", mods[i].control);
+  }
+}
+
+void Install(World& w, std::size_t i) {
+  w.window.state().program_folder = Folder(i);
   w.window.ClickInstall();
 }
 
-// The loose files of G and the archive's live entries.
-std::string Game(World& w) {
+std::string Listed(World& w, const std::string& path) {
+  auto time = w.mem.ModifiedTime(path);
+  return path + "=" + (w.mem.Exists(path) ? w.mem.Text(path) : "(none)") +
+         (time ? " " + FormatTime(*time) : "") + "\n";
+}
+
+// The loose files of G and of the program folders, and the archive's live entries.
+std::string Game(World& w, const std::vector<Mod>& mods) {
   std::string out;
-  for (const std::string name : kLoose) {
-    const std::string path = "G\\" + name;
-    auto time = w.mem.ModifiedTime(path);
-    out += path + "=" + (w.mem.Exists(path) ? w.mem.Text(path) : "(none)") +
-           (time ? " " + FormatTime(*time) : "") + "\n";
+  for (const std::string name : kLoose) out += Listed(w, "G\\" + name);
+  for (std::size_t i = 0; i < mods.size(); ++i) {
+    for (const auto& [name, bytes] : mods[i].files) out += Listed(w, Folder(i) + name);
   }
   auto dir = ReadPffArchive(w.mem, "G/Dflw.pff");
   if (!dir) return out + dir.failure().description;
@@ -76,8 +95,9 @@ std::string Game(World& w) {
 
 std::string Without(const std::vector<Mod>& mods, const std::vector<std::size_t>& live) {
   World fresh(mods[0].control);
-  for (std::size_t i : live) Install(fresh, mods[i], i);
-  return Game(fresh);
+  PutSources(fresh, mods);
+  for (std::size_t i : live) Install(fresh, i);
+  return Game(fresh, mods);
 }
 
 TEST(ModStack, AnyInstallUndoneInAnyOrderLeavesWhatTheOthersAloneGive) {
@@ -86,7 +106,8 @@ TEST(ModStack, AnyInstallUndoneInAnyOrderLeavesWhatTheOthersAloneGive) {
     const std::vector<Mod> mods = Generate(rng);
     // Even seeds keep the restore points on a volume of their own.
     World w(mods[0].control, 0, true, seed % 2 == 0);
-    for (std::size_t i = 0; i < mods.size(); ++i) Install(w, mods[i], i);
+    PutSources(w, mods);
+    for (std::size_t i = 0; i < mods.size(); ++i) Install(w, i);
     std::vector<std::string> ids;
     const auto points = w.store().List();
     for (const auto& p : *points) ids.insert(ids.begin(), p.id);
@@ -112,7 +133,7 @@ TEST(ModStack, AnyInstallUndoneInAnyOrderLeavesWhatTheOthersAloneGive) {
       if (!again) {
         EXPECT_NE(again.failure().description.find("undone already"), std::string::npos);
       }
-      ASSERT_EQ(Game(w), Without(mods, rest)) << "seed " << seed << " k " << k;
+      ASSERT_EQ(Game(w, mods), Without(mods, rest)) << "seed " << seed << " k " << k;
     }
     if (seed % 5 == 0) live = rest;
     while (!live.empty()) {
@@ -124,9 +145,32 @@ TEST(ModStack, AnyInstallUndoneInAnyOrderLeavesWhatTheOthersAloneGive) {
                            ::testing::PrintToString(undone->changed)
                      : undone.failure().description);
       live.erase(live.begin() + static_cast<std::ptrdiff_t>(pick));
-      ASSERT_EQ(Game(w), Without(mods, live)) << "seed " << seed;
+      ASSERT_EQ(Game(w, mods), Without(mods, live)) << "seed " << seed;
     }
   }
+}
+
+// An undo left short by a file the player changed keeps what it did: once the file is
+// back as the install left it, the next undo finishes.
+TEST(ModStack, UndoLeftShortFinishesLater) {
+  const std::string pack = " Kyv_DF3_Location\\Dflw.pff\r\n";
+  const std::vector<Mod> mods{{"Mod_Name \"A\"\r\nPack e1.pcx" + pack + "Pack m1.pcx" + pack +
+                                   "Copy a.txt Kyv_DF3_Location\r\n",
+                               {{"e1.pcx", "a e1"}, {"m1.pcx", "a m1"}, {"a.txt", "a"}}},
+                              {"Mod_Name \"B\"\r\nPack e1.pcx" + pack, {{"e1.pcx", "b e1"}}}};
+  World w(mods[0].control);
+  PutSources(w, mods);
+  Install(w, 0);
+  Install(w, 1);
+  const std::string id = w.store().List()->back().id;
+  w.mem.Put("G\\a.txt", "changed");
+  auto first = w.store().Undo(id, false, w.clock.now);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->changed, std::vector<std::string>{"G\\a.txt"});
+  w.mem.Put("G\\a.txt", "a");
+  auto again = w.store().Undo(id, false, w.clock.now);
+  ASSERT_TRUE(again && again->complete());
+  EXPECT_EQ(Game(w, mods), Without(mods, {1}));
 }
 
 }  // namespace

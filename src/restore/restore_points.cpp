@@ -308,31 +308,41 @@ void RestoreStore::WriteManifest(const std::string& id, bool durable) {
   });
 }
 
-Result<std::vector<RestorePointInfo>> RestoreStore::List() {
-  std::vector<RestorePointInfo> out;
+Result<std::vector<RestorePointInfo>> RestoreStore::List(std::vector<JournalContents>* journals) {
+  std::vector<std::pair<RestorePointInfo, JournalContents>> read;
   auto is_folder = fs_.IsDirectory(folder_);
-  if (!is_folder || !*is_folder) return out;
+  if (!is_folder || !*is_folder) return std::vector<RestorePointInfo>{};
   auto entries = fs_.ListDirectory(folder_);
   if (!entries) return entries.failure();
   for (const DirEntry& e : *entries) {
     if (!e.is_directory) continue;
-    RestorePointInfo info = Load(e.name);
-    if (info.damage != kNeverBegun) out.push_back(std::move(info));
+    JournalContents journal;
+    RestorePointInfo info = Load(e.name, journals ? &journal : nullptr);
+    if (info.damage != kNeverBegun) read.emplace_back(std::move(info), std::move(journal));
   }
-  std::sort(out.begin(), out.end(), [](const RestorePointInfo& a, const RestorePointInfo& b) {
+  std::sort(read.begin(), read.end(), [](const auto& x, const auto& y) {
+    const RestorePointInfo &a = x.first, &b = y.first;
     if (a.sequence != b.sequence) return a.sequence > b.sequence;
     return a.id.size() != b.id.size() ? a.id.size() > b.id.size() : a.id > b.id;
   });
+  std::vector<RestorePointInfo> out;
+  for (auto& [info, journal] : read) {
+    out.push_back(std::move(info));
+    if (journals) journals->push_back(std::move(journal));
+  }
   return out;
 }
 
+// Each journal is read once, with the listing.
 Result<std::vector<LaterPoint>> RestoreStore::LaterLive(const std::string& id) {
-  auto points = List();
+  std::vector<JournalContents> journals;
+  auto points = List(&journals);
   if (!points) return points.failure();
   std::vector<LaterPoint> out;
   std::size_t later = 0;
   bool found = false;
-  for (const RestorePointInfo& p : *points) {
+  for (std::size_t i = 0; i < points->size(); ++i) {
+    const RestorePointInfo& p = (*points)[i];
     if (p.id == id) {
       later = out.size();
       found = true;
@@ -341,10 +351,8 @@ Result<std::vector<LaterPoint>> RestoreStore::LaterLive(const std::string& id) {
     if (!p.damage.empty() || (p.state != RestorePointInfo::State::kComplete &&
                               p.state != RestorePointInfo::State::kInterrupted))
       continue;
-    JournalContents journal;
-    Load(p.id, &journal);
-    out.push_back(
-        {p.id, !found, Join(folder_, p.id), std::move(journal.records), journal.valid_bytes});
+    out.push_back({p.id, !found, Join(folder_, p.id), std::move(journals[i].records),
+                   journals[i].valid_bytes});
   }
   std::reverse(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(later));  // nearest first
   return out;
@@ -372,6 +380,7 @@ Result<UndoReport> RestoreStore::Revert(const std::string& id, bool force,
     auto taken = UndoItems(fs_, Join(folder_, id), id, records, *later, progress.begun, force, now);
     if (!taken) return taken.failure();
     items = std::move(*taken);
+    if (items.journal_bytes) journal.valid_bytes = items.journal_bytes;
   }
   std::set<std::string> leave = items.paths;
   if (!force) {

@@ -118,8 +118,8 @@ class RestoreStore {
       const InstallDescription& install, const LocalDateTime& now,
       std::function<bool(const std::string&)> skip = {}, FileSystem* rehearsal = nullptr);
   // Every restore point, newest first: by sequence number, then by id (the longer, or
-  // else the greater, first).
-  Result<std::vector<RestorePointInfo>> List();
+  // else the greater, first). With `journals`, also each one's journal, in that order.
+  Result<std::vector<RestorePointInfo>> List(std::vector<JournalContents>* journals = nullptr);
   // Undoes the install `id` (empty: the newest one not yet undone; an interrupted one is
   // rolled back). Refuses when a later install that is not undone touched the same files,
   // when the journal is damaged, and when originals it must put back are gone. Files
