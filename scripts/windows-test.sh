@@ -3,8 +3,9 @@
 # them), cross-builds with the windows preset, checks that the installer needs no DLL
 # beyond Windows' own, and runs the unit tests and dfmod.exe's command-line tests under
 # Wine in a fresh prefix inside the build folder; then installs the demo mod through the
-# installer's window under Wine on a virtual screen (bash scripts/wine-e2e.sh). Every Wine
-# call and every wait has a time limit.
+# installer's window under Wine on a virtual screen (bash scripts/wine-e2e.sh) and removes
+# the older of two mods through the installed-mods window (bash scripts/wine-mods-window.sh).
+# Every Wine call and every wait has a time limit.
 # Usage: bash scripts/windows-test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -44,3 +45,6 @@ ctest --preset windows -j "$JOBS"
 
 echo "=== windows: the demo installer's window under Wine"
 bash scripts/wine-e2e.sh "$BUILD"
+
+echo "=== windows: the installed-mods window under Wine"
+bash scripts/wine-mods-window.sh "$BUILD"
