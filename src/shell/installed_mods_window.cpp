@@ -224,14 +224,16 @@ void InstalledModsWindow::Show() {
   view_.ControlsChanged(controls_);
 }
 
-// "6 December 2026, 15:42", with the month in the player's language.
+// When the install started, as the player's locale writes a date and time; a time the
+// manifest does not spell "YYYY-MM-DD hh:mm" (or that names no day) as it stands.
 std::string InstalledModsWindow::InstalledText(const std::string& started) const {
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0;
-  if (std::sscanf(started.c_str(), "%d-%d-%d %d:%d", &y, &mo, &d, &h, &mi) != 5) return started;
-  char time[8];
-  std::snprintf(time, sizeof time, "%02d:%02d", h % 100, mi % 100);
-  return std::to_string(d) + " " + platform_.clock.MonthName(mo) + " " + std::to_string(y) + ", " +
-         time;
+  LocalDateTime t;
+  if (std::sscanf(started.c_str(), "%4d-%2d-%2d %2d:%2d", &t.year, &t.month, &t.day, &t.hour,
+                  &t.minute) != 5 ||
+      t.year < 0 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour < 0 ||
+      t.hour > 23 || t.minute < 0 || t.minute > 59)
+    return started;
+  return platform_.clock.DateTimeText(t);
 }
 
 }  // namespace dfm

@@ -1,5 +1,7 @@
 #include "platform/win32/windows_api.h"
 
+#include <cstdio>
+
 #include "platform/host.h"
 
 namespace dfm {
@@ -36,6 +38,27 @@ class Win32Clock final : public Clock {
   std::string MonthName(int month) override {
     if (month < 1 || month > 12) return {};
     return LocaleText(LOCALE_SMONTHNAME1 + (month - 1));
+  }
+
+  // The user's short date and time without seconds, as the regional settings write them;
+  // the ISO form when the system takes the date for no date.
+  std::string DateTimeText(const LocalDateTime& t) override {
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(t.year);
+    st.wMonth = static_cast<WORD>(t.month);
+    st.wDay = static_cast<WORD>(t.day);
+    st.wHour = static_cast<WORD>(t.hour);
+    st.wMinute = static_cast<WORD>(t.minute);
+    st.wSecond = static_cast<WORD>(t.second);
+    char date[128] = {}, time[128] = {};
+    if (::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, sizeof date) >
+            1 &&
+        ::GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &st, nullptr, time, sizeof time) > 1)
+      return std::string(date) + ", " + time;
+    char iso[32];
+    std::snprintf(iso, sizeof iso, "%04d-%02d-%02d, %02d:%02d", t.year % 10000, t.month % 100,
+                  t.day % 100, t.hour % 100, t.minute % 100);
+    return iso;
   }
 };
 
