@@ -169,12 +169,24 @@ bool InstalledModsWindow::Remove(const RestorePointInfo& point) {
         ".\r\nRemove the mod once it has finished.");
     return false;
   }
-  auto undo = [&](bool force) {
-    controls_.busy = true;
+  // The view hears of each thousandth of the way: a long undo moves the bar without a
+  // repaint per step.
+  auto steps = [this](std::size_t done, std::size_t total) {
+    const auto share = [total](std::size_t n) { return total == 0 ? 0 : n * 1000 / total; };
+    if (total == controls_.progress_total && share(done) == share(controls_.progress_done)) return;
+    controls_.progress_done = done;
+    controls_.progress_total = total;
     Show();
     platform_.pump.ProcessPendingEvents();
-    auto report = store.Undo(point.id, force, platform_.clock.Now());
+  };
+  auto undo = [&](bool force) {
+    controls_.busy = true;
+    controls_.progress_done = controls_.progress_total = 0;
+    Show();
+    platform_.pump.ProcessPendingEvents();
+    auto report = store.Undo(point.id, force, platform_.clock.Now(), steps);
     controls_.busy = false;
+    controls_.progress_done = controls_.progress_total = 0;
     Show();
     return report;
   };
