@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/host.h"
+#include "platform/win32/win32_time.h"
 
 namespace dfm {
 namespace {
@@ -43,13 +44,7 @@ class Win32Clock final : public Clock {
   // The user's short date and time without seconds, as the regional settings write them;
   // the ISO form when the system takes the date for no date.
   std::string DateTimeText(const LocalDateTime& t) override {
-    SYSTEMTIME st{};
-    st.wYear = static_cast<WORD>(t.year);
-    st.wMonth = static_cast<WORD>(t.month);
-    st.wDay = static_cast<WORD>(t.day);
-    st.wHour = static_cast<WORD>(t.hour);
-    st.wMinute = static_cast<WORD>(t.minute);
-    st.wSecond = static_cast<WORD>(t.second);
+    const SYSTEMTIME st = win32::ToSystemTime(t);
     char date[128] = {}, time[128] = {};
     if (::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, sizeof date) >
             1 &&
