@@ -4,7 +4,8 @@
 # beyond Windows' own, and runs the unit tests and dfmod.exe's command-line tests under
 # Wine in a fresh prefix inside the build folder; then installs the demo mod through the
 # installer's window under Wine on a virtual screen (bash scripts/wine-e2e.sh), after
-# Windows' uninstall list (bash scripts/wine-uninstall.sh). Every Wine
+# Windows' uninstall list (bash scripts/wine-uninstall.sh), and removes the older of two
+# mods through the installed-mods window (bash scripts/wine-mods-window.sh). Every Wine
 # call and every wait has a time limit.
 # Usage: bash scripts/windows-test.sh
 set -euo pipefail
@@ -48,3 +49,6 @@ bash scripts/wine-uninstall.sh "$BUILD"
 
 echo "=== windows: the demo installer's window under Wine"
 bash scripts/wine-e2e.sh "$BUILD"
+
+echo "=== windows: the installed-mods window under Wine"
+bash scripts/wine-mods-window.sh "$BUILD"

@@ -360,8 +360,8 @@ Result<std::vector<LaterPoint>> RestoreStore::LaterLive(const std::string& id) {
 
 // Only an undo that put every file back marks the point undone; otherwise a 'Q' record
 // says what is left and why, and the point stays live for the next undo to finish.
-Result<UndoReport> RestoreStore::Revert(const std::string& id, bool force,
-                                        const LocalDateTime& now) {
+Result<UndoReport> RestoreStore::Revert(const std::string& id, bool force, const LocalDateTime& now,
+                                        const StepsDone& steps) {
   const std::string path = Join(Join(folder_, id), kJournalName);
   JournalContents journal;
   const RestorePointInfo point = Load(id, &journal);
@@ -408,7 +408,7 @@ Result<UndoReport> RestoreStore::Revert(const std::string& id, bool force,
     Status planned = (*writer)->Append(PlanRecord(records, done, leave));
     if (planned) planned = (*writer)->Flush();
     if (!planned) return planned.failure();
-    ApplyUndo(fs_, records, done, leave, writer->get(), outcome);
+    ApplyUndo(fs_, records, done, leave, writer->get(), outcome, steps);
   } else {
     for (const auto& key : point.keys) outcome.left.insert(key);
   }
@@ -445,7 +445,8 @@ Result<UndoReport> RestoreStore::Revert(const std::string& id, bool force,
   return report;
 }
 
-Result<UndoReport> RestoreStore::Undo(const std::string& id, bool force, const LocalDateTime& now) {
+Result<UndoReport> RestoreStore::Undo(const std::string& id, bool force, const LocalDateTime& now,
+                                      const StepsDone& steps) {
   auto points = List();
   if (!points) return points.failure();
   // The newest point that is not undone, damaged or not: a damaged one is never undone
@@ -462,7 +463,7 @@ Result<UndoReport> RestoreStore::Undo(const std::string& id, bool force, const L
     return Failure{err::kInvalidProcedureCall,
                    "The install " + it->id + " is " + StateName(it->state) + " already"};
   }
-  return Revert(it->id, force || it->state == RestorePointInfo::State::kInterrupted, now);
+  return Revert(it->id, force || it->state == RestorePointInfo::State::kInterrupted, now, steps);
 }
 
 std::vector<UndoReport> RestoreStore::RecoverInterrupted(const std::vector<std::string>& folders,

@@ -18,6 +18,7 @@
 #include "restore/journal.h"
 #include "restore/journaling_file_system.h"
 #include "restore/mod_stack.h"
+#include "restore/undo.h"
 
 namespace dfm {
 
@@ -124,8 +125,10 @@ class RestoreStore {
   // rolled back). Refuses when a later install that is not undone touched the same files,
   // when the journal is damaged, and when originals it must put back are gone. Files
   // changed since the install are reported and left alone unless `force`; the point then
-  // stays live, as after any failure, and a later undo finishes it.
-  Result<UndoReport> Undo(const std::string& id, bool force, const LocalDateTime& now);
+  // stays live, as after any failure, and a later undo finishes it. `steps` hears how far
+  // the putting back has come (ApplyUndo).
+  Result<UndoReport> Undo(const std::string& id, bool force, const LocalDateTime& now,
+                          const StepsDone& steps = {});
   // Puts back, from a damaged journal, only the files whose records are all intact and
   // that are as the install left them; the rest count as left. Writes nothing into the
   // restore point, which stays damaged.
@@ -135,7 +138,8 @@ class RestoreStore {
                                              const LocalDateTime& now);
 
  private:
-  Result<UndoReport> Revert(const std::string& id, bool force, const LocalDateTime& now);
+  Result<UndoReport> Revert(const std::string& id, bool force, const LocalDateTime& now,
+                            const StepsDone& steps = {});
   // The live installs later than `id`, nearest first, with their journals.
   Result<std::vector<LaterPoint>> LaterLive(const std::string& id);
   // A point's journal and what it says; `info.damage` set when it cannot be trusted.

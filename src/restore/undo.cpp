@@ -231,7 +231,7 @@ std::vector<std::string> MissingStashes(FileSystem& fs, const std::vector<Journa
 
 void ApplyUndo(FileSystem& fs, const std::vector<JournalRecord>& records,
                const std::set<std::size_t>& done, const std::set<std::string>& leave,
-               JournalWriter* progress, UndoOutcome& out) {
+               JournalWriter* progress, UndoOutcome& out, const StepsDone& steps) {
   // Paths with finished steps whose notes are not durable yet, and whether those steps
   // are only writes of saved bytes and cuts to the first length, which may be redone in
   // any order.
@@ -247,9 +247,13 @@ void ApplyUndo(FileSystem& fs, const std::vector<JournalRecord>& records,
   for (const JournalRecord& r : records) {
     if (r.kind == RecordKind::kTouched) out.touched.insert(FoldedPath(r.Text(0)));
   }
+  std::size_t total = 0, taken = 0;
+  for (std::size_t i = 0; i < records.size(); ++i)
+    total += IsStep(records[i].kind) && !done.count(i);
   for (std::size_t i = records.size(); i-- > 0;) {
     const JournalRecord& r = records[i];
     if (!IsStep(r.kind) || done.count(i)) continue;
+    if (steps) steps(taken++, total);
     std::vector<std::string> keys{FoldedPath(r.Text(0))};
     if (r.kind == RecordKind::kRenamed) keys.push_back(FoldedPath(r.Text(1)));
     bool left = false, wait = false;
@@ -283,6 +287,7 @@ void ApplyUndo(FileSystem& fs, const std::vector<JournalRecord>& records,
       if (!fresh) it->second = it->second && reorders;
     }
   }
+  if (steps) steps(taken, total);
   if (Status st = flush(); !st) {
     out.failures.push_back("The undo's progress could not be recorded: " +
                            st.failure().description);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,13 +47,17 @@ std::vector<std::string> MissingStashes(FileSystem& fs, const std::vector<Journa
                                         const std::set<std::size_t>& done,
                                         const std::set<std::string>& leave);
 
+// Told how far an undo has come: `done` of its `total` steps, from 0 up to `total`.
+using StepsDone = std::function<void(std::size_t done, std::size_t total)>;
+
 // Puts back what the records not yet done say, newest first; records of a path in
 // `leave` (folded) are passed over and the path counted as left. A failed step leaves the
 // older steps of its path alone. Finished steps are noted in `progress` (nullptr: not
-// noted), and the notes are durable when this returns.
+// noted), and the notes are durable when this returns. `steps` hears of each step taken,
+// passed over or failed, from 0 before the first to the total after the last.
 void ApplyUndo(FileSystem& fs, const std::vector<JournalRecord>& records,
                const std::set<std::size_t>& done, const std::set<std::string>& leave,
-               JournalWriter* progress, UndoOutcome& out);
+               JournalWriter* progress, UndoOutcome& out, const StepsDone& steps = {});
 
 // Whether a rename failed because the two names lie on different volumes.
 bool AcrossVolumes(const Failure& failure);

@@ -169,12 +169,24 @@ bool InstalledModsWindow::Remove(const RestorePointInfo& point) {
         ".\r\nRemove the mod once it has finished.");
     return false;
   }
-  auto undo = [&](bool force) {
-    controls_.busy = true;
+  // The view hears of each thousandth of the way: a long undo moves the bar without a
+  // repaint per step.
+  auto steps = [this](std::size_t done, std::size_t total) {
+    const auto share = [total](std::size_t n) { return total == 0 ? 0 : n * 1000 / total; };
+    if (total == controls_.progress_total && share(done) == share(controls_.progress_done)) return;
+    controls_.progress_done = done;
+    controls_.progress_total = total;
     Show();
     platform_.pump.ProcessPendingEvents();
-    auto report = store.Undo(point.id, force, platform_.clock.Now());
+  };
+  auto undo = [&](bool force) {
+    controls_.busy = true;
+    controls_.progress_done = controls_.progress_total = 0;
+    Show();
+    platform_.pump.ProcessPendingEvents();
+    auto report = store.Undo(point.id, force, platform_.clock.Now(), steps);
     controls_.busy = false;
+    controls_.progress_done = controls_.progress_total = 0;
     Show();
     return report;
   };
@@ -224,14 +236,16 @@ void InstalledModsWindow::Show() {
   view_.ControlsChanged(controls_);
 }
 
-// "6 December 2026, 15:42", with the month in the player's language.
+// When the install started, as the player's locale writes a date and time; a time the
+// manifest does not spell "YYYY-MM-DD hh:mm" (or that names no day) as it stands.
 std::string InstalledModsWindow::InstalledText(const std::string& started) const {
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0;
-  if (std::sscanf(started.c_str(), "%d-%d-%d %d:%d", &y, &mo, &d, &h, &mi) != 5) return started;
-  char time[8];
-  std::snprintf(time, sizeof time, "%02d:%02d", h % 100, mi % 100);
-  return std::to_string(d) + " " + platform_.clock.MonthName(mo) + " " + std::to_string(y) + ", " +
-         time;
+  LocalDateTime t;
+  if (std::sscanf(started.c_str(), "%4d-%2d-%2d %2d:%2d", &t.year, &t.month, &t.day, &t.hour,
+                  &t.minute) != 5 ||
+      t.year < 0 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour < 0 ||
+      t.hour > 23 || t.minute < 0 || t.minute > 59)
+    return started;
+  return platform_.clock.DateTimeText(t);
 }
 
 }  // namespace dfm

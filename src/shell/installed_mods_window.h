@@ -3,6 +3,7 @@
 // A host's view (InstalledModsView) renders its controls and forwards the clicks.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -30,6 +31,8 @@ struct InstalledModsControls {
   bool remove_enabled = false;
   bool details_enabled = false;
   bool busy = false;  // an undo is under way: the buttons wait, the progress bar moves
+  // How far the undo under way has come: steps done of the total (0 of 0 before it knows).
+  std::size_t progress_done = 0, progress_total = 0;
 };
 
 class InstalledModsView {

@@ -14,10 +14,11 @@ constexpr char kStore[] = "M/R";
 
 struct RecordingModsView : InstalledModsView {
   InstalledModsControls last;
-  int busy = 0;  // how often an undo showed the window busy
+  Lines progress;  // "done/total" each time an undo showed the window busy
   Lines texts, closes;
   void ControlsChanged(const InstalledModsControls& c) override {
-    busy += c.busy;
+    if (c.busy)
+      progress.push_back(std::to_string(c.progress_done) + "/" + std::to_string(c.progress_total));
     last = c;
   }
   void ShowText(const std::string& title, const std::string& text) override {
@@ -129,7 +130,7 @@ TEST_F(InstalledModsTest, RemoveAsksUndoesReportsAndRefreshes) {
   mem.Put("G/b.txt", {'m', 'e'});
   dialogs.boxes.clear();
   dialogs.answers = {MsgAnswer::kYes, MsgAnswer::kYes};
-  const int busy = view.busy;
+  view.progress.clear();
   window.ClickRemove();
   EXPECT_EQ(dialogs.Texts(),
             (Lines{dialogs.boxes[0].text,
@@ -137,7 +138,9 @@ TEST_F(InstalledModsTest, RemoveAsksUndoesReportsAndRefreshes) {
                    "since the install and were left alone:\r\nG/b.txt\r\n\r\nPut them back too? "
                    "The changes made to them since are lost.",
                    "Gamma was removed: 2 files put back."}));
-  EXPECT_EQ(view.busy - busy, 2);
+  // Each pass from 0 to its total steps: the first passes over the changed file's steps.
+  EXPECT_EQ(view.progress,
+            (Lines{"0/0", "0/4", "1/4", "2/4", "3/4", "4/4", "0/0", "0/2", "1/2", "2/2"}));
   EXPECT_FALSE(mem.Exists("G/b.txt"));
   EXPECT_EQ(mem.Text("G/c.txt"), "c");
   EXPECT_EQ(removed, Lines{gamma});
@@ -152,6 +155,22 @@ TEST_F(InstalledModsTest, RemoveAsksUndoesReportsAndRefreshes) {
   EXPECT_EQ(dialogs.boxes.back().text, "Alpha was removed: 1 file put back.");
   EXPECT_EQ(mem.Text("G/a.txt"), "old");
   EXPECT_EQ(removed, (Lines{gamma, alpha}));
+}
+
+// A long undo (1,500 bytes put back one by one) moves the bar in order up to its total.
+TEST_F(InstalledModsTest, ALongUndoReportsItsProgressInOrderUpToItsTotal) {
+  mem.Put("G/big", Bytes(3000, 'o'));
+  auto point = RestoreStore(fs, kStore).Begin({"Big", "D/BigSetup.exe", "", {"G"}}, clock.now);
+  auto file = (*point)->fs().Open("G/big", OpenMode::kUpdate);
+  for (std::uint64_t at = 0; at < 3000; at += 2) ASSERT_TRUE((*file)->WriteAt(at, "n", 1));
+  ASSERT_TRUE((*file)->Close() && (*point)->Finish(clock.now));
+  dialogs.answers = {MsgAnswer::kYes};
+  window.Open((*point)->id());
+  EXPECT_EQ(dialogs.boxes.back().text, "Big was removed: 1 file put back.");
+  EXPECT_LE(view.progress.size(), 1002u);  // by thousandths
+  EXPECT_EQ(view.progress.back(), "1501/1501");
+  for (std::size_t i = 2; i < view.progress.size(); ++i)
+    EXPECT_LT(std::stoi(view.progress[i - 1]), std::stoi(view.progress[i])) << view.progress[i];
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Test doubles for the platform interfaces.
 #pragma once
 
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <map>
@@ -107,6 +108,12 @@ class FixedClock : public Clock {
                                          "May",       "June",     "July",     "August",
                                          "September", "October",  "November", "December"};
     return (m >= 1 && m <= 12) ? kNames[m - 1] : "";
+  }
+  // "6 December 2026, 15:42".
+  std::string DateTimeText(const LocalDateTime& t) override {
+    char time[16];
+    std::snprintf(time, sizeof time, ", %02d:%02d", t.hour % 100, t.minute % 100);
+    return std::to_string(t.day) + " " + MonthName(t.month) + " " + std::to_string(t.year) + time;
   }
 };
 

@@ -6,16 +6,44 @@
 #include <ctime>
 
 #include "platform/host.h"
+#include "platform/posix/posix_clock.h"
 
 namespace dfm {
+namespace posix {
+
+std::string DateTimePattern(std::string_view date_format, std::string_view time_format) {
+  std::string out;
+  for (std::size_t i = 0; i < date_format.size(); ++i) {
+    if (date_format[i] != '%' || i + 1 == date_format.size()) {
+      out += date_format[i];
+    } else if (const char c = date_format[++i]; c == 'y') {
+      out += "%Y";
+    } else if (c == 'D') {
+      out += "%m/%d/%Y";
+    } else {
+      out += '%';
+      out += c;  // a modifier (E, O) goes over with the letter after it
+      if ((c == 'E' || c == 'O') && i + 1 < date_format.size()) out += date_format[++i];
+    }
+  }
+  if (out.empty()) out = "%Y-%m-%d";
+  bool twelve = false;
+  for (const char* c : {"%r", "%I", "%l", "%p", "%OI"})
+    twelve = twelve || time_format.find(c) != std::string_view::npos;
+  return out + (twelve ? ", %I:%M %p" : ", %H:%M");
+}
+
+}  // namespace posix
+
 namespace {
 
-// Day and month names in the user's language: the LC_TIME the environment names (through
-// LC_ALL, LC_TIME or LANG), kept to this clock so that nothing else of the process follows
-// the locale; "C" when the environment names none or one that is not installed.
+// Day and month names and the date's format in the user's language: the LC_TIME the
+// environment names (through LC_ALL, LC_TIME or LANG), or the one asked for, kept to this
+// clock so that nothing else of the process follows the locale; "C" when the environment
+// names none or one that is not installed.
 class PosixClock final : public Clock {
  public:
-  PosixClock() : names_(::newlocale(LC_TIME_MASK, "", nullptr)) {
+  explicit PosixClock(const char* locale) : names_(::newlocale(LC_TIME_MASK, locale, nullptr)) {
     if (names_ == nullptr) names_ = ::newlocale(LC_TIME_MASK, "C", nullptr);
   }
   ~PosixClock() override {
@@ -57,6 +85,23 @@ class PosixClock final : public Clock {
     return Name(kMonths[month - 1]);
   }
 
+  std::string DateTimeText(const LocalDateTime& t) override {
+    const std::string pattern = posix::DateTimePattern(Name(D_FMT), Name(T_FMT));
+    std::tm tm{};
+    tm.tm_year = t.year - 1900;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
+    tm.tm_wday = t.weekday;
+    char text[256];
+    const std::size_t n = names_ != nullptr
+                              ? ::strftime_l(text, sizeof text, pattern.c_str(), &tm, names_)
+                              : std::strftime(text, sizeof text, pattern.c_str(), &tm);
+    return std::string(text, n);
+  }
+
  private:
   std::string Name(nl_item item) const {
     return names_ != nullptr ? ::nl_langinfo_l(item, names_) : ::nl_langinfo(item);
@@ -66,8 +111,12 @@ class PosixClock final : public Clock {
 
 }  // namespace
 
+std::unique_ptr<Clock> posix::MakeClock(const char* locale) {
+  return std::make_unique<PosixClock>(locale);
+}
+
 std::unique_ptr<Clock> MakeHostClock() {
-  return std::make_unique<PosixClock>();
+  return posix::MakeClock("");
 }
 
 }  // namespace dfm

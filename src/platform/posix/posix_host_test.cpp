@@ -1,4 +1,5 @@
-// The POSIX host: names in any letter case, file operations and failures, Wine prefixes.
+// The POSIX host: names in any letter case, file operations and failures, Wine prefixes,
+// dates as the locale writes them.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 
 #include "common/host_registry.h"
 #include "platform/host.h"
+#include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_path.h"
 #include "platform/posix/wine_prefix.h"
 #include "registry/tree_registry.h"
@@ -246,6 +248,23 @@ TEST(WinePrefix, DrivePathsMapThroughTheDriveLinksAndTheHostRegistryIsThePrefixs
   auto empty = ReadPrefixRegistry(*MakeHostFileSystem(), prefix + "/missing");
   RegKey key = 0;
   EXPECT_EQ(empty->OpenKey(reg::kLocalMachine, "Software", key), reg::kFileNotFound);
+}
+
+// The locale's date order, a 4-digit year and its 12/24-hour clock.
+TEST(PosixClock, DatesFollowTheLocalesOrderAndClock) {
+  const struct {
+    const char *date, *time, *pattern;
+  } rows[] = {
+      {"%m/%d/%y", "%H:%M:%S", "%m/%d/%Y, %H:%M"},   // C
+      {"%m/%d/%Y", "%r", "%m/%d/%Y, %I:%M %p"},      // en_US
+      {"%d.%m.%Y", "%T", "%d.%m.%Y, %H:%M"},         // de_DE
+      {"%D", "%l:%M:%S %p", "%m/%d/%Y, %I:%M %p"},   // %D is %m/%d/%y
+      {"%Ey %e%%%Od", "%OH", "%Ey %e%%%Od, %H:%M"},  // modifiers and %% stay
+      {"", "", "%Y-%m-%d, %H:%M"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(posix::DateTimePattern(r.date, r.time), r.pattern) << r.date;
+  const LocalDateTime t{2026, 12, 6, 15, 45, 7, 0, 0};
+  EXPECT_EQ(posix::MakeClock("C")->DateTimeText(t), "12/06/2026, 15:45");
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "platform/win32/windows_api.h"
 
+#include <cstdio>
+
 #include "platform/host.h"
+#include "platform/win32/win32_time.h"
 
 namespace dfm {
 namespace {
@@ -36,6 +39,21 @@ class Win32Clock final : public Clock {
   std::string MonthName(int month) override {
     if (month < 1 || month > 12) return {};
     return LocaleText(LOCALE_SMONTHNAME1 + (month - 1));
+  }
+
+  // The user's short date and time without seconds, as the regional settings write them;
+  // the ISO form when the system takes the date for no date.
+  std::string DateTimeText(const LocalDateTime& t) override {
+    const SYSTEMTIME st = win32::ToSystemTime(t);
+    char date[128] = {}, time[128] = {};
+    if (::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, sizeof date) >
+            1 &&
+        ::GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &st, nullptr, time, sizeof time) > 1)
+      return std::string(date) + ", " + time;
+    char iso[32];
+    std::snprintf(iso, sizeof iso, "%04d-%02d-%02d, %02d:%02d", t.year % 10000, t.month % 100,
+                  t.day % 100, t.hour % 100, t.minute % 100);
+    return iso;
   }
 };
 

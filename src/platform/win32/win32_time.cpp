@@ -71,15 +71,20 @@ LocalDateTime ToLocal(const FILETIME& ft, const DYNAMIC_TIME_ZONE_INFORMATION* g
   return out;
 }
 
+SYSTEMTIME ToSystemTime(const LocalDateTime& t) {
+  SYSTEMTIME st{};
+  st.wYear = static_cast<WORD>(t.year);
+  st.wMonth = static_cast<WORD>(t.month);
+  st.wDay = static_cast<WORD>(t.day);
+  st.wHour = static_cast<WORD>(t.hour);
+  st.wMinute = static_cast<WORD>(t.minute);
+  st.wSecond = static_cast<WORD>(t.second);
+  return st;
+}
+
 bool ToFileTime(const LocalDateTime& t, FILETIME& ft, const DYNAMIC_TIME_ZONE_INFORMATION* given) {
   const Zone zone = ZoneOf(given);
-  SYSTEMTIME local{}, utc{};
-  local.wYear = static_cast<WORD>(t.year);
-  local.wMonth = static_cast<WORD>(t.month);
-  local.wDay = static_cast<WORD>(t.day);
-  local.wHour = static_cast<WORD>(t.hour);
-  local.wMinute = static_cast<WORD>(t.minute);
-  local.wSecond = static_cast<WORD>(t.second);
+  SYSTEMTIME local = ToSystemTime(t), utc{};
   TIME_ZONE_INFORMATION rules{};
   const bool per_year = RulesOf(zone, local.wYear, rules);
   return ::TzSpecificLocalTimeToSystemTime(per_year ? &rules : nullptr, &local, &utc) &&

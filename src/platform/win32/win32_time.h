@@ -9,6 +9,8 @@
 
 namespace dfm::win32 {
 
+// The calendar fields of a local time, to the second.
+SYSTEMTIME ToSystemTime(const LocalDateTime& t);
 // `zone` null: the user's time zone.
 LocalDateTime ToLocal(const FILETIME& ft, const DYNAMIC_TIME_ZONE_INFORMATION* zone = nullptr);
 bool ToFileTime(const LocalDateTime& t, FILETIME& ft,

@@ -6,6 +6,7 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_Progress.H>
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Text_Buffer.H>
 #include <FL/Fl_Text_Display.H>
@@ -15,7 +16,7 @@ namespace dfm {
 namespace {
 
 constexpr int kWidth = 900, kHeight = 420, kGap = 10, kButtonW = 90, kButtonH = 28;
-constexpr int kFontSize = 12;
+constexpr int kFontSize = 12, kBusyW = 140;
 // Mod, installed, installer, changes, state; the covering installs take the rest.
 const int kColumns[] = {170, 175, 130, 165, 80, 0};
 const char* const kCaptions[] = {"Mod", "Installed", "Installer", "Changed", "State", "Covered by"};
@@ -44,6 +45,7 @@ struct FltkInstalledModsView::Widgets {
   Fl_Button* details = nullptr;
   Fl_Button* close = nullptr;
   Fl_Box* busy = nullptr;
+  Fl_Progress* progress = nullptr;
   std::vector<std::string> lines;  // what the list shows
   Fl_Double_Window text_window{640, 480};
   Fl_Text_Display* text = nullptr;
@@ -74,9 +76,14 @@ FltkInstalledModsView::FltkInstalledModsView() : w_(std::make_unique<Widgets>())
   w.remove = new Fl_Return_Button(x, y, kButtonW, kButtonH, "Remove");
   w.details = new Fl_Button(x += kButtonW + kGap, y, kButtonW, kButtonH, "Details");
   w.close = new Fl_Button(x += kButtonW + kGap, y, kButtonW, kButtonH, "Close");
-  w.busy = new Fl_Box(kGap, y, kWidth - 4 * (kButtonW + kGap), kButtonH, "Removing the mod...");
+  // While an undo runs: what it does, and the progress bar beside it.
+  w.busy = new Fl_Box(kGap, y, kBusyW, kButtonH, "Removing the mod...");
   w.busy->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
   w.busy->hide();
+  w.progress = new Fl_Progress(kGap + kBusyW, y + kGap / 2, kWidth - 4 * (kButtonW + kGap) - kBusyW,
+                               kButtonH - kGap);
+  w.progress->selection_color(FL_DARK_BLUE);
+  w.progress->hide();
   for (Fl_Widget* b : {static_cast<Fl_Widget*>(w.remove), static_cast<Fl_Widget*>(w.details),
                        static_cast<Fl_Widget*>(w.close), static_cast<Fl_Widget*>(w.busy)})
     b->labelsize(kFontSize);
@@ -143,6 +150,9 @@ void FltkInstalledModsView::ControlsChanged(const InstalledModsControls& c) {
   c.details_enabled && !c.busy ? w.details->activate() : w.details->deactivate();
   c.busy ? w.close->deactivate() : w.close->activate();
   c.busy ? w.busy->show() : w.busy->hide();
+  c.busy ? w.progress->show() : w.progress->hide();
+  w.progress->maximum(c.progress_total > 0 ? static_cast<float>(c.progress_total) : 1.0f);
+  w.progress->value(static_cast<float>(c.progress_done));
   w.window.cursor(c.busy ? FL_CURSOR_WAIT : FL_CURSOR_DEFAULT);
   if (!w.window.shown()) w.window.show();
   w.window.redraw();

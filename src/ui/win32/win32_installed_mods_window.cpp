@@ -1,5 +1,6 @@
 // The installed-mods window on Win32: a report list view with a heading line for each
-// game folder, three buttons and a line that shows while a mod is being removed; the
+// game folder, three buttons and a line with a progress bar that shows while a mod is
+// being removed; the
 // manifest goes into a read-only edit control in a window of its own.
 #include "platform/win32/windows_api.h"
 // after <windows.h>, which it needs
@@ -14,15 +15,18 @@ namespace {
 constexpr char kClassName[] = "DFModInstallerMods";
 constexpr char kTextClassName[] = "DFModInstallerText";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
-// Twips: the client area, the margins and the buttons; the columns of the list.
+// Twips: the client area, the margins and the buttons; the columns of the list, which
+// fit in it beside a vertical scroll bar.
 constexpr int kWidth = 12900, kHeight = 6300, kGap = 150, kButtonW = 1350, kButtonH = 420;
+constexpr int kBusyW = 2100;  // the line before the progress bar
 constexpr struct {
   const char* caption;
   int width;
-} kColumns[] = {{"Mod", 2550},     {"Installed", 2250}, {"Installer", 2250},
-                {"Changed", 2550}, {"State", 1950},     {"Covered by", 2400}};
+} kColumns[] = {{"Mod", 2400},     {"Installed", 2100}, {"Installer", 2100},
+                {"Changed", 2400}, {"State", 1500},     {"Covered by", 1800}};
+constexpr int kProgressSteps = 1000;  // the bar's range: thousandths of the undo
 
-enum ControlId { kList = 100, kRemove, kDetails, kClose, kBusy };
+enum ControlId { kList = 100, kRemove, kDetails, kClose, kBusy, kProgress };
 
 struct GdiDeleter {
   void operator()(HGDIOBJ object) const { ::DeleteObject(object); }
@@ -52,7 +56,7 @@ std::string WithCrLf(const std::string& text) {
 
 struct InstalledModsWindowView::Impl {
   HWND hwnd = nullptr, list = nullptr, remove = nullptr, details = nullptr, close = nullptr;
-  HWND busy_line = nullptr, text = nullptr;
+  HWND busy_line = nullptr, progress = nullptr, text = nullptr;
   int dpi = 96;
   bool updating = false;  // the view itself changes the selection
   bool wait = false;
@@ -92,6 +96,9 @@ struct InstalledModsWindowView::Impl {
     close = Add("BUTTON", "Close", WS_TABSTOP | BS_PUSHBUTTON, kClose);
     busy_line = Add("STATIC", "Removing the mod...", SS_LEFT | SS_CENTERIMAGE, kBusy);
     ::ShowWindow(busy_line, SW_HIDE);
+    progress = Add(PROGRESS_CLASSA, "", 0, kProgress);
+    ::SendMessageA(progress, PBM_SETRANGE32, 0, kProgressSteps);
+    ::ShowWindow(progress, SW_HIDE);
   }
 
   void Layout(int width, int height) {
@@ -103,7 +110,9 @@ struct InstalledModsWindowView::Impl {
       ::MoveWindow(b, x, y, bw, bh, TRUE);
       x += bw + gap;
     }
-    ::MoveWindow(busy_line, gap, y, width - 4 * (bw + gap), bh, TRUE);
+    ::MoveWindow(busy_line, gap, y, Px(kBusyW), bh, TRUE);
+    ::MoveWindow(progress, gap + Px(kBusyW), y + gap / 2, width - 4 * (bw + gap) - Px(kBusyW),
+                 bh - gap, TRUE);
   }
 
   void Click(int id) {
@@ -211,7 +220,8 @@ InstalledModsWindowView::~InstalledModsWindowView() {
 }
 
 bool InstalledModsWindowView::Create() {
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
+  INITCOMMONCONTROLSEX controls{sizeof controls,
+                                ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
   ::InitCommonControlsEx(&controls);
   if (!Register(kClassName, WindowProc) || !Register(kTextClassName, TextProc)) return false;
   Impl& w = *impl_;
@@ -282,6 +292,10 @@ void InstalledModsWindowView::ControlsChanged(const InstalledModsControls& c) {
   ::EnableWindow(w.details, c.details_enabled && !c.busy);
   ::EnableWindow(w.close, !c.busy);
   ::ShowWindow(w.busy_line, c.busy ? SW_SHOWNA : SW_HIDE);
+  ::ShowWindow(w.progress, c.busy ? SW_SHOWNA : SW_HIDE);
+  const std::size_t total = c.progress_total > 0 ? c.progress_total : 1;
+  ::SendMessageA(w.progress, PBM_SETPOS,
+                 static_cast<WPARAM>(c.progress_done * kProgressSteps / total), 0);
   if (c.busy != w.wait) {
     w.wait = c.busy;
     ShowWaitCursor(c.busy);
