@@ -1,6 +1,7 @@
 // Image conversion benchmarks: JPEG to TGA, detail maps, PCX encoding, all on
 // 1024 x 1024 pictures. `image_bench --write-jpeg FILE` writes the benchmark's JPEG, so
-// that bench/jpeg_vs_djpeg.sh can time the reference decoder on the same file.
+// that bench/jpeg_vs_djpeg.sh can time the reference decoder on the same file;
+// `--write-random-tga FILE` the TGA of random pixels that bench/detailmap_run.sh maps.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -146,6 +147,11 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--write-jpeg") == 0) {
     auto fs = dfm::MakeHostFileSystem();
     return dfm::WriteWholeFile(*fs, argv[2], dfm::SampleJpeg()) ? 0 : 1;
+  }
+  if (argc == 3 && std::strcmp(argv[1], "--write-random-tga") == 0) {
+    auto fs = dfm::MakeHostFileSystem();
+    const dfm::PixelGrid pixels = dfm::RandomPixels();
+    return dfm::WriteTga(*fs, argv[2], pixels.bytes(), dfm::kSide, dfm::kSide) ? 0 : 1;
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -26,6 +26,7 @@ class CappedLibrary : public dfm::JpegLibrary {
     return status;
   }
   int Free(dfm::JpegProperties& p) override { return inner_->Free(p); }
+  bool ReadsRows() const override { return inner_->ReadsRows(); }
 
  private:
   std::unique_ptr<dfm::JpegLibrary> inner_;

@@ -7,6 +7,7 @@
 
 #include "image/tga.h"
 #include "support/detail_map_reference.h"
+#include "support/fakes.h"
 #include "support/memory_file_system.h"
 
 namespace dfm {
@@ -38,12 +39,19 @@ PixelGrid RandomPicture(int width, int height, unsigned seed) {
 }
 
 // Random pictures of widths around the 16-pixel blocks, and every colour with channels in
-// steps of 3, far corners included: distances from the palette run from 0 past 300.
+// steps of 3, far corners included: distances from the palette run from 0 past 300. The
+// detail map of each picture's TGA, made a strip of rows at a time (two strips at width
+// 1000), is the PCX of the reference's codes.
 TEST(BuildDetailCodes, EqualsThePerPixelReference) {
   unsigned seed = 1;
+  testing::MemoryFileSystem fs;
   for (int w : {1, 5, 15, 16, 17, 255, 256, 257, 1000}) {
     const PixelGrid pixels = RandomPicture(w, 37, seed++);
     EXPECT_EQ(BuildDetailCodes(pixels), testing::ReferenceDetailCodes(pixels)) << "width " << w;
+    ASSERT_TRUE(WriteTga(fs, "in.tga", pixels.bytes(), static_cast<std::int16_t>(w), 37));
+    ASSERT_TRUE(CreateDetailMap(fs, "in.tga", "map.pcx"));
+    ASSERT_TRUE(WritePcx(fs, "ref.pcx", testing::ReferenceDetailCodes(pixels)));
+    EXPECT_TRUE(fs.Get("map.pcx") == fs.Get("ref.pcx")) << "width " << w;
   }
   PixelGrid pixels(86 * 86, 86);
   std::size_t k = 0;
@@ -89,6 +97,14 @@ TEST(CreateDetailMap, RefusesSizesBelowOneAndShortFilesBeforeTouchingTheTarget) 
               (Failure{file.empty() ? err::kFileNotFound : err::kInvalidFileFormat, message}));
     EXPECT_EQ(*fs.Get("old.pcx"), (Bytes{'k', 'e', 'e', 'p'}));
   }
+  // The pixels are read a strip at a time: a read failing after the first strip (of 21 rows
+  // at width 1000) leaves the target as it was.
+  fs.Put("in.tga", tga(1000, 30, 3 * 1000 * 30));
+  testing::FaultyFileSystem faulty(fs);
+  faulty.Fail({"read", "in.tga", 2});
+  EXPECT_EQ(CreateDetailMap(faulty, "in.tga", "old.pcx").failure(),
+            (Failure{err::kDeviceIoError, "Device I/O error (injected)"}));
+  EXPECT_EQ(*fs.Get("old.pcx"), (Bytes{'k', 'e', 'e', 'p'}));
   Bytes exact = tga(1, 2, 0);
   exact.insert(exact.end(), {1, 2, 3, 4, 5, 6});
   fs.Put("in.tga", exact);

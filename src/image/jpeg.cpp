@@ -3,19 +3,13 @@
 #include <string>
 
 namespace dfm {
-namespace {
 
-void ShowExclamation(Dialogs& dialogs, const std::string& text) {
+void ShowJpegMessage(Dialogs& dialogs, const std::string& text) {
   dialogs.MessageBox(text, {}, MsgButtons::kOk, MsgIcon::kExclamation);
 }
 
-// Steps 3 to 7: everything between initialising and releasing the library.
-Result<bool> Decode(JpegLibrary& library, Dialogs& dialogs, DibSection& dib,
-                    JpegProperties& props) {
-  if (library.Read(props, JpegReadMode::kReadParams) != jpeg_status::kOk) {
-    ShowExclamation(dialogs, kJpegReadFailedMessage);
-    return false;
-  }
+Result<bool> ReadJpegImage(JpegLibrary& library, Dialogs& dialogs, DibSection& dib,
+                           JpegProperties& props) {
   props.jpg_color = props.jpg_channels == 1 ? JpegColor::kGrey : JpegColor::kYCbCr;
   auto created = dib.Create(props.jpg_width, props.jpg_height);
   if (!created || !*created) return created;
@@ -27,10 +21,22 @@ Result<bool> Decode(JpegLibrary& library, Dialogs& dialogs, DibSection& dib,
   dib.MapArray(bits);
   props.dib_bytes = bits;
   if (library.Read(props, JpegReadMode::kReadWholeImage) != jpeg_status::kOk) {
-    ShowExclamation(dialogs, kJpegImageFailedMessage);
+    ShowJpegMessage(dialogs, kJpegImageFailedMessage);
     return false;
   }
   return true;
+}
+
+namespace {
+
+// Steps 3 to 7: everything between initialising and releasing the library.
+Result<bool> Decode(JpegLibrary& library, Dialogs& dialogs, DibSection& dib,
+                    JpegProperties& props) {
+  if (library.Read(props, JpegReadMode::kReadParams) != jpeg_status::kOk) {
+    ShowJpegMessage(dialogs, kJpegReadFailedMessage);
+    return false;
+  }
+  return ReadJpegImage(library, dialogs, dib, props);
 }
 
 }  // namespace
@@ -39,7 +45,7 @@ Result<bool> ReadJpeg(JpegLibrary& library, Dialogs& dialogs, DibSection& dib,
                       const std::string& file) {
   JpegProperties props;
   if (int status = library.Init(props); status != jpeg_status::kOk) {
-    ShowExclamation(dialogs, kJpegInitFailedMessage + std::to_string(status));
+    ShowJpegMessage(dialogs, kJpegInitFailedMessage + std::to_string(status));
     return false;
   }
   props.jpg_file = file;

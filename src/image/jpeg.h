@@ -29,6 +29,15 @@ inline constexpr char kJpegImageFailedMessage[] = "Cannot read Image Data from f
 Result<bool> ReadJpeg(JpegLibrary& library, Dialogs& dialogs, DibSection& dib,
                       const std::string& file);
 
+// ReadJpeg's steps after a successful parameter read into `props`: Create `dib` at the
+// picture's size and read the whole picture into it, with ReadJpeg's results and messages;
+// the library is not released.
+Result<bool> ReadJpegImage(JpegLibrary& library, Dialogs& dialogs, DibSection& dib,
+                           JpegProperties& props);
+
+// Shows one of the messages above as ReadJpeg does: with the exclamation icon.
+void ShowJpegMessage(Dialogs& dialogs, const std::string& text);
+
 // The same over libjpeg-turbo, reading the file through `fs`.
 Result<bool> ReadJpeg(FileSystem& fs, Dialogs& dialogs, DibSection& dib, const std::string& file);
 

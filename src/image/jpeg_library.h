@@ -16,7 +16,7 @@ class FileSystem;
 
 enum class JpegColor : int { kRgb = 1, kBgr = 2, kYCbCr = 3, kGrey = 4 };
 
-enum class JpegReadMode : int { kReadParams = 0, kReadWholeImage = 2 };
+enum class JpegReadMode : int { kReadParams = 0, kReadWholeImage = 2, kReadRows = 3 };
 
 // Library status codes.
 namespace jpeg_status {
@@ -46,6 +46,8 @@ struct JpegProperties {
   std::int32_t dib_channels = 3;
   std::span<unsigned char> dib_bytes;
   JpegColor dib_color = JpegColor::kBgr;
+  // Set by each kReadRows read: the rows it decoded.
+  std::int32_t dib_rows = 0;
 };
 
 class JpegLibrary {
@@ -55,8 +57,13 @@ class JpegLibrary {
   virtual int Init(JpegProperties& props) = 0;
   // kReadParams opens jpg_file and fills the jpg_ fields; kReadWholeImage decodes the
   // whole picture into dib_bytes as the dib_ fields describe, never writing pad bytes
-  // and never writing outside dib_bytes.
+  // and never writing outside dib_bytes. kReadRows, where ReadsRows(), decodes the next
+  // rows of the picture, top row first, as many as dib_bytes holds (at least one) and
+  // as are left, laid out as the first rows of a whole read of that many rows would be
+  // (a negative dib_height: the last of them first), and sets dib_rows.
   virtual int Read(JpegProperties& props, JpegReadMode mode) = 0;
+  // Whether Read knows kReadRows.
+  virtual bool ReadsRows() const { return false; }
   // Releases what Init and the reads hold.
   virtual int Free(JpegProperties& props) = 0;
 };

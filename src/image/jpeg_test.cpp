@@ -138,6 +138,8 @@ TEST(ConvertJpgToTga, UnreadableFilesAndUndecodableDataWriteNothing) {
   fs.Put("cmyk.jpg", testing::EncodeJpeg(Bytes(8 * 8 * 4, 0x40), 8, 8, TJPF_CMYK, TJSAMP_444));
   const Bytes jpeg = testing::SampleJpeg(64, 64);
   fs.Put("cut.jpg", Bytes(jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() / 2)));
+  const Bytes tall = testing::SampleJpeg(1024, 96);  // fails after strips were written
+  fs.Put("cut-late.jpg", Bytes(tall.begin(), tall.end() - static_cast<long>(tall.size() / 4)));
   Bytes huge(jpeg.begin(), jpeg.begin() + 1501);
   std::size_t sof = 2;
   while (!(huge[sof] == 0xFF && huge[sof + 1] == 0xC0)) ++sof;
@@ -147,8 +149,9 @@ TEST(ConvertJpgToTga, UnreadableFilesAndUndecodableDataWriteNothing) {
   fs.Put("old.tga", "keep");
   const std::string unread = "Failed to read JPG", bad_data = "Cannot read Image Data from file.";
   const std::pair<std::string, std::string> cases[] = {
-      {"text.jpg", unread}, {"empty.jpg", unread},  {"missing.jpg", unread}, {"", unread},
-      {"huge.jpg", unread}, {"cmyk.jpg", bad_data}, {"cut.jpg", bad_data}};
+      {"text.jpg", unread},  {"empty.jpg", unread},     {"missing.jpg", unread},
+      {"", unread},          {"huge.jpg", unread},      {"cmyk.jpg", bad_data},
+      {"cut.jpg", bad_data}, {"cut-late.jpg", bad_data}};
   for (const auto& [file, message] : cases) {
     const Failure failure =
         message == unread ? Failure{err::kOverflow, "Overflow: no picture was decoded from " + file}
@@ -160,7 +163,7 @@ TEST(ConvertJpgToTga, UnreadableFilesAndUndecodableDataWriteNothing) {
       EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{message}) << file;
     }
   }
-  EXPECT_FALSE(fs.Exists("new.tga"));
+  EXPECT_FALSE(fs.Exists("new.tga") || fs.Exists("new.tga.~dfm") || fs.Exists("old.tga.~dfm"));
   EXPECT_EQ(*fs.Get("old.tga"), (Bytes{'k', 'e', 'e', 'p'}));
 }
 

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdio>  // jpeglib.h expects FILE and size_t to be declared
 #include <cstdlib>
-#include <limits>
 #include <memory>
 #include <new>
 #include <vector>
@@ -30,11 +29,65 @@ struct ErrorManager {
   std::jmp_buf jump;
 };
 
+// The file is read through the file system in pieces of 64 KiB into one buffer, rather
+// than whole: the decoder holds no memory the size of the file.
+struct FileSource {
+  jpeg_source_mgr pub;  // first, so the library's pointer is also ours
+  File* file = nullptr;
+  std::uint64_t offset = 0;  // of the next piece
+  std::uint64_t size = 0;
+  Bytes buffer;
+};
+
 struct Decoder {
   jpeg_decompress_struct cinfo;
   ErrorManager err;
   jpeg_progress_mgr progress;
+  FileSource source;
 };
+
+constexpr std::size_t kPieceBytes = std::size_t{1} << 16;
+constexpr JOCTET kEndOfImage[] = {0xFF, JPEG_EOI};
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+// The next piece of the file. At its end, or when a read fails, the data ends early: a
+// warning (which fails the step, FailOnDataWarning) and, for form's sake, an end marker.
+boolean FillInput(j_decompress_ptr cinfo) {
+  auto* src = reinterpret_cast<FileSource*>(cinfo->src);
+  const std::size_t n = static_cast<std::size_t>(
+      std::min<std::uint64_t>(src->buffer.size(), src->size - std::min(src->offset, src->size)));
+  if (n == 0 || !src->file->ReadAt(src->offset, src->buffer.data(), n)) {
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    src->pub.next_input_byte = kEndOfImage;
+    src->pub.bytes_in_buffer = sizeof kEndOfImage;
+    return TRUE;
+  }
+  src->offset += n;
+  src->pub.next_input_byte = src->buffer.data();
+  src->pub.bytes_in_buffer = n;
+  return TRUE;
+}
+
+// Skips within the piece, or past it by moving the offset of the next one.
+void SkipInput(j_decompress_ptr cinfo, long count) {
+  auto* src = reinterpret_cast<FileSource*>(cinfo->src);
+  if (count <= 0) return;
+  const auto n = static_cast<std::uint64_t>(count);
+  if (n <= src->pub.bytes_in_buffer) {
+    src->pub.next_input_byte += n;
+    src->pub.bytes_in_buffer -= static_cast<std::size_t>(n);
+    return;
+  }
+  src->offset += n - src->pub.bytes_in_buffer;
+  src->pub.bytes_in_buffer = 0;
+}
+
+// Bytes of the file the decoder has not consumed yet.
+std::uint64_t BytesLeft(const FileSource& src) {
+  return src.pub.bytes_in_buffer + (src.size - std::min(src.offset, src.size));
+}
 
 [[noreturn]] void JumpOnError(j_common_ptr cinfo) {
   std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
@@ -100,22 +153,33 @@ bool DataCanHoldFirstScan(const jpeg_decompress_struct& c) {
   // Blocks of a lone component, or MCUs (at least one block each) of an interleaved scan.
   const std::uint64_t units = DivideUp(std::uint64_t{c.image_width} * h, 8u * max_h) *
                               DivideUp(std::uint64_t{c.image_height} * v, 8u * max_v);
-  return units <= 8 * std::uint64_t{c.src->bytes_in_buffer};
+  return units <= 8 * BytesLeft(*reinterpret_cast<const FileSource*>(c.src));
 }
 
-bool ReadHeader(Decoder* d, const unsigned char* data, std::size_t size) {
+// Reads the header of `file`, `size` bytes long, through the decoder's source.
+bool ReadHeader(Decoder* d, File& file, std::uint64_t size) {
   if (setjmp(d->err.jump)) {
     jpeg_abort_decompress(&d->cinfo);
     return false;
   }
-  if (size > std::numeric_limits<unsigned long>::max()) return false;
-  jpeg_mem_src(&d->cinfo, data, static_cast<unsigned long>(size));
+  FileSource& src = d->source;
+  src.pub.init_source = InitSource;
+  src.pub.fill_input_buffer = FillInput;
+  src.pub.skip_input_data = SkipInput;
+  src.pub.resync_to_restart = jpeg_resync_to_restart;
+  src.pub.term_source = TermSource;
+  src.pub.bytes_in_buffer = 0;
+  src.pub.next_input_byte = nullptr;
+  src.file = &file;
+  src.offset = 0;
+  src.size = size;
+  src.buffer.resize(kPieceBytes);
+  d->cinfo.src = &src.pub;
   return jpeg_read_header(&d->cinfo, TRUE) == JPEG_HEADER_OK && DataCanHoldFirstScan(d->cinfo);
 }
 
-// Decodes into `rows`, one pointer per output row, top row first. Damaged or missing data
-// fails (FailOnDataWarning) as soon as the decoder meets it.
-bool Decompress(Decoder* d, JSAMPROW* rows, JDIMENSION width, JDIMENSION height) {
+// Starts decoding for output rows of `width` x `height` pixels, three bytes each.
+bool Start(Decoder* d, JDIMENSION width, JDIMENSION height) {
   if (setjmp(d->err.jump)) {
     jpeg_abort_decompress(&d->cinfo);
     return false;
@@ -129,11 +193,20 @@ bool Decompress(Decoder* d, JSAMPROW* rows, JDIMENSION width, JDIMENSION height)
     jpeg_abort_decompress(&d->cinfo);
     return false;
   }
-  while (d->cinfo.output_scanline < height) {
-    const JDIMENSION done = d->cinfo.output_scanline;
-    jpeg_read_scanlines(&d->cinfo, rows + done, height - done);
+  return true;
+}
+
+// Decodes the next `count` rows into `rows`, one pointer per row, and finishes after the
+// last row of the picture. Damaged or missing data fails (FailOnDataWarning) as soon as
+// the decoder meets it.
+bool ReadRows(Decoder* d, JSAMPROW* rows, JDIMENSION count) {
+  if (setjmp(d->err.jump)) {
+    jpeg_abort_decompress(&d->cinfo);
+    return false;
   }
-  jpeg_finish_decompress(&d->cinfo);
+  for (JDIMENSION done = 0; done < count;)
+    done += jpeg_read_scanlines(&d->cinfo, rows + done, count - done);
+  if (d->cinfo.output_scanline == d->cinfo.output_height) jpeg_finish_decompress(&d->cinfo);
   return true;
 }
 
@@ -158,8 +231,11 @@ class LibJpegLibrary final : public JpegLibrary {
 
   int Read(JpegProperties& props, JpegReadMode mode) override {
     if (!decoder_) return jpeg_status::kNotInitialised;
-    return mode == JpegReadMode::kReadParams ? ReadParams(props) : ReadImage(props);
+    if (mode == JpegReadMode::kReadParams) return ReadParams(props);
+    return mode == JpegReadMode::kReadRows ? ReadNextRows(props) : ReadImage(props);
   }
+
+  bool ReadsRows() const override { return true; }
 
   int Free(JpegProperties&) override {
     Release();
@@ -168,11 +244,14 @@ class LibJpegLibrary final : public JpegLibrary {
 
  private:
   int ReadParams(JpegProperties& props) {
-    header_read_ = false;
-    auto bytes = ReadWholeFile(fs_, props.jpg_file);
-    if (!bytes) return jpeg_status::kCannotOpenFile;
-    data_ = std::move(*bytes);
-    if (!ReadHeader(decoder_.get(), data_.data(), data_.size())) return jpeg_status::kNotAJpeg;
+    header_read_ = started_ = false;
+    file_.reset();
+    auto opened = fs_.Open(props.jpg_file, OpenMode::kRead);
+    if (!opened) return jpeg_status::kCannotOpenFile;
+    file_ = std::move(*opened);
+    auto size = file_->Size();
+    if (!size) return jpeg_status::kCannotOpenFile;
+    if (!ReadHeader(decoder_.get(), *file_, *size)) return jpeg_status::kNotAJpeg;
     const auto& c = decoder_->cinfo;
     props.jpg_width = static_cast<std::int32_t>(c.image_width);
     props.jpg_height = static_cast<std::int32_t>(c.image_height);
@@ -181,45 +260,76 @@ class LibJpegLibrary final : public JpegLibrary {
     return jpeg_status::kOk;
   }
 
-  bool TargetFits(const JpegProperties& p) const {
+  // Whether dib_bytes holds `rows` rows as the dib_ fields describe them.
+  bool TargetFits(const JpegProperties& p, std::int64_t rows) const {
     const bool grey = p.jpg_channels == 1;
-    if (!header_read_ || p.dib_channels != 3 || p.dib_color != JpegColor::kBgr) return false;
+    if (!header_read_ || rows < 1 || p.dib_channels != 3 || p.dib_color != JpegColor::kBgr)
+      return false;
     if (p.jpg_color != (grey ? JpegColor::kGrey : JpegColor::kYCbCr)) return false;
     if (p.dib_width != p.jpg_width || std::abs(std::int64_t{p.dib_height}) != p.jpg_height)
       return false;
     if (p.dib_width < 1 || p.dib_pad_bytes < 0) return false;
     const std::int64_t pitch = 3 * std::int64_t{p.dib_width} + p.dib_pad_bytes;
-    const std::int64_t needed = pitch * (p.jpg_height - 1) + 3 * std::int64_t{p.dib_width};
+    const std::int64_t needed = pitch * (rows - 1) + 3 * std::int64_t{p.dib_width};
     return p.dib_bytes.data() != nullptr && needed <= static_cast<std::int64_t>(p.dib_bytes.size());
   }
 
   int ReadImage(JpegProperties& props) {
-    if (!TargetFits(props)) return jpeg_status::kBadParameters;
+    if (started_ || !TargetFits(props, props.jpg_height)) return jpeg_status::kBadParameters;
+    return Decode(props, static_cast<std::size_t>(props.jpg_height));
+  }
+
+  int ReadNextRows(JpegProperties& props) {
+    const std::int64_t row = 3 * std::int64_t{props.dib_width};
+    const std::int64_t pitch = row + props.dib_pad_bytes;
+    const auto size = static_cast<std::int64_t>(props.dib_bytes.size());
+    const std::int64_t fit = row < 1 || pitch < 1 || size < row ? 0 : (size - row) / pitch + 1;
+    if (!TargetFits(props, fit)) return jpeg_status::kBadParameters;
+    const std::int64_t left =
+        started_ ? props.jpg_height - decoder_->cinfo.output_scanline : props.jpg_height;
+    if (left < 1) return jpeg_status::kBadParameters;
+    const int status = Decode(props, static_cast<std::size_t>(std::min(fit, left)));
+    props.dib_rows =
+        status == jpeg_status::kOk ? static_cast<std::int32_t>(std::min(fit, left)) : 0;
+    return status;
+  }
+
+  // Decodes the next `count` rows into dib_bytes, the last of them first for a negative
+  // dib_height; starts the decoder first if it is not started.
+  int Decode(const JpegProperties& props, std::size_t count) {
     const std::size_t pitch = 3 * static_cast<std::size_t>(props.dib_width) +
                               static_cast<std::size_t>(props.dib_pad_bytes);
-    const std::size_t height = static_cast<std::size_t>(props.jpg_height);
-    std::vector<JSAMPROW> rows(height);
-    for (std::size_t y = 0; y < height; ++y) {
-      const std::size_t stored = props.dib_height < 0 ? height - 1 - y : y;
-      rows[y] = props.dib_bytes.data() + stored * pitch;
+    rows_.resize(count);
+    for (std::size_t y = 0; y < count; ++y) {
+      const std::size_t stored = props.dib_height < 0 ? count - 1 - y : y;
+      rows_[y] = props.dib_bytes.data() + stored * pitch;
     }
-    if (!Decompress(decoder_.get(), rows.data(), static_cast<JDIMENSION>(props.dib_width),
-                    static_cast<JDIMENSION>(height)))
+    if (!started_ && !Start(decoder_.get(), static_cast<JDIMENSION>(props.dib_width),
+                            static_cast<JDIMENSION>(props.jpg_height))) {
+      header_read_ = false;
       return jpeg_status::kDecodeFailed;
+    }
+    started_ = true;
+    if (!ReadRows(decoder_.get(), rows_.data(), static_cast<JDIMENSION>(count))) {
+      header_read_ = started_ = false;
+      return jpeg_status::kDecodeFailed;
+    }
     return jpeg_status::kOk;
   }
 
   void Release() {
     if (decoder_) jpeg_destroy_decompress(&decoder_->cinfo);
     decoder_.reset();
-    data_.clear();
-    header_read_ = false;
+    file_.reset();
+    header_read_ = started_ = false;
   }
 
   FileSystem& fs_;
   std::unique_ptr<Decoder> decoder_;
-  Bytes data_;
+  std::unique_ptr<File> file_;
+  std::vector<JSAMPROW> rows_;
   bool header_read_ = false;
+  bool started_ = false;
 };
 
 }  // namespace

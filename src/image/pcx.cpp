@@ -59,56 +59,67 @@ void PutPcxRun(unsigned char value, unsigned char count, Bytes& out) {
   out.insert(out.end(), buf, p);
 }
 
-// Equal to stepping through the row with a run count that is written out and restarted
-// at 63: a run of L equal bytes becomes L / 63 full runs and one run of L % 63.
+// Steps through the row with a run count that is written out and restarted at 63 (a run
+// of L equal bytes becomes L / 63 full runs and one run of L % 63), without a branch on
+// the bytes: each step stores the run that would end there and keeps it only if it does.
 void EncodePcxLine(std::span<const unsigned char> row, Bytes& out) {
   const std::size_t start = out.size();
   out.resize(start + 2 * row.size());  // no byte encodes to more than two
   unsigned char* p = out.data() + start;
   const std::size_t n = row.size();
-  for (std::size_t x = 0; x < n;) {
+  unsigned count = 0;
+  for (std::size_t x = 0; x < n; ++x) {
     const unsigned char value = row[x];
-    std::size_t run = 1;
-    while (x + run < n && row[x + run] == value) ++run;
-    x += run;
-    for (; run > kMaxRun; run -= kMaxRun) PutRun(value, kMaxRun, p);
-    // The last run, 1 to 63 bytes long, without a branch on the value.
-    const bool lone = run == 1 && value < 0xC0;
-    p[0] = lone ? value : static_cast<unsigned char>(0xC0 | run);
+    ++count;
+    const bool ends = x + 1 == n || row[x + 1] != value || count == kMaxRun;
+    const bool lone = count == 1 && value < 0xC0;
+    p[0] = lone ? value : static_cast<unsigned char>(0xC0 | count);
     p[1] = value;
-    p += lone ? 1 : 2;
+    p += ends ? (lone ? 1 : 2) : 0;
+    count = ends ? 0 : count;
   }
   out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
+Status CheckPcxSize(std::int32_t width, std::int32_t height) {
+  if (width <= kMaxPcxSide && height <= kMaxPcxSide) return {};
+  return Status::Fail(err::kOverflow,
+                      "Overflow: a PCX picture is at most 32767 pixels wide "
+                      "and high, this one is " +
+                          std::to_string(width) + " x " + std::to_string(height));
+}
+
+PcxEncoder::PcxEncoder(std::int32_t width, std::int32_t height, std::size_t expected)
+    : pending_(PcxHeader(width, height)) {
+  pending_.reserve(kPcxHeaderSize + expected + kPcxPaletteSize);
+}
+
+void PcxEncoder::AddPalette() {
+  AppendGreyPalette(pending_);
+}
+
+Status PcxEncoder::WriteTo(File& out) {
+  if (pending_.empty()) return {};
+  if (auto st = out.WriteAt(offset_, pending_.data(), pending_.size()); !st) return st;
+  offset_ += pending_.size();
+  pending_.clear();
+  return {};
+}
+
 Status WritePcx(FileSystem& fs, const std::string& file, const ByteGrid& codes) {
-  if (codes.width() > kMaxPcxSide || codes.height() > kMaxPcxSide) {
-    return Status::Fail(err::kOverflow,
-                        "Overflow: a PCX picture is at most 32767 pixels wide "
-                        "and high, this one is " +
-                            std::to_string(codes.width()) + " x " + std::to_string(codes.height()));
-  }
+  if (auto st = CheckPcxSize(codes.width(), codes.height()); !st) return st;
   auto opened = fs.Open(file, OpenMode::kCreateFresh);
   if (!opened) return opened.failure();
   File& out = **opened;
-  Bytes buffer = PcxHeader(codes.width(), codes.height());
-  buffer.reserve(kFlushSize + 2 * static_cast<std::size_t>(codes.width()) + kPcxPaletteSize);
-  std::uint64_t offset = 0;
-  auto flush = [&]() -> Status {
-    if (buffer.empty()) return {};
-    if (auto st = out.WriteAt(offset, buffer.data(), buffer.size()); !st) return st;
-    offset += buffer.size();
-    buffer.clear();
-    return {};
-  };
+  PcxEncoder pcx(codes.width(), codes.height(), kFlushSize + 2 * std::size_t(codes.width()));
   for (std::int32_t y = 0; y < codes.height(); ++y) {
-    EncodePcxLine(codes.Row(y), buffer);
-    if (buffer.size() >= kFlushSize) {
-      if (auto st = flush(); !st) return st;
+    pcx.AddRow(codes.Row(y));
+    if (pcx.Pending() >= kFlushSize) {
+      if (auto st = pcx.WriteTo(out); !st) return st;
     }
   }
-  AppendGreyPalette(buffer);
-  if (auto st = flush(); !st) return st;
+  pcx.AddPalette();
+  if (auto st = pcx.WriteTo(out); !st) return st;
   return out.Close();
 }
 

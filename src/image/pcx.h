@@ -58,9 +58,30 @@ void PutPcxRun(unsigned char value, unsigned char count, Bytes& out);
 // end. An empty row appends nothing.
 void EncodePcxLine(std::span<const unsigned char> row, Bytes& out);
 
+// Fails with err::kOverflow for a picture wider or taller than 32,767 pixels.
+Status CheckPcxSize(std::int32_t width, std::int32_t height);
+
+// Encodes a PCX file row by row, top row first: the header first, each row as it comes,
+// the palette last. WriteTo writes what gathered since its last call, at its place in the
+// file. Contract: the size passed CheckPcxSize, every row is `width` bytes and exactly
+// `height` rows come before the palette.
+class PcxEncoder {
+ public:
+  // Room is made for `expected` bytes of rows (none is touched before it is used).
+  PcxEncoder(std::int32_t width, std::int32_t height, std::size_t expected = 0);
+  void AddRow(std::span<const unsigned char> row) { EncodePcxLine(row, pending_); }
+  void AddPalette();
+  std::size_t Pending() const { return pending_.size(); }
+  Status WriteTo(File& out);
+
+ private:
+  Bytes pending_;
+  std::uint64_t offset_ = 0;
+};
+
 // Writes `codes` as a PCX file, replacing any existing `file` as a whole. Fails with
-// err::kOverflow for a grid wider or taller than 32,767, else with the file system's
-// failure, which may leave a partly written file.
+// CheckPcxSize's failure, else with the file system's failure, which may leave a partly
+// written file.
 Status WritePcx(FileSystem& fs, const std::string& file, const ByteGrid& codes);
 
 }  // namespace dfm

@@ -58,6 +58,13 @@ TEST(EncodePcxLine, EqualsTheStepwiseRunCountOnRandomRows) {
     }
     ASSERT_EQ(Encoded(row), StepwiseEncoding(row)) << i;
   }
+  // Noise of eight values, as the detail codes of a noisy picture are (mostly runs of one
+  // and two), and of eight values around 0xC0.
+  for (int i = 0; i < 1000; ++i) {
+    Bytes row(1 + rng() % 80);
+    for (auto& b : row) b = static_cast<unsigned char>((i % 2 ? 0 : 186) + rng() % 8);
+    ASSERT_EQ(Encoded(row), StepwiseEncoding(row)) << i;
+  }
 }
 
 // A whole file: the header with the given sizes (x and y maximum, width and height) and

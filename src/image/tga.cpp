@@ -84,10 +84,15 @@ Status WriteTga(FileSystem& fs, const std::string& file, std::span<const unsigne
   });
 }
 
-Status ConvertJpgToTga(JpegLibrary& library, FileSystem& fs, Dialogs& dialogs,
-                       const std::string& source, const std::string& target) {
-  DibSection dib;
-  auto decoded = ReadJpeg(library, dialogs, dib, source);
+namespace {
+
+Status NoPicture(const std::string& source) {
+  return Overflow("no picture was decoded from " + source);
+}
+
+// What ReadJpeg made of `source`, written to `target` (or the failure it makes).
+Status WriteDecoded(FileSystem& fs, const std::string& source, const std::string& target,
+                    const Result<bool>& decoded, DibSection& dib) {
   if (!decoded) return decoded.failure();
   std::span<unsigned char> bits;
   const std::int32_t width = dib.MapArray(bits);
@@ -95,7 +100,7 @@ Status ConvertJpgToTga(JpegLibrary& library, FileSystem& fs, Dialogs& dialogs,
     return Overflow("a TGA picture is at most 32767 pixels wide, " + source + " is " +
                     std::to_string(width));
   }
-  if (width == 0) return Overflow("no picture was decoded from " + source);
+  if (width == 0) return NoPicture(source);
   if (dib.Height() > kMaxTgaSide) {
     return Overflow("a TGA picture is at most 32767 pixels high, " + source + " is " +
                     std::to_string(dib.Height()));
@@ -110,6 +115,79 @@ Status ConvertJpgToTga(JpegLibrary& library, FileSystem& fs, Dialogs& dialogs,
   const std::size_t size = 3 * static_cast<std::size_t>(width) * static_cast<std::size_t>(h16);
   return WriteTgaFile(fs, target, w16, h16, size,
                       [&](File& out) { return WriteUnpaddedRows(out, dib, bits); });
+}
+
+constexpr std::size_t kStripBytes = std::size_t{1} << 16;
+
+// A picture of 1 to 32,767 pixels each way, decoded a strip of rows at a time into one
+// buffer of about 64 KiB and written straight to `target`: the strips come top first, and
+// each goes where its rows lie in the file, bottom row first. No picture-sized memory is
+// taken. A decoding failure shows ReadJpeg's message and leaves `target` as it was.
+Status StreamJpgToTga(JpegLibrary& library, JpegProperties& props, FileSystem& fs, Dialogs& dialogs,
+                      const std::string& source, const std::string& target) {
+  const auto width = static_cast<std::size_t>(props.jpg_width);
+  const auto height = static_cast<std::size_t>(props.jpg_height);
+  const std::size_t row = 3 * width;
+  Bytes strip(std::max<std::size_t>(1, kStripBytes / row) * row);
+  props.jpg_color = props.jpg_channels == 1 ? JpegColor::kGrey : JpegColor::kYCbCr;
+  props.dib_width = props.jpg_width;
+  props.dib_height = -props.jpg_height;
+  props.dib_pad_bytes = 0;
+  props.dib_channels = 3;
+  props.dib_bytes = strip;
+  return WriteTgaFile(
+      fs, target, static_cast<std::int16_t>(width), static_cast<std::int16_t>(height), row * height,
+      [&](File& out) -> Status {
+        for (std::size_t top = 0; top < height;) {
+          const int status = library.Read(props, JpegReadMode::kReadRows);
+          const auto n = static_cast<std::size_t>(std::max(props.dib_rows, 0));
+          if (status != jpeg_status::kOk || n < 1 || n * row > strip.size() || n > height - top) {
+            ShowJpegMessage(dialogs, kJpegImageFailedMessage);
+            return Status::Fail(err::kInvalidFileFormat,
+                                "Invalid file format: cannot read the image data of " + source);
+          }
+          const std::uint64_t at = kTgaHeaderSize + (height - top - n) * row;
+          if (auto st = out.WriteAt(at, strip.data(), n * row); !st) return st;
+          top += n;
+        }
+        return {};
+      });
+}
+
+// ReadJpeg's steps with a library that reads rows: pictures a TGA can hold are streamed,
+// anything else goes through the section as before, for the same messages and failures.
+Status ConvertByRows(JpegLibrary& library, FileSystem& fs, Dialogs& dialogs,
+                     const std::string& source, const std::string& target) {
+  JpegProperties props;
+  if (int status = library.Init(props); status != jpeg_status::kOk) {
+    ShowJpegMessage(dialogs, kJpegInitFailedMessage + std::to_string(status));
+    return NoPicture(source);
+  }
+  props.jpg_file = source;
+  Status result = [&]() -> Status {
+    if (library.Read(props, JpegReadMode::kReadParams) != jpeg_status::kOk) {
+      ShowJpegMessage(dialogs, kJpegReadFailedMessage);
+      return NoPicture(source);
+    }
+    if (props.jpg_width >= 1 && props.jpg_width <= kMaxTgaSide && props.jpg_height >= 1 &&
+        props.jpg_height <= kMaxTgaSide)
+      return StreamJpgToTga(library, props, fs, dialogs, source, target);
+    DibSection dib;
+    const Result<bool> decoded = ReadJpegImage(library, dialogs, dib, props);
+    return WriteDecoded(fs, source, target, decoded, dib);
+  }();
+  library.Free(props);
+  return result;
+}
+
+}  // namespace
+
+Status ConvertJpgToTga(JpegLibrary& library, FileSystem& fs, Dialogs& dialogs,
+                       const std::string& source, const std::string& target) {
+  if (library.ReadsRows()) return ConvertByRows(library, fs, dialogs, source, target);
+  DibSection dib;
+  const Result<bool> decoded = ReadJpeg(library, dialogs, dib, source);
+  return WriteDecoded(fs, source, target, decoded, dib);
 }
 
 Status ConvertJpgToTga(FileSystem& fs, Dialogs& dialogs, const std::string& source,

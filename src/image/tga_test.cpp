@@ -76,6 +76,7 @@ TEST(ConvertJpgToTga, PixelsEqualTheReferenceDecoderBottomRowFirst) {
       {1024, 1024, TJSAMP_420, 0}, {5, 2, TJSAMP_420, 0},
       {37, 23, TJSAMP_422, 0},     {37, 23, TJSAMP_444, 0},
       {64, 33, TJSAMP_GRAY, 0},    {50, 41, TJSAMP_420, TJFLAG_PROGRESSIVE},
+      {22000, 3, TJSAMP_420, 0},  // rows longer than a strip: one row at a time
   };
   testing::TempDir dir;
   auto fs = MakeHostFileSystem();
