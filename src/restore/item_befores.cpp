@@ -1,6 +1,7 @@
 #include "restore/item_befores.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "base/path_utils.h"
 #include "restore/restore_points.h"
@@ -9,19 +10,19 @@
 namespace dfm::items {
 namespace {
 
-// A loose file's before, from the install's own records of it.
-Before LooseBefore(const std::vector<JournalRecord>& records, const std::string& key) {
+// A loose file's before, from the install's own records of it (those whose first text
+// names it), in the journal's order.
+Before LooseBefore(const std::vector<const JournalRecord*>& mine) {
   Before b;
   bool existed = false, seen = false;
-  for (const JournalRecord& r : records) {
-    const bool mine = FoldedPath(r.Text(0)) == key;
+  for (const JournalRecord* p : mine) {
+    const JournalRecord& r = *p;
     if (r.kind == RecordKind::kRenamed) {
       // A target's before is in its own records; a file that was there before and was
       // renamed away lives on in the target, read back when an undo needs it.
-      if (mine && existed && b.how.empty()) b = {"moved", r.Text(1), {}, {}};
+      if (existed && b.how.empty()) b = {"moved", r.Text(1), {}, {}};
       continue;
     }
-    if (!mine) continue;
     if (r.kind == RecordKind::kTouched && !seen) {
       seen = true;
       existed = r.Number(0) != 0;
@@ -52,9 +53,9 @@ Result<Before> WholeBefore(FileSystem& fs, const std::string& path) {
 // target held as X left it, read from the target when X is still the top there, else
 // from the before of the install over it. A target no longer as X left is not read
 // unless forced.
-Result<Before> MovedBefore(FileSystem& fs, const std::vector<JournalRecord>& records,
-                           const Before& moved, const std::vector<LaterPoint>& later,
-                           const std::vector<Stack>& stacks, bool force) {
+Result<Before> MovedBefore(FileSystem& fs, const Stack& x, const Before& moved,
+                           const std::vector<LaterPoint>& later, const std::vector<Stack>& stacks,
+                           bool force) {
   const Item target{FoldedPath(moved.where), ""};
   const Failure unknown{err::kInvalidProcedureCall,
                         "renamed to " + moved.where + ", whose bytes cannot be told"};
@@ -64,12 +65,9 @@ Result<Before> MovedBefore(FileSystem& fs, const std::vector<JournalRecord>& rec
     if (b.how != "stash") return unknown;
     return WholeBefore(fs, b.where);
   }
-  std::vector<JournalRecord> own;
-  for (const JournalRecord& r : records) {
-    if (r.kind == RecordKind::kAfter && FoldedPath(r.Text(0)) == target.first) own.push_back(r);
-  }
-  if (own.empty()) return unknown;
-  if (!force && !ChangedSince(fs, own, {}).empty())
+  const auto own = x.afters.find(target.first);
+  if (own == x.afters.end()) return unknown;
+  if (!force && !ChangedSince(fs, own->second, {}).empty())
     return Failure{err::kInvalidProcedureCall,
                    "renamed to " + moved.where + ", which changed since the install"};
   return WholeBefore(fs, moved.where);
@@ -85,11 +83,21 @@ void ReadDone(const JournalRecord& r, std::size_t from, Stack& s) {
 
 Stack StackOf(const std::vector<JournalRecord>& records) {
   Stack s;
+  // Each path's records, read once: an install of thousands of files is not read again
+  // for each of them.
+  std::vector<std::string> keys;
+  keys.reserve(records.size());
+  std::unordered_map<std::string, std::vector<const JournalRecord*>> by_path;
   for (const JournalRecord& r : records) {
-    if (r.kind == RecordKind::kEntry) s.archives.insert(FoldedPath(r.Text(0)));
+    keys.push_back(FoldedPath(r.Text(0)));
+    by_path[keys.back()].push_back(&r);
+    if (r.kind == RecordKind::kEntry) s.archives.insert(keys.back());
+    if (r.kind == RecordKind::kAfter) s.afters[keys.back()].push_back(r);
+    if (r.kind == RecordKind::kRebased) s.rebased.insert(keys.back());
   }
-  for (const JournalRecord& r : records) {
-    const std::string key = FoldedPath(r.Text(0));
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const JournalRecord& r = records[i];
+    const std::string& key = keys[i];
     if (r.kind == RecordKind::kEntryBefore) {
       PffName name{};
       std::copy_n(r.Text(1).begin(), std::min(r.Text(1).size(), name.size()), name.begin());
@@ -104,7 +112,7 @@ Stack StackOf(const std::vector<JournalRecord>& records) {
     } else if (r.kind == RecordKind::kTouched && !s.archives.count(key) &&
                !s.spelled.count({key, ""})) {
       s.spelled.emplace(Item{key, ""}, r.Text(0));
-      s.before.emplace(Item{key, ""}, LooseBefore(records, key));
+      s.before.emplace(Item{key, ""}, LooseBefore(by_path[key]));
     } else if (r.kind == RecordKind::kRebased && r.Text(3) != kShared) {
       s.before[{key, r.Text(1)}] = {r.Text(3), r.Text(4), r.numbers, r.data};
     } else if (r.kind == RecordKind::kProgress && r.Text(0) == "items") {
@@ -112,13 +120,6 @@ Stack StackOf(const std::vector<JournalRecord>& records) {
     }
   }
   return s;
-}
-
-bool Rebased(const std::vector<JournalRecord>& records, const std::string& path) {
-  for (const JournalRecord& r : records) {
-    if (r.kind == RecordKind::kRebased && FoldedPath(r.Text(0)) == path) return true;
-  }
-  return false;
 }
 
 const LaterPoint* Above(const std::vector<LaterPoint>& later, const std::vector<Stack>& stacks,
@@ -139,14 +140,13 @@ std::set<std::string> TouchedPaths(const std::vector<LaterPoint>& later) {
   return out;
 }
 
-Status KeepMovedBefores(FileSystem& fs, const std::string& folder, const std::string& id,
-                        const std::vector<JournalRecord>& records, Stack& x,
+Status KeepMovedBefores(FileSystem& fs, const std::string& folder, const std::string& id, Stack& x,
                         const std::vector<LaterPoint>& later, const std::vector<Stack>& stacks,
                         bool force, std::set<std::string>& skip, ItemOutcome& out,
                         std::vector<JournalRecord>& kept) {
   for (auto& [item, before] : x.before) {
     if (before.how != "moved" || !x.paths.count(item.first) || x.done.count(item)) continue;
-    auto found = MovedBefore(fs, records, before, later, stacks, force);
+    auto found = MovedBefore(fs, x, before, later, stacks, force);
     if (!found) {
       out.failures.push_back(x.spelled[item] + ": " + found.failure().description);
       skip.insert({item.first, FoldedPath(before.where)});

@@ -32,6 +32,8 @@ struct Stack {
   std::set<std::string> archives;              // folded paths X added entries to
   std::set<Item> done;                         // items an earlier pass finished
   std::set<std::string> paths;                 // paths an earlier pass took item by item
+  std::map<std::string, std::vector<JournalRecord>> afters;  // loose files: what X left
+  std::set<std::string> rebased;  // folded paths an undo re-based or wrote under X
 };
 
 // A 'K' record that re-bases nothing: an undo taken item by item wrote into this path,
@@ -43,8 +45,6 @@ inline constexpr char kShared[] = "written under";
 Stack StackOf(const std::vector<JournalRecord>& records);
 // Reads the items a progress record names as done, from its text `from` on.
 void ReadDone(const JournalRecord& r, std::size_t from, Stack& s);
-// Whether an undo re-based this install's before of `path` (folded).
-bool Rebased(const std::vector<JournalRecord>& records, const std::string& path);
 // The nearest later install whose items include `item`, or nullptr; `stacks` are those
 // of `later`, in the same order.
 const LaterPoint* Above(const std::vector<LaterPoint>& later, const std::vector<Stack>& stacks,
@@ -56,8 +56,7 @@ std::set<std::string> TouchedPaths(const std::vector<LaterPoint>& later);
 // its bytes as its before, kept in X's journal (in `folder`: a 'K' record naming X, also
 // added to `kept`) and in `x`. One whose bytes cannot be had keeps both its names out of
 // this undo (`skip`), with a failure in `out`.
-Status KeepMovedBefores(FileSystem& fs, const std::string& folder, const std::string& id,
-                        const std::vector<JournalRecord>& records, Stack& x,
+Status KeepMovedBefores(FileSystem& fs, const std::string& folder, const std::string& id, Stack& x,
                         const std::vector<LaterPoint>& later, const std::vector<Stack>& stacks,
                         bool force, std::set<std::string>& skip, ItemOutcome& out,
                         std::vector<JournalRecord>& kept);

@@ -220,7 +220,7 @@ Result<ItemOutcome> UndoItems(FileSystem& fs, const std::string& folder, const s
   for (const auto& [item, before] : x.before) {
     const std::string& path = item.first;
     if (begun.count(path) || x.paths.count(path)) continue;
-    if (covered.count(path) || Rebased(records, path)) x.paths.insert(path);
+    if (covered.count(path) || x.rebased.count(path)) x.paths.insert(path);
   }
   // The two names of a rename go together: both item by item, or both replayed.
   for (bool grew = true; grew;) {
@@ -237,9 +237,7 @@ Result<ItemOutcome> UndoItems(FileSystem& fs, const std::string& folder, const s
   ItemOutcome out;
   std::set<std::string> skip;
   std::vector<JournalRecord> kept, mine;
-  if (Status st =
-          KeepMovedBefores(fs, folder, id, records, x, later, stacks, force, skip, out, kept);
-      !st)
+  if (Status st = KeepMovedBefores(fs, folder, id, x, later, stacks, force, skip, out, kept); !st)
     return st.failure();
   if (!kept.empty()) {
     mine = records;
@@ -287,11 +285,8 @@ Result<ItemOutcome> UndoItems(FileSystem& fs, const std::string& folder, const s
       if (before.how.empty())
         put = Status::Fail(err::kInvalidProcedureCall, "cannot be undone under a later install");
     } else if (item.second.empty()) {
-      std::vector<JournalRecord> own;
-      for (const JournalRecord& r : records) {
-        if (r.kind == RecordKind::kAfter && FoldedPath(r.Text(0)) == item.first) own.push_back(r);
-      }
-      if (!force && !ChangedSince(fs, own, {}).empty()) {
+      const auto own = x.afters.find(item.first);
+      if (!force && own != x.afters.end() && !ChangedSince(fs, own->second, {}).empty()) {
         out.changed.push_back(path);
         ++out.left;
         continue;
