@@ -102,7 +102,9 @@ void PruneUninstallList(UninstallList& list, FileSystem& fs) {
   if (!keys) return;
   std::map<std::string, std::vector<RestorePointInfo>> stores;
   std::set<std::string> unreadable;
-  for (const auto& [id, folder] : *keys) {
+  for (const auto& key : *keys) {
+    const std::string& id = key.first;  // a lambda below reads it: no structured binding
+    const std::string& folder = key.second;
     if (folder.empty() || unreadable.count(folder)) continue;
     if (!stores.count(folder)) {
       auto is_folder = fs.IsDirectory(folder);
