@@ -56,7 +56,16 @@ begin_x_window_test() {
   export DFMOD_RESTORE_DIR=$OUT/restore-points
   GAMES=$(mktemp -d "${TMPDIR:-/tmp}/$TEST_NAME.XXXXXX")
   pids=()
-  trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$GAMES"' EXIT
+  trap 'stop_pids; rm -rf "$GAMES"' EXIT
+}
+
+# Ends the processes in pids and waits (10 s at most each) until they are gone: an X
+# server still shutting down would otherwise remove the socket of the next test's server
+# on the same display number.
+stop_pids() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do timeout 10 tail --pid="$p" -f /dev/null 2>/dev/null || true; done
 }
 fail() {
   echo "$TEST_NAME: $*" >&2

@@ -19,7 +19,7 @@ DFMOD=$PWD/build/dev/dfmod
 GAME=$WINEPREFIX/drive_c/Games/DFLW
 pids=()
 cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  stop_pids
   timeout -k 5 30 wineserver -k >/dev/null 2>&1 || true
 }
 trap cleanup EXIT

@@ -20,7 +20,7 @@ TITLE="Installed Mods - DF Mod Installer"
 GAME=$WINEPREFIX/drive_c/Games/Mods
 POINTS=$WINEPREFIX/drive_c/ModsRestore
 begin_x_window_test wine-mods-window
-trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$GAMES"
+trap 'stop_pids; rm -rf "$GAMES"
   timeout -k 5 30 wineserver -k >/dev/null 2>&1 || true' EXIT
 shot() { sleep 1; import -window root "$OUT/shots/$1.png"; }
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
