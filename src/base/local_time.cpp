@@ -2,7 +2,7 @@
 
 namespace dfm {
 
-std::time_t ToTimeT(const LocalDateTime& t) {
+std::tm ToTm(const LocalDateTime& t) {
   std::tm tm{};
   tm.tm_year = t.year - 1900;
   tm.tm_mon = t.month - 1;
@@ -10,7 +10,13 @@ std::time_t ToTimeT(const LocalDateTime& t) {
   tm.tm_hour = t.hour;
   tm.tm_min = t.minute;
   tm.tm_sec = t.second;
-  tm.tm_isdst = -1;
+  tm.tm_wday = t.weekday;
+  return tm;
+}
+
+std::time_t ToTimeT(const LocalDateTime& t) {
+  std::tm tm = ToTm(t);
+  tm.tm_isdst = -1;  // mktime reads neither the day of the week nor the day of the year
   return std::mktime(&tm);
 }
 

@@ -18,6 +18,9 @@ struct LocalDateTime {
   int nanosecond = 0;
 };
 
+// The C library's broken-down time of a local time (day of the week included; no
+// daylight-saving flag).
+std::tm ToTm(const LocalDateTime& t);
 // The moment a local time names (-1 when it names none).
 std::time_t ToTimeT(const LocalDateTime& t);
 // The local time of a moment, to the second.

@@ -5,6 +5,7 @@
 #include <clocale>
 #include <ctime>
 
+#include "base/local_time.h"
 #include "platform/host.h"
 #include "platform/posix/posix_clock.h"
 
@@ -87,14 +88,7 @@ class PosixClock final : public Clock {
 
   std::string DateTimeText(const LocalDateTime& t) override {
     const std::string pattern = posix::DateTimePattern(Name(D_FMT), Name(T_FMT));
-    std::tm tm{};
-    tm.tm_year = t.year - 1900;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    tm.tm_wday = t.weekday;
+    const std::tm tm = ToTm(t);
     char text[256];
     const std::size_t n = names_ != nullptr
                               ? ::strftime_l(text, sizeof text, pattern.c_str(), &tm, names_)
