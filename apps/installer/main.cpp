@@ -1,6 +1,7 @@
 // The installer program: its window where a display is present, otherwise the install
 // without a window, as `dfmod run` does it.
 #include <iostream>
+#include <memory_resource>
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -9,6 +10,7 @@
 #include "common/headless_run.h"
 #include "common/host_registry.h"
 #include "installer/window_run.h"
+#include "platform/host.h"
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
@@ -16,6 +18,7 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 #endif
+  std::pmr::set_default_resource(dfm::HostMemoryResource());
   dfm::cli::Args args(argv + 1, argv + argc);
   // The host's registry and toolkit are chosen here, for the whole program.
   dfm::cli::Io io{std::cout, std::cerr, dfm::cli::HostRegistry, dfm::cli::HostUninstallList};

@@ -1,5 +1,11 @@
 #include "image/pcx.h"
 
+#include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace dfm {
 namespace {
 
@@ -45,9 +51,59 @@ void PutRun(unsigned char value, unsigned char count, unsigned char*& p) {
   *p++ = value;
 }
 
-void AppendGreyPalette(Bytes& out) {
+template <typename Buffer>
+void AppendGreyPalette(Buffer& out) {
   out.push_back(12);
   for (int i = 0; i < 256; ++i) out.insert(out.end(), 3, static_cast<unsigned char>(i));
+}
+
+// One step of the encoder at byte x, whose run began at `start`: a run ends at the row's
+// end, before another value and at 63 bytes (a run of L equal bytes becomes L / 63 full
+// runs and one run of L % 63). No branch on the bytes: each step stores the run that
+// would end there and keeps it only if it does.
+inline void Step(const unsigned char* row, std::size_t n, std::size_t x, std::size_t& start,
+                 unsigned char*& p) {
+  const unsigned char value = row[x];
+  const std::size_t count = x - start + 1;
+  const bool ends = x + 1 == n || row[x + 1] != value || count == kMaxRun;
+  const bool lone = count == 1 && value < 0xC0;
+  p[0] = lone ? value : static_cast<unsigned char>(0xC0 | count);
+  p[1] = value;
+  p += ends ? (lone ? 1 : 2) : 0;
+  start = ends ? x + 1 : start;
+}
+
+// Encodes `row` at `p` (room for 2 bytes a byte) and returns the end of what it wrote.
+unsigned char* EncodeRow(std::span<const unsigned char> row, unsigned char* p) {
+  const unsigned char* r = row.data();
+  const std::size_t n = row.size();
+  std::size_t start = 0;  // where the open run began
+  std::size_t x = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time, each set bit of the mask a run's last byte, while no run can
+  // reach 63 within them (else byte by byte). The byte after them is compared too.
+  for (; x + 16 < n; x += 16) {
+    if (x + 16 - start >= kMaxRun) {
+      for (std::size_t k = x; k < x + 16; ++k) Step(r, n, k, start, p);
+      continue;
+    }
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + x));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + x + 1));
+    auto ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, next))) ^ 0xFFFFu;
+    for (; ends != 0; ends &= ends - 1) {
+      const std::size_t last = x + static_cast<std::size_t>(std::countr_zero(ends));
+      const unsigned char value = r[last];
+      const std::size_t count = last - start + 1;
+      const bool lone = count == 1 && value < 0xC0;
+      p[0] = lone ? value : static_cast<unsigned char>(0xC0 | count);
+      p[1] = value;
+      p += lone ? 1 : 2;
+      start = last + 1;
+    }
+  }
+#endif
+  for (; x < n; ++x) Step(r, n, x, start, p);
+  return p;
 }
 
 }  // namespace
@@ -59,26 +115,10 @@ void PutPcxRun(unsigned char value, unsigned char count, Bytes& out) {
   out.insert(out.end(), buf, p);
 }
 
-// Steps through the row with a run count that is written out and restarted at 63 (a run
-// of L equal bytes becomes L / 63 full runs and one run of L % 63), without a branch on
-// the bytes: each step stores the run that would end there and keeps it only if it does.
 void EncodePcxLine(std::span<const unsigned char> row, Bytes& out) {
   const std::size_t start = out.size();
   out.resize(start + 2 * row.size());  // no byte encodes to more than two
-  unsigned char* p = out.data() + start;
-  const std::size_t n = row.size();
-  unsigned count = 0;
-  for (std::size_t x = 0; x < n; ++x) {
-    const unsigned char value = row[x];
-    ++count;
-    const bool ends = x + 1 == n || row[x + 1] != value || count == kMaxRun;
-    const bool lone = count == 1 && value < 0xC0;
-    p[0] = lone ? value : static_cast<unsigned char>(0xC0 | count);
-    p[1] = value;
-    p += ends ? (lone ? 1 : 2) : 0;
-    count = ends ? 0 : count;
-  }
-  out.resize(static_cast<std::size_t>(p - out.data()));
+  out.resize(static_cast<std::size_t>(EncodeRow(row, out.data() + start) - out.data()));
 }
 
 Status CheckPcxSize(std::int32_t width, std::int32_t height) {
@@ -90,8 +130,16 @@ Status CheckPcxSize(std::int32_t width, std::int32_t height) {
 }
 
 PcxEncoder::PcxEncoder(std::int32_t width, std::int32_t height, std::size_t expected)
-    : pending_(PcxHeader(width, height)) {
+    : row_(2 * static_cast<std::size_t>(width)) {
   pending_.reserve(kPcxHeaderSize + expected + kPcxPaletteSize);
+  const Bytes header = PcxHeader(width, height);
+  pending_.assign(header.begin(), header.end());
+}
+
+// Each row is encoded into a buffer of its own and copied on, so that the gathered bytes
+// are written once, never cleared first.
+void PcxEncoder::AddRow(std::span<const unsigned char> row) {
+  pending_.insert(pending_.end(), row_.data(), EncodeRow(row, row_.data()));
 }
 
 void PcxEncoder::AddPalette() {

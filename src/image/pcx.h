@@ -8,8 +8,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory_resource>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "base/result.h"
 #include "platform/file_system.h"
@@ -65,17 +67,21 @@ Status CheckPcxSize(std::int32_t width, std::int32_t height);
 // the palette last. WriteTo writes what gathered since its last call, at its place in the
 // file. Contract: the size passed CheckPcxSize, every row is `width` bytes and exactly
 // `height` rows come before the palette.
+//
+// What gathers is held in memory of the default resource (the programs set the host's,
+// which gives a big buffer large pages where it can).
 class PcxEncoder {
  public:
   // Room is made for `expected` bytes of rows (none is touched before it is used).
   PcxEncoder(std::int32_t width, std::int32_t height, std::size_t expected = 0);
-  void AddRow(std::span<const unsigned char> row) { EncodePcxLine(row, pending_); }
+  void AddRow(std::span<const unsigned char> row);
   void AddPalette();
   std::size_t Pending() const { return pending_.size(); }
   Status WriteTo(File& out);
 
  private:
-  Bytes pending_;
+  std::pmr::vector<unsigned char> pending_;
+  Bytes row_;  // one row, encoded
   std::uint64_t offset_ = 0;
 };
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <memory_resource>
 #include <string>
 
 #include "platform/clock.h"
@@ -23,5 +24,11 @@ std::string HostFolderFromRegistry(const std::string& folder);
 // $XDG_DATA_HOME/dfmod/restore, by default ~/.local/share/dfmod/restore; on Windows
 // %LOCALAPPDATA%\DFMod\Restore. Empty when none of them can be found.
 std::string HostRestoreFolder();
+// The memory of the program's default resource (std::pmr::set_default_resource), which
+// the buffers that hold a whole encoded picture take: on Linux, requests of 1 MiB or more
+// are mapped on their own and offered large pages, so that filling one costs a few page
+// faults instead of one per 4 KiB; everything else, and every request on Windows, comes
+// from the heap.
+std::pmr::memory_resource* HostMemoryResource();
 
 }  // namespace dfm

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <thread>
@@ -265,6 +267,22 @@ TEST(PosixClock, DatesFollowTheLocalesOrderAndClock) {
   for (const auto& r : rows) EXPECT_EQ(posix::DateTimePattern(r.date, r.time), r.pattern) << r.date;
   const LocalDateTime t{2026, 12, 6, 15, 45, 7, 0, 0};
   EXPECT_EQ(posix::MakeClock("C")->DateTimeText(t), "12/06/2026, 15:45");
+}
+
+// Requests of 1 MiB and more are mapped on their own at a large page's boundary, the rest
+// come from the heap; every byte of each can be written, and each goes back whole (a
+// mapping trimmed wrongly faults here or in the next request).
+TEST(HostMemoryResource, LargeRequestsStartAtALargePage) {
+  std::pmr::memory_resource* memory = HostMemoryResource();
+  for (std::size_t size :
+       {std::size_t{100}, std::size_t{1} << 20, (std::size_t{3} << 20) + 5, std::size_t{2} << 20}) {
+    auto* p = static_cast<unsigned char*>(memory->allocate(size));
+    if (size >= std::size_t{1} << 20)
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % (std::size_t{2} << 20), 0u) << size;
+    std::memset(p, 0xA5, size);
+    EXPECT_EQ(p[0] + p[size - 1], 2 * 0xA5);
+    memory->deallocate(p, size);
+  }
 }
 
 }  // namespace
