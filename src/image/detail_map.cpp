@@ -2,13 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <string>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "image/detail_classify.h"
 
 namespace dfm {
 namespace {
@@ -16,106 +13,6 @@ namespace {
 int Distance(PixelBgr a, PixelBgr b) {
   return std::abs(a.red - b.red) + std::abs(a.green - b.green) + std::abs(a.blue - b.blue);
 }
-
-unsigned char DetailCodeOf(PixelBgr pixel) {
-  return kDetailPalette[static_cast<std::size_t>(NearestPaletteIndex(pixel, kDetailPalette) - 1)]
-      .code;
-}
-
-#if defined(__SSE2__)
-
-// Sixteen pixels are classified at once on bytes. The distances are summed with
-// saturation at 255, which keeps every distance below 255 exact: when the smallest of a
-// pixel's saturated distances is below 255, the first entry reaching it is the nearest,
-// as with exact sums. The few pixels 255 or more from every entry are classified one by
-// one.
-struct alignas(16) EntryLanes {
-  unsigned char blue[16];
-  unsigned char green[16];
-  unsigned char red[16];
-  unsigned char code[16];
-};
-
-constexpr std::array<EntryLanes, kDetailPalette.size()> MakeLanes() {
-  std::array<EntryLanes, kDetailPalette.size()> lanes{};
-  for (std::size_t i = 0; i < kDetailPalette.size(); ++i) {
-    for (int k = 0; k < 16; ++k) {
-      lanes[i].blue[k] = kDetailPalette[i].colour.blue;
-      lanes[i].green[k] = kDetailPalette[i].colour.green;
-      lanes[i].red[k] = kDetailPalette[i].colour.red;
-      lanes[i].code[k] = kDetailPalette[i].code;
-    }
-  }
-  return lanes;
-}
-
-constexpr auto kLanes = MakeLanes();
-constexpr std::size_t kChunk = 256;
-
-__m128i Load(const unsigned char* p) {
-  return _mm_load_si128(reinterpret_cast<const __m128i*>(p));
-}
-
-__m128i AbsDiff(__m128i a, __m128i b) {
-  return _mm_or_si128(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a));
-}
-
-// Codes of the `count` (at most 16) pixels at `bgr`, whose channels are also at `b`, `g`,
-// `r` (16 aligned bytes each).
-void Classify16(const unsigned char* b, const unsigned char* g, const unsigned char* r,
-                const unsigned char* bgr, std::size_t count, unsigned char* out) {
-  const __m128i blue = Load(b), green = Load(g), red = Load(r);
-  __m128i best = _mm_set1_epi8(static_cast<char>(0xFF));
-  __m128i code = _mm_setzero_si128();
-  for (const EntryLanes& e : kLanes) {
-    const __m128i d =
-        _mm_adds_epu8(_mm_adds_epu8(AbsDiff(red, Load(e.red)), AbsDiff(green, Load(e.green))),
-                      AbsDiff(blue, Load(e.blue)));
-    const __m128i nearer = _mm_min_epu8(d, best);
-    const __m128i kept = _mm_cmpeq_epi8(nearer, best);
-    code = _mm_or_si128(_mm_and_si128(kept, code), _mm_andnot_si128(kept, Load(e.code)));
-    best = nearer;
-  }
-  alignas(16) unsigned char codes[16];
-  _mm_store_si128(reinterpret_cast<__m128i*>(codes), code);
-  unsigned far = static_cast<unsigned>(
-      _mm_movemask_epi8(_mm_cmpeq_epi8(best, _mm_set1_epi8(static_cast<char>(0xFF)))));
-  far &= (1u << count) - 1;
-  for (std::size_t k = 0; far != 0; ++k, far >>= 1) {
-    if (far & 1u) codes[k] = DetailCodeOf({bgr[3 * k], bgr[3 * k + 1], bgr[3 * k + 2]});
-  }
-  std::memcpy(out, codes, count);
-}
-
-void ClassifyRow(const unsigned char* bgr, std::size_t n, unsigned char* out) {
-  alignas(16) unsigned char b[kChunk], g[kChunk], r[kChunk];
-  for (std::size_t start = 0; start < n; start += kChunk) {
-    const std::size_t m = std::min(kChunk, n - start);
-    const unsigned char* p = bgr + 3 * start;
-    for (std::size_t k = 0; k < m; ++k) {
-      b[k] = p[3 * k];
-      g[k] = p[3 * k + 1];
-      r[k] = p[3 * k + 2];
-    }
-    const std::size_t padded = (m + 15) & ~std::size_t{15};
-    std::fill(b + m, b + padded, 0);
-    std::fill(g + m, g + padded, 0);
-    std::fill(r + m, r + padded, 0);
-    for (std::size_t j = 0; j < m; j += 16) {
-      Classify16(b + j, g + j, r + j, p + 3 * j, std::min<std::size_t>(16, m - j), out + start + j);
-    }
-  }
-}
-
-#else
-
-void ClassifyRow(const unsigned char* bgr, std::size_t n, unsigned char* out) {
-  for (std::size_t k = 0; k < n; ++k) {
-    out[k] = DetailCodeOf({bgr[3 * k], bgr[3 * k + 1], bgr[3 * k + 2]});
-  }
-}
-
-#endif
 
 Status InvalidTga(const std::string& file, const std::string& why) {
   return Status::Fail(err::kInvalidFileFormat, "Invalid file format: " + file + " " + why);

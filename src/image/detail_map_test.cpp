@@ -4,7 +4,9 @@
 
 #include <random>
 #include <set>
+#include <vector>
 
+#include "image/detail_classify.h"
 #include "image/tga.h"
 #include "support/detail_map_reference.h"
 #include "support/fakes.h"
@@ -38,22 +40,36 @@ PixelGrid RandomPicture(int width, int height, unsigned seed) {
   return g;
 }
 
-// Random pictures of widths around the 16-pixel blocks, and every colour with channels in
-// steps of 3, far corners included: distances from the palette run from 0 past 300. The
-// detail map of each picture's TGA, made a strip of rows at a time (two strips at width
-// 1000), is the PCX of the reference's codes.
-TEST(BuildDetailCodes, EqualsThePerPixelReference) {
+// The codes of `pixels` on one classification path, upside down as BuildDetailCodes has them.
+ByteGrid CodesOn(ClassifyPath path, const PixelGrid& pixels) {
+  ByteGrid codes(pixels.width(), pixels.height());
+  const auto row = 3 * static_cast<std::size_t>(pixels.width());
+  for (std::int32_t y = 0; y < pixels.height(); ++y) {
+    ClassifyRow(pixels.bytes().data() + row * static_cast<std::size_t>(y),
+                static_cast<std::size_t>(pixels.width()), codes.Row(pixels.height() - 1 - y).data(),
+                path);
+  }
+  return codes;
+}
+
+// Random pictures of widths around the 16- and 32-pixel blocks, and every colour with
+// channels in steps of 3, far corners included: distances from the palette run from 0 past
+// 300. Every path this processor has gives the reference's codes, and the detail map of
+// each picture's TGA, made a strip of rows at a time (two strips at width 1000), is the
+// PCX of the reference's codes.
+TEST(BuildDetailCodes, EqualsThePerPixelReferenceOnEveryPath) {
   unsigned seed = 1;
   testing::MemoryFileSystem fs;
-  for (int w : {1, 5, 15, 16, 17, 255, 256, 257, 1000}) {
-    const PixelGrid pixels = RandomPicture(w, 37, seed++);
+  std::vector<PixelGrid> pictures;
+  for (int w : {1, 5, 15, 16, 17, 31, 32, 33, 63, 255, 256, 257, 1000}) {
+    const PixelGrid& pixels = pictures.emplace_back(RandomPicture(w, 37, seed++));
     EXPECT_EQ(BuildDetailCodes(pixels), testing::ReferenceDetailCodes(pixels)) << "width " << w;
     ASSERT_TRUE(WriteTga(fs, "in.tga", pixels.bytes(), static_cast<std::int16_t>(w), 37));
     ASSERT_TRUE(CreateDetailMap(fs, "in.tga", "map.pcx"));
     ASSERT_TRUE(WritePcx(fs, "ref.pcx", testing::ReferenceDetailCodes(pixels)));
     EXPECT_TRUE(fs.Get("map.pcx") == fs.Get("ref.pcx")) << "width " << w;
   }
-  PixelGrid pixels(86 * 86, 86);
+  PixelGrid& pixels = pictures.emplace_back(86 * 86, 86);
   std::size_t k = 0;
   for (int r = 0; r < 256; r += 3)
     for (int g = 0; g < 256; g += 3)
@@ -63,9 +79,14 @@ TEST(BuildDetailCodes, EqualsThePerPixelReference) {
         pixels.bytes()[k++] = static_cast<unsigned char>(r);
       }
   const ByteGrid codes = BuildDetailCodes(pixels);
-  EXPECT_EQ(codes, testing::ReferenceDetailCodes(pixels));
   EXPECT_EQ(std::set<unsigned char>(codes.cells().begin(), codes.cells().end()),
             (std::set<unsigned char>{1, 2, 3, 4, 5, 6, 8, 10}));
+  for (ClassifyPath path : ClassifyPaths()) {
+    for (const PixelGrid& picture : pictures) {
+      EXPECT_EQ(CodesOn(path, picture), testing::ReferenceDetailCodes(picture))
+          << "path " << static_cast<int>(path) << ", width " << picture.width();
+    }
+  }
 }
 
 // A missing source (the first row, no bytes), sizes below one and files shorter than their
