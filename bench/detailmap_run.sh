@@ -4,7 +4,8 @@
 # `dfmod image jpg2tga`) and of 1024 x 1024 random pixels, alternating with
 # `dfmod --version` (start-up alone). Reports median wall and CPU (user + system) times,
 # the pixel rates with and without start-up, and the SHA-256 of each PCX file, so that
-# two builds can be checked for the same output.
+# two builds can be checked for the same output. `/bin/true` runs in the same rounds: what
+# any process costs on this machine.
 # Builds what it needs (dfmod, image_bench) in BUILD_DIR first.
 # Usage: bash bench/detailmap_run.sh [BUILD_DIR] [RUNS]   (default build/release, 41)
 set -euo pipefail
@@ -28,6 +29,7 @@ commands = {
     "detailmap sample picture": [dfmod, "image", "detailmap", f"{tmp}/sample.tga", f"{tmp}/sample.pcx"],
     "detailmap random pixels": [dfmod, "image", "detailmap", f"{tmp}/random.tga", f"{tmp}/random.pcx"],
     "dfmod --version": [dfmod, "--version"],
+    "/bin/true": ["/bin/true"],
 }
 cpu = pt.pin()
 med = pt.alternate(commands, runs)

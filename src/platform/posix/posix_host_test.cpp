@@ -277,8 +277,9 @@ TEST(HostMemoryResource, LargeRequestsStartAtALargePage) {
   for (std::size_t size :
        {std::size_t{100}, std::size_t{1} << 20, (std::size_t{3} << 20) + 5, std::size_t{2} << 20}) {
     auto* p = static_cast<unsigned char*>(memory->allocate(size));
-    if (size >= std::size_t{1} << 20)
+    if (size >= std::size_t{1} << 20) {
       EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % (std::size_t{2} << 20), 0u) << size;
+    }
     std::memset(p, 0xA5, size);
     EXPECT_EQ(p[0] + p[size - 1], 2 * 0xA5);
     memory->deallocate(p, size);
