@@ -9,7 +9,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#if defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__)) && \
+    (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 #define DFM_HAVE_AVX2_PATH 1
 #endif
@@ -211,7 +212,7 @@ std::vector<ClassifyPath> ClassifyPaths() {
 #if defined(__SSE2__)
   paths.push_back(ClassifyPath::kSse2);
 #endif
-#if defined(DFM_HAVE_AVX2_PATH) && defined(__SSE2__)
+#if defined(DFM_HAVE_AVX2_PATH)
   if (HasAvx2()) paths.push_back(ClassifyPath::kAvx2);
 #endif
   return paths;
@@ -219,7 +220,7 @@ std::vector<ClassifyPath> ClassifyPaths() {
 
 void ClassifyRow(const unsigned char* bgr, std::size_t n, unsigned char* out, ClassifyPath path) {
   switch (path) {
-#if defined(DFM_HAVE_AVX2_PATH) && defined(__SSE2__)
+#if defined(DFM_HAVE_AVX2_PATH)
     case ClassifyPath::kAvx2:
       return ClassifyRowAvx2(bgr, n, out);
 #endif
@@ -233,7 +234,7 @@ void ClassifyRow(const unsigned char* bgr, std::size_t n, unsigned char* out, Cl
 }
 
 void ClassifyRow(const unsigned char* bgr, std::size_t n, unsigned char* out) {
-#if defined(DFM_HAVE_AVX2_PATH) && defined(__SSE2__)
+#if defined(DFM_HAVE_AVX2_PATH)
   if (HasAvx2()) return ClassifyRowAvx2(bgr, n, out);
 #endif
 #if defined(__SSE2__)
