@@ -21,7 +21,14 @@ bash scripts/install-deps.sh windows
 echo "=== windows: libraries"
 bash scripts/build-windows-deps.sh
 echo "=== windows: build"
+# CMake keeps the libraries it found: a build folder configured against other builds of
+# them (another version, or libzip without mbed TLS) starts afresh.
+deps_file() { sed -n 's/^DFM_WINDOWS_DEPS_FILE:FILEPATH=//p' "$BUILD/CMakeCache.txt"; }
+if [ -f "$BUILD/CMakeCache.txt" ] && ! cmp -s "$(deps_file)" "$BUILD/libraries-configured"; then
+  rm -rf "$BUILD/CMakeCache.txt" "$BUILD/CMakeFiles"
+fi
 cmake --preset windows >/dev/null
+if [ -n "$(deps_file)" ] && [ -f "$(deps_file)" ]; then cp "$(deps_file)" "$BUILD/libraries-configured"; fi
 cmake --build --preset windows -j "$JOBS"
 
 echo "=== windows: DLLs the programs import"
