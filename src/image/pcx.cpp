@@ -41,14 +41,14 @@ Bytes PcxHeader(std::int32_t width, std::int32_t height) {
   return h;
 }
 
-void PutRun(unsigned char value, unsigned char count, unsigned char*& p) {
-  if (count == 0) return;
-  if (count == 1 && value < 0xC0) {
-    *p++ = value;
-    return;
-  }
-  *p++ = static_cast<unsigned char>(0xC0 | count);
-  *p++ = value;
+// Stores the run of `count` (1 to 63) bytes `value` at `p`: a lone value below 192 as
+// itself, else 0xC0 | count and the value. Both bytes are always stored; returns how many
+// belong to the run.
+inline std::size_t StoreRun(unsigned char value, std::size_t count, unsigned char* p) {
+  const bool lone = count == 1 && value < 0xC0;
+  p[0] = lone ? value : static_cast<unsigned char>(0xC0 | count);
+  p[1] = value;
+  return lone ? 1 : 2;
 }
 
 template <typename Buffer>
@@ -66,10 +66,8 @@ inline void Step(const unsigned char* row, std::size_t n, std::size_t x, std::si
   const unsigned char value = row[x];
   const std::size_t count = x - start + 1;
   const bool ends = x + 1 == n || row[x + 1] != value || count == kMaxRun;
-  const bool lone = count == 1 && value < 0xC0;
-  p[0] = lone ? value : static_cast<unsigned char>(0xC0 | count);
-  p[1] = value;
-  p += ends ? (lone ? 1 : 2) : 0;
+  const std::size_t size = StoreRun(value, count, p);
+  p += ends ? size : 0;
   start = ends ? x + 1 : start;
 }
 
@@ -92,12 +90,7 @@ unsigned char* EncodeRow(std::span<const unsigned char> row, unsigned char* p) {
     auto ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, next))) ^ 0xFFFFu;
     for (; ends != 0; ends &= ends - 1) {
       const std::size_t last = x + static_cast<std::size_t>(std::countr_zero(ends));
-      const unsigned char value = r[last];
-      const std::size_t count = last - start + 1;
-      const bool lone = count == 1 && value < 0xC0;
-      p[0] = lone ? value : static_cast<unsigned char>(0xC0 | count);
-      p[1] = value;
-      p += lone ? 1 : 2;
+      p += StoreRun(r[last], last - start + 1, p);
       start = last + 1;
     }
   }
@@ -109,10 +102,9 @@ unsigned char* EncodeRow(std::span<const unsigned char> row, unsigned char* p) {
 }  // namespace
 
 void PutPcxRun(unsigned char value, unsigned char count, Bytes& out) {
+  if (count == 0) return;
   unsigned char buf[2];
-  unsigned char* p = buf;
-  PutRun(value, count, p);
-  out.insert(out.end(), buf, p);
+  out.insert(out.end(), buf, buf + StoreRun(value, count, buf));
 }
 
 void EncodePcxLine(std::span<const unsigned char> row, Bytes& out) {
